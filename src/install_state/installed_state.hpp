@@ -1,0 +1,16 @@
+#pragma once
+// What is installed on this machine, read once at start-up.
+#include <array>
+#include <string>
+
+// The components whose installed versions are kept, in the order the update
+// catalog compares them: the product itself, then five components.
+inline constexpr std::array<const char*, 6> kInstalledComponentNames = {
+    "larkspire", "rillgauge", "quillon", "palvetta", "qvmpanel", "qvmclock"};
+
+struct InstalledState {
+  std::string AppPath;     // the product folder, ending in "\"
+  std::string AppVersion;  // "App Version" as stored, not trimmed
+  // One valid version text (or "0") per name of kInstalledComponentNames.
+  std::array<std::string, kInstalledComponentNames.size()> InstalledVersions;
+};

@@ -1,0 +1,22 @@
+#pragma once
+// Text and path helpers of the installed-state discovery.
+#include <cstdint>
+#include <string>
+
+#include "platform/file_system.hpp"
+
+// Each character equal to find (a one-character text) replaced by the first
+// character of replacement. A longer or empty find, or an empty
+// replacement, changes nothing. Works on texts of any length.
+std::string ReplaceChars(const std::string& text, const std::string& find, const std::string& replacement);
+
+// Trimmed, "/" turned into "\", and with exactly one final "\" when
+// trailingSlash, none when not. An empty path stays empty.
+std::string NormalizePath(const std::string& path, bool trailingSlash);
+
+// True for a path that opens as a file, and for an existing folder. error
+// receives 0, the file error number, or -1 for an empty file. Never raises.
+bool FileExists(IFileSystem& files, const std::string& path, std::int32_t* error = nullptr);
+
+// The root of the current drive ("Z:\"), or "c:\" when it has none.
+std::string GetDefaultPath(IFileSystem& files);

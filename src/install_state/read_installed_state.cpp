@@ -1,0 +1,41 @@
+#include "install_state/path_helpers.hpp"
+#include "install_state/version_rules.hpp"
+#include "support/runtime_error.hpp"
+#include "wizard/frm_main.hpp"
+
+namespace {
+const char* const kMainKey = "\\LarkspireBrowser\\Main";
+const char* const kComponentsKey = "\\Components";
+}  // namespace
+
+void frmMain::ReadInstalledState() {
+  Registry = std::make_unique<cRegistry>(*platform_.registry, *platform_.environment);
+  RegisterMessages();
+  Registry->RootKey("Software\\Tessarine");
+
+  const RegValue version = Registry->RegRead(kMainKey, "App Version");
+  if (GetValidVersion(version) == "0") {
+    MessageText = std::string("Larkspire was either not installed or not") + CRLF +
+                  "installed properly. Please reinstall Larkspire." + CRLF + CRLF + "Cannot continue with update.";
+    platform_.messageBox->MsgBox(MessageText, Mb::Critical | Mb::OkOnly, AppTitle);
+    MessageText.clear();
+    platform_.process->EndProgram();
+    return;  // only reached where ending is simulated
+  }
+  State.AppVersion = ValueToText(version);
+
+  // A path of another type can name no folder: it falls back like a missing one.
+  const RegValue pathValue = Registry->RegRead(kMainKey, "App Path");
+  std::string path = IsBytes(pathValue) ? std::string() : ValueToText(pathValue);
+  if (!FileExists(*platform_.files, path)) path = GetDefaultPath(*platform_.files);
+  State.AppPath = NormalizePath(path, true);
+
+  GetProductID();
+
+  State.InstalledVersions[0] = State.AppVersion;
+  for (std::size_t i = 1; i < kInstalledComponentNames.size(); ++i) {
+    RegValue v = Registry->RegRead(kComponentsKey, kInstalledComponentNames[i]);
+    if (IsText(v)) v = TrimSpaces(std::get<std::string>(v));
+    State.InstalledVersions[i] = GetValidVersion(v);
+  }
+}

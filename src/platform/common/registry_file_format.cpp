@@ -1,0 +1,274 @@
+#include "platform/common/registry_file_format.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+
+#include "support/codepage.hpp"
+
+namespace {
+constexpr std::string_view kHeader = "Windows Registry Editor Version 5.00";
+constexpr std::string_view kHeader4 = "REGEDIT4";
+constexpr std::size_t kBytesPerLine = 25;
+
+bool PrintableAnsi(unsigned char b) {
+  if (b < 0x20 || b == 0x7F) return false;
+  return b != 0x81 && b != 0x8D && b != 0x8F && b != 0x90 && b != 0x9D;  // undefined in 1252
+}
+
+std::string Quote(std::string_view ansi) {
+  std::string out = "\"";
+  for (char c : AnsiToUtf8(ansi)) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
+  }
+  out += '"';
+  return out;
+}
+
+void AppendHex(std::string& out, const std::vector<std::uint8_t>& data, std::size_t prefixLen) {
+  static const char* kDigits = "0123456789abcdef";
+  std::size_t onLine = 0;
+  const std::size_t firstLine = prefixLen < 75 ? (75 - prefixLen) / 3 : 1;
+  std::size_t lineCap = std::max<std::size_t>(firstLine, 1);
+  for (std::size_t i = 0; i < data.size(); ++i) {
+    out += kDigits[data[i] >> 4];
+    out += kDigits[data[i] & 15];
+    if (i + 1 < data.size()) {
+      out += ',';
+      if (++onLine == lineCap) {
+        out += "\\\n  ";
+        onLine = 0;
+        lineCap = kBytesPerLine;
+      }
+    }
+  }
+}
+
+void WriteValue(std::string& out, const RegStoredValue& v) {
+  std::string line = v.name.empty() ? "@=" : Quote(v.name) + "=";
+  const auto& d = v.data;
+  const bool sz = v.type == Reg::Sz && !d.empty() && d.back() == 0 &&
+                  std::all_of(d.begin(), d.end() - 1, [](std::uint8_t b) { return PrintableAnsi(b); });
+  if (sz) {
+    line += Quote(std::string_view(reinterpret_cast<const char*>(d.data()), d.size() - 1));
+  } else if (v.type == Reg::Dword && d.size() == 4) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "dword:%08x", d[0] | (d[1] << 8) | (d[2] << 16) | (unsigned(d[3]) << 24));
+    line += buf;
+  } else {
+    if (v.type == Reg::Binary) {
+      line += "hex:";
+    } else {
+      char buf[24];
+      std::snprintf(buf, sizeof buf, "hex(%x):", v.type);
+      line += buf;
+    }
+    AppendHex(line, d, line.size());
+  }
+  out += line;
+  out += '\n';
+}
+
+void WriteKey(std::string& out, const RegKeyNode& key, const std::string& path) {
+  out += "\n[" + AnsiToUtf8(path) + "]\n";
+  for (const auto& v : key.values) WriteValue(out, v);
+  for (const auto& sub : key.subkeys) WriteKey(out, *sub, path + "\\" + sub->name);
+}
+
+// ---- parsing ----
+
+struct Parser {
+  std::string_view text;
+  std::size_t pos = 0;
+  std::size_t lineNo = 0;
+  std::string* error;
+
+  bool Fail(const std::string& why) {
+    if (error) *error = "line " + std::to_string(lineNo) + ": " + why;
+    return false;
+  }
+
+  bool NextLine(std::string_view* line) {
+    if (pos >= text.size()) return false;
+    std::size_t end = text.find('\n', pos);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view l = text.substr(pos, end - pos);
+    if (!l.empty() && l.back() == '\r') l.remove_suffix(1);
+    pos = end + 1;
+    ++lineNo;
+    *line = l;
+    return true;
+  }
+};
+
+std::string_view TrimBlanks(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return s;
+}
+
+// Reads a quoted text at the start of s; returns the UTF-8 content and
+// leaves s after the closing quote.
+bool ReadQuoted(std::string_view* s, std::string* out) {
+  if (s->empty() || s->front() != '"') return false;
+  std::size_t i = 1;
+  out->clear();
+  while (i < s->size()) {
+    char c = (*s)[i];
+    if (c == '\\') {
+      if (i + 1 >= s->size()) return false;
+      const char n = (*s)[i + 1];
+      if (n != '\\' && n != '"') return false;
+      *out += n;
+      i += 2;
+      continue;
+    }
+    if (c == '"') {
+      s->remove_prefix(i + 1);
+      return true;
+    }
+    *out += c;
+    ++i;
+  }
+  return false;
+}
+
+bool ParseHexBytes(std::string_view s, std::vector<std::uint8_t>* out) {
+  s = TrimBlanks(s);
+  if (s.empty()) return true;
+  std::size_t i = 0;
+  while (true) {
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+    unsigned value = 0;
+    auto [p, ec] = std::from_chars(s.data() + i, s.data() + s.size(), value, 16);
+    const std::size_t used = static_cast<std::size_t>(p - (s.data() + i));
+    if (ec != std::errc() || used == 0 || used > 2) return false;
+    out->push_back(static_cast<std::uint8_t>(value));
+    i += used;
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+    if (i == s.size()) return true;
+    if (s[i] != ',') return false;
+    ++i;
+  }
+}
+
+bool ParseData(std::string_view s, std::uint32_t* type, std::vector<std::uint8_t>* data, std::string* why) {
+  data->clear();
+  if (!s.empty() && s.front() == '"') {
+    std::string utf8;
+    std::string_view rest = s;
+    if (!ReadQuoted(&rest, &utf8) || !TrimBlanks(rest).empty()) return *why = "broken string", false;
+    auto ansi = Utf8ToAnsiExact(utf8);
+    if (!ansi) return *why = "string has a character outside Windows-1252", false;
+    *type = Reg::Sz;
+    data->assign(ansi->begin(), ansi->end());
+    data->push_back(0);
+    return true;
+  }
+  if (s.substr(0, 6) == "dword:") {
+    std::string_view h = TrimBlanks(s.substr(6));
+    std::uint32_t v = 0;
+    auto [p, ec] = std::from_chars(h.data(), h.data() + h.size(), v, 16);
+    if (ec != std::errc() || p != h.data() + h.size() || h.empty() || h.size() > 8)
+      return *why = "broken dword", false;
+    *type = Reg::Dword;
+    *data = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v >> 16),
+             static_cast<std::uint8_t>(v >> 24)};
+    return true;
+  }
+  if (s.substr(0, 4) == "hex:") {
+    *type = Reg::Binary;
+    if (!ParseHexBytes(s.substr(4), data)) return *why = "broken hex data", false;
+    return true;
+  }
+  if (s.substr(0, 4) == "hex(") {
+    const std::size_t close = s.find("):");
+    if (close == std::string_view::npos) return *why = "broken hex type", false;
+    std::string_view t = s.substr(4, close - 4);
+    auto [p, ec] = std::from_chars(t.data(), t.data() + t.size(), *type, 16);
+    if (ec != std::errc() || p != t.data() + t.size() || t.empty()) return *why = "broken hex type", false;
+    if (!ParseHexBytes(s.substr(close + 2), data)) return *why = "broken hex data", false;
+    return true;
+  }
+  return *why = "unknown data form", false;
+}
+}  // namespace
+
+std::string SerializeRegistryFile(const RegistryHive& hive) {
+  std::string out(kHeader);
+  out += '\n';
+  for (const auto& [root, node] : hive.roots) {
+    const std::string rootName = RootName(root);
+    if (!node->values.empty()) {
+      out += "\n[" + rootName + "]\n";
+      for (const auto& v : node->values) WriteValue(out, v);
+    }
+    for (const auto& sub : node->subkeys) WriteKey(out, *sub, rootName + "\\" + sub->name);
+  }
+  return out;
+}
+
+bool ParseRegistryFile(std::string_view text, RegistryHive* hive, std::string* error) {
+  Parser p{text, 0, 0, error};
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") p.pos = 3;
+  std::string_view line;
+  if (!p.NextLine(&line)) return p.Fail("empty file");
+  line = TrimBlanks(line);
+  if (line != kHeader && line != kHeader4) return p.Fail("not a registry file");
+
+  RegistryHive parsed;
+  RegKeyNode* current = nullptr;
+  while (p.NextLine(&line)) {
+    std::string_view t = TrimBlanks(line);
+    if (t.empty() || t.front() == ';') continue;
+    if (t.front() == '[') {
+      if (t.back() != ']' || t.size() < 3) return p.Fail("broken key line");
+      std::string_view inner = t.substr(1, t.size() - 2);
+      if (inner.front() == '-') return p.Fail("deletions are not stored here");
+      auto ansi = Utf8ToAnsiExact(inner);
+      if (!ansi) return p.Fail("key name has a character outside Windows-1252");
+      std::vector<std::string> parts;
+      if (!SplitRegPath(*ansi, &parts) || parts.empty()) return p.Fail("broken key path");
+      const RegHandle root = RootFromName(parts.front());
+      if (!root) return p.Fail("unknown root key");
+      current = parsed.Root(root);
+      for (std::size_t i = 1; i < parts.size(); ++i) {
+        if (std::any_of(parts[i].begin(), parts[i].end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
+          return p.Fail("control character in key name");
+        current = current->AddSubkey(parts[i], nullptr);
+      }
+      continue;
+    }
+    if (!current) return p.Fail("value outside a key");
+    // A value, possibly continued over several lines ending in a backslash.
+    std::string joined(t);
+    while (!joined.empty() && joined.back() == '\\') {
+      joined.pop_back();
+      std::string_view more;
+      if (!p.NextLine(&more)) return p.Fail("continuation at end of file");
+      joined += std::string(TrimBlanks(more));
+    }
+    std::string_view rest = joined;
+    std::string name;
+    if (rest.front() == '@') {
+      rest.remove_prefix(1);
+    } else {
+      std::string utf8;
+      if (!ReadQuoted(&rest, &utf8)) return p.Fail("broken value name");
+      auto ansi = Utf8ToAnsiExact(utf8);
+      if (!ansi) return p.Fail("value name has a character outside Windows-1252");
+      name = std::move(*ansi);
+    }
+    rest = TrimBlanks(rest);
+    if (rest.empty() || rest.front() != '=') return p.Fail("missing '='");
+    rest = TrimBlanks(rest.substr(1));
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+    std::string why;
+    if (!ParseData(rest, &type, &data, &why)) return p.Fail(why);
+    current->SetValue(name, type, std::move(data));
+  }
+  *hive = std::move(parsed);
+  return true;
+}

@@ -1,0 +1,26 @@
+#pragma once
+// The readable registry file: the registry editor's export format, written
+// as UTF-8. Data are kept as the registry holds them (single-byte text), so
+// every value survives a save and a load byte for byte.
+//
+//   Windows Registry Editor Version 5.00
+//
+//   [HKEY_CURRENT_USER\Software\Tessarine\LarkspireBrowser\Main]
+//   "App Version"="3.02.0012"
+//   "ProductID"=hex:d4,c6,...
+//   "Count"=dword:0000002a
+//   "Path"=hex(2):25,54,45,4d,50,25,00
+//
+// Strings are written in quotes when they hold one terminating NUL and
+// printable text; anything else is written as hex(type).
+#include <string>
+#include <string_view>
+
+#include "platform/common/registry_tree.hpp"
+
+// Parses a registry file. On failure returns false, fills *error with the
+// line and the reason, and leaves *hive untouched.
+bool ParseRegistryFile(std::string_view text, RegistryHive* hive, std::string* error);
+
+// The file text for a hive.
+std::string SerializeRegistryFile(const RegistryHive& hive);

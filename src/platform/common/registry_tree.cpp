@@ -1,0 +1,371 @@
+#include "platform/common/registry_tree.hpp"
+
+#include <algorithm>
+#include <cstring>
+
+char FoldAnsi(char c) {
+  const auto b = static_cast<unsigned char>(c);
+  if (b >= 'a' && b <= 'z') return static_cast<char>(b - 32);
+  // Windows-1252 letters with a capital form.
+  if (b >= 0xE0 && b <= 0xFE && b != 0xF7) return static_cast<char>(b - 32);
+  switch (b) {
+    case 0x9A: return static_cast<char>(0x8A);  // š
+    case 0x9C: return static_cast<char>(0x8C);  // œ
+    case 0x9E: return static_cast<char>(0x8E);  // ž
+    case 0xFF: return static_cast<char>(0x9F);  // ÿ
+    default: return c;
+  }
+}
+
+std::string FoldName(std::string_view name) {
+  std::string out(name);
+  for (char& c : out) c = FoldAnsi(c);
+  return out;
+}
+
+bool NamesEqual(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (FoldAnsi(a[i]) != FoldAnsi(b[i])) return false;
+  return true;
+}
+
+namespace {
+bool FoldedLess(std::string_view a, std::string_view b) {
+  const std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto x = static_cast<unsigned char>(FoldAnsi(a[i]));
+    const auto y = static_cast<unsigned char>(FoldAnsi(b[i]));
+    if (x != y) return x < y;
+  }
+  return a.size() < b.size();
+}
+}  // namespace
+
+RegKeyNode* RegKeyNode::FindSubkey(std::string_view n) const {
+  auto it = std::lower_bound(subkeys.begin(), subkeys.end(), n,
+                             [](const auto& k, std::string_view v) { return FoldedLess(k->name, v); });
+  if (it != subkeys.end() && NamesEqual((*it)->name, n)) return it->get();
+  return nullptr;
+}
+
+RegKeyNode* RegKeyNode::AddSubkey(std::string_view n, bool* created) {
+  auto it = std::lower_bound(subkeys.begin(), subkeys.end(), n,
+                             [](const auto& k, std::string_view v) { return FoldedLess(k->name, v); });
+  if (it != subkeys.end() && NamesEqual((*it)->name, n)) {
+    if (created) *created = false;
+    return it->get();
+  }
+  auto node = std::make_unique<RegKeyNode>();
+  node->name = std::string(n);
+  if (created) *created = true;
+  return subkeys.insert(it, std::move(node))->get();
+}
+
+bool RegKeyNode::RemoveSubkey(std::string_view n) {
+  for (auto it = subkeys.begin(); it != subkeys.end(); ++it) {
+    if (NamesEqual((*it)->name, n)) {
+      subkeys.erase(it);
+      return true;
+    }
+  }
+  return false;
+}
+
+RegStoredValue* RegKeyNode::FindValue(std::string_view n) {
+  for (auto& v : values)
+    if (NamesEqual(v.name, n)) return &v;
+  return nullptr;
+}
+
+void RegKeyNode::SetValue(std::string_view n, std::uint32_t type, std::vector<std::uint8_t> data) {
+  if (auto* v = FindValue(n)) {
+    v->type = type;
+    v->data = std::move(data);
+    return;
+  }
+  values.push_back(RegStoredValue{std::string(n), type, std::move(data)});
+}
+
+std::unique_ptr<RegKeyNode> RegKeyNode::Clone() const {
+  auto copy = std::make_unique<RegKeyNode>();
+  copy->name = name;
+  copy->values = values;
+  copy->subkeys.reserve(subkeys.size());
+  for (const auto& k : subkeys) copy->subkeys.push_back(k->Clone());
+  return copy;
+}
+
+namespace {
+constexpr RegHandle kRoots[] = {Reg::ClassesRoot, Reg::CurrentUser, Reg::LocalMachine, Reg::Users};
+}
+
+RegistryHive::RegistryHive() {
+  for (RegHandle r : kRoots) roots[r] = std::make_unique<RegKeyNode>();
+}
+
+RegistryHive::RegistryHive(const RegistryHive& other) {
+  for (const auto& [h, node] : other.roots) roots[h] = node->Clone();
+}
+
+RegistryHive& RegistryHive::operator=(const RegistryHive& other) {
+  if (this != &other) {
+    RegistryHive copy(other);
+    roots = std::move(copy.roots);
+  }
+  return *this;
+}
+
+RegKeyNode* RegistryHive::Root(RegHandle h) const {
+  auto it = roots.find(h);
+  return it == roots.end() ? nullptr : it->second.get();
+}
+
+const char* RootName(RegHandle root) {
+  switch (root) {
+    case Reg::ClassesRoot: return "HKEY_CLASSES_ROOT";
+    case Reg::CurrentUser: return "HKEY_CURRENT_USER";
+    case Reg::LocalMachine: return "HKEY_LOCAL_MACHINE";
+    case Reg::Users: return "HKEY_USERS";
+    default: return "";
+  }
+}
+
+RegHandle RootFromName(std::string_view name) {
+  for (RegHandle r : kRoots)
+    if (NamesEqual(RootName(r), name)) return r;
+  return 0;
+}
+
+bool SplitRegPath(std::string_view path, std::vector<std::string>* parts) {
+  if (!path.empty() && path.front() == '\\') return false;
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    std::size_t end = path.find('\\', start);
+    if (end == std::string_view::npos) end = path.size();
+    if (end > start) parts->emplace_back(path.substr(start, end - start));
+    start = end + 1;
+  }
+  return true;
+}
+
+namespace {
+constexpr long kBadPathname = 161;
+
+bool ValidKeyName(std::string_view n) {
+  if (n.empty() || n.size() > kMaxKeyNameLength) return false;
+  // Control characters would break the readable registry file; no caller needs them.
+  return std::none_of(n.begin(), n.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+}
+}  // namespace
+
+long TreeRegistryApi::ResolveBase(RegHandle key, RegHandle* root, std::vector<std::string>* path,
+                                  std::uint32_t* access) const {
+  if (RootFromName(RootName(key)) == key && key != 0) {
+    *root = key;
+    path->clear();
+    if (access) *access = 0xF003F;  // the predefined keys allow everything
+    return Reg::Success;
+  }
+  auto it = handles_.find(key);
+  if (it == handles_.end()) return Reg::InvalidHandle;
+  *root = it->second.root;
+  *path = it->second.path;
+  if (access) *access = it->second.access;
+  return Reg::Success;
+}
+
+RegKeyNode* TreeRegistryApi::Walk(const RegistryHive& hive, RegHandle root,
+                                  const std::vector<std::string>& path) {
+  RegKeyNode* node = hive.Root(root);
+  for (const auto& part : path) {
+    if (!node) return nullptr;
+    node = node->FindSubkey(part);
+  }
+  return node;
+}
+
+RegHandle TreeRegistryApi::NewHandle(RegHandle root, std::vector<std::string> path, std::uint32_t access) {
+  const RegHandle h = next_;
+  next_ += 4;
+  handles_[h] = OpenKey{root, std::move(path), access};
+  return h;
+}
+
+long TreeRegistryApi::CreateKeyEx(RegHandle base, const std::string& subKey, std::uint32_t access,
+                                  RegHandle* result, std::uint32_t* disposition) {
+  RegHandle root = 0;
+  std::vector<std::string> path;
+  if (long rc = ResolveBase(base, &root, &path, nullptr)) return rc;
+  std::vector<std::string> parts;
+  if (!SplitRegPath(subKey, &parts)) return kBadPathname;
+  for (const auto& p : parts)
+    if (!ValidKeyName(p)) return Reg::InvalidParameter;
+
+  // First look without changing anything: most opens find the key.
+  RegistryHive* hive = nullptr;
+  if (long rc = store_.Begin(false, &hive)) return rc;
+  RegKeyNode* node = Walk(*hive, root, path);
+  if (!node) {
+    store_.End(false);
+    return Reg::KeyDeleted;
+  }
+  for (const auto& p : parts) {
+    node = node->FindSubkey(p);
+    if (!node) break;
+  }
+  store_.End(false);
+
+  bool created = false;
+  if (!node) {
+    if (long rc = store_.Begin(true, &hive)) return rc;
+    node = Walk(*hive, root, path);
+    if (!node) {
+      store_.End(false);
+      return Reg::KeyDeleted;
+    }
+    for (const auto& p : parts) {
+      bool made = false;
+      node = node->AddSubkey(p, &made);
+      created = created || made;
+    }
+    if (long rc = store_.End(created)) return rc;
+  }
+  // Keep the names' stored case in the handle path; folding makes it irrelevant.
+  for (auto& p : parts) path.push_back(std::move(p));
+  *result = NewHandle(root, std::move(path), access);
+  if (disposition) *disposition = created ? Reg::CreatedNewKey : Reg::OpenedExistingKey;
+  return Reg::Success;
+}
+
+long TreeRegistryApi::OpenKeyEx(RegHandle base, const std::string& subKey, std::uint32_t access,
+                                RegHandle* result) {
+  RegHandle root = 0;
+  std::vector<std::string> path;
+  if (long rc = ResolveBase(base, &root, &path, nullptr)) return rc;
+  std::vector<std::string> parts;
+  if (!SplitRegPath(subKey, &parts)) return kBadPathname;
+  RegistryHive* hive = nullptr;
+  if (long rc = store_.Begin(false, &hive)) return rc;
+  RegKeyNode* node = Walk(*hive, root, path);
+  const long baseRc = node ? Reg::Success : Reg::KeyDeleted;
+  for (const auto& p : parts) {
+    if (!node) break;
+    node = node->FindSubkey(p);
+  }
+  store_.End(false);
+  if (baseRc) return baseRc;
+  if (!node) return Reg::FileNotFound;
+  for (auto& p : parts) path.push_back(std::move(p));
+  *result = NewHandle(root, std::move(path), access);
+  return Reg::Success;
+}
+
+long TreeRegistryApi::WithKey(RegHandle key, bool forWrite, std::uint32_t need,
+                              const std::function<long(RegKeyNode&)>& fn) {
+  RegHandle root = 0;
+  std::vector<std::string> path;
+  std::uint32_t access = 0;
+  if (long rc = ResolveBase(key, &root, &path, &access)) return rc;
+  if ((access & need) != need) return Reg::AccessDenied;
+  RegistryHive* hive = nullptr;
+  if (long rc = store_.Begin(forWrite, &hive)) return rc;
+  RegKeyNode* node = Walk(*hive, root, path);
+  if (!node) {
+    store_.End(false);
+    return Reg::KeyDeleted;
+  }
+  const long rc = fn(*node);
+  const long endRc = store_.End(forWrite && rc == Reg::Success);
+  return rc ? rc : endRc;
+}
+
+long TreeRegistryApi::QueryValueEx(RegHandle key, const std::string& name, std::uint32_t* type,
+                                   std::uint8_t* data, std::uint32_t* size) {
+  return WithKey(key, false, Reg::QueryValue, [&](RegKeyNode& node) -> long {
+    RegStoredValue* v = node.FindValue(name);
+    if (!v) return Reg::FileNotFound;
+    if (type) *type = v->type;
+    const auto n = static_cast<std::uint32_t>(v->data.size());
+    if (!data) {
+      if (size) *size = n;
+      return Reg::Success;
+    }
+    if (!size) return Reg::InvalidParameter;
+    if (*size < n) {
+      *size = n;
+      return Reg::MoreData;
+    }
+    if (n) std::memcpy(data, v->data.data(), n);
+    *size = n;
+    return Reg::Success;
+  });
+}
+
+long TreeRegistryApi::SetValueEx(RegHandle key, const std::string& name, std::uint32_t type,
+                                 const std::uint8_t* data, std::uint32_t size) {
+  if (name.size() > kMaxValueNameLength) return Reg::InvalidParameter;
+  if (std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
+    return Reg::InvalidParameter;
+  if (size && !data) return Reg::InvalidParameter;
+  std::vector<std::uint8_t> bytes(data, data + size);
+  return WithKey(key, true, Reg::SetValue, [&](RegKeyNode& node) -> long {
+    node.SetValue(name, type, std::move(bytes));
+    return Reg::Success;
+  });
+}
+
+long TreeRegistryApi::EnumKeyEx(RegHandle key, std::uint32_t index, char* name, std::uint32_t* nameLen) {
+  return WithKey(key, false, Reg::EnumerateSubKeys, [&](RegKeyNode& node) -> long {
+    if (index >= node.subkeys.size()) return Reg::NoMoreItems;
+    const std::string& n = node.subkeys[index]->name;
+    if (!name || !nameLen) return Reg::InvalidParameter;
+    if (n.size() + 1 > *nameLen) return Reg::MoreData;
+    std::memcpy(name, n.data(), n.size());
+    name[n.size()] = '\0';
+    *nameLen = static_cast<std::uint32_t>(n.size());
+    return Reg::Success;
+  });
+}
+
+long TreeRegistryApi::EnumValue(RegHandle key, std::uint32_t index, char* name, std::uint32_t* nameLen,
+                                std::uint32_t* type, std::uint8_t* data, std::uint32_t* dataLen) {
+  return WithKey(key, false, Reg::QueryValue, [&](RegKeyNode& node) -> long {
+    if (index >= node.values.size()) return Reg::NoMoreItems;
+    const RegStoredValue& v = node.values[index];
+    if (!name || !nameLen) return Reg::InvalidParameter;
+    if (v.name.size() + 1 > *nameLen) return Reg::MoreData;
+    const auto n = static_cast<std::uint32_t>(v.data.size());
+    if (data && dataLen && *dataLen < n) return Reg::MoreData;
+    std::memcpy(name, v.name.data(), v.name.size());
+    name[v.name.size()] = '\0';
+    *nameLen = static_cast<std::uint32_t>(v.name.size());
+    if (type) *type = v.type;
+    if (data && n) std::memcpy(data, v.data.data(), n);
+    if (dataLen) *dataLen = n;
+    return Reg::Success;
+  });
+}
+
+long TreeRegistryApi::DeleteKey(RegHandle key, const std::string& subKey) {
+  std::vector<std::string> parts;
+  if (!SplitRegPath(subKey, &parts)) return kBadPathname;
+  if (parts.empty()) return Reg::AccessDenied;  // a key cannot delete itself through this call
+  return WithKey(key, true, 0, [&](RegKeyNode& node) -> long {
+    RegKeyNode* parent = &node;
+    for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
+      parent = parent->FindSubkey(parts[i]);
+      if (!parent) return Reg::FileNotFound;
+    }
+    RegKeyNode* target = parent->FindSubkey(parts.back());
+    if (!target) return Reg::FileNotFound;
+    if (!target->subkeys.empty()) return Reg::AccessDenied;
+    parent->RemoveSubkey(parts.back());
+    return Reg::Success;
+  });
+}
+
+long TreeRegistryApi::CloseKey(RegHandle key) {
+  if (RootFromName(RootName(key)) == key && key != 0) return Reg::Success;
+  return handles_.erase(key) ? Reg::Success : Reg::InvalidHandle;
+}

@@ -1,0 +1,135 @@
+#pragma once
+// An in-memory registry: keys with case-preserving, case-insensitive names,
+// typed values stored as raw bytes, under the predefined roots. It is the
+// model shared by every registry backend that is not the system's own: the
+// in-memory store of the tests and the per-user registry file.
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/registry_api.hpp"
+
+struct RegStoredValue {
+  std::string name;  // ANSI
+  std::uint32_t type = 0;
+  std::vector<std::uint8_t> data;
+};
+
+struct RegKeyNode {
+  std::string name;  // ANSI, as created
+  std::vector<std::unique_ptr<RegKeyNode>> subkeys;  // kept sorted by folded name
+  std::vector<RegStoredValue> values;                // in creation order
+
+  RegKeyNode* FindSubkey(std::string_view n) const;
+  // Finds or adds a subkey; created is set when it was added.
+  RegKeyNode* AddSubkey(std::string_view n, bool* created);
+  bool RemoveSubkey(std::string_view n);
+  RegStoredValue* FindValue(std::string_view n);
+  void SetValue(std::string_view n, std::uint32_t type, std::vector<std::uint8_t> data);
+  std::unique_ptr<RegKeyNode> Clone() const;
+};
+
+struct RegistryHive {
+  RegistryHive();
+  RegistryHive(const RegistryHive& other);
+  RegistryHive& operator=(const RegistryHive& other);
+  RegistryHive(RegistryHive&&) = default;
+  RegistryHive& operator=(RegistryHive&&) = default;
+
+  // The roots, in a fixed order, each a nameless key.
+  std::map<RegHandle, std::unique_ptr<RegKeyNode>> roots;
+  RegKeyNode* Root(RegHandle h) const;
+};
+
+// Names of the predefined roots as the registry editor writes them.
+const char* RootName(RegHandle root);
+// The predefined root of a name, or 0.
+RegHandle RootFromName(std::string_view name);
+
+// Case folding of an ANSI (Windows-1252) character and a whole name, used
+// to compare key and value names.
+char FoldAnsi(char c);
+std::string FoldName(std::string_view name);
+bool NamesEqual(std::string_view a, std::string_view b);
+
+// Splits a key path at backslashes. Fails (returns false) on a path that
+// begins with a backslash; empty parts in the middle or at the end are
+// dropped.
+bool SplitRegPath(std::string_view path, std::vector<std::string>* parts);
+
+// Where a tree-backed registry keeps its hive. Each operation brackets its
+// work with Begin and End; a store that lives in a file reloads and saves
+// there.
+class IHiveStore {
+ public:
+  virtual ~IHiveStore() = default;
+  // Makes the current hive available for reading (forWrite false) or for a
+  // change that End(true) will keep. Returns a registry error code; on
+  // failure End is not called.
+  virtual long Begin(bool forWrite, RegistryHive** hive) = 0;
+  // Ends the bracket; with commit, keeps the change. Returns an error code.
+  virtual long End(bool commit) = 0;
+};
+
+class MemoryHiveStore : public IHiveStore {
+ public:
+  long Begin(bool, RegistryHive** hive) override {
+    *hive = &hive_;
+    return Reg::Success;
+  }
+  long End(bool) override { return Reg::Success; }
+  RegistryHive& Hive() { return hive_; }
+
+ private:
+  RegistryHive hive_;
+};
+
+// The Win32-shaped registry calls over a hive store. Handles name a key by
+// its path, so a store that reloads between calls keeps them valid; a handle
+// whose key was deleted fails with KeyDeleted.
+class TreeRegistryApi : public IRegistryApi {
+ public:
+  explicit TreeRegistryApi(IHiveStore& store) : store_(store) {}
+
+  long CreateKeyEx(RegHandle root, const std::string& subKey, std::uint32_t access,
+                   RegHandle* result, std::uint32_t* disposition) override;
+  long OpenKeyEx(RegHandle root, const std::string& subKey, std::uint32_t access,
+                 RegHandle* result) override;
+  long QueryValueEx(RegHandle key, const std::string& name, std::uint32_t* type,
+                    std::uint8_t* data, std::uint32_t* size) override;
+  long SetValueEx(RegHandle key, const std::string& name, std::uint32_t type,
+                  const std::uint8_t* data, std::uint32_t size) override;
+  long EnumKeyEx(RegHandle key, std::uint32_t index, char* name, std::uint32_t* nameLen) override;
+  long EnumValue(RegHandle key, std::uint32_t index, char* name, std::uint32_t* nameLen,
+                 std::uint32_t* type, std::uint8_t* data, std::uint32_t* dataLen) override;
+  long DeleteKey(RegHandle key, const std::string& subKey) override;
+  long CloseKey(RegHandle key) override;
+
+  std::size_t OpenHandleCount() const { return handles_.size(); }
+
+ private:
+  struct OpenKey {
+    RegHandle root;
+    std::vector<std::string> path;
+    std::uint32_t access;
+  };
+  long ResolveBase(RegHandle key, RegHandle* root, std::vector<std::string>* path,
+                   std::uint32_t* access) const;
+  static RegKeyNode* Walk(const RegistryHive& hive, RegHandle root,
+                          const std::vector<std::string>& path);
+  long WithKey(RegHandle key, bool forWrite, std::uint32_t need,
+               const std::function<long(RegKeyNode&)>& fn);
+  RegHandle NewHandle(RegHandle root, std::vector<std::string> path, std::uint32_t access);
+
+  IHiveStore& store_;
+  std::map<RegHandle, OpenKey> handles_;
+  RegHandle next_ = 0x1000;
+};
+
+// Longest key name and value name the registry accepts.
+constexpr std::size_t kMaxKeyNameLength = 255;
+constexpr std::size_t kMaxValueNameLength = 16383;

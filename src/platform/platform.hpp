@@ -1,0 +1,19 @@
+#pragma once
+// Every service the program's behaviour uses, gathered for the main window.
+// The real program wires the Linux and Qt backends; tests wire fakes.
+#include "platform/environment.hpp"
+#include "platform/file_system.hpp"
+#include "platform/registry_api.hpp"
+#include "platform/system_services.hpp"
+
+struct Platform {
+  IRegistryApi* registry = nullptr;
+  IEnvironment* environment = nullptr;
+  IFileSystem* files = nullptr;
+  IGuidSource* guid = nullptr;
+  IMessageBox* messageBox = nullptr;
+  IProcessControl* process = nullptr;
+  IResources* resources = nullptr;
+  IPictureService* pictures = nullptr;
+  IWindowMessages* messages = nullptr;
+};

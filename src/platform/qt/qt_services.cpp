@@ -1,0 +1,53 @@
+#include "platform/qt/qt_services.hpp"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "platform/posix/posix_services.hpp"
+#include "platform/file_system.hpp"
+#include "support/runtime_error.hpp"
+
+std::shared_ptr<Picture> QtPictureService::LoadPicture(const std::string& path) {
+  QImage image;
+  const std::string native = PosixFileSystem::ToNative(path);
+  if (native.empty() || !image.load(QString::fromStdString(native))) throw RuntimeError(481, "Invalid picture");
+  return std::make_shared<QtPicture>(std::move(image));
+}
+
+int QtMessageBox::MsgBox(const std::string& prompt, int buttons, const std::string& title) {
+  QMessageBox box(parent_);
+  box.setWindowTitle(QString::fromStdString(title));
+  box.setText(QString::fromStdString(prompt));
+  switch (buttons & Mb::IconMask) {
+    case Mb::Critical: box.setIcon(QMessageBox::Critical); break;
+    case Mb::Question: box.setIcon(QMessageBox::Question); break;
+    case Mb::Exclamation: box.setIcon(QMessageBox::Warning); break;
+    case Mb::Information: box.setIcon(QMessageBox::Information); break;
+    default: break;
+  }
+  if ((buttons & Mb::ButtonsMask) == Mb::YesNo) {
+    QPushButton* yes = box.addButton(QMessageBox::Yes);
+    QPushButton* no = box.addButton(QMessageBox::No);
+    box.setDefaultButton((buttons & Mb::DefaultMask) == Mb::DefaultButton2 ? no : yes);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes ? Mb::Yes : Mb::No;
+  }
+  box.addButton(QMessageBox::Ok);
+  box.exec();
+  return Mb::Ok;
+}
+
+std::uint32_t QtWindowMessages::RegisterWindowMessage(const std::string& name) {
+  return name.empty() ? 0 : StableMessageId(name);
+}
+
+bool QtWindowMessages::BroadcastNotifyMessage(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
+  QDBusConnection bus = QDBusConnection::sessionBus();
+  if (!bus.isConnected()) return false;
+  QDBusMessage signal = QDBusMessage::createSignal(kBroadcastPath, kBroadcastInterface, kBroadcastMember);
+  signal << static_cast<uint>(msg) << static_cast<qulonglong>(wParam) << static_cast<qlonglong>(lParam);
+  return bus.send(signal);
+}

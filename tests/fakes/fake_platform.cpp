@@ -1,0 +1,168 @@
+#include "fake_platform.hpp"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "support/runtime_error.hpp"
+
+std::uint32_t FakeEnvironment::ExpandEnvironmentStrings(const char* src, char* dst, std::uint32_t size) {
+  const std::string out = ExpandPercentReferences(src, [this](const std::string& name) -> std::optional<std::string> {
+    for (const auto& [k, v] : vars)
+      if (NamesEqual(k, name)) return v;
+    return std::nullopt;
+  });
+  return CopyExpandedResult(out, dst, size);
+}
+
+int FakeMessageBox::MsgBox(const std::string& prompt, int buttons, const std::string& title) {
+  shown.push_back({prompt, buttons, title});
+  if (!answers.empty()) {
+    const int a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+  return (buttons & Mb::ButtonsMask) == Mb::YesNo ? Mb::No : Mb::Ok;
+}
+
+bool FakeGuidSource::CreateGuid(Guid* guid) {
+  if (fail) return false;
+  if (!scripted.empty()) {
+    *guid = scripted.front();
+    scripted.pop_front();
+  } else {
+    ++made;
+    *guid = Guid{0x1234ABCDu + static_cast<std::uint32_t>(made), 0x00EF, 0x4A0B, {0x9C, 0x01, 0, 0, 0, 0, 0, static_cast<std::uint8_t>(made)}};
+  }
+  return true;
+}
+
+void FakeProcessControl::EndProgram() {
+  ++endCount;
+  throw ProgramEnded{};
+}
+
+namespace {
+// Width and height from the header of a JPEG (SOFn), PNG or BMP file.
+bool PictureSize(const std::string& b, int* w, int* h) {
+  auto u8 = [&](std::size_t i) { return static_cast<unsigned char>(b[i]); };
+  if (b.size() > 24 && b.compare(0, 8, "\x89PNG\r\n\x1a\n") == 0) {
+    *w = (u8(16) << 24) | (u8(17) << 16) | (u8(18) << 8) | u8(19);
+    *h = (u8(20) << 24) | (u8(21) << 16) | (u8(22) << 8) | u8(23);
+    return true;
+  }
+  if (b.size() > 26 && b[0] == 'B' && b[1] == 'M') {
+    *w = u8(18) | (u8(19) << 8);
+    *h = u8(22) | (u8(23) << 8);
+    return true;
+  }
+  if (b.size() > 4 && u8(0) == 0xFF && u8(1) == 0xD8) {
+    std::size_t i = 2;
+    while (i + 9 < b.size()) {
+      if (u8(i) != 0xFF) return false;
+      const unsigned char marker = u8(i + 1);
+      const std::size_t len = (u8(i + 2) << 8) | u8(i + 3);
+      if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
+        *h = (u8(i + 5) << 8) | u8(i + 6);
+        *w = (u8(i + 7) << 8) | u8(i + 8);
+        return true;
+      }
+      i += 2 + len;
+    }
+  }
+  return false;
+}
+
+class SizedPicture : public Picture {
+ public:
+  SizedPicture(int w, int h) : w_(w), h_(h) {}
+  int Width() const override { return w_; }
+  int Height() const override { return h_; }
+
+ private:
+  int w_, h_;
+};
+}  // namespace
+
+std::shared_ptr<Picture> FakePictureService::LoadPicture(const std::string& path) {
+  loadedPaths.push_back(path);
+  int w = 0, h = 0;
+  if (fail || !PictureSize(ReadFileBytes(PosixFileSystem::ToNative(path)), &w, &h))
+    throw RuntimeError(481, "Invalid picture");
+  return std::make_shared<SizedPicture>(w, h);
+}
+
+std::uint32_t FakeWindowMessages::RegisterWindowMessage(const std::string& name) {
+  ++registerCalls;
+  if (!registerResults.empty()) {
+    const std::uint32_t r = registerResults.front();
+    registerResults.pop_front();
+    return r;
+  }
+  return StableMessageId(name);
+}
+
+bool FakeWindowMessages::BroadcastNotifyMessage(std::uint32_t msg, std::uintptr_t, std::intptr_t) {
+  if (broadcastFails) return false;
+  broadcasts.push_back(msg);
+  return true;
+}
+
+std::string TestFileSystem::GetTempPath() {
+  if (failTempPath) return "";
+  return tempPath.empty() ? PosixFileSystem::GetTempPath() : tempPath;
+}
+
+std::string TestFileSystem::GetTempFileName(const std::string& dir, const std::string& prefix) {
+  if (failTempFileName) return "";
+  std::string made = PosixFileSystem::GetTempFileName(dir, prefix);
+  if (!made.empty()) tempFilesMade.push_back(made);
+  return made;
+}
+
+Platform FakePlatform::Services() {
+  Platform p;
+  p.registry = &registry;
+  p.environment = &environment;
+  p.files = &files;
+  p.guid = &guid;
+  p.messageBox = &messageBox;
+  p.process = &process;
+  p.resources = &resources;
+  p.pictures = &pictures;
+  p.messages = &messages;
+  return p;
+}
+
+TempDir::TempDir() {
+  const char* t = std::getenv("TMPDIR");
+  std::string tmpl = std::string(t && *t ? t : "/tmp") + "/larkspire-test-XXXXXX";
+  if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+  native_ = tmpl;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  // Read-only files inside must not stop the clean-up.
+  for (auto& e : std::filesystem::recursive_directory_iterator(native_, ec))
+    std::filesystem::permissions(e.path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+  std::filesystem::remove_all(native_, ec);
+}
+
+std::string TempDir::Path() const { return PosixFileSystem::FromNative(native_) + "\\"; }
+
+std::string ReadFileBytes(const std::string& nativePath) {
+  std::ifstream in(nativePath, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void WriteFileBytes(const std::string& nativePath, const std::string& bytes) {
+  std::ofstream out(nativePath, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}

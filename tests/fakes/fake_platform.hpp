@@ -1,0 +1,129 @@
+#pragma once
+// The fake platform of the behaviour tests: an in-memory registry, a
+// scripted message box, a GUID source and message registry that can be told
+// to fail, a process control that records the end of the program, and a
+// picture decoder that reads a picture's size from its header. Files are the
+// real ones (tests point them at temporary folders), wrapped so that a test
+// can make the temporary folder unusable.
+#include <deque>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/common/registry_tree.hpp"
+#include "platform/platform.hpp"
+#include "platform/posix/posix_services.hpp"
+#include "platform/resources.hpp"
+
+// An in-memory hive whose changes a test can make the store refuse.
+class FakeHiveStore : public MemoryHiveStore {
+ public:
+  bool refuseWrites = false;
+  long Begin(bool forWrite, RegistryHive** hive) override {
+    if (forWrite && refuseWrites) return Reg::AccessDenied;
+    return MemoryHiveStore::Begin(forWrite, hive);
+  }
+};
+
+class FakeRegistry : public TreeRegistryApi {
+ public:
+  FakeRegistry() : TreeRegistryApi(store_) {}
+  RegistryHive& Hive() { return store_.Hive(); }
+  FakeHiveStore& Store() { return store_; }
+
+ private:
+  FakeHiveStore store_;
+};
+
+class FakeEnvironment : public IEnvironment {
+ public:
+  std::map<std::string, std::string> vars;
+  std::uint32_t ExpandEnvironmentStrings(const char* src, char* dst, std::uint32_t size) override;
+};
+
+struct ShownMessage {
+  std::string prompt;
+  int buttons;
+  std::string title;
+};
+
+class FakeMessageBox : public IMessageBox {
+ public:
+  std::deque<int> answers;  // answers given in order; Ok/No when empty
+  std::vector<ShownMessage> shown;
+  int MsgBox(const std::string& prompt, int buttons, const std::string& title) override;
+};
+
+class FakeGuidSource : public IGuidSource {
+ public:
+  bool fail = false;
+  std::deque<Guid> scripted;  // given first; then a counter-based GUID
+  int made = 0;
+  bool CreateGuid(Guid* guid) override;
+};
+
+class FakeProcessControl : public IProcessControl {
+ public:
+  int endCount = 0;
+  // Records the end and unwinds, so nothing after it runs.
+  void EndProgram() override;
+};
+
+class FakePictureService : public IPictureService {
+ public:
+  std::vector<std::string> loadedPaths;
+  bool fail = false;
+  std::shared_ptr<Picture> LoadPicture(const std::string& path) override;
+};
+
+class FakeWindowMessages : public IWindowMessages {
+ public:
+  std::deque<std::uint32_t> registerResults;  // then StableMessageId
+  int registerCalls = 0;
+  bool broadcastFails = false;
+  std::vector<std::uint32_t> broadcasts;
+  std::uint32_t RegisterWindowMessage(const std::string& name) override;
+  bool BroadcastNotifyMessage(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+};
+
+// Real files, with switches to make temporary-file creation fail.
+class TestFileSystem : public PosixFileSystem {
+ public:
+  std::string tempPath;           // "" = the real one
+  bool failTempPath = false;
+  bool failTempFileName = false;
+  std::vector<std::string> tempFilesMade;
+  std::string GetTempPath() override;
+  std::string GetTempFileName(const std::string& dir, const std::string& prefix) override;
+};
+
+struct FakePlatform {
+  FakeRegistry registry;
+  FakeEnvironment environment;
+  TestFileSystem files;
+  FakeGuidSource guid;
+  FakeMessageBox messageBox;
+  FakeProcessControl process;
+  EmbeddedResources resources;
+  FakePictureService pictures;
+  FakeWindowMessages messages;
+
+  Platform Services();
+};
+
+// A temporary folder removed with everything in it at the end of a test.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  const std::string& Native() const { return native_; }  // "/tmp/..."
+  std::string Path() const;                                 // "Z:\tmp\...\"
+  std::string File(const std::string& name) const { return native_ + "/" + name; }
+
+ private:
+  std::string native_;
+};
+
+std::string ReadFileBytes(const std::string& nativePath);
+void WriteFileBytes(const std::string& nativePath, const std::string& bytes);

@@ -1,0 +1,19 @@
+// Any bytes given to the registry-file reader either parse or are rejected;
+// what parses saves and parses again to the same text.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "platform/common/registry_file_format.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  RegistryHive hive;
+  std::string error;
+  if (!ParseRegistryFile(text, &hive, &error)) return 0;
+  const std::string saved = SerializeRegistryFile(hive);
+  RegistryHive again;
+  if (!ParseRegistryFile(saved, &again, &error)) std::abort();
+  if (SerializeRegistryFile(again) != saved) std::abort();
+  return 0;
+}
