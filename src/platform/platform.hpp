@@ -2,7 +2,9 @@
 // Every service the program's behaviour uses, gathered for the main window.
 // The real program wires the Linux and Qt backends; tests wire fakes.
 #include "platform/environment.hpp"
+#include "platform/event_loop.hpp"
 #include "platform/file_system.hpp"
+#include "platform/profile_reader.hpp"
 #include "platform/registry_api.hpp"
 #include "platform/system_services.hpp"
 
@@ -16,4 +18,6 @@ struct Platform {
   IResources* resources = nullptr;
   IPictureService* pictures = nullptr;
   IWindowMessages* messages = nullptr;
+  IProfileReader* profiles = nullptr;
+  IEventLoop* events = nullptr;
 };

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "catalog/update_component.hpp"
 #include "install_state/installed_state.hpp"
 #include "platform/platform.hpp"
 #include "support/c_registry.hpp"
@@ -35,7 +36,27 @@ class frmMain {
   // -2147220504 after ten attempts without an identifier.
   void RegisterMessages();
 
+  // ---- update catalog ----
+  // Validates the downloaded update-information file sFile, fills the
+  // component table, sets CurrentPage to 5 and shows the result page.
+  void ReadUpdateInfo(const std::string& sFile);
+  // A value of the downloaded update-information file; "" when missing.
+  std::string GetIniValue(const std::string& sSection, const std::string& sKey);
+  // Row sKey's catalog version (normalised in place) against the installed one.
+  bool IsNewerVersion(int sKey, std::string& sVersion);
+
+  // ---- integrity check ----
+  // Checks the CRC-32 of the downloaded file of entry CurrentIndex and
+  // copies it into the product folder. Never raises.
+  bool VerifyDownload(const std::string& sFile);
+
+  // ---- pages (the result page) ----
+  void ShowResultPage(CatalogResult result);
+
   // ---- state ----
+  ComponentTableType ComponentTable;
+  std::int32_t CurrentPage = 0;
+  std::int32_t CurrentIndex = 0;
   std::unique_ptr<cRegistry> Registry;
   InstalledState State;
   std::int32_t MsgGeneral = 0;

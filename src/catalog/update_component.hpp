@@ -1,0 +1,26 @@
+#pragma once
+// One entry of the component table, and the outcomes of reading the
+// update-information file.
+#include <array>
+#include <string>
+#include <vector>
+
+struct UpdateComponent {
+  std::string sSourceUrl;
+  std::string sFileName;
+  std::string sDownloadedFile;
+  std::string sTargetFile;
+  std::string sVersion;
+  std::string sCrc;
+  bool bVerified = false;
+};
+
+// Entry 0 the update-information file, entry 1 the setup package, entries 2
+// onwards the newer components.
+using ComponentTableType = std::vector<UpdateComponent>;
+
+enum CatalogResult { crError = 0, crUpdatesAvailable = 1, crUpToDate = 2, crNotAvailable = 3 };
+
+// The sections of the update-information file, in the order they are read.
+inline constexpr std::array<const char*, 7> ComponentKeys = {
+    "setup", "larkspire", "rillgauge", "quillon", "palvetta", "qvmpanel", "qvmclock"};
