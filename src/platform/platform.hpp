@@ -6,7 +6,9 @@
 #include "platform/file_system.hpp"
 #include "platform/profile_reader.hpp"
 #include "platform/registry_api.hpp"
+#include "platform/shell.hpp"
 #include "platform/system_services.hpp"
+#include "platform/window.hpp"
 
 struct Platform {
   IRegistryApi* registry = nullptr;
@@ -20,4 +22,8 @@ struct Platform {
   IWindowMessages* messages = nullptr;
   IProfileReader* profiles = nullptr;
   IEventLoop* events = nullptr;
+  IMainWindowView* window = nullptr;
+  IDialogFactory* dialogs = nullptr;
+  IShell* shell = nullptr;
+  IConnectionService* connection = nullptr;
 };

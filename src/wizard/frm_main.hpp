@@ -1,7 +1,9 @@
 #pragma once
 // frmMain: the wizard's main window. It owns the program's state for the
 // whole run; its procedures live in the folders of the subsystems they
-// belong to.
+// belong to (navigation and drawing in wizard/, discovery in
+// install_state/, the catalog in catalog/, transfers in transfer/, the
+// integrity check and hand-off in install/, error reports in support/).
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -10,12 +12,57 @@
 #include "install_state/installed_state.hpp"
 #include "platform/platform.hpp"
 #include "support/c_registry.hpp"
+#include "support/runtime_error.hpp"
 
 inline constexpr const char* AppTitle = "Larkspire AutoUpdate";
+inline constexpr const char* ErrorTitle = "Larkspire AutoUpdate - Error";
+
+// The page numbers held in CurrentPage.
+enum WizardPage {
+  PageWelcome = 1,
+  PagePrepare = 2,
+  PageCheck = 3,
+  PageRecheck = 4,
+  PageResult = 5,
+  PageDownload = 6,
+  PageReady = 7
+};
 
 class frmMain {
  public:
   frmMain(const Platform& platform, std::string updateHost);
+
+  // ---- controller: events ----
+  // Start-up. Run-time errors are reported as unexpected errors ("0002").
+  void Form_Load();
+  // Previous (0), Next (1), Cancel (2).
+  void Cmd_Click(int Index);
+  // The window is about to close; cancel = 1 keeps it open. unloadMode 0
+  // means the user closes it from the title bar or system menu.
+  void Form_QueryUnload(int& cancel, int unloadMode);
+  void Form_Resize();
+
+  // ---- controller: procedures ----
+  void ShowPage(std::int32_t page);
+  // Asks, when needed, whether the user wants to leave; true lets the window close.
+  bool ConfirmExit(std::int32_t page);
+  void ShowFrame(std::int32_t index);
+  // Focus to the control only when it is enabled and visible; never raises.
+  void SetFocusSafe(Ctl control);
+
+  // ---- pages ----
+  void ShowWelcomePage();
+  void ShowPreparePage();
+  void ShowCheckPage();
+  void ShowResultPage(CatalogResult result);
+  void ShowDownloadPage();
+  void ShowReadyPage();
+
+  // ---- layout and drawing ----
+  void DrawHeader(const std::string& title, std::int32_t size);
+  void ShowProgress(std::int32_t percent);
+  // The text, trimmed, shortened with "..." when wider than width twips.
+  std::string ShortenText(const std::string& text, bool middle, std::int16_t width);
 
   // ---- installed-product discovery ----
   // Reads what is installed into State; shows the stop message and ends the
@@ -31,11 +78,6 @@ class frmMain {
   // A new identifier from a fresh GUID, or "".
   std::string NewProductID();
 
-  // ---- installer hand-off ----
-  // Registers the window message shared with the product's programs; raises
-  // -2147220504 after ten attempts without an identifier.
-  void RegisterMessages();
-
   // ---- update catalog ----
   // Validates the downloaded update-information file sFile, fills the
   // component table, sets CurrentPage to 5 and shows the result page.
@@ -45,28 +87,55 @@ class frmMain {
   // Row sKey's catalog version (normalised in place) against the installed one.
   bool IsNewerVersion(int sKey, std::string& sVersion);
 
-  // ---- integrity check ----
+  // ---- transfers ----
+  // Whether a configured Internet connection is reported; the description
+  // and the connection's name on request. Never raises.
+  bool ConnectionState(std::string* sConnectionInfo = nullptr, std::string* sConnectionName = nullptr);
+  // Stops any transfer and resets the status view.
+  void StopDownload();
+
+  // ---- integrity check and installer hand-off ----
   // Checks the CRC-32 of the downloaded file of entry CurrentIndex and
   // copies it into the product folder. Never raises.
   bool VerifyDownload(const std::string& sFile);
+  // Registers the window message shared with the product's programs; raises
+  // -2147220504 after ten attempts without an identifier.
+  void RegisterMessages();
+  // Whether the installer service is present; on false shows the warning page.
+  bool CheckWindowsInstaller();
+  // Tells the product's running programs to close; false when not sent.
+  bool NotifyRunningPrograms();
+  // Hands the verified package to the installer and closes the window.
+  bool RunInstall();
 
-  // ---- pages (the result page) ----
-  void ShowResultPage(CatalogResult result);
+  // ---- error reporting ----
+  // Reports an unexpected run-time error caught in module sModule; asks
+  // whether to go on and ends the program on No or at the fifth error.
+  void HandleUnexpectedError(const std::string& sModule, const RuntimeError& error);
 
   // ---- state ----
+  std::unique_ptr<cRegistry> Registry;
+  InstalledState State;
   ComponentTableType ComponentTable;
   std::int32_t CurrentPage = 0;
   std::int32_t CurrentIndex = 0;
-  std::unique_ptr<cRegistry> Registry;
-  InstalledState State;
+  bool RecheckPending = false;
+  bool CloseWithoutConfirm = false;
   std::int32_t MsgGeneral = 0;
+  std::int16_t ErrorCount = 0;
   std::string MessageText;
   std::string CRLF = "\r\n";
   const std::string UpdateHost;
+  const std::string UpdateInfoUrl;
 
   const Platform& Services() const { return platform_; }
 
  private:
+  IControl& C(Ctl id) { return platform_.window->Control(id); }
+
   Platform platform_;
   int pictureFailures_ = 0;
 };
+
+// Turns any exception into the run-time error an error trap reports.
+RuntimeError AsRuntimeError(const std::exception& e);

@@ -1,5 +1,8 @@
+// The check, result, download and ready pages. Their texts and transfers
+// arrive with the download controller; until then each shows its frame.
 #include "wizard/frm_main.hpp"
 
-// The result page's texts and buttons arrive with the window's pages; the
-// controller's state already moves to the page.
-void frmMain::ShowResultPage(CatalogResult) {}
+void frmMain::ShowCheckPage() { ShowFrame(3); }
+void frmMain::ShowResultPage(CatalogResult) { ShowFrame(4); }
+void frmMain::ShowDownloadPage() { ShowFrame(3); }
+void frmMain::ShowReadyPage() { ShowFrame(4); }

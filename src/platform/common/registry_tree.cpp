@@ -169,6 +169,7 @@ long TreeRegistryApi::ResolveBase(RegHandle key, RegHandle* root, std::vector<st
   }
   auto it = handles_.find(key);
   if (it == handles_.end()) return Reg::InvalidHandle;
+  if (it->second.deleted) return Reg::KeyDeleted;
   *root = it->second.root;
   *path = it->second.path;
   if (access) *access = it->second.access;
@@ -185,6 +186,14 @@ RegKeyNode* TreeRegistryApi::Walk(const RegistryHive& hive, RegHandle root,
   return node;
 }
 
+void TreeRegistryApi::MarkDeleted(RegHandle root, const std::vector<std::string>& path) {
+  for (auto& [h, open] : handles_) {
+    if (open.root != root || open.path.size() != path.size()) continue;
+    if (std::equal(path.begin(), path.end(), open.path.begin(), [](const auto& a, const auto& b) { return NamesEqual(a, b); }))
+      open.deleted = true;
+  }
+}
+
 RegHandle TreeRegistryApi::NewHandle(RegHandle root, std::vector<std::string> path, std::uint32_t access) {
   const RegHandle h = next_;
   next_ += 4;
@@ -196,7 +205,8 @@ long TreeRegistryApi::CreateKeyEx(RegHandle base, const std::string& subKey, std
                                   RegHandle* result, std::uint32_t* disposition) {
   RegHandle root = 0;
   std::vector<std::string> path;
-  if (long rc = ResolveBase(base, &root, &path, nullptr)) return rc;
+  std::uint32_t baseAccess = 0;
+  if (long rc = ResolveBase(base, &root, &path, &baseAccess)) return rc;
   std::vector<std::string> parts;
   if (!SplitRegPath(subKey, &parts)) return kBadPathname;
   for (const auto& p : parts)
@@ -218,6 +228,8 @@ long TreeRegistryApi::CreateKeyEx(RegHandle base, const std::string& subKey, std
 
   bool created = false;
   if (!node) {
+    // Making a subkey is a right of the key it is made under.
+    if ((baseAccess & Reg::CreateSubKey) == 0) return Reg::AccessDenied;
     if (long rc = store_.Begin(true, &hive)) return rc;
     node = Walk(*hive, root, path);
     if (!node) {
@@ -336,7 +348,10 @@ long TreeRegistryApi::EnumValue(RegHandle key, std::uint32_t index, char* name, 
     if (!name || !nameLen) return Reg::InvalidParameter;
     if (v.name.size() + 1 > *nameLen) return Reg::MoreData;
     const auto n = static_cast<std::uint32_t>(v.data.size());
-    if (data && dataLen && *dataLen < n) return Reg::MoreData;
+    if (data && dataLen && *dataLen < n) {
+      *dataLen = n;  // the size needed
+      return Reg::MoreData;
+    }
     std::memcpy(name, v.name.data(), v.name.size());
     name[v.name.size()] = '\0';
     *nameLen = static_cast<std::uint32_t>(v.name.size());
@@ -351,18 +366,24 @@ long TreeRegistryApi::DeleteKey(RegHandle key, const std::string& subKey) {
   std::vector<std::string> parts;
   if (!SplitRegPath(subKey, &parts)) return kBadPathname;
   if (parts.empty()) return Reg::AccessDenied;  // a key cannot delete itself through this call
-  return WithKey(key, true, 0, [&](RegKeyNode& node) -> long {
+  RegHandle root = 0;
+  std::vector<std::string> target;
+  if (long rc = ResolveBase(key, &root, &target, nullptr)) return rc;
+  target.insert(target.end(), parts.begin(), parts.end());
+  const long rc = WithKey(key, true, 0, [&](RegKeyNode& node) -> long {
     RegKeyNode* parent = &node;
     for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
       parent = parent->FindSubkey(parts[i]);
       if (!parent) return Reg::FileNotFound;
     }
-    RegKeyNode* target = parent->FindSubkey(parts.back());
-    if (!target) return Reg::FileNotFound;
-    if (!target->subkeys.empty()) return Reg::AccessDenied;
+    RegKeyNode* doomed = parent->FindSubkey(parts.back());
+    if (!doomed) return Reg::FileNotFound;
+    if (!doomed->subkeys.empty()) return Reg::AccessDenied;
     parent->RemoveSubkey(parts.back());
     return Reg::Success;
   });
+  if (rc == Reg::Success) MarkDeleted(root, target);
+  return rc;
 }
 
 long TreeRegistryApi::CloseKey(RegHandle key) {

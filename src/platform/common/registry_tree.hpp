@@ -90,7 +90,8 @@ class MemoryHiveStore : public IHiveStore {
 
 // The Win32-shaped registry calls over a hive store. Handles name a key by
 // its path, so a store that reloads between calls keeps them valid; a handle
-// whose key was deleted fails with KeyDeleted.
+// whose key was deleted fails with KeyDeleted, and so does a handle to a key
+// that this client deleted even after a key of that name was made again.
 class TreeRegistryApi : public IRegistryApi {
  public:
   explicit TreeRegistryApi(IHiveStore& store) : store_(store) {}
@@ -116,6 +117,9 @@ class TreeRegistryApi : public IRegistryApi {
     RegHandle root;
     std::vector<std::string> path;
     std::uint32_t access;
+    // Set when this client deleted the key: a later key of the same name is
+    // another key, which the handle must not reach.
+    bool deleted = false;
   };
   long ResolveBase(RegHandle key, RegHandle* root, std::vector<std::string>* path,
                    std::uint32_t* access) const;
@@ -124,6 +128,7 @@ class TreeRegistryApi : public IRegistryApi {
   long WithKey(RegHandle key, bool forWrite, std::uint32_t need,
                const std::function<long(RegKeyNode&)>& fn);
   RegHandle NewHandle(RegHandle root, std::vector<std::string> path, std::uint32_t access);
+  void MarkDeleted(RegHandle root, const std::vector<std::string>& path);
 
   IHiveStore& store_;
   std::map<RegHandle, OpenKey> handles_;

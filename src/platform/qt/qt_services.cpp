@@ -5,8 +5,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "platform/posix/posix_services.hpp"
 #include "platform/file_system.hpp"
+#include "platform/posix/posix_services.hpp"
 #include "support/runtime_error.hpp"
 
 std::shared_ptr<Picture> QtPictureService::LoadPicture(const std::string& path) {
@@ -21,11 +21,20 @@ int QtMessageBox::MsgBox(const std::string& prompt, int buttons, const std::stri
   box.setWindowTitle(QString::fromStdString(title));
   box.setText(QString::fromStdString(prompt));
   switch (buttons & Mb::IconMask) {
-    case Mb::Critical: box.setIcon(QMessageBox::Critical); break;
-    case Mb::Question: box.setIcon(QMessageBox::Question); break;
-    case Mb::Exclamation: box.setIcon(QMessageBox::Warning); break;
-    case Mb::Information: box.setIcon(QMessageBox::Information); break;
-    default: break;
+    case Mb::Critical:
+      box.setIcon(QMessageBox::Critical);
+      break;
+    case Mb::Question:
+      box.setIcon(QMessageBox::Question);
+      break;
+    case Mb::Exclamation:
+      box.setIcon(QMessageBox::Warning);
+      break;
+    case Mb::Information:
+      box.setIcon(QMessageBox::Information);
+      break;
+    default:
+      break;
   }
   if ((buttons & Mb::ButtonsMask) == Mb::YesNo) {
     QPushButton* yes = box.addButton(QMessageBox::Yes);

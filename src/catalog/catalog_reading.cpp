@@ -1,0 +1,62 @@
+#include "catalog/catalog_reading.hpp"
+
+#include <array>
+
+#include "catalog/catalog_rules.hpp"
+#include "catalog/number_text.hpp"
+#include "catalog/text_case.hpp"
+
+namespace {
+constexpr int kSetupRow = 0;
+
+// "size" names the file's own length: a truncated or padded file fails.
+bool SizeMatches(const CatalogValueFn& value, std::int64_t fileLength) {
+  const auto size = ParseInt32(value(ComponentKeys[kSetupRow], "size"));
+  return size && *size == fileLength;
+}
+
+void AppendOutdated(const CatalogValueFn& value, const NewerVersionFn& isNewer,
+                    const std::array<std::string, ComponentKeys.size()>& enabled, CatalogReading& reading) {
+  for (int row = 1; row < static_cast<int>(ComponentKeys.size()); ++row) {
+    if (enabled[row] == "0") continue;
+    const std::string section = ComponentKeys[row];
+    std::string version = value(section, "version");
+    if (!isNewer(row, version)) continue;
+    std::string name = value(section, "exename");
+    if (name.empty()) name = section;
+    UpdateComponent entry;
+    entry.sFileName = LCase(name);
+    entry.sVersion = version;
+    reading.components.push_back(std::move(entry));
+  }
+}
+}  // namespace
+
+CatalogReading EvaluateCatalog(const CatalogValueFn& value, std::int64_t fileLength, const NewerVersionFn& isNewer) {
+  CatalogReading reading;
+  if (!SizeMatches(value, fileLength)) return reading;
+
+  // Every section must say whether it is on before anything else counts, so
+  // a file that lacks a section is unusable even when the update is off.
+  std::array<std::string, ComponentKeys.size()> enabled;
+  for (std::size_t row = 0; row < ComponentKeys.size(); ++row) {
+    enabled[row] = value(ComponentKeys[row], "enabled");
+    if (!IsWholeNumber(enabled[row])) return reading;
+  }
+  if (enabled[kSetupRow] == "0") {
+    reading.result = crNotAvailable;
+    return reading;
+  }
+
+  std::string url = value(ComponentKeys[kSetupRow], "url");
+  if (!CheckUrl(url)) return reading;
+  std::string crc = value(ComponentKeys[kSetupRow], "crc");
+  if (!CheckCrcText(crc)) return reading;
+  reading.setupFileName = FileNameFromUrl(url);
+  reading.setupUrl = std::move(url);
+  reading.setupCrc = std::move(crc);
+
+  AppendOutdated(value, isNewer, enabled, reading);
+  reading.result = reading.components.empty() ? crUpToDate : crUpdatesAvailable;
+  return reading;
+}

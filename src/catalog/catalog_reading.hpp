@@ -1,0 +1,32 @@
+#pragma once
+// What the update-information file says, decided from its values alone:
+// the outcome, the setup package to fetch and the outdated components.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "catalog/update_component.hpp"
+
+struct CatalogReading {
+  CatalogResult result = crError;
+  // The setup package; filled when the result is crUpdatesAvailable or
+  // crUpToDate.
+  std::string setupUrl;
+  std::string setupFileName;
+  std::string setupCrc;
+  // One entry per outdated component, in ComponentKeys order: sFileName and
+  // sVersion filled, every other field empty.
+  std::vector<UpdateComponent> components;
+};
+
+// A value of the file: (section, key) to its text, "" when missing.
+using CatalogValueFn = std::function<std::string(const std::string& section, const std::string& key)>;
+// The version rule for a row of ComponentKeys (1 to 6): true when the
+// catalog's version (checked and rewritten in place) is newer.
+using NewerVersionFn = std::function<bool(int row, std::string& version)>;
+
+// Applies the checks in their fixed order to the values of a file that is
+// fileLength bytes long. Reads only sections of ComponentKeys. Raises only
+// what the two functions raise.
+CatalogReading EvaluateCatalog(const CatalogValueFn& value, std::int64_t fileLength, const NewerVersionFn& isNewer);

@@ -1,0 +1,75 @@
+#include "catalog/profile_parser.hpp"
+
+#include "catalog/text_case.hpp"
+#include "support/codepage.hpp"
+
+namespace {
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+std::string_view Trim(std::string_view t) {
+  while (!t.empty() && IsBlank(t.front())) t.remove_prefix(1);
+  while (!t.empty() && IsBlank(t.back())) t.remove_suffix(1);
+  return t;
+}
+
+std::string_view Unquote(std::string_view v) {
+  if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+    return v.substr(1, v.size() - 2);
+  return v;
+}
+
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+}  // namespace
+
+bool ProfileNamesEqual(std::string_view a, std::string_view b) noexcept {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (UpperAnsiByte(static_cast<unsigned char>(a[i])) != UpperAnsiByte(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+ProfileDocument ProfileDocument::Parse(std::string_view bytes) {
+  ProfileDocument doc;
+  if (bytes.size() > kMaxProfileBytes || bytes.find('\0') != std::string_view::npos) return doc;
+  std::string recoded;
+  if (bytes.starts_with(kUtf8Mark)) {
+    recoded = Utf8ToAnsi(bytes.substr(kUtf8Mark.size()));
+    bytes = recoded;
+  }
+
+  Section* current = nullptr;
+  while (!bytes.empty()) {
+    const std::size_t end = bytes.find('\n');
+    const std::string_view line = Trim(bytes.substr(0, end));
+    bytes.remove_prefix(end == std::string_view::npos ? bytes.size() : end + 1);
+    if (line.empty()) continue;
+
+    if (line.front() == '[') {
+      const std::size_t close = line.rfind(']');
+      if (close == std::string_view::npos) continue;  // no section header, no key either
+      doc.sections_.push_back({std::string(Trim(line.substr(1, close - 1))), {}});
+      current = &doc.sections_.back();
+      continue;
+    }
+    if (!current) continue;
+
+    const std::size_t eq = line.find('=');
+    const std::string_view key = Trim(line.substr(0, eq));
+    if (key.empty()) continue;
+    Entry entry{std::string(key), std::nullopt};
+    if (eq != std::string_view::npos) entry.value = std::string(Unquote(Trim(line.substr(eq + 1))));
+    current->entries.push_back(std::move(entry));
+  }
+  return doc;
+}
+
+std::optional<std::string> ProfileDocument::Value(std::string_view section, std::string_view key) const {
+  for (const Section& s : sections_) {
+    if (!ProfileNamesEqual(s.name, section)) continue;
+    for (const Entry& e : s.entries)
+      if (ProfileNamesEqual(e.key, key)) return e.value;
+    return std::nullopt;  // only the first section of a name is read
+  }
+  return std::nullopt;
+}

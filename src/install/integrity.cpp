@@ -1,0 +1,66 @@
+#include "install/integrity.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "install/crc32.hpp"
+#include "install_state/path_helpers.hpp"
+#include "support/runtime_error.hpp"
+
+std::optional<std::uint32_t> FileCrc32(IFileSystem& files, const std::string& path) {
+  const auto reader = files.OpenRead(path);
+  const std::int64_t length = reader->Length();
+  if (length < 1) return std::nullopt;
+
+  CrcCalculator calc;
+  std::int32_t reg = calc.InitCrcTable(kCrc32Polynomial, -1);
+  std::vector<std::uint8_t> piece(kCrcReadPiece);
+  std::int64_t left = length;
+  while (left > 0) {
+    const auto want = static_cast<std::size_t>(std::min<std::int64_t>(left, static_cast<std::int64_t>(piece.size())));
+    const std::size_t got = reader->Read(piece.data(), want);
+    // A file that ends before its length was taken is not the file whose
+    // length was checked.
+    if (got == 0) RaiseError(ErrNo::PathFileAccess);
+    reg = calc.UpdateCrc(std::span(piece.data(), got), reg);
+    left -= static_cast<std::int64_t>(got);
+  }
+  return static_cast<std::uint32_t>(FinishCrc(reg));
+}
+
+std::string FormatCrc(std::uint32_t value) {
+  char text[9];
+  std::snprintf(text, sizeof text, "%08X", value);
+  return text;
+}
+
+std::string SplitExtension(const std::string& sPath, bool bExtension) {
+  const std::size_t dot = sPath.rfind('.');
+  // A point in the first position starts no extension.
+  if (dot == std::string::npos || dot == 0) return bExtension ? "" : sPath;
+  return bExtension ? sPath.substr(dot + 1) : sPath.substr(0, dot);
+}
+
+std::string UniqueFileName(IFileSystem& files, const std::string& sPath) {
+  const std::string base = SplitExtension(sPath, false);
+  const std::string ext = SplitExtension(sPath, true);
+  std::string path = sPath;
+  for (int n = 0; FileExists(files, path); ++n) {
+    if (n == 32000) return "";
+    path = base + std::to_string(n) + "." + ext;
+  }
+  return path;
+}
+
+bool IsPlainFileName(const std::string& name) {
+  if (name.find_first_not_of(". ") == std::string::npos) return false;
+  return std::none_of(name.begin(), name.end(), [](char c) {
+    return c == '\\' || c == '/' || c == ':' || static_cast<unsigned char>(c) < 32;
+  });
+}
+
+bool IsFileDirectlyIn(const std::string& folder, const std::string& path) {
+  return !folder.empty() && folder.back() == '\\' && path.size() > folder.size() && path.starts_with(folder) &&
+         IsPlainFileName(path.substr(folder.size()));
+}

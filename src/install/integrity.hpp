@@ -1,0 +1,38 @@
+#pragma once
+// The pieces of the integrity check: the CRC-32 of a file read in pieces,
+// the name of the verified copy and the guard that keeps it in the product
+// folder.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "platform/file_system.hpp"
+
+// Pieces of this size are read and checked one after another, so memory
+// stays flat whatever the package's size.
+inline constexpr std::size_t kCrcReadPiece = 256 * 1024;
+
+// The standard CRC-32 of a file's bytes, or nothing for an empty file.
+// Raises RuntimeError when the file cannot be opened or read to its length.
+std::optional<std::uint32_t> FileCrc32(IFileSystem& files, const std::string& path);
+
+// The value as eight upper-case hexadecimal digits with leading zeros.
+std::string FormatCrc(std::uint32_t value);
+
+// The part of sPath after its last "." (bExtension true) or before it
+// (false); a path without a "." after its first character has the
+// extension "" and is wholly the base. Never raises.
+std::string SplitExtension(const std::string& sPath, bool bExtension);
+
+// sPath when no such file exists, else the first free of base0.ext,
+// base1.ext, ... base31999.ext; "" when none is free. Never raises.
+std::string UniqueFileName(IFileSystem& files, const std::string& sPath);
+
+// True for a name that stays a plain file inside the folder it is appended
+// to: not empty, not made only of dots and blanks, without "\", "/", ":"
+// and control characters. Never raises.
+bool IsPlainFileName(const std::string& name);
+
+// True when path is folder (ending in "\") followed by a plain file name.
+bool IsFileDirectlyIn(const std::string& folder, const std::string& path);

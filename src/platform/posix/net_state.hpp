@@ -1,0 +1,54 @@
+#pragma once
+// The Internet connection flags from the kernel's network state: a default
+// route through an interface that is up means a configured connection,
+// through a point-to-point link a modem, otherwise a local network; a proxy
+// from the usual proxy variables; offline when no interface but loopback is
+// up. The kernel's tables are read through this seam so that known tables
+// can be fed in.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/shell.hpp"
+
+struct NetInterface {
+  std::string name;
+  std::uint32_t flags = 0;  // IFF_* bits as /sys/class/net/NAME/flags shows them
+};
+
+struct KernelNetState {
+  std::string ipv4Routes;  // the text of /proc/net/route
+  std::string ipv6Routes;  // the text of /proc/net/ipv6_route
+  std::vector<NetInterface> interfaces;
+  bool proxyConfigured = false;
+  bool dialUpInstalled = false;
+  bool readable = false;  // false when the tables could not be read at all
+};
+
+struct ConnectionFlags {
+  bool answered = false;
+  std::uint32_t flags = 0;
+  std::string name;
+};
+
+ConnectionFlags ComputeConnectionFlags(const KernelNetState& state);
+
+// Reads the tables under root ("/" on a real system).
+KernelNetState ReadKernelNetState(const std::string& root = "/");
+
+class PosixConnectionService : public IConnectionService {
+ public:
+  bool InternetGetConnectedStateEx(std::uint32_t* flags, char* name, std::uint32_t nameLength,
+                                   std::uint32_t reserved) override;
+};
+
+// The desktop opener (xdg-open, or the program named by LARKSPIRE_OPENER)
+// stands in for the installer service and the shell's "open".
+class PosixShell : public IShell {
+ public:
+  bool InstallerPresent() override;
+  std::intptr_t ShellExecute(const std::string& operation, const std::string& file, const std::string& parameters,
+                             const std::string& directory, int showCommand) override;
+  // The opener's full path, or "".
+  static std::string OpenerPath();
+};

@@ -1,0 +1,430 @@
+#include "platform/qt/qt_main_window.hpp"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QThread>
+#include <cmath>
+
+#include "platform/qt/qt_services.hpp"
+#include "support/runtime_error.hpp"
+#include "wizard/frm_main.hpp"
+#include "wizard/layout.hpp"
+
+double PixelsPerTwip() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  const double dpi = screen ? screen->logicalDotsPerInchX() : 96.0;
+  return (dpi > 0 ? dpi : 96.0) / 1440.0;
+}
+
+namespace {
+QString ToDisplay(const std::string& text) {
+  QString s = QString::fromStdString(text);
+  s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return s;
+}
+
+QColor FromBgr(std::uint32_t bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
+
+QPixmap ResourcePixmap(IResources& resources, const std::string& name, const std::string& type) {
+  QPixmap pixmap;
+  if (auto bytes = resources.LoadResource(name, type))
+    pixmap.loadFromData(bytes->data(), static_cast<uint>(bytes->size()));
+  return pixmap;
+}
+
+// The caption of the button row's frame: its text sits on the divider line,
+// with the window's background behind the text only.
+class DividerCaption : public QWidget {
+ public:
+  explicit DividerCaption(QWidget* parent) : QWidget(parent) {}
+  void SetText(const QString& text) {
+    text_ = text;
+    update();
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    const QFontMetrics fm(font());
+    const int w = fm.horizontalAdvance(text_) + 4;
+    p.fillRect(QRect(0, 0, w, height()), palette().window());
+    p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+    p.drawText(QRect(2, 0, w, height()), Qt::AlignLeft | Qt::AlignVCenter, text_);
+  }
+
+ private:
+  QString text_;
+};
+}  // namespace
+
+// ---------------------------------------------------------------- controls
+
+void QtControl::SetCaption(const std::string& caption) {
+  caption_ = caption;
+  if (auto* label = dynamic_cast<QLabel*>(widget_))
+    label->setText(ToDisplay(caption));
+  else if (auto* button = dynamic_cast<QPushButton*>(widget_))
+    button->setText(ToDisplay(caption));
+  else if (auto* divider = dynamic_cast<DividerCaption*>(widget_))
+    divider->SetText(ToDisplay(caption));
+}
+
+bool QtControl::Enabled() const { return !widget_->testAttribute(Qt::WA_Disabled); }
+
+void QtControl::SetEnabled(bool enabled) { widget_->setEnabled(enabled); }
+
+bool QtControl::Visible() const { return !widget_->isHidden(); }
+
+void QtControl::SetVisible(bool visible) { widget_->setVisible(visible); }
+
+void QtControl::SetFocus() {
+  if (widget_->testAttribute(Qt::WA_Disabled) || widget_->isHidden()) RaiseError(ErrNo::InvalidArgument);
+  widget_->setFocus(Qt::OtherFocusReason);
+}
+
+bool QtControl::HasFocus() const { return widget_->hasFocus(); }
+
+void QtControl::BringToFront() { widget_->raise(); }
+
+void QtControl::SetGeometry(const TwipsRect& rect) {
+  rect_ = rect;
+  const auto px = [this](int twips) { return static_cast<int>(std::lround(twips * pxPerTwip_)); };
+  widget_->setGeometry(px(rect.Left), px(rect.Top), px(rect.Width), px(rect.Height));
+  if (auto* box = dynamic_cast<PictureBox*>(widget_); box && kind_ == static_cast<int>(CtlKind::Picture))
+    box->SetScaleTwips(rect.Width, rect.Height);
+}
+
+// ------------------------------------------------------------- picture box
+
+PictureBox::PictureBox(QWidget* parent, bool scaleInTwips) : QWidget(parent), scaleInTwips_(scaleInTwips) {
+  font_ = QApplication::font();
+}
+
+double PictureBox::ScaleWidth() const { return scaleInTwips_ ? scaleW_ : width(); }
+double PictureBox::ScaleHeight() const { return scaleInTwips_ ? scaleH_ : height(); }
+double PictureBox::FactorX() const { return scaleInTwips_ && scaleW_ > 0 ? width() / scaleW_ : 1.0; }
+double PictureBox::FactorY() const { return scaleInTwips_ && scaleH_ > 0 ? height() / scaleH_ : 1.0; }
+
+void PictureBox::EnsureImage() {
+  const qreal dpr = devicePixelRatioF();
+  const QSize want(std::max(1, static_cast<int>(std::ceil(width() * dpr))),
+                   std::max(1, static_cast<int>(std::ceil(height() * dpr))));
+  if (image_.size() != want) {
+    QImage fresh(want, QImage::Format_ARGB32_Premultiplied);
+    fresh.setDevicePixelRatio(dpr);
+    fresh.fill(palette().color(QPalette::Window));
+    if (!image_.isNull()) {
+      QPainter p(&fresh);
+      p.drawImage(QPointF(0, 0), image_);
+    }
+    image_ = fresh;
+  }
+}
+
+void PictureBox::resizeEvent(QResizeEvent*) { EnsureImage(); }
+
+void PictureBox::Cls() {
+  EnsureImage();
+  image_.fill(palette().color(QPalette::Window));
+  currentX_ = currentY_ = 0;
+  update();
+}
+
+void PictureBox::SetFontSize(int points) { font_.setPointSize(points); }
+
+double PictureBox::TextWidth(const std::string& text) {
+  return QFontMetricsF(font_, this).horizontalAdvance(QString::fromStdString(text)) / FactorX();
+}
+
+double PictureBox::TextHeight(const std::string&) { return QFontMetricsF(font_, this).height() / FactorY(); }
+
+void PictureBox::Print(const std::string& text) {
+  EnsureImage();
+  QPainter p(&image_);
+  p.setRenderHint(QPainter::TextAntialiasing);
+  p.setFont(font_);
+  p.setPen(FromBgr(foreColor_));
+  const QFontMetricsF fm(font_, this);
+  p.drawText(QPointF(currentX_ * FactorX(), currentY_ * FactorY() + fm.ascent()), QString::fromStdString(text));
+  update();
+}
+
+void PictureBox::FillBox(double x1, double y1, double x2, double y2, std::uint32_t bgr) {
+  EnsureImage();
+  QPainter p(&image_);
+  p.fillRect(QRectF(QPointF(x1 * FactorX(), y1 * FactorY()), QPointF(x2 * FactorX(), y2 * FactorY())).normalized(),
+             FromBgr(bgr));
+  update();
+}
+
+void PictureBox::SetPicture(std::shared_ptr<Picture> picture) {
+  auto* qt = dynamic_cast<QtPicture*>(picture.get());
+  if (!qt) return;
+  // The holder takes the picture's size, and the picture is its image.
+  resize(qt->Width(), qt->Height());
+  image_ = qt->Image().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  image_.setDevicePixelRatio(1.0);
+  update();
+}
+
+bool PictureBox::BitBlt(int x, int y, int w, int h, ISurface& src, int sx, int sy, std::uint32_t) {
+  auto* from = dynamic_cast<PictureBox*>(&src);
+  if (!from || w <= 0 || h <= 0) return false;
+  EnsureImage();
+  QPainter p(&image_);
+  const qreal sdpr = from->image_.devicePixelRatio();
+  p.drawImage(QRectF(x * FactorX(), y * FactorY(), w * FactorX(), h * FactorY()), from->image_,
+              QRectF(sx * sdpr, sy * sdpr, w * sdpr, h * sdpr));
+  update();
+  return true;
+}
+
+void PictureBox::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  if (!image_.isNull()) p.drawImage(QPointF(0, 0), image_);
+}
+
+// ------------------------------------------------------------------ timers
+
+QtTimer::QtTimer() {
+  QObject::connect(&timer_, &QTimer::timeout, [this] {
+    if (handler_) handler_();
+  });
+}
+
+void QtTimer::SetEnabled(bool enabled) {
+  if (enabled)
+    timer_.start();
+  else
+    timer_.stop();
+}
+
+// ------------------------------------------------------------- main window
+
+QtMainWindow::QtMainWindow(IResources& resources) : resources_(resources), pxPerTwip_(PixelsPerTwip()) {
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowCloseButtonHint);
+  const auto px = [this](int twips) { return static_cast<int>(std::lround(twips * pxPerTwip_)); };
+  setFixedSize(px(kFormWidthTwips), px(kFormHeightTwips));
+
+  for (const ControlDesign& d : MainWindowDesign()) {
+    QWidget* parent = d.parent == Ctl::Count ? static_cast<QWidget*>(this) : WidgetOf(d.parent);
+    QWidget* w = nullptr;
+    switch (d.kind) {
+      case CtlKind::Picture:
+        w = new PictureBox(parent, d.id == Ctl::picLoad);
+        break;
+      case CtlKind::Frame:
+        w = new QWidget(parent);
+        break;
+      case CtlKind::Line: {
+        auto* line = new QFrame(parent);
+        line->setFrameShape(QFrame::HLine);
+        line->setFrameShadow(QFrame::Sunken);
+        w = line;
+        break;
+      }
+      case CtlKind::Label: {
+        auto* label = new QLabel(parent);
+        label->setTextFormat(Qt::PlainText);
+        label->setWordWrap(d.id != Ctl::lblLoad);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        w = label;
+        break;
+      }
+      case CtlKind::Button:
+        w = new QPushButton(parent);
+        break;
+      case CtlKind::Caption:
+        w = new DividerCaption(parent);
+        break;
+    }
+    w->setObjectName(d.name);
+    auto control = std::make_unique<QtControl>(w, static_cast<int>(d.kind), pxPerTwip_);
+    control->SetGeometry(d.rect);
+    control->SetCaption(d.caption);
+    controls_[static_cast<std::size_t>(d.id)] = std::move(control);
+  }
+  WidgetOf(Ctl::picBitmap)->hide();
+  // The caption is drawn over the divider line.
+  WidgetOf(Ctl::Frame1)->raise();
+  auto* next = static_cast<QPushButton*>(WidgetOf(Ctl::Cmd1));
+  next->setDefault(true);
+  setTabOrder(WidgetOf(Ctl::Cmd1), WidgetOf(Ctl::Cmd0));
+  setTabOrder(WidgetOf(Ctl::Cmd0), WidgetOf(Ctl::Cmd2));
+  timers_[0].SetInterval(1000);
+  timers_[1].SetInterval(500);
+}
+
+QtMainWindow::~QtMainWindow() = default;
+
+void QtMainWindow::Attach(frmMain* form) {
+  form_ = form;
+  for (int i = 0; i < 3; ++i)
+    connect(static_cast<QPushButton*>(WidgetOf(Cmd(i))), &QPushButton::clicked, this, [this, i] {
+      if (form_) form_->Cmd_Click(i);
+    });
+}
+
+QWidget* QtMainWindow::WidgetOf(Ctl id) const {
+  const auto& c = controls_[static_cast<std::size_t>(id)];
+  return c ? c->Widget() : nullptr;
+}
+
+PictureBox* QtMainWindow::PictureOf(Ctl id) const { return dynamic_cast<PictureBox*>(WidgetOf(id)); }
+
+IControl& QtMainWindow::Control(Ctl id) { return *controls_[static_cast<std::size_t>(id)]; }
+
+ISurface& QtMainWindow::Surface(Ctl id) {
+  PictureBox* box = PictureOf(id);
+  if (!box) RaiseError(ErrNo::InvalidArgument);
+  return *box;
+}
+
+ITimer& QtMainWindow::Timer(TimerId id) { return timers_[id == TimerId::tmrStatus ? 0 : 1]; }
+
+void QtMainWindow::SetCaption(const std::string& caption) { setWindowTitle(QString::fromStdString(caption)); }
+
+void QtMainWindow::SetIcon(const std::string& resourceName) {
+  const QPixmap pixmap = ResourcePixmap(resources_, resourceName, "ICON");
+  if (!pixmap.isNull()) {
+    setWindowIcon(QIcon(pixmap));
+    QApplication::setWindowIcon(QIcon(pixmap));
+  }
+}
+
+double QtMainWindow::TextWidth(const std::string& text) {
+  return QFontMetricsF(font(), this).horizontalAdvance(QString::fromStdString(text)) / pxPerTwip_;
+}
+
+int QtMainWindow::WidthTwips() const { return static_cast<int>(std::lround(frameGeometry().width() / pxPerTwip_)); }
+
+void QtMainWindow::Unload() {
+  closingByCode_ = true;
+  close();
+  closingByCode_ = false;
+  if (quitOnUnload_) QCoreApplication::exit(0);
+}
+
+void QtMainWindow::CentreOnScreen() {
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    move(area.center() - QPoint(width() / 2, height() / 2));
+  }
+}
+
+void QtMainWindow::closeEvent(QCloseEvent* event) {
+  int cancel = 0;
+  if (!closingByCode_ && form_) form_->Form_QueryUnload(cancel, 0);
+  if (cancel) {
+    event->ignore();
+    return;
+  }
+  unloaded_ = true;
+  for (auto& t : timers_) t.SetEnabled(false);
+  event->accept();
+}
+
+void QtMainWindow::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  if (form_) form_->Form_Resize();
+}
+
+void QtMainWindow::reject() {
+  // Escape presses Cancel, as the cancel button of the dialog.
+  auto* cancel = static_cast<QPushButton*>(WidgetOf(Ctl::Cmd2));
+  if (cancel->isEnabled() && cancel->isVisible()) cancel->click();
+}
+
+// ------------------------------------------------------------ error dialog
+
+QtErrorDialog::QtErrorDialog(QWidget* parent, IResources& resources)
+    : QDialog(parent), resources_(resources), pxPerTwip_(PixelsPerTwip()) {
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+  setModal(true);
+  const auto px = [this](int twips) { return static_cast<int>(std::lround(twips * pxPerTwip_)); };
+  setFixedSize(px(kErrorDialogInnerWidth), px(kErrorDialogInnerHeight));
+  for (const ErrorDialogDesign& d : ErrorDialogLayout()) {
+    QWidget* w = nullptr;
+    if (d.kind == CtlKind::Button) {
+      auto* ok = new QPushButton(this);
+      ok->setDefault(true);
+      connect(ok, &QPushButton::clicked, this, [this] { Unload(); });
+      w = ok;
+    } else {
+      auto* label = new QLabel(this);
+      label->setTextFormat(Qt::PlainText);
+      label->setWordWrap(true);
+      label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+      w = label;
+    }
+    auto control = std::make_unique<QtControl>(w, static_cast<int>(d.kind), pxPerTwip_);
+    control->SetGeometry(d.rect);
+    controls_[static_cast<std::size_t>(d.id)] = std::move(control);
+  }
+  controls_[static_cast<std::size_t>(ErrCtl::Cmd)]->SetCaption("&OK");
+}
+
+QtErrorDialog::~QtErrorDialog() = default;
+
+IControl& QtErrorDialog::Control(ErrCtl id) { return *controls_[static_cast<std::size_t>(id)]; }
+
+QWidget* QtErrorDialog::WidgetOf(ErrCtl id) const { return controls_[static_cast<std::size_t>(id)]->Widget(); }
+
+void QtErrorDialog::SetCaption(const std::string& caption) { setWindowTitle(QString::fromStdString(caption)); }
+
+void QtErrorDialog::UseMainIcon() {
+  if (parentWidget()) setWindowIcon(parentWidget()->windowIcon());
+}
+
+void QtErrorDialog::SetImage(const std::string& resourceName) {
+  auto* image = static_cast<QLabel*>(WidgetOf(ErrCtl::Image1));
+  image->setPixmap(ResourcePixmap(resources_, resourceName, "BITMAP"));
+}
+
+double QtErrorDialog::TextWidth(const std::string& text) {
+  return QFontMetricsF(font(), this).horizontalAdvance(QString::fromStdString(text)) / pxPerTwip_;
+}
+
+int QtErrorDialog::OuterHeight() const {
+  const int frame = frameGeometry().height() - geometry().height();
+  return static_cast<int>(std::lround((height() + std::max(frame, 0)) / pxPerTwip_));
+}
+
+int QtErrorDialog::InnerHeight() const { return static_cast<int>(std::lround(height() / pxPerTwip_)); }
+
+void QtErrorDialog::SetOuterHeight(int twips) {
+  const int frameTwips = OuterHeight() - InnerHeight();
+  setFixedHeight(static_cast<int>(std::lround((twips - frameTwips) * pxPerTwip_)));
+}
+
+void QtErrorDialog::ShowModal() {
+  if (onShown) QTimer::singleShot(0, this, [this] { onShown(*this); });
+  exec();
+}
+
+void QtErrorDialog::Unload() { accept(); }
+
+std::unique_ptr<IErrorDialogView> QtDialogFactory::CreateErrorDialog() {
+  auto dialog = std::make_unique<QtErrorDialog>(parent_, resources_);
+  dialog->onShown = onShown;
+  return dialog;
+}
+
+// -------------------------------------------------------------- event loop
+
+void QtEventLoop::DoEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+void QtEventLoop::Sleep(std::uint32_t milliseconds) { QThread::msleep(milliseconds); }
+
+void QtEventLoop::SetBusyPointer(bool busy) {
+  if (busy && !busy_) QApplication::setOverrideCursor(Qt::WaitCursor);
+  if (!busy && busy_) QApplication::restoreOverrideCursor();
+  busy_ = busy;
+}

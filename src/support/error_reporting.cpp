@@ -1,0 +1,37 @@
+// The catch-all report of unexpected run-time errors.
+#include "wizard/frm_main.hpp"
+
+void frmMain::HandleUnexpectedError(const std::string& sModule, const RuntimeError& error) {
+  // Nothing in here may fail visibly: every step is guarded on its own.
+  try {
+    if (platform_.events) platform_.events->SetBusyPointer(false);
+  } catch (...) {
+  }
+  const std::string support = LARKSPIRE_SUPPORT_ADDRESS;
+  try {
+    if (ErrorCount > 3) {
+      MessageText = std::string("Too many errors, quitting application.") + CRLF + "Please contact " + support;
+      platform_.messageBox->MsgBox(MessageText, Mb::Critical | Mb::OkOnly, ErrorTitle);
+      MessageText.clear();
+      platform_.process->EndProgram();
+      return;
+    }
+    MessageText = std::string("An unexpected error has occurred.") + CRLF + CRLF + "The error number is " +
+                  std::to_string(error.Number()) + CRLF + "The string describing this error is:" + CRLF + "\"" +
+                  error.Description() + "\"" + CRLF + "The error occurred in Module h" + sModule + CRLF + CRLF +
+                  "Please contact " + support + ". Resuming" + CRLF +
+                  "program execution may have unpredictable results." + CRLF + "Do you want to attemp to continue?";
+  } catch (const std::exception&) {
+  }
+  int answer = Mb::No;
+  try {
+    answer = platform_.messageBox->MsgBox(MessageText, Mb::Critical | Mb::YesNo, ErrorTitle);
+  } catch (const std::exception&) {
+  }
+  MessageText.clear();
+  if (answer != Mb::Yes) {
+    platform_.process->EndProgram();
+    return;
+  }
+  ++ErrorCount;
+}

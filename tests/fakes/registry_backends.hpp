@@ -1,0 +1,97 @@
+#pragma once
+// Every registry backend that the shared suites run against. A suite asks
+// for AllRegistryBackends() and runs each of its cases once per backend, so
+// the backends cannot drift apart; a Win32 backend joins the list when it
+// exists.
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "fakes/fake_platform.hpp"
+#include "platform/posix/file_hive_store.hpp"
+
+class RegistryBackend {
+ public:
+  virtual ~RegistryBackend() = default;
+  // The registry under test.
+  virtual IRegistryApi& Api() = 0;
+  // A second client of the same registry with handles of its own, the way
+  // another process would see it (for the file store: a fresh reader of the
+  // same file).
+  virtual std::unique_ptr<IRegistryApi> OpenAnother() = 0;
+  // Changes the stored registry in one step, for trees too large to build
+  // one call at a time.
+  virtual void Seed(const std::function<void(RegistryHive&)>& change) = 0;
+};
+
+struct RegistryBackendFactory {
+  std::string name;
+  std::function<std::unique_ptr<RegistryBackend>()> make;
+};
+
+inline void PrintTo(const RegistryBackendFactory& factory, std::ostream* os) { *os << factory.name; }
+
+namespace registry_backends_detail {
+inline void SeedStore(IHiveStore& store, const std::function<void(RegistryHive&)>& change) {
+  RegistryHive* hive = nullptr;
+  if (store.Begin(true, &hive) != Reg::Success) throw std::runtime_error("registry store refused the seed");
+  change(*hive);
+  if (store.End(true) != Reg::Success) throw std::runtime_error("registry store did not keep the seed");
+}
+
+class FakeBackend : public RegistryBackend {
+ public:
+  IRegistryApi& Api() override { return registry_; }
+  std::unique_ptr<IRegistryApi> OpenAnother() override {
+    return std::make_unique<TreeRegistryApi>(registry_.Store());
+  }
+  void Seed(const std::function<void(RegistryHive&)>& change) override { SeedStore(registry_.Store(), change); }
+
+ private:
+  FakeRegistry registry_;
+};
+
+class FileBackend : public RegistryBackend {
+ public:
+  FileBackend() : path_(dir_.File("config/larkspire/registry.reg")), registry_(path_) {}
+  IRegistryApi& Api() override { return registry_; }
+  std::unique_ptr<IRegistryApi> OpenAnother() override { return std::make_unique<FileRegistryApi>(path_); }
+  void Seed(const std::function<void(RegistryHive&)>& change) override {
+    FileHiveStore store(path_);
+    SeedStore(store, change);
+  }
+
+ private:
+  TempDir dir_;
+  std::string path_;
+  FileRegistryApi registry_;
+};
+}  // namespace registry_backends_detail
+
+inline std::vector<RegistryBackendFactory> AllRegistryBackends() {
+  using namespace registry_backends_detail;
+  return {
+      {"FakeRegistry", [] { return std::unique_ptr<RegistryBackend>(new FakeBackend()); }},
+      {"FileRegistry", [] { return std::unique_ptr<RegistryBackend>(new FileBackend()); }},
+  };
+}
+
+// Names the instances of a value-parameterised suite after their backend.
+struct RegistryBackendName {
+  template <typename ParamInfo>
+  std::string operator()(const ParamInfo& info) const {
+    return info.param.name;
+  }
+};
+
+// A path of nested keys in a hive, created as needed; the node at its end.
+inline RegKeyNode* SeedKey(RegistryHive& hive, RegHandle root, const std::string& path) {
+  std::vector<std::string> parts;
+  SplitRegPath(path, &parts);
+  RegKeyNode* node = hive.Root(root);
+  for (const auto& p : parts) node = node->AddSubkey(p, nullptr);
+  return node;
+}
