@@ -29,6 +29,16 @@ QString ToDisplay(const std::string& text) {
   return s;
 }
 
+// The dialog font the layout was designed for: 8 points, lines of about
+// 200 twips, so the texts fill their labels as intended.
+QFont DesignFont() {
+  QFont f = QApplication::font();
+  // A sans face of the classic dialog font's narrow proportions, where present.
+  f.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), f.family()});
+  f.setPointSize(8);
+  return f;
+}
+
 QColor FromBgr(std::uint32_t bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
 
 QPixmap ResourcePixmap(IResources& resources, const std::string& name, const std::string& type) {
@@ -51,7 +61,12 @@ class DividerCaption : public QWidget {
  protected:
   void paintEvent(QPaintEvent*) override {
     QPainter p(this);
-    const QFontMetrics fm(font());
+    // The caption keeps to its design width: a wider font is scaled down.
+    QFont f = font();
+    while (QFontMetrics(f).horizontalAdvance(text_) + 4 > width() && f.pointSizeF() > 5)
+      f.setPointSizeF(f.pointSizeF() - 0.5);
+    p.setFont(f);
+    const QFontMetrics fm(f);
     const int w = fm.horizontalAdvance(text_) + 4;
     p.fillRect(QRect(0, 0, w, height()), palette().window());
     p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
@@ -103,7 +118,7 @@ void QtControl::SetGeometry(const TwipsRect& rect) {
 // ------------------------------------------------------------- picture box
 
 PictureBox::PictureBox(QWidget* parent, bool scaleInTwips) : QWidget(parent), scaleInTwips_(scaleInTwips) {
-  font_ = QApplication::font();
+  font_ = DesignFont();
 }
 
 double PictureBox::ScaleWidth() const { return scaleInTwips_ ? scaleW_ : width(); }
@@ -208,6 +223,7 @@ void QtTimer::SetEnabled(bool enabled) {
 // ------------------------------------------------------------- main window
 
 QtMainWindow::QtMainWindow(IResources& resources) : resources_(resources), pxPerTwip_(PixelsPerTwip()) {
+  setFont(DesignFont());
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowCloseButtonHint);
   const auto px = [this](int twips) { return static_cast<int>(std::lround(twips * pxPerTwip_)); };
@@ -346,6 +362,7 @@ void QtMainWindow::reject() {
 
 QtErrorDialog::QtErrorDialog(QWidget* parent, IResources& resources)
     : QDialog(parent), resources_(resources), pxPerTwip_(PixelsPerTwip()) {
+  setFont(DesignFont());
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
   setModal(true);
   const auto px = [this](int twips) { return static_cast<int>(std::lround(twips * pxPerTwip_)); };
