@@ -27,7 +27,7 @@ std::string frmMain::GetIniValue(const std::string& sSection, const std::string&
     if (!FileExists(*platform_.files, file)) return "";
     char buffer[kValueBuffer] = {};
     const std::uint32_t n = platform_.profiles->GetPrivateProfileString(Utf8ToAnsi(sSection), Utf8ToAnsi(sKey), "",
-                                                                       buffer, kValueBuffer, file);
+                                                                        buffer, kValueBuffer, file);
     return AnsiToUtf8(std::string_view(buffer, std::min(n, kValueBuffer - 1)));
   } catch (const std::exception&) {
     return "";

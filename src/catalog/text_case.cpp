@@ -9,7 +9,8 @@ namespace {
 struct CasePair {
   char32_t upper, lower;
 };
-constexpr std::array<CasePair, 4> kIrregular = {{{0x0160, 0x0161}, {0x0152, 0x0153}, {0x017D, 0x017E}, {0x0178, 0x00FF}}};
+constexpr std::array<CasePair, 4> kIrregular = {
+    {{0x0160, 0x0161}, {0x0152, 0x0153}, {0x017D, 0x017E}, {0x0178, 0x00FF}}};
 
 bool IsLatin1Upper(char32_t c) { return (c >= U'A' && c <= U'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7); }
 bool IsLatin1Lower(char32_t c) { return (c >= U'a' && c <= U'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7); }

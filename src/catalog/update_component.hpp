@@ -22,5 +22,5 @@ using ComponentTableType = std::vector<UpdateComponent>;
 enum CatalogResult { crError = 0, crUpdatesAvailable = 1, crUpToDate = 2, crNotAvailable = 3 };
 
 // The sections of the update-information file, in the order they are read.
-inline constexpr std::array<const char*, 7> ComponentKeys = {
-    "setup", "larkspire", "rillgauge", "quillon", "palvetta", "qvmpanel", "qvmclock"};
+inline constexpr std::array<const char*, 7> ComponentKeys = {"setup",    "larkspire", "rillgauge", "quillon",
+                                                             "palvetta", "qvmpanel",  "qvmclock"};

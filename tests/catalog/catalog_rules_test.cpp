@@ -1,7 +1,8 @@
 // Known-answer tables for the rules the catalog's values must pass.
+#include "catalog/catalog_rules.hpp"
+
 #include <gtest/gtest.h>
 
-#include "catalog/catalog_rules.hpp"
 #include "catalog/number_text.hpp"
 #include "catalog/text_case.hpp"
 
@@ -121,8 +122,8 @@ TEST(IsNewerVersion, KnownAnswers) {
       {"0", ".00.0001", true, ".00.0001"},
       // beyond the signed 32-bit range: not newer
       {"0", "3000.00.0000", false, "3000.00.0000"},
-      {"0", "214.74.8364", false, "214.74.8364"},
-      {"0", "214.74.8363", true, "214.74.8363"},
+      {"0", "2147.48.3648", false, "2147.48.3648"},
+      {"0", "2147.48.3647", true, "2147.48.3647"},
       // the product's stored version may carry blanks around it
       {" 3.02.0012 ", "3.02.0013", true, "3.02.0013"},
       {" 3.02.0012 ", "3.02.0012", false, "3.02.0012"},
