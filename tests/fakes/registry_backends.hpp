@@ -45,9 +45,7 @@ inline void SeedStore(IHiveStore& store, const std::function<void(RegistryHive&)
 class FakeBackend : public RegistryBackend {
  public:
   IRegistryApi& Api() override { return registry_; }
-  std::unique_ptr<IRegistryApi> OpenAnother() override {
-    return std::make_unique<TreeRegistryApi>(registry_.Store());
-  }
+  std::unique_ptr<IRegistryApi> OpenAnother() override { return std::make_unique<TreeRegistryApi>(registry_.Store()); }
   void Seed(const std::function<void(RegistryHive&)>& change) override { SeedStore(registry_.Store(), change); }
 
  private:

@@ -15,7 +15,8 @@ class RegistryConformance : public ::testing::TestWithParam<RegistryBackendFacto
  protected:
   void SetUp() override { backend_ = GetParam().make(); }
   IRegistryApi& api() { return backend_->Api(); }
-  RegHandle Create(const std::string& path, std::uint32_t access = kKeyAllAccess, std::uint32_t* disposition = nullptr) {
+  RegHandle Create(const std::string& path, std::uint32_t access = kKeyAllAccess,
+                   std::uint32_t* disposition = nullptr) {
     return MustCreate(api(), Reg::CurrentUser, path, access, disposition);
   }
   long Open(const std::string& path, RegHandle* key, std::uint32_t access = kKeyAllAccess) {
@@ -261,8 +262,8 @@ TEST_P(RegistryConformance, TheUnnamedValueIsAValueOfItsOwn) {
 }
 
 TEST_P(RegistryConformance, OddNamesSurvive) {
-  const std::vector<std::string> keyNames = {"[bracketed]", "a]b", " spaced ", "semi;colon", "quote\"d",
-                                             "equals=sign", "@", "-dash", "caf\xE9\x80\xFF", "\x81\x8d\x8f"};
+  const std::vector<std::string> keyNames = {"[bracketed]", "a]b", " spaced ", "semi;colon",      "quote\"d",
+                                             "equals=sign", "@",   "-dash",    "caf\xE9\x80\xFF", "\x81\x8d\x8f"};
   const std::vector<std::string> valueNames = {"\"", "\\", "a\\", "=", "[x]", ";", "caf\xE9\x80", "\x81", " "};
   for (const auto& k : keyNames) {
     const RegHandle key = Create("Odd\\" + k);

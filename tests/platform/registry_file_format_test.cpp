@@ -1,5 +1,7 @@
 // The readable registry file: what a hive looks like on disk, what the
 // reader accepts, and what it rejects without touching the hive it fills.
+#include "platform/common/registry_file_format.hpp"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -8,7 +10,6 @@
 
 #include "fakes/registry_backends.hpp"
 #include "fakes/registry_test_helpers.hpp"
-#include "platform/common/registry_file_format.hpp"
 
 namespace {
 
@@ -99,7 +100,8 @@ TEST(RegistryFileFormat, WhatIsSavedLoadsToTheSameHive) {
   const RegistryHive loaded = ParseOrFail(saved);
   EXPECT_EQ(SerializeRegistryFile(loaded), saved);
   for (std::size_t i = 0; i < values.size(); ++i) {
-    const RegStoredValue* v = FindIn(loaded, Reg::CurrentUser, "Software\\Odd [name]\\caf\xE9", "v" + std::to_string(i));
+    const RegStoredValue* v =
+        FindIn(loaded, Reg::CurrentUser, "Software\\Odd [name]\\caf\xE9", "v" + std::to_string(i));
     ASSERT_NE(v, nullptr) << i;
     EXPECT_EQ(v->type, values[i].first) << i;
     EXPECT_EQ(v->data, values[i].second) << i;
@@ -149,26 +151,25 @@ const std::string kHead = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT
 
 INSTANTIATE_TEST_SUITE_P(
     BrokenFiles, RegistryFileRejects,
-    ::testing::Values(Broken{"empty", ""}, Broken{"no header", "[HKEY_CURRENT_USER\\K]\n\"a\"=\"b\"\n"},
-                      Broken{"another header", "Windows Registry Editor Version 6.00\n"},
-                      Broken{"binary junk", std::string("\x00\x01\x02\xff garbage", 12)},
-                      Broken{"value outside a key", "REGEDIT4\n\"a\"=\"b\"\n"},
-                      Broken{"unknown root", "REGEDIT4\n[HKEY_NOWHERE\\K]\n"},
-                      Broken{"unclosed key line", "REGEDIT4\n[HKEY_CURRENT_USER\\K\n"},
-                      Broken{"deletion line", "REGEDIT4\n[-HKEY_CURRENT_USER\\K]\n"},
-                      Broken{"unclosed string", kHead + "\"a\"=\"b\n"}, Broken{"unclosed name", kHead + "\"a=\"b\"\n"},
-                      Broken{"bad escape", kHead + "\"a\"=\"\\n\"\n"}, Broken{"missing equals", kHead + "\"a\" \"b\"\n"},
-                      Broken{"text after a string", kHead + "\"a\"=\"b\" c\n"},
-                      Broken{"bad dword", kHead + "\"a\"=dword:123456789\n"},
-                      Broken{"dword not hex", kHead + "\"a\"=dword:xyz\n"},
-                      Broken{"bad hex byte", kHead + "\"a\"=hex:1g\n"},
-                      Broken{"hex byte too wide", kHead + "\"a\"=hex:100\n"},
-                      Broken{"bad hex type", kHead + "\"a\"=hex(zz):00\n"},
-                      Broken{"continuation at the end", kHead + "\"a\"=hex:00,\\\n"},
-                      Broken{"unknown data form", kHead + "\"a\"=qword:00\n"},
-                      Broken{"string outside the code page", kHead + "\"a\"=\"\xe6\xbc\xa2\"\n"},
-                      Broken{"broken UTF-8", kHead + "\"a\"=\"\xc3\"\n"},
-                      Broken{"truncated in the middle", kHead + "\"ProductID\"=hex:d4,c6,\\\n  01,"}),
+    ::testing::Values(
+        Broken{"empty", ""}, Broken{"no header", "[HKEY_CURRENT_USER\\K]\n\"a\"=\"b\"\n"},
+        Broken{"another header", "Windows Registry Editor Version 6.00\n"},
+        Broken{"binary junk", std::string("\x00\x01\x02\xff garbage", 12)},
+        Broken{"value outside a key", "REGEDIT4\n\"a\"=\"b\"\n"},
+        Broken{"unknown root", "REGEDIT4\n[HKEY_NOWHERE\\K]\n"},
+        Broken{"unclosed key line", "REGEDIT4\n[HKEY_CURRENT_USER\\K\n"},
+        Broken{"deletion line", "REGEDIT4\n[-HKEY_CURRENT_USER\\K]\n"},
+        Broken{"unclosed string", kHead + "\"a\"=\"b\n"}, Broken{"unclosed name", kHead + "\"a=\"b\"\n"},
+        Broken{"bad escape", kHead + "\"a\"=\"\\n\"\n"}, Broken{"missing equals", kHead + "\"a\" \"b\"\n"},
+        Broken{"text after a string", kHead + "\"a\"=\"b\" c\n"},
+        Broken{"bad dword", kHead + "\"a\"=dword:123456789\n"}, Broken{"dword not hex", kHead + "\"a\"=dword:xyz\n"},
+        Broken{"bad hex byte", kHead + "\"a\"=hex:1g\n"}, Broken{"hex byte too wide", kHead + "\"a\"=hex:100\n"},
+        Broken{"bad hex type", kHead + "\"a\"=hex(zz):00\n"},
+        Broken{"continuation at the end", kHead + "\"a\"=hex:00,\\\n"},
+        Broken{"unknown data form", kHead + "\"a\"=qword:00\n"},
+        Broken{"string outside the code page", kHead + "\"a\"=\"\xe6\xbc\xa2\"\n"},
+        Broken{"broken UTF-8", kHead + "\"a\"=\"\xc3\"\n"},
+        Broken{"truncated in the middle", kHead + "\"ProductID\"=hex:d4,c6,\\\n  01,"}),
     [](const ::testing::TestParamInfo<Broken>& info) {
       std::string name;
       for (char c : std::string(info.param.what)) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';

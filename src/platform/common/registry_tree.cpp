@@ -9,11 +9,16 @@ char FoldAnsi(char c) {
   // Windows-1252 letters with a capital form.
   if (b >= 0xE0 && b <= 0xFE && b != 0xF7) return static_cast<char>(b - 32);
   switch (b) {
-    case 0x9A: return static_cast<char>(0x8A);  // š
-    case 0x9C: return static_cast<char>(0x8C);  // œ
-    case 0x9E: return static_cast<char>(0x8E);  // ž
-    case 0xFF: return static_cast<char>(0x9F);  // ÿ
-    default: return c;
+    case 0x9A:
+      return static_cast<char>(0x8A);  // š
+    case 0x9C:
+      return static_cast<char>(0x8C);  // œ
+    case 0x9E:
+      return static_cast<char>(0x8E);  // ž
+    case 0xFF:
+      return static_cast<char>(0x9F);  // ÿ
+    default:
+      return c;
   }
 }
 
@@ -123,11 +128,16 @@ RegKeyNode* RegistryHive::Root(RegHandle h) const {
 
 const char* RootName(RegHandle root) {
   switch (root) {
-    case Reg::ClassesRoot: return "HKEY_CLASSES_ROOT";
-    case Reg::CurrentUser: return "HKEY_CURRENT_USER";
-    case Reg::LocalMachine: return "HKEY_LOCAL_MACHINE";
-    case Reg::Users: return "HKEY_USERS";
-    default: return "";
+    case Reg::ClassesRoot:
+      return "HKEY_CLASSES_ROOT";
+    case Reg::CurrentUser:
+      return "HKEY_CURRENT_USER";
+    case Reg::LocalMachine:
+      return "HKEY_LOCAL_MACHINE";
+    case Reg::Users:
+      return "HKEY_USERS";
+    default:
+      return "";
   }
 }
 
@@ -176,8 +186,7 @@ long TreeRegistryApi::ResolveBase(RegHandle key, RegHandle* root, std::vector<st
   return Reg::Success;
 }
 
-RegKeyNode* TreeRegistryApi::Walk(const RegistryHive& hive, RegHandle root,
-                                  const std::vector<std::string>& path) {
+RegKeyNode* TreeRegistryApi::Walk(const RegistryHive& hive, RegHandle root, const std::vector<std::string>& path) {
   RegKeyNode* node = hive.Root(root);
   for (const auto& part : path) {
     if (!node) return nullptr;
@@ -189,7 +198,8 @@ RegKeyNode* TreeRegistryApi::Walk(const RegistryHive& hive, RegHandle root,
 void TreeRegistryApi::MarkDeleted(RegHandle root, const std::vector<std::string>& path) {
   for (auto& [h, open] : handles_) {
     if (open.root != root || open.path.size() != path.size()) continue;
-    if (std::equal(path.begin(), path.end(), open.path.begin(), [](const auto& a, const auto& b) { return NamesEqual(a, b); }))
+    if (std::equal(path.begin(), path.end(), open.path.begin(),
+                   [](const auto& a, const auto& b) { return NamesEqual(a, b); }))
       open.deleted = true;
   }
 }
@@ -201,8 +211,8 @@ RegHandle TreeRegistryApi::NewHandle(RegHandle root, std::vector<std::string> pa
   return h;
 }
 
-long TreeRegistryApi::CreateKeyEx(RegHandle base, const std::string& subKey, std::uint32_t access,
-                                  RegHandle* result, std::uint32_t* disposition) {
+long TreeRegistryApi::CreateKeyEx(RegHandle base, const std::string& subKey, std::uint32_t access, RegHandle* result,
+                                  std::uint32_t* disposition) {
   RegHandle root = 0;
   std::vector<std::string> path;
   std::uint32_t baseAccess = 0;
@@ -250,8 +260,7 @@ long TreeRegistryApi::CreateKeyEx(RegHandle base, const std::string& subKey, std
   return Reg::Success;
 }
 
-long TreeRegistryApi::OpenKeyEx(RegHandle base, const std::string& subKey, std::uint32_t access,
-                                RegHandle* result) {
+long TreeRegistryApi::OpenKeyEx(RegHandle base, const std::string& subKey, std::uint32_t access, RegHandle* result) {
   RegHandle root = 0;
   std::vector<std::string> path;
   if (long rc = ResolveBase(base, &root, &path, nullptr)) return rc;
@@ -292,8 +301,8 @@ long TreeRegistryApi::WithKey(RegHandle key, bool forWrite, std::uint32_t need,
   return rc ? rc : endRc;
 }
 
-long TreeRegistryApi::QueryValueEx(RegHandle key, const std::string& name, std::uint32_t* type,
-                                   std::uint8_t* data, std::uint32_t* size) {
+long TreeRegistryApi::QueryValueEx(RegHandle key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
+                                   std::uint32_t* size) {
   return WithKey(key, false, Reg::QueryValue, [&](RegKeyNode& node) -> long {
     RegStoredValue* v = node.FindValue(name);
     if (!v) return Reg::FileNotFound;
@@ -314,8 +323,8 @@ long TreeRegistryApi::QueryValueEx(RegHandle key, const std::string& name, std::
   });
 }
 
-long TreeRegistryApi::SetValueEx(RegHandle key, const std::string& name, std::uint32_t type,
-                                 const std::uint8_t* data, std::uint32_t size) {
+long TreeRegistryApi::SetValueEx(RegHandle key, const std::string& name, std::uint32_t type, const std::uint8_t* data,
+                                 std::uint32_t size) {
   if (name.size() > kMaxValueNameLength) return Reg::InvalidParameter;
   if (std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
     return Reg::InvalidParameter;

@@ -20,7 +20,7 @@ struct RegStoredValue {
 };
 
 struct RegKeyNode {
-  std::string name;  // ANSI, as created
+  std::string name;                                  // ANSI, as created
   std::vector<std::unique_ptr<RegKeyNode>> subkeys;  // kept sorted by folded name
   std::vector<RegStoredValue> values;                // in creation order
 
@@ -96,17 +96,16 @@ class TreeRegistryApi : public IRegistryApi {
  public:
   explicit TreeRegistryApi(IHiveStore& store) : store_(store) {}
 
-  long CreateKeyEx(RegHandle root, const std::string& subKey, std::uint32_t access,
-                   RegHandle* result, std::uint32_t* disposition) override;
-  long OpenKeyEx(RegHandle root, const std::string& subKey, std::uint32_t access,
-                 RegHandle* result) override;
-  long QueryValueEx(RegHandle key, const std::string& name, std::uint32_t* type,
-                    std::uint8_t* data, std::uint32_t* size) override;
-  long SetValueEx(RegHandle key, const std::string& name, std::uint32_t type,
-                  const std::uint8_t* data, std::uint32_t size) override;
+  long CreateKeyEx(RegHandle root, const std::string& subKey, std::uint32_t access, RegHandle* result,
+                   std::uint32_t* disposition) override;
+  long OpenKeyEx(RegHandle root, const std::string& subKey, std::uint32_t access, RegHandle* result) override;
+  long QueryValueEx(RegHandle key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
+                    std::uint32_t* size) override;
+  long SetValueEx(RegHandle key, const std::string& name, std::uint32_t type, const std::uint8_t* data,
+                  std::uint32_t size) override;
   long EnumKeyEx(RegHandle key, std::uint32_t index, char* name, std::uint32_t* nameLen) override;
-  long EnumValue(RegHandle key, std::uint32_t index, char* name, std::uint32_t* nameLen,
-                 std::uint32_t* type, std::uint8_t* data, std::uint32_t* dataLen) override;
+  long EnumValue(RegHandle key, std::uint32_t index, char* name, std::uint32_t* nameLen, std::uint32_t* type,
+                 std::uint8_t* data, std::uint32_t* dataLen) override;
   long DeleteKey(RegHandle key, const std::string& subKey) override;
   long CloseKey(RegHandle key) override;
 
@@ -121,12 +120,9 @@ class TreeRegistryApi : public IRegistryApi {
     // another key, which the handle must not reach.
     bool deleted = false;
   };
-  long ResolveBase(RegHandle key, RegHandle* root, std::vector<std::string>* path,
-                   std::uint32_t* access) const;
-  static RegKeyNode* Walk(const RegistryHive& hive, RegHandle root,
-                          const std::vector<std::string>& path);
-  long WithKey(RegHandle key, bool forWrite, std::uint32_t need,
-               const std::function<long(RegKeyNode&)>& fn);
+  long ResolveBase(RegHandle key, RegHandle* root, std::vector<std::string>* path, std::uint32_t* access) const;
+  static RegKeyNode* Walk(const RegistryHive& hive, RegHandle root, const std::vector<std::string>& path);
+  long WithKey(RegHandle key, bool forWrite, std::uint32_t need, const std::function<long(RegKeyNode&)>& fn);
   RegHandle NewHandle(RegHandle root, std::vector<std::string> path, std::uint32_t access);
   void MarkDeleted(RegHandle root, const std::vector<std::string>& path);
 

@@ -92,29 +92,23 @@ long FileHiveStore::Load() {
     lastError_.clear();
     return Reg::Success;
   }
-  struct stat st {};
-  if (fstat(fd, &st) != 0) {
-    close(fd);
-    return Reg::BadDb;
-  }
-  const long long mtime = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
-  if (loaded_ && existed_ && st.st_dev == dev_ && st.st_ino == ino_ && st.st_size == size_ && mtime == mtimeNs_) {
-    close(fd);
-    return corrupt_ ? Reg::RegistryCorrupt : Reg::Success;
-  }
   std::string text;
   const bool ok = ReadAll(fd, &text);
   close(fd);
-  if (!ok) return Reg::BadDb;
-  dev_ = st.st_dev;
-  ino_ = st.st_ino;
-  size_ = st.st_size;
-  mtimeNs_ = mtime;
+  if (!ok) {
+    lastError_ = std::string("cannot read: ") + std::strerror(errno);
+    return Reg::BadDb;
+  }
+  // Only the contents tell whether the file changed: a file replaced within
+  // one tick of the file system's clock may keep its inode number, size and
+  // time, and trusting those would bring back what another process replaced.
+  if (loaded_ && existed_ && text == text_) return corrupt_ ? Reg::RegistryCorrupt : Reg::Success;
+  text_ = std::move(text);
   existed_ = true;
   loaded_ = true;
   RegistryHive parsed;
   std::string why;
-  if (!ParseRegistryFile(text, &parsed, &why)) {
+  if (!ParseRegistryFile(text_, &parsed, &why)) {
     corrupt_ = true;
     lastError_ = path_ + ": " + why;
     return Reg::RegistryCorrupt;
@@ -144,16 +138,8 @@ long FileHiveStore::Save() {
     close(dfd);
   }
   // Remember the new file so the next call need not parse it again.
-  struct stat st {};
-  if (stat(path_.c_str(), &st) == 0) {
-    dev_ = st.st_dev;
-    ino_ = st.st_ino;
-    size_ = st.st_size;
-    mtimeNs_ = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
-    existed_ = true;
-  } else {
-    loaded_ = false;
-  }
+  text_ = text;
+  existed_ = true;
   return Reg::Success;
 }
 
@@ -199,8 +185,10 @@ long FileHiveStore::Begin(bool forWrite, RegistryHive** hive) {
 long FileHiveStore::End(bool commit) {
   long rc = Reg::Success;
   if (lockFd_ >= 0) {
-    if (commit) rc = Save();
-    else loaded_ = false;  // an abandoned change must not linger in the cache
+    if (commit)
+      rc = Save();
+    else
+      loaded_ = false;  // an abandoned change must not linger in the cache
     Unlock();
   }
   return rc;

@@ -6,7 +6,6 @@
 // or the new file. A file that cannot be parsed is never overwritten: every
 // call fails with RegistryCorrupt until it is repaired.
 #include <string>
-#include <sys/types.h>
 
 #include "platform/common/registry_tree.hpp"
 
@@ -36,11 +35,8 @@ class FileHiveStore : public IHiveStore {
   RegistryHive hive_;
   bool loaded_ = false;
   bool corrupt_ = false;
-  // Identity of the file the cached hive came from.
-  dev_t dev_ = 0;
-  ino_t ino_ = 0;
-  off_t size_ = -1;
-  long long mtimeNs_ = 0;
+  // The text the cached hive came from.
+  std::string text_;
   bool existed_ = false;
   std::string lastError_;
 };
