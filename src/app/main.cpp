@@ -5,6 +5,7 @@
 #include "platform/posix/file_hive_store.hpp"
 #include "platform/posix/net_state.hpp"
 #include "platform/posix/posix_services.hpp"
+#include "platform/qt/qt_async_read.hpp"
 #include "platform/qt/qt_main_window.hpp"
 #include "platform/qt/qt_services.hpp"
 #include "platform/resources.hpp"
@@ -27,6 +28,8 @@ int main(int argc, char** argv) {
   QtEventLoop events;
   PosixShell shell;
   PosixConnectionService connection;
+  QtAsyncReadService reader;
+  PosixClock clock;
   QtMainWindow window(resources);
   QtDialogFactory dialogs(&window, resources);
   messageBox.SetParent(&window);
@@ -46,6 +49,8 @@ int main(int argc, char** argv) {
   platform.dialogs = &dialogs;
   platform.shell = &shell;
   platform.connection = &connection;
+  platform.reader = &reader;
+  platform.clock = &clock;
 
   frmMain form(platform, LARKSPIRE_UPDATE_HOST);
   window.Attach(&form);

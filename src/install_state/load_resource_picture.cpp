@@ -7,7 +7,7 @@ std::shared_ptr<Picture> frmMain::LoadResourcePicture(const std::string& name) {
     std::string tempFile;
     try {
       std::string folder = files.GetTempPath();
-      if (folder.empty()) folder = ".";
+      if (folder.empty()) folder.assign(1, '.');  // the current folder
       tempFile = files.GetTempFileName(folder, "qvm");
       if (!tempFile.empty()) {
         const auto bytes = platform_.resources->LoadResource(name, "CUSTOM");

@@ -1,6 +1,7 @@
 #pragma once
 // Every service the program's behaviour uses, gathered for the main window.
 // The real program wires the Linux and Qt backends; tests wire fakes.
+#include "platform/async_read.hpp"
 #include "platform/environment.hpp"
 #include "platform/event_loop.hpp"
 #include "platform/file_system.hpp"
@@ -26,4 +27,6 @@ struct Platform {
   IDialogFactory* dialogs = nullptr;
   IShell* shell = nullptr;
   IConnectionService* connection = nullptr;
+  IAsyncReadService* reader = nullptr;
+  IClock* clock = nullptr;
 };

@@ -1,9 +1,33 @@
-// The download controller: the status view around a transfer.
+// The download controller: the status view around a transfer, the four
+// events of the transfer control, Stop and Retry, and the hand-over of a
+// finished file.
+#include "install_state/path_helpers.hpp"
+#include "support/frm_error.hpp"
+#include "transfer/transfer_text.hpp"
+#include "wizard/drawing.hpp"
 #include "wizard/frm_main.hpp"
 #include "wizard/layout.hpp"
 
+void frmMain::ShowTransferStatus() {
+  ShowProgress(0);
+  C(Ctl::picLoad).SetEnabled(true);
+  C(Ctl::Cmd0).SetEnabled(false);
+  C(Ctl::Cmd1).SetEnabled(false);
+  C(cmdLoad(0)).SetEnabled(true);
+  C(cmdLoad(1)).SetEnabled(false);
+  C(Ctl::Label1_3).SetCaption("Attempting to connect to " + UpdateHost);
+  C(Ctl::Label2_3).SetCaption("Percent of download complete:");
+  static const char* const kStatus[] = {"Download status:", "Time remaining:", "Time elapsed:", "Transfer rate:"};
+  for (int i = 0; i < 4; ++i) {
+    C(lblStatus(i)).SetCaption(kStatus[i]);
+    C(lblInfo(i)).SetCaption("");
+  }
+  ShowFrame(3);
+  SetFocusSafe(cmdLoad(0));
+}
+
 void frmMain::StopDownload() {
-  platform_.window->Timer(TimerId::tmrStatus).SetEnabled(false);
+  T(TimerId::tmrStatus).SetEnabled(false);
   ShowProgress(0);
   C(Ctl::picLoad).SetEnabled(false);
   C(Ctl::Label1_3).SetCaption("Download stopped");
@@ -13,5 +37,152 @@ void frmMain::StopDownload() {
   C(Ctl::Cmd0).SetEnabled(false);
   C(Ctl::Cmd1).SetEnabled(false);
   C(Ctl::Cmd2).SetEnabled(true);
+  if (htp) {
+    const UpdateComponent* entry = Entry(CurrentIndex);
+    htp->Disconnect(entry ? entry->sSourceUrl : std::string());
+  }
+  DeleteDownloadedFiles();
   SetFocusSafe(cmdLoad(1));
+}
+
+void frmMain::RetryDownload() {
+  C(cmdLoad(0)).SetEnabled(true);
+  C(cmdLoad(1)).SetEnabled(false);
+  if (CurrentPage == PageCheck || CurrentPage == PageRecheck) ShowCheckPage();
+  else if (CurrentPage == PageDownload) ShowDownloadPage();
+  SetFocusSafe(Ctl::Cmd2);
+}
+
+void frmMain::cmdLoad_Click(int Index) {
+  if (Index == 0) {
+    // The transfer goes on while the question is open.
+    const int answer = platform_.messageBox->MsgBox("Are you sure you want to stop this download?",
+                                                    Mb::YesNo | Mb::Question | Mb::DefaultButton2, AppTitle);
+    if (answer == Mb::Yes) StopDownload();
+  } else if (Index == 1) {
+    RetryDownload();
+  }
+}
+
+std::string frmMain::DescribeTransferError(const std::string& sError) {
+  return DescribeTransferErrorText(
+      sError, [](void* self) { return static_cast<frmMain*>(self)->ConnectionState(); }, this);
+}
+
+bool frmMain::DeleteLocalFile(const std::string& path) {
+  try {
+    if (!FileExists(*platform_.files, path)) return false;
+    platform_.files->SetAttr(path, Attr::Normal);
+    platform_.files->Kill(path);
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+void frmMain::DeleteDownloadedFiles() {
+  for (UpdateComponent& entry : ComponentTable) {
+    DeleteLocalFile(entry.sDownloadedFile);
+    entry.sDownloadedFile.clear();
+  }
+}
+
+void frmMain::htp_StatusChange(const std::string&, std::int32_t lStatus) {
+  std::string text;
+  switch (lStatus) {
+    case 0: text = "Attempting to connect to " + UpdateHost; break;
+    case 1: text = "Sending request..."; break;
+    case 2: text = "Locating file..."; break;
+    case 3: {
+      const UpdateComponent* entry = Entry(CurrentIndex);
+      const auto width = static_cast<std::int16_t>(C(Ctl::Label1_3).Geometry().Width - 240);
+      text = "Downloading " + ShortenText(entry ? entry->sFileName : std::string(), true, width);
+      ElapsedSeconds = 0;
+      TransferStart = static_cast<float>(platform_.clock->Timer());
+      T(TimerId::tmrStatus).SetEnabled(true);
+      break;
+    }
+    case 4:
+      text = "Download completed successfully!";
+      T(TimerId::tmrStatus).SetEnabled(false);
+      ElapsedSeconds = 0;
+      break;
+    case 5:
+      text = "Download stopped";
+      T(TimerId::tmrStatus).SetEnabled(false);
+      ElapsedSeconds = 0;
+      TransferStart = 0;
+      break;
+    default: return;
+  }
+  if (C(Ctl::Label1_3).Caption() != text) C(Ctl::Label1_3).SetCaption(text);
+}
+
+void frmMain::htp_ProgressChange(const std::string&, float lProgress, float lProgressMax) {
+  try {
+    if (lProgress == 0) return;
+    const float percent = lProgressMax > 0 ? lProgress * 100.0f / lProgressMax : 0.0f;
+    ShowProgress(CheckedRound(percent));
+    C(lblInfo(0)).SetCaption(FormatFixed2(lProgress / 1024.0f) + " KB" + " of " + FormatFixed2(lProgressMax / 1024.0f) +
+                             " KB");
+    float elapsed = static_cast<float>(platform_.clock->Timer()) - TransferStart;
+    if (elapsed < 1) elapsed = 1;
+    float rate = (lProgress / elapsed) / 1024.0f;
+    if (rate < 1) rate = 1;
+    // A server that sends more than it announced has nothing left to wait for.
+    const float remaining = std::max(0.0f, ((lProgressMax - lProgress) / 1024.0f) / rate);
+    C(lblInfo(1)).SetCaption(FormatDuration(remaining));
+    if (percent == 100) C(lblInfo(1)).SetCaption("0.00");
+    if (C(lblInfo(2)).Caption().empty()) C(lblInfo(2)).SetCaption("0:00");
+    C(lblInfo(3)).SetCaption(FormatFixed2(rate) + " Kbps");
+  } catch (const std::exception& e) {
+    HandleUnexpectedError("0008", AsRuntimeError(e));
+  }
+}
+
+void frmMain::tmrStatus_Timer() {
+  ++ElapsedSeconds;
+  C(lblInfo(2)).SetCaption(FormatDuration(static_cast<float>(ElapsedSeconds)));
+}
+
+void frmMain::htp_DownloadComplete(const std::string& sKey, std::int32_t lType, const std::string& vData) {
+  C(cmdLoad(0)).SetEnabled(false);
+  C(cmdLoad(1)).SetEnabled(false);
+  T(TimerId::tmrStatus).SetEnabled(false);
+  platform_.events->Sleep(500);
+  try {
+    UpdateComponent* entry = Entry(CurrentIndex);
+    if (lType == 1 && entry && FileExists(*platform_.files, vData)) {
+      platform_.files->SetAttr(vData, Attr::ReadOnly | Attr::Hidden);
+      entry->sDownloadedFile = vData;
+      T(TimerId::tmrDownload).SetEnabled(true);
+      return;
+    }
+  } catch (const std::exception&) {
+  }
+  htp_HTTPError(sKey, "The downloaded file was corrupt");
+}
+
+void frmMain::tmrDownload_Timer() {
+  T(TimerId::tmrDownload).SetEnabled(false);
+  const UpdateComponent* entry = Entry(CurrentIndex);
+  const std::string path = entry ? entry->sDownloadedFile : std::string();
+  if (CurrentIndex == 0) {
+    ReadUpdateInfo(path);
+  } else if (VerifyDownload(path)) {
+    ++CurrentPage;
+    ShowPage(CurrentPage);
+  } else {
+    htp_HTTPError(entry ? entry->sSourceUrl : std::string(), "The downloaded file was corrupt");
+  }
+}
+
+void frmMain::htp_HTTPError(const std::string&, const std::string& sError) {
+  StopDownload();
+  const std::string text = DescribeTransferError(sError);
+  std::unique_ptr<IErrorDialogView> view = platform_.dialogs->CreateErrorDialog();
+  frmError dialog(*view);
+  dialog.Init(text);
+  dialog.Form_Load();
+  view->ShowModal();
 }

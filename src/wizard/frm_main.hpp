@@ -13,6 +13,7 @@
 #include "platform/platform.hpp"
 #include "support/c_registry.hpp"
 #include "support/runtime_error.hpp"
+#include "transfer/u_http.hpp"
 
 inline constexpr const char* AppTitle = "Larkspire AutoUpdate";
 inline constexpr const char* ErrorTitle = "Larkspire AutoUpdate - Error";
@@ -28,9 +29,10 @@ enum WizardPage {
   PageReady = 7
 };
 
-class frmMain {
+class frmMain : private IHttpEvents {
  public:
   frmMain(const Platform& platform, std::string updateHost);
+  ~frmMain() override;
 
   // ---- controller: events ----
   // Start-up. Run-time errors are reported as unexpected errors ("0002").
@@ -93,6 +95,25 @@ class frmMain {
   bool ConnectionState(std::string* sConnectionInfo = nullptr, std::string* sConnectionName = nullptr);
   // Stops any transfer and resets the status view.
   void StopDownload();
+  // Resets the status view before a transfer.
+  void ShowTransferStatus();
+  // Fetches the current page's file again (check or download page).
+  void RetryDownload();
+  // The text shown to the user for a transfer failure.
+  std::string DescribeTransferError(const std::string& sError);
+  // Deletes a downloaded file; true when it existed and is gone. Never raises.
+  bool DeleteLocalFile(const std::string& path);
+  void DeleteDownloadedFiles();
+
+  // ---- transfers: events ----
+  void htp_HTTPError(const std::string& sKey, const std::string& sError) override;
+  void htp_StatusChange(const std::string& sKey, std::int32_t lStatus) override;
+  void htp_DownloadComplete(const std::string& sKey, std::int32_t lType, const std::string& vData) override;
+  void htp_ProgressChange(const std::string& sKey, float lProgress, float lProgressMax) override;
+  void tmrStatus_Timer();
+  void tmrDownload_Timer();
+  // Stop (0) and Retry (1).
+  void cmdLoad_Click(int Index);
 
   // ---- integrity check and installer hand-off ----
   // Checks the CRC-32 of the downloaded file of entry CurrentIndex and
@@ -119,6 +140,9 @@ class frmMain {
   ComponentTableType ComponentTable;
   std::int32_t CurrentPage = 0;
   std::int32_t CurrentIndex = 0;
+  std::int32_t ElapsedSeconds = 0;
+  float TransferStart = 0;
+  std::unique_ptr<uHttp> htp;
   bool RecheckPending = false;
   bool CloseWithoutConfirm = false;
   std::int32_t MsgGeneral = 0;
@@ -132,6 +156,8 @@ class frmMain {
 
  private:
   IControl& C(Ctl id) { return platform_.window->Control(id); }
+  ITimer& T(TimerId id) { return platform_.window->Timer(id); }
+  UpdateComponent* Entry(std::int32_t index);
 
   Platform platform_;
   int pictureFailures_ = 0;

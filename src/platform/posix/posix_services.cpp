@@ -1,22 +1,27 @@
 #include <sys/random.h>
 
 #include <cerrno>
+#include <ctime>
 #include <cstdlib>
 #include <cstring>
 
 #include "platform/common/registry_tree.hpp"
 #include "platform/posix/posix_services.hpp"
+#include "support/codepage.hpp"
 
 extern char** environ;
 
 std::uint32_t PosixEnvironment::ExpandEnvironmentStrings(const char* src, char* dst, std::uint32_t size) {
   if (!src) return 0;
-  // Variable names compare without regard to case, as on Windows.
+  // The call is the single-byte one: src and the result are Windows-1252,
+  // while the environment holds UTF-8. Variable names compare without regard
+  // to case, as on Windows.
   const std::string expanded = ExpandPercentReferences(src, [](const std::string& name) -> std::optional<std::string> {
-    if (const char* v = std::getenv(name.c_str())) return std::string(v);
+    if (const char* v = std::getenv(AnsiToUtf8(name).c_str())) return Utf8ToAnsi(v);
     for (char** e = environ; e && *e; ++e) {
       const char* eq = std::strchr(*e, '=');
-      if (eq && NamesEqual(std::string_view(*e, static_cast<std::size_t>(eq - *e)), name)) return std::string(eq + 1);
+      if (eq && NamesEqual(Utf8ToAnsi(std::string_view(*e, static_cast<std::size_t>(eq - *e))), name))
+        return Utf8ToAnsi(eq + 1);
     }
     return std::nullopt;
   });
@@ -44,6 +49,14 @@ bool PosixGuidSource::CreateGuid(Guid* guid) {
 }
 
 void PosixProcessControl::EndProgram() { std::exit(0); }
+
+double PosixClock::Timer() {
+  timespec now {};
+  clock_gettime(CLOCK_REALTIME, &now);
+  tm local {};
+  localtime_r(&now.tv_sec, &local);
+  return local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec + now.tv_nsec / 1e9;
+}
 
 std::uint32_t StableMessageId(const std::string& name) {
   // Registered messages live in 0xC000..0xFFFF; names match without case.

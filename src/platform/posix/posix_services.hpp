@@ -7,6 +7,7 @@
 // exist.
 #include <string>
 
+#include "platform/async_read.hpp"
 #include "platform/environment.hpp"
 #include "platform/file_system.hpp"
 #include "platform/system_services.hpp"
@@ -39,6 +40,12 @@ class PosixEnvironment : public IEnvironment {
 class PosixGuidSource : public IGuidSource {
  public:
   bool CreateGuid(Guid* guid) override;
+};
+
+// Local time of day, in seconds since midnight with fractions.
+class PosixClock : public IClock {
+ public:
+  double Timer() override;
 };
 
 class PosixProcessControl : public IProcessControl {

@@ -286,6 +286,16 @@ void QtMainWindow::Attach(frmMain* form) {
     connect(static_cast<QPushButton*>(WidgetOf(Cmd(i))), &QPushButton::clicked, this, [this, i] {
       if (form_) form_->Cmd_Click(i);
     });
+  for (int i = 0; i < 2; ++i)
+    connect(static_cast<QPushButton*>(WidgetOf(cmdLoad(i))), &QPushButton::clicked, this, [this, i] {
+      if (form_) form_->cmdLoad_Click(i);
+    });
+  timers_[0].OnTick([this] {
+    if (form_) form_->tmrStatus_Timer();
+  });
+  timers_[1].OnTick([this] {
+    if (form_) form_->tmrDownload_Timer();
+  });
 }
 
 QWidget* QtMainWindow::WidgetOf(Ctl id) const {

@@ -1,0 +1,56 @@
+#pragma once
+// uHttp: fetches one URL at a time through the platform's asynchronous read
+// service and reports the fetch as four events. The data is never held in
+// memory: the service writes it to a local file whose path is handed on.
+#include <cstdint>
+#include <string>
+
+#include "platform/async_read.hpp"
+#include "platform/event_loop.hpp"
+#include "platform/shell.hpp"
+
+// The events of the transfer control, handled by the main window.
+class IHttpEvents {
+ public:
+  virtual ~IHttpEvents() = default;
+  virtual void htp_HTTPError(const std::string& sKey, const std::string& sError) = 0;
+  virtual void htp_StatusChange(const std::string& sKey, std::int32_t lStatus) = 0;
+  virtual void htp_DownloadComplete(const std::string& sKey, std::int32_t lType, const std::string& vData) = 0;
+  virtual void htp_ProgressChange(const std::string& sKey, float lProgress, float lProgressMax) = 0;
+};
+
+class uHttp : public IAsyncReadHandler {
+ public:
+  uHttp(IAsyncReadService& reader, IConnectionService& connection, IEventLoop* events, IHttpEvents& sink);
+  ~uHttp() override;
+  uHttp(const uHttp&) = delete;
+  uHttp& operator=(const uHttp&) = delete;
+
+  // Starts fetching sUrl under sKey. False (after HTTPError) when it could not start.
+  bool Download(const std::string& sUrl, const std::string& sKey);
+  // Whether a configured Internet connection is reported. Never raises.
+  bool ConnectionState(std::string* sConnectionInfo = nullptr, std::string* sConnectionName = nullptr);
+  // Cancels the fetch of sKey, if any; always false.
+  bool Disconnect(const std::string& sKey);
+
+  std::int32_t Width() const;
+  void Width(std::int32_t lWidth) { width_ = lWidth; }
+  std::int32_t Height() const;
+  void Height(std::int32_t lHeight) { height_ = lHeight; }
+  // The design-view label: only shown outside a running program, which this never is.
+  bool DesignLabelVisible() const { return false; }
+
+  void AsyncReadProgress(const AsyncProperty& prop) override;
+  void AsyncReadComplete(const AsyncProperty& prop) override;
+
+  // The status a read-service code maps to (0: none).
+  static std::int32_t MapStatus(std::int32_t statusCode);
+
+ private:
+  IAsyncReadService& reader_;
+  IConnectionService& connection_;
+  IEventLoop* events_;
+  IHttpEvents& sink_;
+  double width_ = 0;
+  double height_ = 0;
+};
