@@ -5,7 +5,7 @@ LARKSPIRE_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   clang libclang-rt-14-dev
-  nginx-light xvfb xauth dbus dbus-x11 imagemagick fonts-dejavu-core fonts-liberation2
+  nginx-light xvfb xauth dbus dbus-x11 imagemagick fonts-dejavu-core fonts-liberation2 desktop-file-utils
 )
 
 larkspire_install_deps() {
