@@ -11,8 +11,7 @@ using CrcSliceTables = std::array<std::array<std::uint32_t, 256>, 16>;
 void BuildSliceTables(CrcSliceTables& slices);
 
 // Sixteen bytes per step through the slice tables; any reflected polynomial.
-std::uint32_t UpdateCrcSliced(const CrcSliceTables& slices, const std::uint8_t* data, std::size_t n,
-                              std::uint32_t crc);
+std::uint32_t UpdateCrcSliced(const CrcSliceTables& slices, const std::uint8_t* data, std::size_t n, std::uint32_t crc);
 
 // True when the processor multiplies without carry (PCLMULQDQ).
 bool HasCarrylessMultiply();

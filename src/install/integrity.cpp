@@ -55,9 +55,8 @@ std::string UniqueFileName(IFileSystem& files, const std::string& sPath) {
 
 bool IsPlainFileName(const std::string& name) {
   if (name.find_first_not_of(". ") == std::string::npos) return false;
-  return std::none_of(name.begin(), name.end(), [](char c) {
-    return c == '\\' || c == '/' || c == ':' || static_cast<unsigned char>(c) < 32;
-  });
+  return std::none_of(name.begin(), name.end(),
+                      [](char c) { return c == '\\' || c == '/' || c == ':' || static_cast<unsigned char>(c) < 32; });
 }
 
 bool IsFileDirectlyIn(const std::string& folder, const std::string& path) {
