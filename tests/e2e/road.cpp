@@ -1,0 +1,113 @@
+#include "road.hpp"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+Road::Road(const std::string& sandbox, const std::string& updateHost)
+    : sandbox_(sandbox), registry_(sandbox + "/config/larkspire/registry.reg") {
+  std::filesystem::create_directories(ProductFolder());
+  std::filesystem::create_directories(TempFolder());
+  // Temporary files of the wizard and of the read service go to the sandbox.
+  setenv("TMPDIR", TempFolder().c_str(), 1);
+  reader_.SetDownloadFolder(QString::fromStdString(TempFolder()));
+  window_ = std::make_unique<QtMainWindow>(resources_);
+  dialogs_ = std::make_unique<QtDialogFactory>(window_.get(), resources_);
+  dialogs_->onShown = [this](QtErrorDialog& d) {
+    errors_.push_back(static_cast<QLabel*>(d.WidgetOf(ErrCtl::Label2))->text().toStdString());
+    if (onErrorDialog) onErrorDialog(d);
+    QTest::mouseClick(d.WidgetOf(ErrCtl::Cmd), Qt::LeftButton);
+  };
+  Platform p;
+  p.registry = &registry_;
+  p.environment = &environment_;
+  p.files = &files_;
+  p.guid = &guid_;
+  p.messageBox = &boxes_;
+  p.process = &process_;
+  p.resources = &resources_;
+  p.pictures = &pictures_;
+  p.messages = &messages_;
+  p.events = &events_;
+  p.window = window_.get();
+  p.dialogs = dialogs_.get();
+  p.shell = &shell_;
+  p.connection = &connection_;
+  p.reader = &reader_;
+  p.clock = &clock_;
+  form_ = std::make_unique<frmMain>(p, updateHost);
+  window_->Attach(form_.get());
+}
+
+Road::~Road() {
+  if (window_) window_->hide();
+  form_.reset();
+  dialogs_.reset();
+  window_.reset();
+  QApplication::processEvents();
+}
+
+void Road::SeedRegistry(const std::string& sandbox, const std::string& appVersion,
+                        const std::vector<std::pair<std::string, std::string>>& components) {
+  std::filesystem::create_directories(sandbox + "/product");
+  FileRegistryApi api(sandbox + "/config/larkspire/registry.reg");
+  const auto put = [&api](const std::string& key, const std::string& name, const std::string& value) {
+    RegHandle h = 0;
+    std::uint32_t disposition = 0;
+    api.CreateKeyEx(Reg::CurrentUser, key, Reg::KeyWrite, &h, &disposition);
+    api.SetValueEx(h, name, Reg::Sz, reinterpret_cast<const std::uint8_t*>(value.c_str()),
+                   static_cast<std::uint32_t>(value.size() + 1));
+    api.CloseKey(h);
+  };
+  put("Software\\Tessarine\\LarkspireBrowser\\Main", "App Version", appVersion);
+  put("Software\\Tessarine\\LarkspireBrowser\\Main", "App Path", sandbox + "/product");
+  for (const auto& [name, version] : components) put("Software\\Tessarine\\Components", name, version);
+}
+
+void Road::Start() {
+  form_->Form_Load();
+  window_->CentreOnScreen();
+  window_->show();
+  window_->activateWindow();
+  (void)QTest::qWaitForWindowExposed(window_.get());  // offscreen windows are exposed at once
+}
+
+void Road::Click(Ctl button) {
+  QTest::mouseClick(window_->WidgetOf(button), Qt::LeftButton);
+  QApplication::processEvents();
+}
+
+bool Road::WaitFor(const std::function<bool()>& cond, int timeoutMs) {
+  QElapsedTimer waited;
+  waited.start();
+  while (!cond()) {
+    if (waited.elapsed() > timeoutMs) return false;
+    QTest::qWait(10);
+  }
+  return true;
+}
+
+std::string Road::Caption(Ctl id) { return window_->Control(id).Caption(); }
+
+bool Road::Enabled(Ctl id) { return window_->WidgetOf(id)->isEnabled(); }
+
+std::string Road::Shot(const std::string& folder, const std::string& name) {
+  QDir().mkpath(QString::fromStdString(folder));
+  const std::string path = folder + "/" + name + ".png";
+  window_->grab().save(QString::fromStdString(path));
+  return path;
+}
+
+std::vector<std::string> FilesIn(const std::string& folder) {
+  std::vector<std::string> out;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(folder, ec)) out.push_back(e.path().filename().string());
+  std::sort(out.begin(), out.end());
+  return out;
+}

@@ -1,0 +1,80 @@
+#pragma once
+// The whole wizard on its real backends, in a sandbox: its own per-user
+// registry file, product folder and temporary folder, the real Qt window,
+// the real read service, the session bus and the desktop opener. Only the
+// message boxes are answered by script and the error dialog is closed by
+// the driver, as a user would click OK. Used by the end-to-end tests and
+// by the demo's driver.
+#include <QString>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fakes/fake_platform.hpp"
+#include "platform/posix/file_hive_store.hpp"
+#include "platform/posix/net_state.hpp"
+#include "platform/posix/posix_services.hpp"
+#include "platform/qt/qt_async_read.hpp"
+#include "platform/qt/qt_main_window.hpp"
+#include "platform/qt/qt_services.hpp"
+#include "wizard/frm_main.hpp"
+#include "wizard/layout.hpp"
+
+class Road {
+ public:
+  // sandbox: a folder holding config/ (the registry), product/ and tmp/.
+  Road(const std::string& sandbox, const std::string& updateHost);
+  ~Road();
+
+  // Seeds the sandbox registry with an installed product.
+  static void SeedRegistry(const std::string& sandbox, const std::string& appVersion,
+                           const std::vector<std::pair<std::string, std::string>>& components);
+
+  void Start();
+  void Click(Ctl button);
+  // Runs the event loop until cond holds; false after timeoutMs.
+  bool WaitFor(const std::function<bool()>& cond, int timeoutMs = 30000);
+  std::string Caption(Ctl id);
+  bool Enabled(Ctl id);
+  // Saves the window to folder/name.png; returns the path.
+  std::string Shot(const std::string& folder, const std::string& name);
+
+  frmMain& Form() { return *form_; }
+  QtMainWindow& Window() { return *window_; }
+  FakeMessageBox& Boxes() { return boxes_; }
+  FakeProcessControl& Process() { return process_; }
+  QtAsyncReadService& Reader() { return reader_; }
+  // Texts of the error dialogs shown so far.
+  const std::vector<std::string>& ErrorDialogs() const { return errors_; }
+  // Called while an error dialog is open, before it is closed.
+  std::function<void(QtErrorDialog&)> onErrorDialog;
+
+  std::string ProductFolder() const { return sandbox_ + "/product"; }
+  std::string TempFolder() const { return sandbox_ + "/tmp"; }
+  std::string RegistryPath() const { return sandbox_ + "/config/larkspire/registry.reg"; }
+
+ private:
+  std::string sandbox_;
+  FileRegistryApi registry_;
+  PosixEnvironment environment_;
+  PosixFileSystem files_;
+  PosixGuidSource guid_;
+  FakeMessageBox boxes_;
+  FakeProcessControl process_;
+  EmbeddedResources resources_;
+  QtPictureService pictures_;
+  QtWindowMessages messages_;
+  QtEventLoop events_;
+  PosixShell shell_;
+  PosixConnectionService connection_;
+  QtAsyncReadService reader_;
+  PosixClock clock_;
+  std::unique_ptr<QtMainWindow> window_;
+  std::unique_ptr<QtDialogFactory> dialogs_;
+  std::unique_ptr<frmMain> form_;
+  std::vector<std::string> errors_;
+};
+
+// Lists the names of the files in a folder (not recursive).
+std::vector<std::string> FilesIn(const std::string& folder);
