@@ -2,11 +2,9 @@
 
 namespace {
 // Code points of bytes 0x80..0x9F. Undefined bytes keep their own number.
-constexpr char32_t kHigh[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr char32_t kHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+                                0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+                                0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 }  // namespace
 
 char32_t Cp1252ToCodePoint(unsigned char byte) noexcept {
@@ -112,7 +110,17 @@ std::size_t CharCount(std::string_view utf8) {
 std::string AnsiToUtf8(std::string_view ansi) {
   std::string out;
   out.reserve(ansi.size());
-  for (char c : ansi) AppendUtf8(out, Cp1252ToCodePoint(static_cast<unsigned char>(c)));
+  // Runs of ASCII are the same in both; copy them whole, as whole registry
+  // files go through here on every save.
+  std::size_t i = 0;
+  while (i < ansi.size()) {
+    std::size_t j = i;
+    while (j < ansi.size() && static_cast<unsigned char>(ansi[j]) < 0x80) ++j;
+    out.append(ansi, i, j - i);
+    if (j == ansi.size()) break;
+    AppendUtf8(out, Cp1252ToCodePoint(static_cast<unsigned char>(ansi[j])));
+    i = j + 1;
+  }
   return out;
 }
 

@@ -21,10 +21,12 @@ std::int32_t ValueToLong(const RegValue& v) {
   if (b == std::string::npos) RaiseError(ErrNo::TypeMismatch);
   const std::string t = s->substr(b, e - b + 1);
   // Decimal numbers, with a fraction rounded half to even as the platform does.
+  // Words such as "inf" or "nan" and hexadecimal forms are no numbers here,
+  // although strtod would take them.
+  if (t.find_first_not_of("0123456789+-.eE") != std::string::npos) RaiseError(ErrNo::TypeMismatch);
   char* end = nullptr;
   const double d = std::strtod(t.c_str(), &end);
-  if (end != t.c_str() + t.size() || t.find_first_of("xXpP") != std::string::npos || std::isnan(d))
-    RaiseError(ErrNo::TypeMismatch);
+  if (end != t.c_str() + t.size()) RaiseError(ErrNo::TypeMismatch);
   const double r = std::nearbyint(d);
   if (r < -2147483648.0 || r > 2147483647.0) RaiseError(ErrNo::Overflow);
   return static_cast<std::int32_t>(r);

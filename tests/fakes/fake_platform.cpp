@@ -8,12 +8,14 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/codepage.hpp"
 #include "support/runtime_error.hpp"
 
 std::uint32_t FakeEnvironment::ExpandEnvironmentStrings(const char* src, char* dst, std::uint32_t size) {
+  // vars hold program texts (UTF-8); the call itself is a single-byte one.
   const std::string out = ExpandPercentReferences(src, [this](const std::string& name) -> std::optional<std::string> {
     for (const auto& [k, v] : vars)
-      if (NamesEqual(k, name)) return v;
+      if (NamesEqual(Utf8ToAnsi(k), name)) return Utf8ToAnsi(v);
     return std::nullopt;
   });
   return CopyExpandedResult(out, dst, size);
@@ -36,7 +38,10 @@ bool FakeGuidSource::CreateGuid(Guid* guid) {
     scripted.pop_front();
   } else {
     ++made;
-    *guid = Guid{0x1234ABCDu + static_cast<std::uint32_t>(made), 0x00EF, 0x4A0B, {0x9C, 0x01, 0, 0, 0, 0, 0, static_cast<std::uint8_t>(made)}};
+    *guid = Guid{0x1234ABCDu + static_cast<std::uint32_t>(made),
+                 0x00EF,
+                 0x4A0B,
+                 {0x9C, 0x01, 0, 0, 0, 0, 0, static_cast<std::uint8_t>(made)}};
   }
   return true;
 }
@@ -91,6 +96,10 @@ class SizedPicture : public Picture {
 std::shared_ptr<Picture> FakePictureService::LoadPicture(const std::string& path) {
   loadedPaths.push_back(path);
   int w = 0, h = 0;
+  if (failNext > 0) {
+    --failNext;
+    throw RuntimeError(481, "Invalid picture");
+  }
   if (fail || !PictureSize(ReadFileBytes(PosixFileSystem::ToNative(path)), &w, &h))
     throw RuntimeError(481, "Invalid picture");
   return std::make_shared<SizedPicture>(w, h);
@@ -124,6 +133,11 @@ std::string TestFileSystem::GetTempFileName(const std::string& dir, const std::s
   return made;
 }
 
+std::string TestFileSystem::CurDir() {
+  if (failCurDir) RaiseError(ErrNo::PathNotFound);
+  return curDir.empty() ? PosixFileSystem::CurDir() : curDir;
+}
+
 Platform FakePlatform::Services() {
   Platform p;
   p.registry = &registry;
@@ -138,9 +152,11 @@ Platform FakePlatform::Services() {
   return p;
 }
 
-TempDir::TempDir() {
+TempDir::TempDir() : TempDir(std::string()) {}
+
+TempDir::TempDir(const std::string& base) {
   const char* t = std::getenv("TMPDIR");
-  std::string tmpl = std::string(t && *t ? t : "/tmp") + "/larkspire-test-XXXXXX";
+  std::string tmpl = (base.empty() ? std::string(t && *t ? t : "/tmp") : base) + "/larkspire-test-XXXXXX";
   if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
   native_ = tmpl;
 }

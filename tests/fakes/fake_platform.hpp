@@ -38,7 +38,7 @@ class FakeRegistry : public TreeRegistryApi {
 
 class FakeEnvironment : public IEnvironment {
  public:
-  std::map<std::string, std::string> vars;
+  std::map<std::string, std::string> vars;  // names and values as program texts
   std::uint32_t ExpandEnvironmentStrings(const char* src, char* dst, std::uint32_t size) override;
 };
 
@@ -74,6 +74,7 @@ class FakePictureService : public IPictureService {
  public:
   std::vector<std::string> loadedPaths;
   bool fail = false;
+  int failNext = 0;  // the next this many loads fail, then loads work again
   std::shared_ptr<Picture> LoadPicture(const std::string& path) override;
 };
 
@@ -87,15 +88,19 @@ class FakeWindowMessages : public IWindowMessages {
   bool BroadcastNotifyMessage(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override;
 };
 
-// Real files, with switches to make temporary-file creation fail.
+// Real files, with switches to make temporary-file creation fail and to
+// stand in another current folder.
 class TestFileSystem : public PosixFileSystem {
  public:
-  std::string tempPath;           // "" = the real one
+  std::string tempPath;  // "" = the real one
   bool failTempPath = false;
   bool failTempFileName = false;
   std::vector<std::string> tempFilesMade;
+  std::string curDir;  // "" = the real one
+  bool failCurDir = false;
   std::string GetTempPath() override;
   std::string GetTempFileName(const std::string& dir, const std::string& prefix) override;
+  std::string CurDir() override;
 };
 
 struct FakePlatform {
@@ -116,9 +121,11 @@ struct FakePlatform {
 class TempDir {
  public:
   TempDir();
+  // A folder below base instead of the usual temporary-files folder.
+  explicit TempDir(const std::string& base);
   ~TempDir();
   const std::string& Native() const { return native_; }  // "/tmp/..."
-  std::string Path() const;                                 // "Z:\tmp\...\"
+  std::string Path() const;                              // "Z:\tmp\...\"
   std::string File(const std::string& name) const { return native_ + "/" + name; }
 
  private:

@@ -1,12 +1,13 @@
+#include "platform/posix/posix_services.hpp"
+
 #include <sys/random.h>
 
 #include <cerrno>
-#include <ctime>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "platform/common/registry_tree.hpp"
-#include "platform/posix/posix_services.hpp"
 #include "support/codepage.hpp"
 
 extern char** environ;
@@ -51,9 +52,9 @@ bool PosixGuidSource::CreateGuid(Guid* guid) {
 void PosixProcessControl::EndProgram() { std::exit(0); }
 
 double PosixClock::Timer() {
-  timespec now {};
+  timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
-  tm local {};
+  tm local{};
   localtime_r(&now.tv_sec, &local);
   return local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec + now.tv_nsec / 1e9;
 }
