@@ -48,8 +48,10 @@ void frmMain::StopDownload() {
 void frmMain::RetryDownload() {
   C(cmdLoad(0)).SetEnabled(true);
   C(cmdLoad(1)).SetEnabled(false);
-  if (CurrentPage == PageCheck || CurrentPage == PageRecheck) ShowCheckPage();
-  else if (CurrentPage == PageDownload) ShowDownloadPage();
+  if (CurrentPage == PageCheck || CurrentPage == PageRecheck)
+    ShowCheckPage();
+  else if (CurrentPage == PageDownload)
+    ShowDownloadPage();
   SetFocusSafe(Ctl::Cmd2);
 }
 
@@ -90,9 +92,15 @@ void frmMain::DeleteDownloadedFiles() {
 void frmMain::htp_StatusChange(const std::string&, std::int32_t lStatus) {
   std::string text;
   switch (lStatus) {
-    case 0: text = "Attempting to connect to " + UpdateHost; break;
-    case 1: text = "Sending request..."; break;
-    case 2: text = "Locating file..."; break;
+    case 0:
+      text = "Attempting to connect to " + UpdateHost;
+      break;
+    case 1:
+      text = "Sending request...";
+      break;
+    case 2:
+      text = "Locating file...";
+      break;
     case 3: {
       const UpdateComponent* entry = Entry(CurrentIndex);
       const auto width = static_cast<std::int16_t>(C(Ctl::Label1_3).Geometry().Width - 240);
@@ -113,7 +121,8 @@ void frmMain::htp_StatusChange(const std::string&, std::int32_t lStatus) {
       ElapsedSeconds = 0;
       TransferStart = 0;
       break;
-    default: return;
+    default:
+      return;
   }
   if (C(Ctl::Label1_3).Caption() != text) C(Ctl::Label1_3).SetCaption(text);
 }
@@ -123,8 +132,11 @@ void frmMain::htp_ProgressChange(const std::string&, float lProgress, float lPro
     if (lProgress == 0) return;
     const float percent = lProgressMax > 0 ? lProgress * 100.0f / lProgressMax : 0.0f;
     ShowProgress(CheckedRound(percent));
-    C(lblInfo(0)).SetCaption(FormatFixed2(lProgress / 1024.0f) + " KB" + " of " + FormatFixed2(lProgressMax / 1024.0f) +
-                             " KB");
+    // Drawing the bar lets the window work: a Stop confirmed meanwhile has
+    // emptied the view, and these figures must not come back on it.
+    if (!C(Ctl::picLoad).Enabled()) return;
+    C(lblInfo(0))
+        .SetCaption(FormatFixed2(lProgress / 1024.0f) + " KB" + " of " + FormatFixed2(lProgressMax / 1024.0f) + " KB");
     float elapsed = static_cast<float>(platform_.clock->Timer()) - TransferStart;
     if (elapsed < 1) elapsed = 1;
     float rate = (lProgress / elapsed) / 1024.0f;
