@@ -119,6 +119,7 @@ TEST_F(FileHiveStoreTest, TheFirstKeyCreatesThePrivateFileAndItsFolder) {
   ASSERT_TRUE(PathExists(path_));
   EXPECT_EQ(Mode(path_), 0600u);
   EXPECT_EQ(Mode(folder_) & 077, 0u) << "the folder is the user's alone";
+  if (PathExists(path_ + ".lock")) EXPECT_EQ(Mode(path_ + ".lock") & 077, 0u) << "and so is the lock beside the file";
   EXPECT_NE(ReadFileBytes(path_).find("[HKEY_CURRENT_USER\\Software\\Tessarine]"), std::string::npos);
 }
 

@@ -166,6 +166,7 @@ INSTANTIATE_TEST_SUITE_P(
         Broken{"bad hex byte", kHead + "\"a\"=hex:1g\n"}, Broken{"hex byte too wide", kHead + "\"a\"=hex:100\n"},
         Broken{"bad hex type", kHead + "\"a\"=hex(zz):00\n"},
         Broken{"continuation at the end", kHead + "\"a\"=hex:00,\\\n"},
+        Broken{"continuation of nothing", kHead + "\\\n\n\"a\"=\"b\"\n"},
         Broken{"unknown data form", kHead + "\"a\"=qword:00\n"},
         Broken{"string outside the code page", kHead + "\"a\"=\"\xe6\xbc\xa2\"\n"},
         Broken{"broken UTF-8", kHead + "\"a\"=\"\xc3\"\n"},

@@ -170,8 +170,7 @@ bool ParseData(std::string_view s, std::uint32_t* type, std::vector<std::uint8_t
     std::string_view h = TrimBlanks(s.substr(6));
     std::uint32_t v = 0;
     auto [p, ec] = std::from_chars(h.data(), h.data() + h.size(), v, 16);
-    if (ec != std::errc() || p != h.data() + h.size() || h.empty() || h.size() > 8)
-      return *why = "broken dword", false;
+    if (ec != std::errc() || p != h.data() + h.size() || h.empty() || h.size() > 8) return *why = "broken dword", false;
     *type = Reg::Dword;
     *data = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v >> 16),
              static_cast<std::uint8_t>(v >> 24)};
@@ -249,6 +248,7 @@ bool ParseRegistryFile(std::string_view text, RegistryHive* hive, std::string* e
       if (!p.NextLine(&more)) return p.Fail("continuation at end of file");
       joined += std::string(TrimBlanks(more));
     }
+    if (joined.empty()) return p.Fail("a continued line with nothing in it");
     std::string_view rest = joined;
     std::string name;
     if (rest.front() == '@') {
