@@ -128,16 +128,6 @@ TEST(EvaluateCatalog, ASwitchedOffUpdateBeatsABadUrlOrCrc) {
   EXPECT_EQ(Evaluate(text).reading.result, crError);
 }
 
-TEST(EvaluateCatalog, UrlAndCrcAreStoredInTheirCheckedForm) {
-  auto text = CatalogText::Good();
-  text.sections["setup"] = "size=@SIZE@\r\nenabled=1\r\nurl=  HTTP://Updates.Test/Dir/Setup.MSI  \r\ncrc=0a1b2c3d\r\n";
-  const auto e = Evaluate(text);
-  ASSERT_EQ(e.reading.result, crUpdatesAvailable);
-  EXPECT_EQ(e.reading.setupUrl, "http://updates.test/dir/setup.msi");
-  EXPECT_EQ(e.reading.setupFileName, "setup.msi");
-  EXPECT_EQ(e.reading.setupCrc, "0A1B2C3D");
-}
-
 TEST(EvaluateCatalog, OnlyTheSevenSectionsAreRead) {
   auto text = CatalogText::Good();
   text.extra = "[other]\r\nenabled=1\r\nversion=9.99.9999\r\n";
@@ -148,13 +138,4 @@ TEST(EvaluateCatalog, OnlyTheSevenSectionsAreRead) {
     EXPECT_NE(std::find(ComponentKeys.begin(), ComponentKeys.end(), s), ComponentKeys.end()) << s;
 }
 
-TEST(EvaluateCatalog, AllComponentsListedInKeyOrder) {
-  auto text = CatalogText::Good();
-  for (const char* s : {"larkspire", "rillgauge", "quillon", "palvetta", "qvmpanel", "qvmclock"})
-    text.sections[s] = std::string("enabled=1\r\nversion=9.00.0000\r\nexename=") + s + ".Exe\r\n";
-  const auto e = Evaluate(text);
-  ASSERT_EQ(e.reading.components.size(), 6u);
-  for (std::size_t i = 0; i < 6; ++i)
-    EXPECT_EQ(e.reading.components[i].sFileName, std::string(ComponentKeys[i + 1]) + ".exe");
-}
 }  // namespace

@@ -182,18 +182,4 @@ TEST_F(VerifyDownloadTest, ATableResetWhileEventsRunIsSafe) {
   EXPECT_EQ(form->ComponentTable.size(), 1u);
 }
 
-TEST_F(VerifyDownloadTest, AnIndexOutsideTheTableFails) {
-  form->CurrentIndex = 5;
-  EXPECT_FALSE(Verify());
-  form->CurrentIndex = -1;
-  EXPECT_FALSE(Verify());
-}
-
-TEST_F(VerifyDownloadTest, ALargePackageIsCheckedInPieces) {
-  std::string bytes(5 * kCrcReadPiece + 777, '\0');
-  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 40503u) >> 7);
-  Package("big.msi", bytes, FormatCrc(Crc32(bytes)));
-  ASSERT_TRUE(Verify());
-  EXPECT_EQ(ReadFileBytes(dir.File("app/big.msi")), bytes);
-}
 }  // namespace

@@ -89,13 +89,6 @@ TEST_F(PublishToolTest, WritesATreeTheWizardAccepts) {
   EXPECT_EQ(r.components[1].sVersion, "2.02.0000");
 }
 
-TEST_F(PublishToolTest, SwitchedOffAndUpToDateTrees) {
-  ASSERT_EQ(Publish(Package("s.msi", "x"), {"--disable-setup", "--component", "larkspire=3.03.0000"}).status, 0);
-  EXPECT_EQ(ReadCatalog().result, crNotAvailable);
-  ASSERT_EQ(Publish(Package("s.msi", "x")).status, 0);
-  EXPECT_EQ(ReadCatalog().result, crUpToDate);
-}
-
 TEST_F(PublishToolTest, BadInputWritesNothingAndSaysOneLine) {
   const std::string good = Package("s.msi", "x");
   const std::string empty = Package("e.msi", "");
