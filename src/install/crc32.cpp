@@ -18,10 +18,13 @@ std::int32_t CrcCalculator::InitCrcTable(std::int32_t lPolynomial, std::int32_t 
 
 std::int32_t CrcCalculator::UpdateCrc(std::span<const std::uint8_t> sData, std::int32_t lCrc) const {
   const auto crc = static_cast<std::uint32_t>(lCrc);
+  const std::uint8_t* p = sData.data();
+  const std::size_t n = sData.size();
   // Carry-less folding knows only the standard polynomial.
-  const bool fold = polynomial_ == static_cast<std::uint32_t>(kCrc32Polynomial) && HasCarrylessMultiply();
-  return static_cast<std::int32_t>(fold ? UpdateCrcCarryless(*slices_, sData.data(), sData.size(), crc)
-                                        : UpdateCrcSliced(*slices_, sData.data(), sData.size(), crc));
+  if (polynomial_ != static_cast<std::uint32_t>(kCrc32Polynomial) || !HasCarrylessMultiply())
+    return static_cast<std::int32_t>(UpdateCrcSliced(*slices_, p, n, crc));
+  if (HasWideCarrylessMultiply()) return static_cast<std::int32_t>(UpdateCrcCarryless512(*slices_, p, n, crc));
+  return static_cast<std::int32_t>(UpdateCrcCarryless(*slices_, p, n, crc));
 }
 
 std::int32_t CrcCalculator::UpdateCrc(std::string_view sData, std::int32_t lCrc) const {

@@ -16,7 +16,15 @@ std::uint32_t UpdateCrcSliced(const CrcSliceTables& slices, const std::uint8_t* 
 // True when the processor multiplies without carry (PCLMULQDQ).
 bool HasCarrylessMultiply();
 
+// True when the processor also multiplies 512 bits at a time (AVX-512 with
+// VPCLMULQDQ).
+bool HasWideCarrylessMultiply();
+
 // The standard polynomial only, with carry-less multiplication; callers must
 // check HasCarrylessMultiply first. Short data goes through the slices.
 std::uint32_t UpdateCrcCarryless(const CrcSliceTables& slices, const std::uint8_t* data, std::size_t n,
                                  std::uint32_t crc);
+
+// The same, 256 bytes a step; callers must check HasWideCarrylessMultiply.
+std::uint32_t UpdateCrcCarryless512(const CrcSliceTables& slices, const std::uint8_t* data, std::size_t n,
+                                    std::uint32_t crc);

@@ -94,8 +94,12 @@ TEST(Crc32, EachRoadMatchesTheByteTableOnRandomData) {
     const std::uint32_t reg = gen();
     const std::uint32_t expected = UpdateCrcBytewise(calc.CrcTable, v, reg);
     ASSERT_EQ(UpdateCrcSliced(slices, v.data(), n, reg), expected) << "sliced, length " << n;
-    if (HasCarrylessMultiply())
+    if (HasCarrylessMultiply()) {
       ASSERT_EQ(UpdateCrcCarryless(slices, v.data(), n, reg), expected) << "carry-less, length " << n;
+    }
+    if (HasWideCarrylessMultiply()) {
+      ASSERT_EQ(UpdateCrcCarryless512(slices, v.data(), n, reg), expected) << "wide carry-less, length " << n;
+    }
   }
 }
 
