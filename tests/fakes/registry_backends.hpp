@@ -3,6 +3,12 @@
 // for AllRegistryBackends() and runs each of its cases once per backend, so
 // the backends cannot drift apart; a Win32 backend joins the list when it
 // exists.
+//
+// Each backend gives every case a registry of its own that starts empty,
+// with the predefined roots HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE. A
+// Win32 backend gets that by mapping those roots onto fresh scratch keys
+// (RegOverridePredefKey) and deleting the scratch keys afterwards; its Seed
+// goes through the registry calls one by one.
 #include <sys/stat.h>
 #include <unistd.h>
 
