@@ -15,6 +15,10 @@ Road::Road(const std::string& sandbox, const std::string& updateHost)
   std::filesystem::create_directories(ProductFolder());
   std::filesystem::create_directories(TempFolder());
   // Temporary files of the wizard and of the read service go to the sandbox.
+  if (const char* old = std::getenv("TMPDIR")) {
+    hadTmpdir_ = true;
+    previousTmpdir_ = old;
+  }
   setenv("TMPDIR", TempFolder().c_str(), 1);
   reader_.SetDownloadFolder(QString::fromStdString(TempFolder()));
   window_ = std::make_unique<QtMainWindow>(resources_);
@@ -41,16 +45,20 @@ Road::Road(const std::string& sandbox, const std::string& updateHost)
   p.connection = &connection_;
   p.reader = &reader_;
   p.clock = &clock_;
+  p.profiles = &profiles_;
   form_ = std::make_unique<frmMain>(p, updateHost);
   window_->Attach(form_.get());
 }
 
 Road::~Road() {
-  if (window_) window_->hide();
+  // Like a user closing the wizard at the end: the window unloads.
+  if (window_ && !window_->Unloaded()) window_->Unload();
   form_.reset();
   dialogs_.reset();
   window_.reset();
   QApplication::processEvents();
+  if (hadTmpdir_) setenv("TMPDIR", previousTmpdir_.c_str(), 1);
+  else unsetenv("TMPDIR");
 }
 
 void Road::SeedRegistry(const std::string& sandbox, const std::string& appVersion,

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "fakes/fake_platform.hpp"
+#include "platform/common/profile_file_reader.hpp"
 #include "platform/posix/file_hive_store.hpp"
 #include "platform/posix/net_state.hpp"
 #include "platform/posix/posix_services.hpp"
@@ -56,6 +57,8 @@ class Road {
 
  private:
   std::string sandbox_;
+  std::string previousTmpdir_;
+  bool hadTmpdir_ = false;
   FileRegistryApi registry_;
   PosixEnvironment environment_;
   PosixFileSystem files_;
@@ -70,6 +73,7 @@ class Road {
   PosixConnectionService connection_;
   QtAsyncReadService reader_;
   PosixClock clock_;
+  ProfileFileReader profiles_{files_};
   std::unique_ptr<QtMainWindow> window_;
   std::unique_ptr<QtDialogFactory> dialogs_;
   std::unique_ptr<frmMain> form_;

@@ -2,7 +2,9 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -102,6 +104,13 @@ NginxServer::NginxServer(const std::string& root, int port) {
     conf.close();
     const pid_t child = fork();
     if (child == 0) {
+      prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlives the test program
+      setpgid(0, 0);                     // its workers go with it in Stop
+      if (const int devnull = open("/dev/null", O_RDWR); devnull >= 0) {
+        dup2(devnull, 0);
+        dup2(devnull, 1);
+        dup2(devnull, 2);
+      }
       const std::string log = prefix_ + "/logs/error.log";
       execl(nginx.c_str(), nginx.c_str(), "-e", log.c_str(), "-p", prefix_.c_str(), "-c",
             (prefix_ + "/nginx.conf").c_str(), nullptr);
@@ -110,6 +119,7 @@ NginxServer::NginxServer(const std::string& root, int port) {
     for (int i = 0; i < 200; ++i) {
       if (Accepts(port_)) {
         pid_ = child;
+        group_ = child;
         break;
       }
       int status = 0;
@@ -127,19 +137,19 @@ NginxServer::NginxServer(const std::string& root, int port) {
 
 void NginxServer::Stop() {
   if (pid_ > 0) {
-    kill(pid_, SIGQUIT);
-    for (int i = 0; i < 300; ++i) {
-      if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
-        pid_ = -1;
-        break;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    // A fast stop: open keep-alive connections must not hold it up.
+    kill(pid_, SIGTERM);
+    bool reaped = false;
+    for (int i = 0; i < 300 && !reaped; ++i) {
+      reaped = waitpid(pid_, nullptr, WNOHANG) == pid_;
+      if (!reaped) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    if (pid_ > 0) {
+    if (!reaped) {
       kill(pid_, SIGKILL);
       waitpid(pid_, nullptr, 0);
-      pid_ = -1;
     }
+    kill(-group_, SIGKILL);  // any worker left behind
+    pid_ = -1;
   }
 }
 

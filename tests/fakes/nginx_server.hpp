@@ -25,6 +25,7 @@ class NginxServer {
   std::string prefix_;
   int port_ = 0;
   pid_t pid_ = -1;
+  pid_t group_ = -1;
 };
 
 // A free TCP port on loopback (nothing listens on it when this returns).

@@ -191,7 +191,7 @@ void PosixFileSystem::FileCopy(const std::string& source, const std::string& des
     close(in);
     RaiseError(ErrNo::PathFileAccess);
   }
-  const int out = open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int out = open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
   if (out < 0) {
     const int err = errno;
     close(in);
