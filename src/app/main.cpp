@@ -2,6 +2,7 @@
 // window and runs the event loop.
 #include <QApplication>
 
+#include "platform/common/profile_file_reader.hpp"
 #include "platform/posix/file_hive_store.hpp"
 #include "platform/posix/net_state.hpp"
 #include "platform/posix/posix_services.hpp"
@@ -30,6 +31,7 @@ int main(int argc, char** argv) {
   PosixConnectionService connection;
   QtAsyncReadService reader;
   PosixClock clock;
+  ProfileFileReader profiles(files);
   QtMainWindow window(resources);
   QtDialogFactory dialogs(&window, resources);
   messageBox.SetParent(&window);
@@ -51,6 +53,7 @@ int main(int argc, char** argv) {
   platform.connection = &connection;
   platform.reader = &reader;
   platform.clock = &clock;
+  platform.profiles = &profiles;
 
   frmMain form(platform, LARKSPIRE_UPDATE_HOST);
   window.Attach(&form);

@@ -47,6 +47,16 @@ void frmMain::Form_QueryUnload(int& cancel, int unloadMode) {
   if (unloadMode == 0 && !ConfirmExit(CurrentPage)) cancel = 1;
 }
 
+void frmMain::Form_Unload() {
+  T(TimerId::tmrStatus).SetEnabled(false);
+  T(TimerId::tmrDownload).SetEnabled(false);
+  if (htp) {
+    const UpdateComponent* entry = Entry(CurrentIndex);
+    htp->Disconnect(entry ? entry->sSourceUrl : std::string());
+  }
+  DeleteDownloadedFiles();
+}
+
 void frmMain::ShowPage(std::int32_t page) {
   switch (page) {
     case PageWelcome:

@@ -43,6 +43,9 @@ class frmMain : private IHttpEvents {
   // means the user closes it from the title bar or system menu.
   void Form_QueryUnload(int& cancel, int unloadMode);
   void Form_Resize();
+  // The window has closed: the transfer stops and the downloaded files go;
+  // the verified copy in the product folder stays for the installer.
+  void Form_Unload();
 
   // ---- controller: procedures ----
   void ShowPage(std::int32_t page);

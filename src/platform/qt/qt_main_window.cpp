@@ -355,6 +355,7 @@ void QtMainWindow::closeEvent(QCloseEvent* event) {
   unloaded_ = true;
   for (auto& t : timers_) t.SetEnabled(false);
   event->accept();
+  if (form_) form_->Form_Unload();
 }
 
 void QtMainWindow::resizeEvent(QResizeEvent* event) {

@@ -75,5 +75,6 @@ std::uint32_t Win32Environment::ExpandEnvironmentStrings(const char* src, char* 
 std::uint32_t Win32ProfileReader::GetPrivateProfileString(const std::string& section, const std::string& key,
                                                           const std::string& def, char* buffer, std::uint32_t size,
                                                           const std::string& fileName) {
-  return ::GetPrivateProfileStringA(section.c_str(), key.c_str(), def.c_str(), buffer, size, fileName.c_str());
+  return ::GetPrivateProfileStringA(section.c_str(), key.c_str(), def.c_str(), buffer, size,
+                                   Utf8ToSystemAnsi(fileName).c_str());
 }
