@@ -1,6 +1,8 @@
 #include "private_bus.hpp"
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,6 +15,13 @@ PrivateSessionBus::PrivateSessionBus() {
   pid_ = fork();
   if (pid_ == 0) {
     close(fds[0]);
+    // The bus ends with the test program, however that ends, and keeps off its output.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (const int devnull = open("/dev/null", O_RDWR); devnull >= 0) {
+      dup2(devnull, 0);
+      dup2(devnull, 1);
+      dup2(devnull, 2);
+    }
     const std::string fd = "--print-address=" + std::to_string(fds[1]);
     execlp("dbus-daemon", "dbus-daemon", "--session", "--nofork", "--nopidfile", fd.c_str(), nullptr);
     _exit(127);
