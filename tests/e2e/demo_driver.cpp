@@ -22,8 +22,7 @@ int main(int argc, char** argv) {
   };
   const auto fail = [&](const std::string& what) {
     snap("failed");
-    std::fprintf(stderr, "The demo stopped: %s (status line: %s)\n", what.c_str(),
-                 road.Caption(Ctl::Label1_3).c_str());
+    std::fprintf(stderr, "The demo stopped: %s (status line: %s)\n", what.c_str(), road.Caption(Ctl::Label1_3).c_str());
     return 1;
   };
   road.onErrorDialog = [&](QtErrorDialog& d) { d.grab().save(QString::fromStdString(folder + "/error-dialog.png")); };

@@ -10,8 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
-Road::Road(const std::string& sandbox, const std::string& updateHost)
-    : sandbox_(sandbox), registry_(sandbox + "/config/larkspire/registry.reg") {
+Road::Road(const std::string& sandbox, const std::string& updateHost) : sandbox_(sandbox) {
   std::filesystem::create_directories(ProductFolder());
   std::filesystem::create_directories(TempFolder());
   // Temporary files of the wizard and of the read service go to the sandbox.
@@ -20,32 +19,18 @@ Road::Road(const std::string& sandbox, const std::string& updateHost)
     previousTmpdir_ = old;
   }
   setenv("TMPDIR", TempFolder().c_str(), 1);
-  reader_.SetDownloadFolder(QString::fromStdString(TempFolder()));
-  window_ = std::make_unique<QtMainWindow>(resources_);
-  dialogs_ = std::make_unique<QtDialogFactory>(window_.get(), resources_);
-  dialogs_->onShown = [this](QtErrorDialog& d) {
+  platform_ = std::make_unique<LinuxPlatform>(RegistryPath());
+  platform_->reader.SetDownloadFolder(QString::fromStdString(TempFolder()));
+  window_ = platform_->window.get();
+  platform_->dialogs->onShown = [this](QtErrorDialog& d) {
     errors_.push_back(static_cast<QLabel*>(d.WidgetOf(ErrCtl::Label2))->text().toStdString());
     if (onErrorDialog) onErrorDialog(d);
     QTest::mouseClick(d.WidgetOf(ErrCtl::Cmd), Qt::LeftButton);
   };
-  Platform p;
-  p.registry = &registry_;
-  p.environment = &environment_;
-  p.files = &files_;
-  p.guid = &guid_;
+  Platform p = platform_->Services();
+  // The user's answers come from the script, and the end of the program is recorded.
   p.messageBox = &boxes_;
   p.process = &process_;
-  p.resources = &resources_;
-  p.pictures = &pictures_;
-  p.messages = &messages_;
-  p.events = &events_;
-  p.window = window_.get();
-  p.dialogs = dialogs_.get();
-  p.shell = &shell_;
-  p.connection = &connection_;
-  p.reader = &reader_;
-  p.clock = &clock_;
-  p.profiles = &profiles_;
   form_ = std::make_unique<frmMain>(p, updateHost);
   window_->Attach(form_.get());
 }
@@ -54,11 +39,12 @@ Road::~Road() {
   // Like a user closing the wizard at the end: the window unloads.
   if (window_ && !window_->Unloaded()) window_->Unload();
   form_.reset();
-  dialogs_.reset();
-  window_.reset();
+  platform_.reset();
   QApplication::processEvents();
-  if (hadTmpdir_) setenv("TMPDIR", previousTmpdir_.c_str(), 1);
-  else unsetenv("TMPDIR");
+  if (hadTmpdir_)
+    setenv("TMPDIR", previousTmpdir_.c_str(), 1);
+  else
+    unsetenv("TMPDIR");
 }
 
 void Road::SeedRegistry(const std::string& sandbox, const std::string& appVersion,
@@ -83,7 +69,7 @@ void Road::Start() {
   window_->CentreOnScreen();
   window_->show();
   window_->activateWindow();
-  (void)QTest::qWaitForWindowExposed(window_.get());  // offscreen windows are exposed at once
+  (void)QTest::qWaitForWindowExposed(window_);  // offscreen windows are exposed at once
 }
 
 void Road::Click(Ctl button) {

@@ -12,13 +12,7 @@
 #include <vector>
 
 #include "fakes/fake_platform.hpp"
-#include "platform/common/profile_file_reader.hpp"
-#include "platform/posix/file_hive_store.hpp"
-#include "platform/posix/net_state.hpp"
-#include "platform/posix/posix_services.hpp"
-#include "platform/qt/qt_async_read.hpp"
-#include "platform/qt/qt_main_window.hpp"
-#include "platform/qt/qt_services.hpp"
+#include "platform/qt/linux_platform.hpp"
 #include "wizard/frm_main.hpp"
 #include "wizard/layout.hpp"
 
@@ -45,7 +39,7 @@ class Road {
   QtMainWindow& Window() { return *window_; }
   FakeMessageBox& Boxes() { return boxes_; }
   FakeProcessControl& Process() { return process_; }
-  QtAsyncReadService& Reader() { return reader_; }
+  QtAsyncReadService& Reader() { return platform_->reader; }
   // Texts of the error dialogs shown so far.
   const std::vector<std::string>& ErrorDialogs() const { return errors_; }
   // Called while an error dialog is open, before it is closed.
@@ -59,23 +53,10 @@ class Road {
   std::string sandbox_;
   std::string previousTmpdir_;
   bool hadTmpdir_ = false;
-  FileRegistryApi registry_;
-  PosixEnvironment environment_;
-  PosixFileSystem files_;
-  PosixGuidSource guid_;
   FakeMessageBox boxes_;
   FakeProcessControl process_;
-  EmbeddedResources resources_;
-  QtPictureService pictures_;
-  QtWindowMessages messages_;
-  QtEventLoop events_;
-  PosixShell shell_;
-  PosixConnectionService connection_;
-  QtAsyncReadService reader_;
-  PosixClock clock_;
-  ProfileFileReader profiles_{files_};
-  std::unique_ptr<QtMainWindow> window_;
-  std::unique_ptr<QtDialogFactory> dialogs_;
+  std::unique_ptr<LinuxPlatform> platform_;
+  QtMainWindow* window_ = nullptr;
   std::unique_ptr<frmMain> form_;
   std::vector<std::string> errors_;
 };

@@ -2,6 +2,8 @@
 // serving a tree made by the publishing tool, the real window under the
 // offscreen platform, a private session bus, the desktop opener replaced by
 // a script that records what it was given.
+#include "road.hpp"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -12,7 +14,6 @@
 
 #include "fakes/nginx_server.hpp"
 #include "fakes/private_bus.hpp"
-#include "road.hpp"
 
 namespace {
 class Environment : public ::testing::Environment {
@@ -101,8 +102,8 @@ class RoadTest : public ::testing::Test {
 
   std::string Publish(const std::string& extra) {
 #ifdef LARKSPIRE_PUBLISH
-    return RunCommand(std::string(LARKSPIRE_PUBLISH) + " --package '" + package + "' --base-url http://" + nginx->Host() +
-               "/downloads/ --out '" + server->Native() + "' " + extra);
+    return RunCommand(std::string(LARKSPIRE_PUBLISH) + " --package '" + package + "' --base-url http://" +
+                      nginx->Host() + "/downloads/ --out '" + server->Native() + "' " + extra);
 #else
     return "FAILED: the publishing tool was not built";
 #endif
@@ -139,9 +140,10 @@ TEST_F(RoadTest, UpdatesAvailableThroughToInstall) {
   BroadcastCounter broadcasts;
   Road& r = Open();
   CheckForUpdates();
-  EXPECT_EQ(r.Caption(Ctl::Label1_4).rfind("Larkspire AutoUpdate has determined that the following Larkspire components "
-                                           "can be updated.\r\n\r\nlarkspire\r\nquillon.exe\r\npalvetta\r\n\r\n\r\n",
-                                           0),
+  EXPECT_EQ(r.Caption(Ctl::Label1_4)
+                .rfind("Larkspire AutoUpdate has determined that the following Larkspire components "
+                       "can be updated.\r\n\r\nlarkspire\r\nquillon.exe\r\npalvetta\r\n\r\n\r\n",
+                       0),
             0u);
   EXPECT_TRUE(r.Enabled(Ctl::Cmd1));
   r.Click(Ctl::Cmd1);

@@ -1,8 +1,8 @@
 #include "nginx_server.hpp"
 
 #include <arpa/inet.h>
-#include <netinet/in.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
@@ -63,44 +63,37 @@ NginxServer::NginxServer(const std::string& root, int port) {
     std::ofstream conf(prefix_ + "/nginx.conf");
     // As root, workers would drop to an account that cannot read the test's private folders.
     if (geteuid() == 0) conf << "user root;\n";
-    conf << "worker_processes 1;\n"
-            "daemon off;\n"
-            "error_log "
-         << prefix_
-         << "/logs/error.log warn;\n"
-            "pid "
-         << prefix_
-         << "/nginx.pid;\n"
-            "events { worker_connections 64; }\n"
-            "http {\n"
-            "  access_log off;\n"
-            "  client_body_temp_path "
-         << prefix_
-         << "/body;\n"
-            "  proxy_temp_path "
-         << prefix_
-         << "/proxy;\n"
-            "  fastcgi_temp_path "
-         << prefix_
-         << "/fastcgi;\n"
-            "  uwsgi_temp_path "
-         << prefix_
-         << "/uwsgi;\n"
-            "  scgi_temp_path "
-         << prefix_
-         << "/scgi;\n"
-            "  types { application/octet-stream ndf msi exe; }\n"
-            "  default_type application/octet-stream;\n"
-            "  sendfile on;\n"
-            "  server {\n"
-            "    listen 127.0.0.1:"
-         << port_
-         << ";\n"
-            "    root "
-         << root
-         << ";\n"
-            "  }\n"
-            "}\n";
+    // One process, which dies with the test program; a marker file slows
+    // every answer down, for tests that stop a transfer half-way.
+    std::string text = R"(master_process off;
+daemon off;
+error_log @P/logs/error.log warn;
+pid @P/nginx.pid;
+events { worker_connections 64; }
+http {
+  access_log off;
+  client_body_temp_path @P/body;
+  proxy_temp_path @P/proxy;
+  fastcgi_temp_path @P/fastcgi;
+  uwsgi_temp_path @P/uwsgi;
+  scgi_temp_path @P/scgi;
+  default_type application/octet-stream;
+  sendfile on;
+  server {
+    listen 127.0.0.1:@PORT;
+    root @ROOT;
+    location / { if (-f $document_root/.slow) { set $limit_rate 256k; } }
+  }
+}
+)";
+    const auto put = [&text](const std::string& key, const std::string& value) {
+      for (std::size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + value.size()))
+        text.replace(at, key.size(), value);
+    };
+    put("@PORT", std::to_string(port_));
+    put("@ROOT", root);
+    put("@P", prefix_);
+    conf << text;
     conf.close();
     const pid_t child = fork();
     if (child == 0) {
