@@ -80,11 +80,26 @@ class DividerCaption : public QWidget {
 
 // ---------------------------------------------------------------- controls
 
+namespace {
+// A label one line high keeps its text on that line: where this font is
+// wider than the one the layout was drawn for, the label's font shrinks a
+// little instead of wrapping the rest out of sight.
+void FitOneLine(QLabel& label) {
+  if (label.wordWrap() && label.height() > QFontMetrics(label.font()).lineSpacing() * 3 / 2) return;
+  QFont f = label.parentWidget() ? label.parentWidget()->font() : label.font();
+  const QString text = label.text();
+  while (f.pointSizeF() > 6 && QFontMetrics(f).horizontalAdvance(text) > label.width())
+    f.setPointSizeF(f.pointSizeF() - 0.5);
+  label.setFont(f);
+}
+}  // namespace
+
 void QtControl::SetCaption(const std::string& caption) {
   caption_ = caption;
-  if (auto* label = dynamic_cast<QLabel*>(widget_))
+  if (auto* label = dynamic_cast<QLabel*>(widget_)) {
     label->setText(ToDisplay(caption));
-  else if (auto* button = dynamic_cast<QPushButton*>(widget_))
+    FitOneLine(*label);
+  } else if (auto* button = dynamic_cast<QPushButton*>(widget_))
     button->setText(ToDisplay(caption));
   else if (auto* divider = dynamic_cast<DividerCaption*>(widget_))
     divider->SetText(ToDisplay(caption));
