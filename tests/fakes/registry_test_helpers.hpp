@@ -55,9 +55,16 @@ inline StoredValue ReadStoredAt(IRegistryApi& api, RegHandle root, const std::st
   return v;
 }
 
+// Stores exactly the bytes given. The system's registry also keeps the byte
+// after string data when that byte is a NUL (it takes the caller to have
+// left the terminator out of the count), so the data goes from a buffer
+// whose next byte is not one.
 inline long WriteStored(IRegistryApi& api, RegHandle key, const std::string& name, std::uint32_t type,
                         const std::vector<std::uint8_t>& data) {
-  return api.SetValueEx(key, name, type, data.empty() ? nullptr : data.data(), static_cast<std::uint32_t>(data.size()));
+  std::vector<std::uint8_t> guarded(data);
+  guarded.push_back(0xEE);
+  return api.SetValueEx(key, name, type, data.empty() ? nullptr : guarded.data(),
+                        static_cast<std::uint32_t>(data.size()));
 }
 
 // The names of a key's subkeys by index, up to the end code.

@@ -344,7 +344,9 @@ TEST_P(cRegistryTest, EnumKeysGivesAtMost1025Names) {
 TEST_P(cRegistryTest, EnumKeysSkipsNamesLongerThanItsBuffer) {
   backend_->Seed([](RegistryHive& hive) {
     RegKeyNode* key = SeedKey(hive, Reg::CurrentUser, kRoot + "\\Long");
-    key->AddSubkey(std::string(300, 'A'), nullptr);
+    // One character beyond the buffer: as long as a key name can get in
+    // Wine's registry, one longer than Windows itself allows.
+    key->AddSubkey(std::string(256, 'A'), nullptr);
     key->AddSubkey("B", nullptr);
     key->AddSubkey(std::string(256, 'C'), nullptr);
   });
@@ -355,17 +357,20 @@ TEST_P(cRegistryTest, EnumKeysSkipsNamesLongerThanItsBuffer) {
 
 // ---- RegEnumValues ----
 
+// The values of these cases are named so that the order they are made in is
+// also their name order: some registries enumerate values in name order.
+
 TEST_P(cRegistryTest, EnumValuesGivesTheDataAsText) {
   const std::string key = kRoot + "\\Values";
-  Put(key, "minus one", Reg::Dword, {0xFF, 0xFF, 0xFF, 0xFF});
-  Put(key, "text", Reg::Sz, BytesZ("3.02.0012"));
-  Put(key, "forty-two", Reg::Dword, {0x2A, 0, 0, 0});
-  Put(key, "binary", Reg::Binary, Bytes("ABC"));
-  Put(key, "expandable", Reg::ExpandSz, BytesZ("%LK_HOME%"));
-  Put(key, "list", Reg::MultiSz, Bytes(std::string("a\0b\0\0", 5)));
-  Put(key, "euro", Reg::Sz, BytesZ("\x80"));
-  Put(key, "short dword", Reg::Dword, {0xFF, 0xFF});
-  Put(key, "big-endian", Reg::DwordBigEndian, {0, 0, 0, 0x41});
+  Put(key, "a minus one", Reg::Dword, {0xFF, 0xFF, 0xFF, 0xFF});
+  Put(key, "b text", Reg::Sz, BytesZ("3.02.0012"));
+  Put(key, "c forty-two", Reg::Dword, {0x2A, 0, 0, 0});
+  Put(key, "d binary", Reg::Binary, Bytes("ABC"));
+  Put(key, "e expandable", Reg::ExpandSz, BytesZ("%LK_HOME%"));
+  Put(key, "f list", Reg::MultiSz, Bytes(std::string("a\0b\0\0", 5)));
+  Put(key, "g euro", Reg::Sz, BytesZ("\x80"));
+  Put(key, "h short dword", Reg::Dword, {0xFF, 0xFF});
+  Put(key, "i big-endian", Reg::DwordBigEndian, {0, 0, 0, 0x41});
   std::vector<std::string> arr;
   ASSERT_TRUE(reg_->RegEnumValues("\\Values", arr));
   EXPECT_EQ(arr, (std::vector<std::string>{"-1", "3.02.0012", "42", "AB", "%LK_HOME%", std::string("a\0b\0", 4),
@@ -374,10 +379,10 @@ TEST_P(cRegistryTest, EnumValuesGivesTheDataAsText) {
 
 TEST_P(cRegistryTest, EnumValuesSkipsValuesTooLargeForItsBuffers) {
   const std::string key = kRoot + "\\Sizes";
-  Put(key, "too long", Reg::Binary, std::vector<std::uint8_t>(257, 'x'));
-  Put(key, "just fits", Reg::Binary, std::vector<std::uint8_t>(256, 'y'));
-  Put(key, std::string(256, 'n'), Reg::Sz, BytesZ("long name"));
-  Put(key, "last", Reg::Sz, BytesZ("end"));
+  Put(key, "a too long", Reg::Binary, std::vector<std::uint8_t>(257, 'x'));
+  Put(key, "b just fits", Reg::Binary, std::vector<std::uint8_t>(256, 'y'));
+  Put(key, "c" + std::string(255, 'n'), Reg::Sz, BytesZ("long name"));
+  Put(key, "d last", Reg::Sz, BytesZ("end"));
   std::vector<std::string> arr;
   ASSERT_TRUE(reg_->RegEnumValues("\\Sizes", arr));
   EXPECT_EQ(arr, (std::vector<std::string>{"", std::string(255, 'y'), "", "end"}));
@@ -409,7 +414,11 @@ TEST_P(cRegistryTest, EnumValuesOfMissingAndEmptyKeys) {
 TEST_P(cRegistryTest, EnumValuesGivesAtMost1025) {
   backend_->Seed([](RegistryHive& hive) {
     RegKeyNode* key = SeedKey(hive, Reg::CurrentUser, kRoot + "\\ManyValues");
-    for (int i = 0; i < 1030; ++i) key->SetValue("v" + std::to_string(i), Reg::Sz, BytesZ(std::to_string(i)));
+    char name[16];
+    for (int i = 0; i < 1030; ++i) {
+      std::snprintf(name, sizeof name, "v%04d", i);
+      key->SetValue(name, Reg::Sz, BytesZ(std::to_string(i)));
+    }
   });
   std::vector<std::string> arr;
   ASSERT_TRUE(reg_->RegEnumValues("\\ManyValues", arr));

@@ -57,8 +57,9 @@ long Win32RegistryApi::EnumValue(RegHandle key, std::uint32_t index, char* name,
   if (rc == ERROR_SUCCESS) {
     *nameLen = len;
     if (type) *type = t;
-    if (dataLen) *dataLen = dlen;
   }
+  // A data buffer that is too small gets the size it needs.
+  if (dataLen && (rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA)) *dataLen = dlen;
   return rc;
 }
 
@@ -76,5 +77,5 @@ std::uint32_t Win32ProfileReader::GetPrivateProfileString(const std::string& sec
                                                           const std::string& def, char* buffer, std::uint32_t size,
                                                           const std::string& fileName) {
   return ::GetPrivateProfileStringA(section.c_str(), key.c_str(), def.c_str(), buffer, size,
-                                   Utf8ToSystemAnsi(fileName).c_str());
+                                    Utf8ToSystemAnsi(fileName).c_str());
 }
