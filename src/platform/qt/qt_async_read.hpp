@@ -7,17 +7,23 @@
 // HTTP error statuses, refused and dropped connections, short bodies, a
 // full disk and stalls are failures with readable descriptions; an error
 // page is never delivered as the downloaded file.
+//
+// The HTTP exchange is the service's own, over a QTcpSocket on the
+// user-interface thread: one plain request per connection, the answer read
+// straight from the socket into the file. That keeps a large download to
+// one copy of its data, and lets the service tell a body that was cut short
+// (by its length or its chunks) from one that ended properly.
 #include <QElapsedTimer>
-#include <QFile>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QObject>
-#include <QPointer>
 #include <QTimer>
+#include <QUrl>
+#include <deque>
 #include <map>
 #include <memory>
 
 #include "platform/async_read.hpp"
+
+class QTcpSocket;
 
 class QtAsyncReadService : public QObject, public IAsyncReadService {
  public:
@@ -43,20 +49,47 @@ class QtAsyncReadService : public QObject, public IAsyncReadService {
 
  private:
   struct Fetch;
-  void Start(Fetch& fetch, const QUrl& url);
-  void OnMetaData(Fetch& fetch);
-  void OnReadyRead(Fetch& fetch);
-  void OnFinished(Fetch& fetch);
+  // Opens a connection for the fetch's current address.
+  void Connect(Fetch& fetch);
+  void OnConnected(Fetch& fetch);
+  void OnReadable(Fetch& fetch);
+  // Reads up to limit bytes the socket holds into the answer; false when
+  // the fetch ended or moved to another address.
+  bool Drain(Fetch& fetch, qint64 limit);
+  void OnClosed(Fetch& fetch);
+  void OnSocketError(Fetch& fetch);
+  // Feeds bytes of the answer to the fetch; false when the fetch ended.
+  bool Consume(Fetch& fetch, const char* data, qint64 size);
+  bool ConsumeHead(Fetch& fetch, const char*& data, qint64& size);
+  bool ConsumeBody(Fetch& fetch, const char*& data, qint64& size);
+  bool ConsumeChunked(Fetch& fetch, const char*& data, qint64& size);
+  // Decides what the answer's head means; false when the fetch ended or
+  // moved to another address.
+  bool OnHead(Fetch& fetch);
+  void Redirect(Fetch& fetch, const QUrl& to);
+  bool Write(Fetch& fetch, const char* data, qint64 size);
+  void Finish(Fetch& fetch);
   void Fail(Fetch& fetch, std::int32_t number, const std::string& description);
-  // Delivers a notification; false when the fetch was ended meanwhile.
-  bool Notify(const std::string& key, const AsyncProperty& prop, bool complete);
+  // Queues a notification of the fetch for delivery from the event loop.
+  void Post(const Fetch& fetch, const AsyncProperty& prop, bool complete);
+  void Deliver();
+  // Forgets the undelivered notifications of a fetch.
+  void Forget(const Fetch& fetch);
   void Progress(Fetch& fetch, std::int32_t status);
+  void CloseSocket(Fetch& fetch);
   void Drop(const std::string& key, bool removeFile);
-  bool WriteBody(Fetch& fetch);
 
-  QNetworkAccessManager manager_;
+  struct Pending {
+    std::uint64_t serial;
+    AsyncProperty prop;
+    bool complete;
+  };
+
   IAsyncReadHandler* handler_ = nullptr;
   std::map<std::string, std::unique_ptr<Fetch>> fetches_;
+  std::deque<Pending> queue_;
+  bool deliveryScheduled_ = false;
+  std::uint64_t serials_ = 0;
   int stallMs_ = 60000;
   int progressMs_ = 40;
   QString folder_;
