@@ -39,7 +39,7 @@ class Stopwatch : public IAsyncReadService, public IAsyncReadHandler {
   void AsyncReadComplete(const AsyncProperty& p) override {
     End(p);
     if (handler_) handler_->AsyncReadComplete(p);
-    QCoreApplication::quit();
+    QCoreApplication::exit(0);
   }
 
   QElapsedTimer clock;
@@ -51,7 +51,7 @@ class Stopwatch : public IAsyncReadService, public IAsyncReadHandler {
   void End(const AsyncProperty& p) {
     nanoseconds = clock.nsecsElapsed();
     last = p;
-    if (p.Failed) QCoreApplication::quit();
+    if (p.Failed) QCoreApplication::exit(0);
   }
   IAsyncReadService& inner_;
   IAsyncReadHandler* handler_ = nullptr;
