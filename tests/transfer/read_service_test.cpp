@@ -598,6 +598,26 @@ TEST_F(ReadServiceTest, CancelFromInsideANotificationEndsTheFetchThere) {
   EXPECT_EQ(FilesIn(folder.Native()), std::vector<std::string>{});
 }
 
+TEST_F(ReadServiceTest, CancelAfterTheLastDataDropsTheCompletionAndItsFile) {
+  // "All data has arrived" comes before the completion; a Stop confirmed
+  // then still ends the fetch without a file.
+  FaultServer server([](FaultServer::Connection& c) { c.Send(FaultServer::Response("200 OK", "almost there")); });
+  const std::string url = server.Url("/setup.msi");
+  bool cancelled = false;
+  handler.onNotify = [&](const Notification& n) {
+    if (n.prop.StatusCode == AsyncStatus::EndDownloadData && !n.complete) {
+      service.CancelAsyncRead(url);
+      cancelled = true;
+    }
+  };
+  service.AsyncRead(url, 1, url, 16);
+  ASSERT_TRUE(RunUntil([&] { return cancelled; }));
+  RunPendingEvents();
+  EXPECT_EQ(handler.Codes().back(), AsyncStatus::EndDownloadData);
+  EXPECT_EQ(FilesIn(folder.Native()), std::vector<std::string>{});
+  EXPECT_THROW(service.CancelAsyncRead(url), RuntimeError);
+}
+
 TEST_F(ReadServiceTest, CancelOfAKeyWithoutAFetchRaises) {
   try {
     service.CancelAsyncRead("http://127.0.0.1:1/none");

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <vector>
 
@@ -107,8 +108,7 @@ qint64 ParseChunkSize(const std::string& line) {
 
 struct QtAsyncReadService::Fetch {
   std::string key;
-  std::uint64_t serial = 0;  // tells this fetch from a later one under the same key
-  QUrl url;                  // the address being asked now (after any redirects)
+  QUrl url;  // the address being asked now (after any redirects)
   std::unique_ptr<QTemporaryFile> file;
   int fd = -1;
   QTcpSocket* socket = nullptr;
@@ -140,6 +140,7 @@ QtAsyncReadService::QtAsyncReadService() = default;
 
 QtAsyncReadService::~QtAsyncReadService() {
   while (!fetches_.empty()) Drop(fetches_.begin()->first, true);
+  Forget([](const Pending&) { return true; });
 }
 
 void QtAsyncReadService::AsyncRead(const std::string& target, std::int32_t, const std::string& propertyName,
@@ -147,14 +148,12 @@ void QtAsyncReadService::AsyncRead(const std::string& target, std::int32_t, cons
   const QUrl url(QString::fromStdString(target), QUrl::StrictMode);
   if (!url.isValid() || url.scheme() != QLatin1String("http") || url.host().isEmpty())
     throw RuntimeError(kErrUnrecognizedScheme, "The address is not an http:// address: " + target);
-  if (auto old = fetches_.find(propertyName); old != fetches_.end()) {
-    Forget(*old->second);
-    Drop(propertyName, true);
-  }
+  // A new fetch under a key replaces the old one, delivered or not.
+  Forget([&propertyName](const Pending& p) { return p.prop.PropertyName == propertyName; });
+  Drop(propertyName, true);
 
   auto fetch = std::make_unique<Fetch>();
   fetch->key = propertyName;
-  fetch->serial = ++serials_;
   fetch->url = url;
   const QString folder = folder_.isEmpty() ? QDir::tempPath() : folder_;
   // Created exclusively: an existing name or a planted link is never used.
@@ -520,13 +519,13 @@ void QtAsyncReadService::Finish(Fetch& f) {
   done.BytesRead = static_cast<std::int32_t>(std::min<qint64>(f.written, INT32_MAX));
   done.BytesMax = f.expected > 0 ? done.BytesRead : 0;
   done.Path = PosixFileSystem::FromNative(name.toStdString());
-  Post(f, done, true);
+  Post(done, true);
   // The file now belongs to the receiver; the fetch is over.
   Drop(f.key, false);
 }
 
-void QtAsyncReadService::Post(const Fetch& f, const AsyncProperty& prop, bool complete) {
-  queue_.push_back({f.serial, prop, complete});
+void QtAsyncReadService::Post(const AsyncProperty& prop, bool complete) {
+  queue_.push_back({prop, complete});
   if (deliveryScheduled_) return;
   deliveryScheduled_ = true;
   // Delivered from the event loop: a receiver may run the event loop again,
@@ -554,7 +553,7 @@ void QtAsyncReadService::Progress(Fetch& f, std::int32_t status) {
     AsyncProperty first;
     first.PropertyName = f.key;
     first.StatusCode = AsyncStatus::FindingResource;
-    Post(f, first, false);
+    Post(first, false);
   }
   f.announced = true;
   AsyncProperty prop;
@@ -564,7 +563,7 @@ void QtAsyncReadService::Progress(Fetch& f, std::int32_t status) {
   prop.BytesMax =
       f.dataBegun && f.expected > 0 ? static_cast<std::int32_t>(std::min<qint64>(f.expected, INT32_MAX)) : 0;
   f.sinceProgress.restart();
-  Post(f, prop, false);
+  Post(prop, false);
 }
 
 void QtAsyncReadService::Fail(Fetch& f, std::int32_t number, const std::string& description) {
@@ -574,7 +573,7 @@ void QtAsyncReadService::Fail(Fetch& f, std::int32_t number, const std::string& 
   prop.Failed = true;
   prop.ErrorNumber = number;
   prop.ErrorDescription = description;
-  Post(f, prop, false);
+  Post(prop, false);
   Drop(f.key, true);
 }
 
@@ -589,16 +588,29 @@ void QtAsyncReadService::CloseSocket(Fetch& f) {
 }
 
 void QtAsyncReadService::CancelAsyncRead(const std::string& propertyName) {
-  auto it = fetches_.find(propertyName);
-  if (it == fetches_.end()) throw RuntimeError(kErrWrite, "No download is running under that key.");
-  // Nothing more is delivered for a cancelled fetch, not even what was on its way.
-  Forget(*it->second);
+  // Nothing more is delivered for a cancelled fetch, not even what is on its
+  // way, such as a completion that has not been handed over yet.
+  const bool forgotten = Forget([&propertyName](const Pending& p) { return p.prop.PropertyName == propertyName; });
+  if (!fetches_.count(propertyName)) {
+    if (!forgotten) throw RuntimeError(kErrWrite, "No download is running under that key.");
+    return;
+  }
   Drop(propertyName, true);
 }
 
-void QtAsyncReadService::Forget(const Fetch& f) {
-  const std::uint64_t serial = f.serial;
-  std::erase_if(queue_, [serial](const Pending& p) { return p.serial == serial; });
+bool QtAsyncReadService::Forget(const std::function<bool(const Pending&)>& which) {
+  bool any = false;
+  for (auto it = queue_.begin(); it != queue_.end();) {
+    if (!which(*it)) {
+      ++it;
+      continue;
+    }
+    // A completion that is never handed over takes its file with it.
+    if (it->complete && !it->prop.Failed) ::unlink(PosixFileSystem::ToNative(it->prop.Path).c_str());
+    it = queue_.erase(it);
+    any = true;
+  }
+  return any;
 }
 
 void QtAsyncReadService::Drop(const std::string& key, bool removeFile) {

@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -49,6 +50,11 @@ class QtAsyncReadService : public QObject, public IAsyncReadService {
 
  private:
   struct Fetch;
+  // A notification waiting for the event loop.
+  struct Pending {
+    AsyncProperty prop;
+    bool complete;
+  };
   // Opens a connection for the fetch's current address.
   void Connect(Fetch& fetch);
   void OnConnected(Fetch& fetch);
@@ -70,26 +76,19 @@ class QtAsyncReadService : public QObject, public IAsyncReadService {
   bool Write(Fetch& fetch, const char* data, qint64 size);
   void Finish(Fetch& fetch);
   void Fail(Fetch& fetch, std::int32_t number, const std::string& description);
-  // Queues a notification of the fetch for delivery from the event loop.
-  void Post(const Fetch& fetch, const AsyncProperty& prop, bool complete);
+  // Queues a notification for delivery from the event loop.
+  void Post(const AsyncProperty& prop, bool complete);
   void Deliver();
-  // Forgets the undelivered notifications of a fetch.
-  void Forget(const Fetch& fetch);
+  // Forgets the undelivered notifications that which picks; true when any.
+  bool Forget(const std::function<bool(const Pending&)>& which);
   void Progress(Fetch& fetch, std::int32_t status);
   void CloseSocket(Fetch& fetch);
   void Drop(const std::string& key, bool removeFile);
-
-  struct Pending {
-    std::uint64_t serial;
-    AsyncProperty prop;
-    bool complete;
-  };
 
   IAsyncReadHandler* handler_ = nullptr;
   std::map<std::string, std::unique_ptr<Fetch>> fetches_;
   std::deque<Pending> queue_;
   bool deliveryScheduled_ = false;
-  std::uint64_t serials_ = 0;
   int stallMs_ = 60000;
   int progressMs_ = 40;
   QString folder_;
