@@ -12,19 +12,21 @@ inline constexpr std::size_t kMaxProfileBytes = 1 << 20;
 
 class ProfileDocument {
  public:
-  // Parses the bytes of a file. Lines end in LF or CR LF; "[name]" opens a
-  // section; "key=value" lines belong to the open section, with blanks
-  // around key and value dropped and one matching pair of quotes around the
-  // value removed. A line without "=" is a key without a value. Lines
-  // before the first section are ignored; ";" is not special. Bytes are
-  // Windows-1252; a file that begins with the UTF-8 byte-order mark is
-  // decoded as UTF-8 and re-encoded. A file with a NUL byte (not text) or
+  // Parses the bytes of a file. Lines end in LF, CR LF or CR; "[name]"
+  // opens a section; "key=value" lines belong to the open section, with
+  // blanks around key and value dropped and one matching pair of quotes
+  // around the value removed. A line without "=" is a key without a value.
+  // Lines before the first section are ignored; ";" is not special. Bytes
+  // are Windows-1252; a file that begins with a byte-order mark is decoded
+  // as UTF-8 or UTF-16 (either byte order) and re-encoded, characters the
+  // code page lacks becoming "?". A file with a NUL character (not text) or
   // larger than kMaxProfileBytes gives an empty document. Never raises.
   static ProfileDocument Parse(std::string_view bytes);
 
   // The Windows-1252 value of key in section, names compared without regard
-  // to case; the first section of a name and the first key of a name in it
-  // win. Nothing when the key is absent or has no "=". Never raises.
+  // to case or to blanks around them; the first section of a name and the
+  // first key of a name in it win. Nothing when the key is absent or has no
+  // "=". Never raises.
   std::optional<std::string> Value(std::string_view section, std::string_view key) const;
 
   std::size_t SectionCount() const { return sections_.size(); }

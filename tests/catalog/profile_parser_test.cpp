@@ -85,9 +85,9 @@ TEST(ProfileParser, WhatIsNoProfileFileFindsNothing) {
   // no sections
   EXPECT_EQ(ProfileDocument::Parse("just text\nk=v\n").SectionCount(), 0u);
   EXPECT_EQ(ProfileDocument::Parse("").SectionCount(), 0u);
-  // a NUL byte: not text (a UTF-16 file is one)
+  // a NUL byte: not text (nor is UTF-16 without its byte-order mark)
   EXPECT_EQ(ProfileDocument::Parse(std::string("[s]\nk=v\n\0", 9)).SectionCount(), 0u);
-  EXPECT_EQ(ProfileDocument::Parse(std::string("\xFF\xFE[\0s\0]\0", 8)).SectionCount(), 0u);
+  EXPECT_EQ(ProfileDocument::Parse(std::string("[\0s\0]\0", 6)).SectionCount(), 0u);
   // huge
   std::string huge = "[s]\nk=v\n";
   huge.resize(kMaxProfileBytes + 1, ' ');
@@ -99,6 +99,9 @@ TEST(ProfileParser, WhatIsNoProfileFileFindsNothing) {
 TEST(ProfileParser, ByteOrderMarkMeansUtf8) {
   const auto doc = ProfileDocument::Parse("\xEF\xBB\xBF[setup]\nname=Caf\xC3\xA9\n");
   EXPECT_EQ(ValueOr(doc, "setup", "name"), "Caf\xE9");  // handed on in Windows-1252
+  // UTF-16 with its mark, as the system's reader takes it, in either byte order
+  EXPECT_EQ(ValueOr(ProfileDocument::Parse(std::string("\xFF\xFE[\0s\0]\0\n\0k\0=\0\xE9\0", 16)), "s", "k"), "\xE9");
+  EXPECT_EQ(ValueOr(ProfileDocument::Parse(std::string("\xFE\xFF\0[\0s\0]\0\n\0k\0=\x20\xAC", 16)), "s", "k"), "\x80");
   // without the mark the bytes are Windows-1252 already
   const auto plain = ProfileDocument::Parse("[setup]\nname=Caf\xE9\n");
   EXPECT_EQ(ValueOr(plain, "setup", "name"), "Caf\xE9");
