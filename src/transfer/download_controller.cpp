@@ -73,9 +73,11 @@ std::string frmMain::DescribeTransferError(const std::string& sError) {
 
 bool frmMain::DeleteLocalFile(const std::string& path) {
   try {
-    if (!FileExists(*platform_.files, path)) return false;
-    platform_.files->SetAttr(path, Attr::Normal);
-    platform_.files->Kill(path);
+    // A file that is not there is as good as deleted.
+    if (FileExists(*platform_.files, path)) {
+      platform_.files->SetAttr(path, Attr::Normal);
+      platform_.files->Kill(path);
+    }
     return true;
   } catch (const std::exception&) {
     return false;

@@ -177,6 +177,44 @@ TEST_F(DownloadControllerTest, TransferThatCannotStartEndsInTheErrorDialogAndThe
   EXPECT_EQ(reader.cancels, Texts{kInfoUrl});
 }
 
+// ---- deleting downloaded files ----
+
+TEST_F(DownloadControllerTest, DeleteLocalFileRemovesAProtectedFile) {
+  Open();
+  const std::string file = MakeFile("lkd1.tmp", "data");
+  fake.files.SetAttr(file, Attr::ReadOnly | Attr::Hidden);
+  EXPECT_TRUE(form->DeleteLocalFile(file));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("lkd1.tmp")));
+}
+
+TEST_F(DownloadControllerTest, DeleteLocalFileOfNothingSucceeds) {
+  Open();
+  EXPECT_TRUE(form->DeleteLocalFile(PosixFileSystem::FromNative(dir.File("never-made.tmp"))));
+  EXPECT_TRUE(form->DeleteLocalFile(""));
+}
+
+TEST_F(DownloadControllerTest, DeleteLocalFileThatFailsGivesFalse) {
+  Open();
+  std::filesystem::create_directory(dir.File("a-folder"));
+  EXPECT_FALSE(form->DeleteLocalFile(PosixFileSystem::FromNative(dir.File("a-folder"))));
+  EXPECT_TRUE(std::filesystem::is_directory(dir.File("a-folder")));
+}
+
+TEST_F(DownloadControllerTest, DeleteDownloadedFilesEmptiesEveryEntry) {
+  Open();
+  form->ComponentTable.resize(4);
+  form->ComponentTable[0].sDownloadedFile = MakeFile("info.ndf", "i");
+  form->ComponentTable[1].sDownloadedFile = MakeFile("setup.tmp", "s");
+  form->ComponentTable[3].sDownloadedFile = PosixFileSystem::FromNative(dir.File("gone-already"));
+  fake.files.SetAttr(form->ComponentTable[1].sDownloadedFile, Attr::ReadOnly | Attr::Hidden);
+  form->DeleteDownloadedFiles();
+  for (const UpdateComponent& entry : form->ComponentTable) EXPECT_TRUE(entry.sDownloadedFile.empty());
+  EXPECT_FALSE(std::filesystem::exists(dir.File("info.ndf")));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("setup.tmp")));
+  // Entries keep everything else.
+  EXPECT_EQ(form->ComponentTable[0].sSourceUrl, kInfoUrl);
+}
+
 // ---- the status line ----
 
 TEST_F(DownloadControllerTest, StatusLineFollowsTheServicesStages) {
