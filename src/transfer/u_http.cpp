@@ -40,12 +40,18 @@ bool uHttp::Disconnect(const std::string& sKey) {
 
 std::int32_t uHttp::MapStatus(std::int32_t statusCode) {
   switch (statusCode) {
-    case AsyncStatus::FindingResource: return 2;
-    case AsyncStatus::Connecting: return 0;
-    case AsyncStatus::BeginDownloadData: return 3;
-    case AsyncStatus::EndDownloadData: return 4;
-    case AsyncStatus::SendingRequest: return 1;
-    default: return 0;
+    case AsyncStatus::FindingResource:
+      return 2;
+    case AsyncStatus::Connecting:
+      return 0;
+    case AsyncStatus::BeginDownloadData:
+      return 3;
+    case AsyncStatus::EndDownloadData:
+      return 4;
+    case AsyncStatus::SendingRequest:
+      return 1;
+    default:
+      return 0;
   }
 }
 
@@ -63,8 +69,10 @@ void uHttp::AsyncReadProgress(const AsyncProperty& prop) {
     return;
   }
   if (const std::int32_t status = MapStatus(prop.StatusCode)) sink_.htp_StatusChange(key, status);
-  if (prop.BytesMax < 1) sink_.htp_ProgressChange(key, 0, 0);
-  else sink_.htp_ProgressChange(key, static_cast<float>(prop.BytesRead), static_cast<float>(prop.BytesMax));
+  if (prop.BytesMax < 1)
+    sink_.htp_ProgressChange(key, 0, 0);
+  else
+    sink_.htp_ProgressChange(key, static_cast<float>(prop.BytesRead), static_cast<float>(prop.BytesMax));
   if (events_) events_->DoEvents();
 }
 
