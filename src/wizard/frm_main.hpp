@@ -104,7 +104,7 @@ class frmMain : private IHttpEvents {
   void RetryDownload();
   // The text shown to the user for a transfer failure.
   std::string DescribeTransferError(const std::string& sError);
-  // Deletes a downloaded file; true when it existed and is gone. Never raises.
+  // Deletes a downloaded file; true when it is gone (or never was). Never raises.
   bool DeleteLocalFile(const std::string& path);
   void DeleteDownloadedFiles();
 
