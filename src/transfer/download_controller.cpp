@@ -28,6 +28,9 @@ void frmMain::ShowTransferStatus() {
 
 void frmMain::StopDownload() {
   T(TimerId::tmrStatus).SetEnabled(false);
+  // A file that completed while the stop question was open is not handed
+  // over after the stop.
+  T(TimerId::tmrDownload).SetEnabled(false);
   ShowProgress(0);
   C(Ctl::picLoad).SetEnabled(false);
   C(Ctl::Label1_3).SetCaption("Download stopped");

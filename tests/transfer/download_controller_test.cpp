@@ -470,6 +470,19 @@ TEST_F(DownloadControllerTest, StopAnsweredNoLetsTheTransferGoOn) {
   EXPECT_EQ(Info(1), "0.00");
 }
 
+TEST_F(DownloadControllerTest, StopConfirmedAfterTheFileArrivedHandsNothingOver) {
+  OnCheckPage();
+  // The transfer ends while the stop question is open.
+  reader.Complete(kInfoUrl, MakeFile("lkd1.tmp", GoodCatalog()));
+  ASSERT_TRUE(window.tmrDownload.enabled);
+  Answer({Mb::Yes});
+  form->cmdLoad_Click(0);
+  EXPECT_FALSE(window.tmrDownload.enabled);
+  ExpectStoppedView();
+  EXPECT_FALSE(std::filesystem::exists(dir.File("lkd1.tmp")));
+  EXPECT_EQ(form->CurrentPage, PageCheck);
+}
+
 struct RetryRow {
   int page;
   const char* fetched;  // nullptr: nothing is fetched
