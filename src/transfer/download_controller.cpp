@@ -177,6 +177,8 @@ void frmMain::htp_DownloadComplete(const std::string& sKey, std::int32_t lType, 
     }
   } catch (const std::exception&) {
   }
+  // A delivered file that is not taken is not kept either.
+  if (lType == 1) DeleteLocalFile(vData);
   htp_HTTPError(sKey, "The downloaded file was corrupt");
 }
 

@@ -614,6 +614,15 @@ TEST_F(DownloadControllerTest, CompletionThatIsNotALocalFileIsACorruptDownload) 
   EXPECT_TRUE(form->ComponentTable[0].sDownloadedFile.empty());
 }
 
+TEST_F(DownloadControllerTest, DeliveredFileThatCannotBeTakenIsNotKept) {
+  OnCheckPage();
+  const std::string file = MakeFile("lkd1.tmp", "data");
+  form->CurrentIndex = 7;  // no entry to hold it
+  reader.Complete(kInfoUrl, file);
+  EXPECT_EQ(dialogs.shownTexts, Texts{kCorrupt});
+  EXPECT_FALSE(std::filesystem::exists(PosixFileSystem::ToNative(file)));
+}
+
 TEST_F(DownloadControllerTest, CompletionWhoseFileIsMissingIsACorruptDownload) {
   OnCheckPage();
   reader.Complete(kInfoUrl, PosixFileSystem::FromNative(dir.File("never-made.tmp")));
