@@ -100,11 +100,21 @@ void Win32FileSystem::SetAttr(const std::string& path, std::int32_t attributes) 
 }
 
 void Win32FileSystem::Kill(const std::string& path) {
-  if (!DeleteFileA(A(path).c_str())) RaiseLastError(GetLastError());
+  const std::string a = A(path);
+  // A folder is no file: the program's deletions are of files only.
+  const DWORD attributes = GetFileAttributesA(a.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) RaiseError(ErrNo::FileNotFound);
+  if (!DeleteFileA(a.c_str())) RaiseLastError(GetLastError());
 }
 
 void Win32FileSystem::FileCopy(const std::string& source, const std::string& destination) {
-  if (!CopyFileA(A(source).c_str(), A(destination).c_str(), FALSE)) RaiseLastError(GetLastError());
+  const std::string to = A(destination);
+  // Windows refuses to replace a read-only file; Wine run by root would
+  // replace it, as root may write anything.
+  const DWORD attributes = GetFileAttributesA(to.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+    RaiseError(ErrNo::PathFileAccess);
+  if (!CopyFileA(A(source).c_str(), to.c_str(), FALSE)) RaiseLastError(GetLastError());
 }
 
 std::string Win32FileSystem::CurDir() {
