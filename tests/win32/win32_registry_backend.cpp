@@ -65,7 +65,11 @@ void WriteRegistryBranch(RegHandle key, const RegKeyNode& have, const RegKeyNode
     for (const auto& v : have.values)
       if (NamesEqual(v.name, w.name)) old = &v;
     if (old && old->name == w.name && old->type == w.type && old->data == w.data) continue;
-    Check(RegSetValueExA(H(key), w.name.c_str(), 0, w.type, w.data.empty() ? nullptr : w.data.data(),
+    // A byte that is not a NUL after the data: the system keeps a NUL that
+    // follows uncounted text.
+    std::vector<std::uint8_t> guarded(w.data);
+    guarded.push_back(0xEE);
+    Check(RegSetValueExA(H(key), w.name.c_str(), 0, w.type, w.data.empty() ? nullptr : guarded.data(),
                          static_cast<DWORD>(w.data.size())),
           "writing a value");
   }

@@ -108,9 +108,14 @@ std::string_view TrimBlanks(std::string_view s) {
   return s;
 }
 
+// The two forms of the file: ours, in UTF-8 with single-byte string data,
+// and the registry editor's own export, in UTF-16 with UTF-16 string data
+// and "\r" and "\n" for the line breaks in a quoted text.
+enum class Dialect { Ours, RegistryEditor };
+
 // Reads a quoted text at the start of s; returns the UTF-8 content and
 // leaves s after the closing quote.
-bool ReadQuoted(std::string_view* s, std::string* out) {
+bool ReadQuoted(std::string_view* s, std::string* out, Dialect dialect) {
   if (s->empty() || s->front() != '"') return false;
   std::size_t i = 1;
   out->clear();
@@ -119,8 +124,13 @@ bool ReadQuoted(std::string_view* s, std::string* out) {
     if (c == '\\') {
       if (i + 1 >= s->size()) return false;
       const char n = (*s)[i + 1];
-      if (n != '\\' && n != '"') return false;
-      *out += n;
+      if (dialect == Dialect::RegistryEditor && (n == 'r' || n == 'n')) {
+        *out += n == 'r' ? '\r' : '\n';
+      } else if (n == '\\' || n == '"') {
+        *out += n;
+      } else {
+        return false;
+      }
       i += 2;
       continue;
     }
@@ -153,12 +163,25 @@ bool ParseHexBytes(std::string_view s, std::vector<std::uint8_t>* out) {
   }
 }
 
-bool ParseData(std::string_view s, std::uint32_t* type, std::vector<std::uint8_t>* data, std::string* why) {
+// The single-byte form of UTF-16 string data, as the registry's single-byte
+// calls give it.
+bool Utf16DataToAnsi(std::vector<std::uint8_t>* data) {
+  if (data->size() % 2) return false;
+  auto ansi = Utf8ToAnsiExact(Utf16LeBytesToUtf8(*data));
+  if (!ansi) return false;
+  data->assign(ansi->begin(), ansi->end());
+  return true;
+}
+
+bool IsStringType(std::uint32_t type) { return type == Reg::Sz || type == Reg::ExpandSz || type == Reg::MultiSz; }
+
+bool ParseData(std::string_view s, Dialect dialect, std::uint32_t* type, std::vector<std::uint8_t>* data,
+               std::string* why) {
   data->clear();
   if (!s.empty() && s.front() == '"') {
     std::string utf8;
     std::string_view rest = s;
-    if (!ReadQuoted(&rest, &utf8) || !TrimBlanks(rest).empty()) return *why = "broken string", false;
+    if (!ReadQuoted(&rest, &utf8, dialect) || !TrimBlanks(rest).empty()) return *why = "broken string", false;
     auto ansi = Utf8ToAnsiExact(utf8);
     if (!ansi) return *why = "string has a character outside Windows-1252", false;
     *type = Reg::Sz;
@@ -188,6 +211,8 @@ bool ParseData(std::string_view s, std::uint32_t* type, std::vector<std::uint8_t
     auto [p, ec] = std::from_chars(t.data(), t.data() + t.size(), *type, 16);
     if (ec != std::errc() || p != t.data() + t.size() || t.empty()) return *why = "broken hex type", false;
     if (!ParseHexBytes(s.substr(close + 2), data)) return *why = "broken hex data", false;
+    if (dialect == Dialect::RegistryEditor && IsStringType(*type) && !Utf16DataToAnsi(data))
+      return *why = "string data that is not UTF-16 of Windows-1252 characters", false;
     return true;
   }
   return *why = "unknown data form", false;
@@ -209,6 +234,13 @@ std::string SerializeRegistryFile(const RegistryHive& hive) {
 }
 
 bool ParseRegistryFile(std::string_view text, RegistryHive* hive, std::string* error) {
+  Dialect dialect = Dialect::Ours;
+  std::string decoded;
+  if (text.substr(0, 2) == "\xFF\xFE") {
+    dialect = Dialect::RegistryEditor;
+    decoded = Utf16LeBytesToUtf8(std::vector<std::uint8_t>(text.begin() + 2, text.end()));
+    text = decoded;
+  }
   Parser p{text, 0, 0, error};
   if (text.substr(0, 3) == "\xEF\xBB\xBF") p.pos = 3;
   std::string_view line;
@@ -255,7 +287,7 @@ bool ParseRegistryFile(std::string_view text, RegistryHive* hive, std::string* e
       rest.remove_prefix(1);
     } else {
       std::string utf8;
-      if (!ReadQuoted(&rest, &utf8)) return p.Fail("broken value name");
+      if (!ReadQuoted(&rest, &utf8, dialect)) return p.Fail("broken value name");
       auto ansi = Utf8ToAnsiExact(utf8);
       if (!ansi) return p.Fail("value name has a character outside Windows-1252");
       name = std::move(*ansi);
@@ -266,7 +298,7 @@ bool ParseRegistryFile(std::string_view text, RegistryHive* hive, std::string* e
     std::uint32_t type = 0;
     std::vector<std::uint8_t> data;
     std::string why;
-    if (!ParseData(rest, &type, &data, &why)) return p.Fail(why);
+    if (!ParseData(rest, dialect, &type, &data, &why)) return p.Fail(why);
     current->SetValue(name, type, std::move(data));
   }
   *hive = std::move(parsed);

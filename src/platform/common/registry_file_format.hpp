@@ -19,7 +19,12 @@
 #include "platform/common/registry_tree.hpp"
 
 // Parses a registry file. On failure returns false, fills *error with the
-// line and the reason, and leaves *hive untouched.
+// line and the reason, and leaves *hive untouched. Besides its own files it
+// reads the registry editor's export ("regedit /E": UTF-16 with a byte-order
+// mark, string data of hex(1), hex(2) and hex(7) in UTF-16, "\r" and "\n"
+// in quoted texts), converting texts and string data to Windows-1252 as the
+// registry's single-byte calls give them; a character outside the code page
+// fails the file.
 bool ParseRegistryFile(std::string_view text, RegistryHive* hive, std::string* error);
 
 // The file text for a hive.
