@@ -6,6 +6,7 @@ LARKSPIRE_PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   clang libclang-rt-14-dev
   nginx-light xvfb xauth dbus dbus-x11 imagemagick fonts-dejavu-core fonts-liberation2 desktop-file-utils
+  g++-mingw-w64-x86-64-posix wine64 wine googletest
 )
 
 larkspire_install_deps() {
