@@ -20,6 +20,7 @@
 
 #include "fakes/registry_backends.hpp"
 #include "fakes/registry_test_helpers.hpp"
+#include "fakes/scoped_env.hpp"
 #include "support/c_registry.hpp"
 
 extern char** environ;
@@ -52,27 +53,6 @@ std::vector<std::string> FilesStartingWith(const std::string& dir, const std::st
 std::vector<std::string> SaveTempFiles(const std::string& dir) { return FilesStartingWith(dir, ".registry.reg.tmp"); }
 
 // ---- where the file lives ----
-
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value)
-      setenv(name, value, 1);
-    else
-      unsetenv(name);
-  }
-  ~ScopedEnv() {
-    if (old_)
-      setenv(name_, old_->c_str(), 1);
-    else
-      unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 TEST(FileHiveStorePath, FollowsTheUsersConfigurationFolder) {
   {
@@ -119,7 +99,9 @@ TEST_F(FileHiveStoreTest, TheFirstKeyCreatesThePrivateFileAndItsFolder) {
   ASSERT_TRUE(PathExists(path_));
   EXPECT_EQ(Mode(path_), 0600u);
   EXPECT_EQ(Mode(folder_) & 077, 0u) << "the folder is the user's alone";
-  if (PathExists(path_ + ".lock")) EXPECT_EQ(Mode(path_ + ".lock") & 077, 0u) << "and so is the lock beside the file";
+  if (PathExists(path_ + ".lock")) {
+    EXPECT_EQ(Mode(path_ + ".lock") & 077, 0u) << "and so is the lock beside the file";
+  }
   EXPECT_NE(ReadFileBytes(path_).find("[HKEY_CURRENT_USER\\Software\\Tessarine]"), std::string::npos);
 }
 

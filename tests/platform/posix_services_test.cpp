@@ -11,31 +11,11 @@
 #include <string>
 
 #include "fakes/fake_platform.hpp"
+#include "fakes/scoped_env.hpp"
 #include "install_state/product_id_rules.hpp"
 #include "support/runtime_error.hpp"
 
 namespace {
-
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value)
-      setenv(name, value, 1);
-    else
-      unsetenv(name);
-  }
-  ~ScopedEnv() {
-    if (old_)
-      setenv(name_, old_->c_str(), 1);
-    else
-      unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 // The run-time error number a call raises, or 0.
 template <typename Call>
