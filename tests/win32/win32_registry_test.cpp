@@ -147,7 +147,7 @@ TEST_F(Win32Registry, TheNulAfterUncountedTextIsKept) {
 // Wine's single-byte calls take a key path of at most 260 characters
 // (ERROR_MORE_DATA beyond); the wide calls and the Linux stores take longer
 // ones. The program's own paths are far shorter.
-TEST_F(Win32Registry, WineTakesKeyPathsOfAt260CharactersInTheSingleByteCalls) {
+TEST_F(Win32Registry, WineTakesKeyPathsOfUpTo260CharactersInTheSingleByteCalls) {
   if (!RunningUnderWine()) GTEST_SKIP() << "Wine's limit";
   const std::string at260 = "Software\\" + std::string(120, 'a') + "\\" + std::string(130, 'b');
   const std::string at261 = at260 + "c";
