@@ -151,7 +151,8 @@ TEST(PosixEnvironmentExpansion, ReplacesReferencesToVariables) {
   EXPECT_EQ(Expand(env, "%LARKSPIRE_TEST_A%%LARKSPIRE_TEST_B%"), "/home/annbee");
   EXPECT_EQ(Expand(env, "[%LARKSPIRE_TEST_EMPTY%]"), "[]");
   EXPECT_EQ(Expand(env, "%LARKSPIRE_TEST_NONE%"), "%LARKSPIRE_TEST_NONE%") << "unknown names stay";
-  EXPECT_EQ(Expand(env, "100% sure %LARKSPIRE_TEST_B%"), "100% sure bee");
+  // "% sure %" is taken as an unknown name, and the search goes on after it, as the system does.
+  EXPECT_EQ(Expand(env, "100% sure %LARKSPIRE_TEST_B%"), "100% sure %LARKSPIRE_TEST_B%");
   EXPECT_EQ(Expand(env, "%%"), "%%");
   EXPECT_EQ(Expand(env, ""), "");
 }

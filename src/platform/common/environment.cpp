@@ -9,16 +9,23 @@ std::string ExpandPercentReferences(std::string_view src,
   while (i < src.size()) {
     if (src[i] == '%') {
       const std::size_t close = src.find('%', i + 1);
-      if (close != std::string_view::npos && close > i + 1) {
+      if (close == i + 1) {
+        // "%%" names nothing: it stays, and the search goes on after it.
+        out.append("%%");
+        i = close + 1;
+        continue;
+      }
+      if (close != std::string_view::npos) {
         const std::string name(src.substr(i + 1, close - i - 1));
         if (auto value = lookup(name)) {
           out += *value;
           i = close + 1;
           continue;
         }
-        // Unknown: keep "%NAME" and look for a reference from the closing '%' on.
-        out.append(src.substr(i, close - i));
-        i = close;
+        // Unknown: "%NAME%" stays as written, and the search goes on after
+        // its closing '%', as the system's expansion does.
+        out.append(src.substr(i, close - i + 1));
+        i = close + 1;
         continue;
       }
     }
