@@ -4,17 +4,17 @@ function(larkspire_embed_resources out_var)
   set(generated "${CMAKE_CURRENT_BINARY_DIR}/embedded_resources.cpp")
   set(args "")
   set(deps "")
-  foreach(spec IN LISTS ARGN)
-    # spec is NAME@TYPE@FILE
-    string(REPLACE "@" ";" parts "${spec}")
+  foreach(entry IN LISTS ARGN)
+    # entry is NAME@TYPE@FILE
+    string(REPLACE "@" ";" parts "${entry}")
     list(GET parts 2 file)
     list(APPEND deps "${file}")
-    list(APPEND args "${spec}")
+    list(APPEND args "${entry}")
   endforeach()
   string(REPLACE ";" "," joined "${args}")
   add_custom_command(
     OUTPUT "${generated}"
-    COMMAND ${CMAKE_COMMAND} "-DOUTPUT=${generated}" "-DSPECS=${joined}"
+    COMMAND ${CMAKE_COMMAND} "-DOUTPUT=${generated}" "-DENTRIES=${joined}"
             -P "${CMAKE_SOURCE_DIR}/cmake/GenerateResources.cmake"
     DEPENDS ${deps} "${CMAKE_SOURCE_DIR}/cmake/GenerateResources.cmake"
     COMMENT "Embedding resources"

@@ -1,10 +1,10 @@
 # Script mode: writes OUTPUT, a C++ file defining the embedded resource table.
-string(REPLACE "," ";" specs "${SPECS}")
+string(REPLACE "," ";" entries "${ENTRIES}")
 set(body "// Generated at build time from resources/. Do not edit.\n#include \"platform/resources.hpp\"\n\nnamespace {\n")
 set(table "")
 set(index 0)
-foreach(spec IN LISTS specs)
-  string(REPLACE "@" ";" parts "${spec}")
+foreach(entry IN LISTS entries)
+  string(REPLACE "@" ";" parts "${entry}")
   list(GET parts 0 name)
   list(GET parts 1 type)
   list(GET parts 2 file)

@@ -108,16 +108,16 @@ void CheckExeName(const std::string& name, const std::string& exename) {
   if (ansi->size() > kMaxValue) BadInput("exename of " + name + " is longer than 254 characters");
 }
 
-ComponentOffer ParseComponent(const std::string& spec) {
+ComponentOffer ParseComponent(const std::string& text) {
   std::vector<std::string> parts;
   for (std::size_t at = 0;;) {
-    const std::size_t comma = spec.find(',', at);
-    parts.push_back(spec.substr(at, comma - at));
+    const std::size_t comma = text.find(',', at);
+    parts.push_back(text.substr(at, comma - at));
     if (comma == std::string::npos) break;
     at = comma + 1;
   }
   const std::size_t eq = parts[0].find('=');
-  if (eq == std::string::npos) BadInput("--component wants NAME=VERSION (got \"" + spec + "\")");
+  if (eq == std::string::npos) BadInput("--component wants NAME=VERSION (got \"" + text + "\")");
   ComponentOffer offer;
   const std::string name = parts[0].substr(0, eq);
   offer.row = ComponentRow(name);
