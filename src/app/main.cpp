@@ -1,23 +1,82 @@
-// The wizard program: wires the Linux and Qt backends, builds the main
-// window and runs the event loop.
+// The wizard program: reads its few options, wires the Linux and Qt
+// backends, builds the main window and runs the event loop. The exit status
+// tells whether the run failed (see ExitStatus).
 #include <QApplication>
+#include <QCommandLineParser>
+#include <filesystem>
+#include <string_view>
 
 #include "platform/qt/linux_platform.hpp"
+#include "platform/qt/qt_logging.hpp"
+#include "support/diagnostics.hpp"
 #include "wizard/frm_main.hpp"
 
+namespace {
+// Says in the log why the registry file cannot serve, before the wizard
+// tells the user that Larkspire is not installed properly.
+void ReportRegistryFile(FileHiveStore& store) {
+  std::error_code error;
+  if (!std::filesystem::exists(store.Path(), error)) {
+    LogFailure(LogArea::Registry, "the registry file " + store.Path() + " does not exist");
+    return;
+  }
+  RegistryHive* hive = nullptr;
+  if (store.Begin(false, &hive) == Reg::Success) {
+    store.End(false);
+    LogInfo(LogArea::Registry, "reading " + store.Path());
+  } else {
+    LogFailure(LogArea::Registry, store.LastError().empty() ? store.Path() + ": cannot be read" : store.LastError());
+  }
+}
+
+// The options, with their help; process() prints help or version and exits.
+void ReadOptions(QCommandLineParser& options, const QCommandLineOption& verbose) {
+  options.setApplicationDescription(
+      "Checks the Larkspire update server for a newer version, downloads and verifies the update, and hands it to "
+      "the installer.");
+  options.addHelpOption();
+  options.addVersionOption();
+  options.addOption(verbose);
+  options.process(*QCoreApplication::instance());
+}
+
+bool AsksForHelpOrVersion(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view a = argv[i];
+    if (a == "-h" || a == "--help" || a == "--help-all" || a == "-v" || a == "--version" || a == "-?") return true;
+  }
+  return false;
+}
+}  // namespace
+
 int main(int argc, char** argv) {
+  QCoreApplication::setApplicationName("larkspire-autoupdate");
+  QCoreApplication::setApplicationVersion(LARKSPIRE_VERSION);
+  const QCommandLineOption verbose("verbose", "Also log what the wizard does, not only what fails.");
+  // Help and version need no display: answer them before the window system
+  // is asked for one (over ssh there is none).
+  if (AsksForHelpOrVersion(argc, argv)) {
+    QCoreApplication console(argc, argv);
+    QCommandLineParser options;
+    ReadOptions(options, verbose);
+    return 0;
+  }
   QApplication app(argc, argv);
-  QApplication::setApplicationName("larkspire-autoupdate");
   QApplication::setDesktopFileName("larkspire-autoupdate");
+  QCommandLineParser options;
+  ReadOptions(options, verbose);  // an unknown option fails here
+  InstallQtLogging(options.isSet(verbose));
 
   LinuxPlatform platform;
+  ReportRegistryFile(platform.registry.Store());
   frmMain form(platform.Services(), LARKSPIRE_UPDATE_HOST);
   QtMainWindow& window = *platform.window;
   window.Attach(&form);
   window.SetQuitOnUnload(true);
   form.Form_Load();
-  if (window.Unloaded()) return 0;
+  if (window.Unloaded()) return form.ExitCode;
   window.CentreOnScreen();
   window.show();
-  return app.exec();
+  const int loop = app.exec();
+  return form.ExitCode != ExitStatus::Success ? form.ExitCode : loop;
 }

@@ -41,7 +41,7 @@ CatalogReading EvaluateCatalog(const CatalogValueFn& value, std::int64_t fileLen
   std::array<std::string, ComponentKeys.size()> enabled;
   for (std::size_t row = 0; row < ComponentKeys.size(); ++row) {
     enabled[row] = value(ComponentKeys[row], "enabled");
-    if (!IsWholeNumber(enabled[row])) return reading;
+    if (!IsDecimalNumber(enabled[row])) return reading;
   }
   if (enabled[kSetupRow] == "0") {
     reading.result = crNotAvailable;

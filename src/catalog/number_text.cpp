@@ -19,6 +19,29 @@ bool IsWholeNumber(std::string_view text) {
   return true;
 }
 
+bool IsDecimalNumber(std::string_view text) {
+  std::string_view t = StripSpaces(text);
+  std::size_t i = 0;
+  const auto digits = [&] {
+    const std::size_t from = i;
+    while (i < t.size() && IsDigit(t[i])) ++i;
+    return i - from;
+  };
+  if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+  std::size_t mantissa = digits();
+  if (i < t.size() && t[i] == '.') {
+    ++i;
+    mantissa += digits();
+  }
+  if (mantissa == 0) return false;
+  if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+    ++i;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+    if (digits() == 0) return false;
+  }
+  return i == t.size();
+}
+
 std::optional<std::int32_t> ParseInt32(std::string_view text) {
   if (!IsWholeNumber(text)) return std::nullopt;
   std::string_view t = StripSpaces(text);

@@ -9,6 +9,11 @@
 // spaces allowed around it. Never raises.
 bool IsWholeNumber(std::string_view text);
 
+// True for a decimal number: an optional sign, digits with an optional
+// fraction (at least one digit in all) and an optional exponent, with spaces
+// allowed around it ("1", "0.0", "-.5", "1e3"). Never raises.
+bool IsDecimalNumber(std::string_view text);
+
 // The value of a whole number that fits a signed 32-bit integer, or nothing
 // (not a whole number, or out of range). Never raises.
 std::optional<std::int32_t> ParseInt32(std::string_view text);

@@ -1,6 +1,7 @@
 // The installer-presence test, the notification of the product's running
 // programs and the hand-off of the verified package.
 #include "install_state/path_helpers.hpp"
+#include "support/diagnostics.hpp"
 #include "wizard/frm_main.hpp"
 #include "wizard/layout.hpp"
 
@@ -25,7 +26,9 @@ bool frmMain::CheckWindowsInstaller() {
 }
 
 bool frmMain::NotifyRunningPrograms() {
-  return platform_.messages->BroadcastNotifyMessage(static_cast<std::uint32_t>(MsgGeneral), 1000, 0);
+  const bool sent = platform_.messages->BroadcastNotifyMessage(static_cast<std::uint32_t>(MsgGeneral), 1000, 0);
+  if (!sent) LogFailure(LogArea::Broadcast, "the running Larkspire programs could not be told to close");
+  return sent;
 }
 
 bool frmMain::RunInstall() {
@@ -43,7 +46,10 @@ bool frmMain::RunInstall() {
     MessageText = std::string("The ") + AppTitle + " file was not found on disk" + CRLF +
                   "and may have been deleted since it was downloaded." + CRLF + CRLF + "Please rerun " + AppTitle + ".";
   }
-  if (!MessageText.empty()) platform_.messageBox->MsgBox(MessageText, Mb::Exclamation | Mb::OkOnly, ErrorTitle);
+  if (!MessageText.empty()) {
+    ExitCode = ExitStatus::HandOverFailed;
+    platform_.messageBox->MsgBox(MessageText, Mb::Exclamation | Mb::OkOnly, ErrorTitle);
+  }
   MessageText.clear();
   platform_.window->Unload();
   return false;

@@ -4,6 +4,7 @@
 
 #include "install/integrity.hpp"
 #include "install_state/path_helpers.hpp"
+#include "support/diagnostics.hpp"
 #include "wizard/frm_main.hpp"
 
 namespace {
@@ -41,32 +42,69 @@ void DoEvents(IEventLoop* events) {
 
 bool frmMain::VerifyDownload(const std::string& sFile) {
   IFileSystem& files = *platform_.files;
+  CopyFailure.clear();
+  const std::size_t index = static_cast<std::size_t>(CurrentIndex);
+  UpdateComponent entry;
   try {
-    const std::size_t index = static_cast<std::size_t>(CurrentIndex);
-    const UpdateComponent entry = ComponentTable.at(index);
+    entry = ComponentTable.at(index);
     // The name comes from the catalog: one that would lead out of the
     // product folder fails before anything is read or written.
-    if (!IsPlainFileName(entry.sFileName)) return false;
-    if (!FileExists(files, sFile)) return false;
-    const auto crc = FileCrc32(files, sFile);
-    if (!crc || !SameText(FormatCrc(*crc), entry.sCrc)) return false;
-    ComponentTable.at(index).bVerified = true;
-
-    std::string destination = State.AppPath + entry.sFileName;
-    if (FileExists(files, destination)) destination = UniqueFileName(files, destination);
-    if (!IsFileDirectlyIn(State.AppPath, destination)) return false;
-    {
-      BusyPointer busy(platform_.events);
-      DoEvents(platform_.events);
-      files.FileCopy(sFile, destination);
-      // The download was made read-only and hidden; the copy is a plain file.
-      files.SetAttr(destination, Attr::Archive);
-      DoEvents(platform_.events);
+    if (!IsPlainFileName(entry.sFileName)) {
+      LogFailure(LogArea::Install, "the catalog's file name \"" + entry.sFileName + "\" is not a plain file name");
+      return false;
     }
-    // The events that ran may have reset the table: look the entry up again.
-    ComponentTable.at(index).sTargetFile = destination;
-    return true;
-  } catch (...) {
+    if (!FileExists(files, sFile)) {
+      LogFailure(LogArea::Install, "the downloaded file " + files.NativePath(sFile) + " is missing or empty");
+      return false;
+    }
+    const auto crc = FileCrc32(files, sFile);
+    if (!crc || !SameText(FormatCrc(*crc), entry.sCrc)) {
+      LogFailure(LogArea::Install, "the downloaded file " + files.NativePath(sFile) + " has CRC-32 " +
+                                       (crc ? FormatCrc(*crc) : std::string("(empty)")) + ", the catalog says " +
+                                       entry.sCrc);
+      return false;
+    }
+    ComponentTable.at(index).bVerified = true;
+  } catch (const std::exception& e) {
+    LogFailure(LogArea::Install, "cannot check " + files.NativePath(sFile) + ": " + AsRuntimeError(e).Description());
     return false;
   }
+
+  // The package is good: from here on a failure is the product folder's,
+  // and the user is told what happened and where rather than that the
+  // download was corrupt.
+  std::string destination = State.AppPath + entry.sFileName;
+  try {
+    if (FileExists(files, destination)) destination = UniqueFileName(files, destination);
+    if (!IsFileDirectlyIn(State.AppPath, destination)) return FailCopy("no free file name");
+    BusyPointer busy(platform_.events);
+    DoEvents(platform_.events);
+    files.FileCopy(sFile, destination);
+    // The download was made read-only and hidden; the copy is a plain file.
+    files.SetAttr(destination, Attr::Archive);
+    DoEvents(platform_.events);
+  } catch (const std::exception& e) {
+    return FailCopy(AsRuntimeError(e).Description());
+  }
+  try {
+    // The events that ran may have reset the table: look the entry up again.
+    ComponentTable.at(index).sTargetFile = destination;
+  } catch (const std::exception&) {
+    return false;
+  }
+  LogInfo(LogArea::Install, "verified and copied to " + files.NativePath(destination));
+  return true;
+}
+
+bool frmMain::FailCopy(const std::string& reason) {
+  std::string folder;
+  try {
+    folder = platform_.files->NativePath(State.AppPath);
+  } catch (...) {
+    folder = State.AppPath;
+  }
+  while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
+  CopyFailure = "The update could not be copied to " + folder + ": " + reason;
+  LogFailure(LogArea::Install, CopyFailure);
+  return false;
 }

@@ -50,6 +50,12 @@ bool FileExists(IFileSystem& files, const std::string& path, std::int32_t* error
 }
 
 std::string GetDefaultPath(IFileSystem& files) {
+  // Where the user has a folder of their own, the product's files go there:
+  // the root of a drive shared by everyone is not theirs to write.
+  try {
+    if (std::string own = files.DefaultProductFolder(); !own.empty()) return own;
+  } catch (const std::exception&) {
+  }
   try {
     const std::u32string cur = Utf8ToCodePoints(files.CurDir());
     const std::string d = CodePointsToUtf8(cur.substr(0, 2));

@@ -18,5 +18,6 @@ std::string NormalizePath(const std::string& path, bool trailingSlash);
 // receives 0, the file error number, or -1 for an empty file. Never raises.
 bool FileExists(IFileSystem& files, const std::string& path, std::int32_t* error = nullptr);
 
-// The root of the current drive ("Z:\"), or "c:\" when it has none.
+// The user's own product folder where the system has one; otherwise the
+// root of the current drive ("Z:\"), or "c:\" when it has none.
 std::string GetDefaultPath(IFileSystem& files);

@@ -1,5 +1,6 @@
 #include "install_state/path_helpers.hpp"
 #include "install_state/version_rules.hpp"
+#include "support/diagnostics.hpp"
 #include "support/runtime_error.hpp"
 #include "wizard/frm_main.hpp"
 
@@ -15,11 +16,13 @@ void frmMain::ReadInstalledState() {
 
   const RegValue version = Registry->RegRead(kMainKey, "App Version");
   if (GetValidVersion(version) == "0") {
+    LogFailure(LogArea::Startup, std::string("no valid \"App Version\" in HKEY_CURRENT_USER\\Software\\Tessarine") +
+                                     kMainKey + ": Larkspire is not installed");
     MessageText = std::string("Larkspire was either not installed or not") + CRLF +
                   "installed properly. Please reinstall Larkspire." + CRLF + CRLF + "Cannot continue with update.";
     platform_.messageBox->MsgBox(MessageText, Mb::Critical | Mb::OkOnly, AppTitle);
     MessageText.clear();
-    platform_.process->EndProgram();
+    platform_.process->EndProgram(ExitStatus::NotInstalled);
     return;  // only reached where ending is simulated
   }
   State.AppVersion = ValueToText(version);
@@ -27,7 +30,13 @@ void frmMain::ReadInstalledState() {
   // A path of another type can name no folder: it falls back like a missing one.
   const RegValue pathValue = Registry->RegRead(kMainKey, "App Path");
   std::string path = IsBytes(pathValue) ? std::string() : ValueToText(pathValue);
-  if (!FileExists(*platform_.files, path)) path = GetDefaultPath(*platform_.files);
+  if (!FileExists(*platform_.files, path)) {
+    const std::string named = path;
+    path = GetDefaultPath(*platform_.files);
+    LogFailure(LogArea::Startup,
+               "\"App Path\" " + (named.empty() ? std::string("is not set") : "\"" + named + "\" is no folder here") +
+                   "; the update goes to " + platform_.files->NativePath(path));
+  }
   State.AppPath = NormalizePath(path, true);
 
   GetProductID();

@@ -52,4 +52,9 @@ class IFileSystem {
   virtual std::string CurDir() = 0;
   // The backend's own form of a path (for handing to other programs).
   virtual std::string NativePath(const std::string& path) = 0;
+  // A folder of the user's own for the product's files, made if missing and
+  // ending in "\", for when the registry names no usable product folder;
+  // "" where the system keeps no such folder (the current drive's root
+  // serves then). Never raises.
+  virtual std::string DefaultProductFolder() { return ""; }
 };

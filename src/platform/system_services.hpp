@@ -52,8 +52,8 @@ struct ProgramEnded {};
 class IProcessControl {
  public:
   virtual ~IProcessControl() = default;
-  // Ends the program at once; does not return.
-  virtual void EndProgram() = 0;
+  // Ends the program at once with that exit status (ExitStatus); does not return.
+  virtual void EndProgram(int exitStatus) = 0;
 };
 
 class IResources {
@@ -61,8 +61,7 @@ class IResources {
   virtual ~IResources() = default;
   // The bytes of the resource of that name and type (names match without
   // regard to case), or nothing.
-  virtual std::optional<std::vector<std::uint8_t>> LoadResource(const std::string& name,
-                                                               const std::string& type) = 0;
+  virtual std::optional<std::vector<std::uint8_t>> LoadResource(const std::string& name, const std::string& type) = 0;
 };
 
 // A decoded picture; the front end keeps its own image behind it.

@@ -1,4 +1,5 @@
 // The catch-all report of unexpected run-time errors.
+#include "support/diagnostics.hpp"
 #include "wizard/frm_main.hpp"
 
 void frmMain::HandleUnexpectedError(const std::string& sModule, const RuntimeError& error) {
@@ -7,13 +8,15 @@ void frmMain::HandleUnexpectedError(const std::string& sModule, const RuntimeErr
     if (platform_.events) platform_.events->SetBusyPointer(false);
   } catch (...) {
   }
+  LogFailure(LogArea::Startup, "unexpected error " + std::to_string(error.Number()) + " in module h" + sModule + ": " +
+                                   error.Description());
   const std::string support = LARKSPIRE_SUPPORT_ADDRESS;
   try {
     if (ErrorCount > 3) {
       MessageText = std::string("Too many errors, quitting application.") + CRLF + "Please contact " + support;
       platform_.messageBox->MsgBox(MessageText, Mb::Critical | Mb::OkOnly, ErrorTitle);
       MessageText.clear();
-      platform_.process->EndProgram();
+      platform_.process->EndProgram(ExitStatus::ErrorQuit);
       return;
     }
     MessageText = std::string("An unexpected error has occurred.") + CRLF + CRLF + "The error number is " +
@@ -30,7 +33,7 @@ void frmMain::HandleUnexpectedError(const std::string& sModule, const RuntimeErr
   }
   MessageText.clear();
   if (answer != Mb::Yes) {
-    platform_.process->EndProgram();
+    platform_.process->EndProgram(ExitStatus::ErrorQuit);
     return;
   }
   ++ErrorCount;

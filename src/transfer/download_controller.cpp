@@ -62,7 +62,7 @@ void frmMain::cmdLoad_Click(int Index) {
   if (Index == 0) {
     // The transfer goes on while the question is open.
     const int answer = platform_.messageBox->MsgBox("Are you sure you want to stop this download?",
-                                                    Mb::YesNo | Mb::Question | Mb::DefaultButton2, AppTitle);
+                                                    Mb::YesNo | Mb::Question, AppTitle);
     if (answer == Mb::Yes) StopDownload();
   } else if (Index == 1) {
     RetryDownload();
@@ -192,7 +192,8 @@ void frmMain::tmrDownload_Timer() {
     ++CurrentPage;
     ShowPage(CurrentPage);
   } else {
-    htp_HTTPError(entry ? entry->sSourceUrl : std::string(), "The downloaded file was corrupt");
+    htp_HTTPError(entry ? entry->sSourceUrl : std::string(),
+                  CopyFailure.empty() ? "The downloaded file was corrupt" : CopyFailure);
   }
 }
 

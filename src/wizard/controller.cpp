@@ -17,6 +17,9 @@ void frmMain::Form_Load() {
     ShowWelcomePage();
   } catch (const std::exception& e) {
     HandleUnexpectedError("0002", AsRuntimeError(e));
+    // Going on after the error: the window shows the page it is on, not the
+    // frames of every page at once.
+    ShowFrame(0);
   }
 }
 

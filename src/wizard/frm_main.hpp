@@ -120,7 +120,8 @@ class frmMain : private IHttpEvents {
 
   // ---- integrity check and installer hand-off ----
   // Checks the CRC-32 of the downloaded file of entry CurrentIndex and
-  // copies it into the product folder. Never raises.
+  // copies it into the product folder. Never raises. When the check passed
+  // but the copy failed, CopyFailure says why and where.
   bool VerifyDownload(const std::string& sFile);
   // Registers the window message shared with the product's programs; raises
   // -2147220504 after ten attempts without an identifier.
@@ -151,6 +152,11 @@ class frmMain : private IHttpEvents {
   std::int32_t MsgGeneral = 0;
   std::int16_t ErrorCount = 0;
   std::string MessageText;
+  // Why the last verified package could not be copied ("" when it was, or
+  // when the check itself failed).
+  std::string CopyFailure;
+  // The exit status the run ends with (ExitStatus).
+  int ExitCode = 0;
   std::string CRLF = "\r\n";
   const std::string UpdateHost;
   const std::string UpdateInfoUrl;
@@ -161,6 +167,8 @@ class frmMain : private IHttpEvents {
   IControl& C(Ctl id) { return platform_.window->Control(id); }
   ITimer& T(TimerId id) { return platform_.window->Timer(id); }
   UpdateComponent* Entry(std::int32_t index);
+  // Records why the verified copy failed; always false.
+  bool FailCopy(const std::string& reason);
 
   Platform platform_;
   int pictureFailures_ = 0;

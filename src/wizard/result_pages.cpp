@@ -5,7 +5,12 @@
 void frmMain::ShowCheckPage() {
   DrawHeader("Checking for Updates...", 14);
   ShowTransferStatus();
-  if (!NotifyRunningPrograms()) return;
+  // Without the notification no transfer starts; the user is told so and
+  // may retry, rather than left looking at a connection that never comes.
+  if (!NotifyRunningPrograms()) {
+    htp_HTTPError(UpdateInfoUrl, "The running Larkspire programs could not be told to close");
+    return;
+  }
   DeleteDownloadedFiles();
   if (const UpdateComponent* entry = Entry(0); entry && htp) htp->Download(entry->sSourceUrl, entry->sSourceUrl);
 }
@@ -30,11 +35,10 @@ void frmMain::ShowResultPage(CatalogResult result) {
       DrawHeader("Updates Available", 14);
       MessageText = app + " has determined that the following Larkspire components can be updated." + CRLF + CRLF;
       for (std::size_t i = 2; i < ComponentTable.size(); ++i) MessageText += ComponentTable[i].sFileName + CRLF;
-      MessageText += CRLF + CRLF +
-                     "Click Next if you wish to proceed with the update. If you decide to proceed with" +
+      MessageText += CRLF + CRLF + "Click Next if you wish to proceed with the update. If you decide to proceed with" +
                      " the update, the listed components will first be downloaded. After they have been" +
-                     " successfully downloaded, they will be used to update your outdated Larkspire" +
-                     " components." + CRLF + CRLF + "Click Cancel if you do not wish to continue with the update.";
+                     " successfully downloaded, they will be used to update your outdated Larkspire" + " components." +
+                     CRLF + CRLF + "Click Cancel if you do not wish to continue with the update.";
       break;
     case crNotAvailable:
       DrawHeader(app + " is Not Available", 14);
@@ -46,8 +50,8 @@ void frmMain::ShowResultPage(CatalogResult result) {
     default:
       DrawHeader("Larkspire is up to date!", 14);
       MessageText = "Congratulations!" + CRLF + CRLF +
-                    "You currently have all the latest versions of the Larkspire components." + " You can run " +
-                    app + " at a later date to see if there are any updates available." + CRLF + CRLF +
+                    "You currently have all the latest versions of the Larkspire components." + " You can run " + app +
+                    " at a later date to see if there are any updates available." + CRLF + CRLF +
                     "Thank you for using Larkspire.";
       break;
   }

@@ -92,7 +92,7 @@ TEST(EvaluateCatalog, SizeMustBeTheFilesOwnLength) {
 
 TEST(EvaluateCatalog, EveryEnabledMustBeNumeric) {
   for (const char* section : {"setup", "larkspire", "qvmclock"}) {
-    for (const char* bad : {"", "yes", "1.0"}) {
+    for (const char* bad : {"", "yes", "1.0.0", ".", "1e", "0x1"}) {
       auto text = CatalogText::Good();
       std::string& lines = text.sections[section];
       const std::size_t at = lines.find("enabled=");
@@ -101,8 +101,8 @@ TEST(EvaluateCatalog, EveryEnabledMustBeNumeric) {
       EXPECT_EQ(Evaluate(text).reading.result, crError) << section << " enabled=" << bad;
     }
   }
-  // "00", "-1" and "+0" are numbers, and on
-  for (const char* on : {"00", "-1", "+0", "7"}) {
+  // Any number other than the text "0" is on: "0.0" too.
+  for (const char* on : {"00", "-1", "+0", "7", "0.0", "1.0", " .5 ", "1e3"}) {
     auto text = CatalogText::Good();
     text.sections["setup"] = std::string("size=@SIZE@\r\nenabled=") + on + "\r\nurl=http://h/s.msi\r\ncrc=cbf43926\r\n";
     EXPECT_EQ(Evaluate(text).reading.result, crUpdatesAvailable) << "enabled=" << on;

@@ -46,8 +46,9 @@ bool FakeGuidSource::CreateGuid(Guid* guid) {
   return true;
 }
 
-void FakeProcessControl::EndProgram() {
+void FakeProcessControl::EndProgram(int exitStatus) {
   ++endCount;
+  lastExitStatus = exitStatus;
   throw ProgramEnded{};
 }
 

@@ -66,8 +66,9 @@ class FakeGuidSource : public IGuidSource {
 class FakeProcessControl : public IProcessControl {
  public:
   int endCount = 0;
+  int lastExitStatus = -1;
   // Records the end and unwinds, so nothing after it runs.
-  void EndProgram() override;
+  void EndProgram(int exitStatus) override;
 };
 
 class FakePictureService : public IPictureService {
@@ -98,9 +99,11 @@ class TestFileSystem : public PosixFileSystem {
   std::vector<std::string> tempFilesMade;
   std::string curDir;  // "" = the real one
   bool failCurDir = false;
+  std::string defaultProductFolder;  // the user's own product folder; "" = none
   std::string GetTempPath() override;
   std::string GetTempFileName(const std::string& dir, const std::string& prefix) override;
   std::string CurDir() override;
+  std::string DefaultProductFolder() override { return defaultProductFolder; }
 };
 
 struct FakePlatform {

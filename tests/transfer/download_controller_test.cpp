@@ -143,7 +143,9 @@ TEST_F(DownloadControllerTest, CheckPageStartsNothingWhenTheRunningProgramsCanno
   fake.messages.broadcastFails = true;
   form->Cmd_Click(1);
   EXPECT_TRUE(reader.reads.empty());
-  EXPECT_EQ(Caption(Ctl::Label1_3), "Attempting to connect to updates.test:8731");
+  // The user is told, and left on the stopped view with Retry.
+  EXPECT_EQ(dialogs.shownTexts, Texts{"The running Larkspire programs could not be told to close."});
+  ExpectStoppedView();
 }
 
 TEST_F(DownloadControllerTest, CheckPageDeletesEarlierDownloadsBeforeTheFetch) {
@@ -440,7 +442,8 @@ TEST_F(DownloadControllerTest, StopAsksAndYesStopsTheTransfer) {
   form->cmdLoad_Click(0);
   ASSERT_EQ(BoxesShown(), 1u);
   EXPECT_EQ(fake.messageBox.shown[0].prompt, kStopQuestion);
-  EXPECT_EQ(fake.messageBox.shown[0].buttons, Mb::YesNo | Mb::Question | Mb::DefaultButton2);
+  // The system's default button, the first (Yes).
+  EXPECT_EQ(fake.messageBox.shown[0].buttons, Mb::YesNo | Mb::Question);
   EXPECT_EQ(fake.messageBox.shown[0].title, "Larkspire AutoUpdate");
   ExpectStoppedView();
   EXPECT_EQ(reader.cancels, Texts{kInfoUrl});

@@ -7,12 +7,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "platform/posix/posix_services.hpp"
+#include "support/diagnostics.hpp"
 
 extern char** environ;
 
@@ -127,7 +131,12 @@ bool PosixConnectionService::InternetGetConnectedStateEx(std::uint32_t* flags, c
 }
 
 std::string PosixShell::OpenerPath() {
-  if (const char* o = std::getenv("LARKSPIRE_OPENER"); o && *o) return Executable(o) ? o : "";
+  if (const char* o = std::getenv("LARKSPIRE_OPENER"); o && *o) {
+    if (Executable(o)) return o;
+    LogFailure(LogArea::Install,
+               std::string("LARKSPIRE_OPENER names ") + o + ", which is not a program that can be run");
+    return "";
+  }
   const char* path = std::getenv("PATH");
   std::istringstream dirs(path ? path : "/usr/bin:/bin");
   std::string dir;
@@ -136,6 +145,7 @@ std::string PosixShell::OpenerPath() {
     const std::string candidate = dir + "/xdg-open";
     if (Executable(candidate)) return candidate;
   }
+  LogFailure(LogArea::Install, "xdg-open not found; install xdg-utils");
   return "";
 }
 
@@ -146,48 +156,69 @@ std::intptr_t PosixShell::ShellExecute(const std::string& operation, const std::
                                        int /*showCommand*/) {
   constexpr std::intptr_t kFileNotFound = 2;
   constexpr std::intptr_t kNoAssociation = 31;
+  constexpr std::intptr_t kStarted = 42;
   if (operation != "open") return kNoAssociation;
   std::string path = file;
   if (path.size() >= 2 && path.front() == '"' && path.back() == '"') path = path.substr(1, path.size() - 2);
   const std::string native = PosixFileSystem::ToNative(path);
   struct stat st {};
-  if (native.empty() || stat(native.c_str(), &st) != 0) return kFileNotFound;
+  if (native.empty() || stat(native.c_str(), &st) != 0) {
+    LogFailure(LogArea::Install, "cannot open " + (native.empty() ? path : native) + ": no such file");
+    return kFileNotFound;
+  }
   const std::string opener = OpenerPath();
   if (opener.empty()) return kNoAssociation;
 
-  // The opener runs on its own, in a new session: the wizard never waits
-  // for it, and it outlives the wizard. A grandchild keeps it from becoming
-  // our zombie; a close-on-exec pipe tells whether it started.
+  // The opener runs in a session of its own, so it outlives the wizard. It
+  // returns once the package's handler has started (xdg-open does), and its
+  // exit status tells whether anything could open the package; one that is
+  // still running after a few seconds has started what it runs. A
+  // close-on-exec pipe carries the error of an exec that failed.
   int pipefd[2];
   if (pipe2(pipefd, O_CLOEXEC) != 0) return kNoAssociation;
+  char* const argv[] = {const_cast<char*>(opener.c_str()), const_cast<char*>(native.c_str()), nullptr};
   const pid_t child = fork();
   if (child < 0) {
+    LogFailure(LogArea::Install, std::string("cannot start ") + opener + ": " + std::strerror(errno));
     close(pipefd[0]);
     close(pipefd[1]);
     return kNoAssociation;
   }
   if (child == 0) {
     setsid();
-    const pid_t grandchild = fork();
-    if (grandchild != 0) _exit(grandchild < 0 ? 1 : 0);
-    const int devnull = open("/dev/null", O_RDWR);
-    if (devnull >= 0) {
-      dup2(devnull, 0);
-      dup2(devnull, 1);
-      dup2(devnull, 2);
-    }
-    char* const argv[] = {const_cast<char*>(opener.c_str()), const_cast<char*>(native.c_str()), nullptr};
+    if (const int devnull = open("/dev/null", O_RDONLY); devnull >= 0) dup2(devnull, 0);
     execve(opener.c_str(), argv, environ);
-    const char failed = 1;
-    (void)!write(pipefd[1], &failed, 1);
+    const int error = errno;
+    (void)!write(pipefd[1], &error, sizeof error);
     _exit(127);
   }
   close(pipefd[1]);
-  int status = 0;
-  waitpid(child, &status, 0);
-  char failed = 0;
-  const ssize_t n = read(pipefd[0], &failed, 1);
+  int execError = 0;
+  ssize_t n;
+  do {
+    n = read(pipefd[0], &execError, sizeof execError);
+  } while (n < 0 && errno == EINTR);
   close(pipefd[0]);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || n > 0) return kNoAssociation;
-  return 42;
+  if (n > 0) {
+    waitpid(child, nullptr, 0);
+    LogFailure(LogArea::Install, "cannot start " + opener + ": " + std::strerror(execError));
+    return kNoAssociation;
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(openerWaitMs);
+  int status = 0;
+  pid_t done = 0;
+  while ((done = waitpid(child, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  if (done != child) {
+    LogInfo(LogArea::Install, opener + " is still running; the package has been handed over");
+    return kStarted;
+  }
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    LogFailure(LogArea::Install, opener + " could not open " + native + ": " +
+                                     (WIFEXITED(status) ? "exit status " + std::to_string(WEXITSTATUS(status))
+                                                        : "ended by signal " + std::to_string(WTERMSIG(status))));
+    return kNoAssociation;
+  }
+  LogInfo(LogArea::Install, "handed " + native + " to " + opener);
+  return kStarted;
 }

@@ -49,6 +49,8 @@ class PosixShell : public IShell {
   bool InstallerPresent() override;
   std::intptr_t ShellExecute(const std::string& operation, const std::string& file, const std::string& parameters,
                              const std::string& directory, int showCommand) override;
-  // The opener's full path, or "".
+  // The opener's full path, or "" (and a line in the log saying why).
   static std::string OpenerPath();
+  // How long a hand-over waits for the opener's own answer.
+  int openerWaitMs = 5000;
 };

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/posix/posix_services.hpp"
+#include "support/diagnostics.hpp"
 #include "support/runtime_error.hpp"
 
 namespace {
@@ -28,14 +29,19 @@ bool ParentExists(const std::string& native) {
 
 [[noreturn]] void RaiseErrno(int err, const std::string& native) {
   switch (err) {
-    case ENOENT: RaiseError(ParentExists(native) ? ErrNo::FileNotFound : ErrNo::PathNotFound);
+    case ENOENT:
+      RaiseError(ParentExists(native) ? ErrNo::FileNotFound : ErrNo::PathNotFound);
     case ENOTDIR:
-    case ENAMETOOLONG: RaiseError(ErrNo::PathNotFound);
+    case ENAMETOOLONG:
+      RaiseError(ErrNo::PathNotFound);
     case ENOSPC:
-    case EDQUOT: RaiseError(ErrNo::DiskFull);
+    case EDQUOT:
+      RaiseError(ErrNo::DiskFull);
     case EACCES:
-    case EPERM: RaiseError(ErrNo::PermissionDenied);
-    default: RaiseError(ErrNo::PathFileAccess);
+    case EPERM:
+      RaiseError(ErrNo::PermissionDenied);
+    default:
+      RaiseError(ErrNo::PathFileAccess);
   }
 }
 
@@ -100,6 +106,33 @@ std::string PosixFileSystem::FromNative(const std::string& native) {
 
 std::string PosixFileSystem::NativePath(const std::string& path) { return ToNative(path); }
 
+std::string PosixFileSystem::DefaultProductFolder() {
+  std::string base;
+  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/') {
+    base = xdg;
+  } else if (const char* home = std::getenv("HOME"); home && *home == '/') {
+    base = std::string(home) + "/.local/share";
+  } else {
+    return "";
+  }
+  const std::string folder = base + "/larkspire";
+  // Made with its parents, private to the user where it is new.
+  for (std::size_t slash = 1; slash != std::string::npos;) {
+    slash = folder.find('/', slash + 1);
+    const std::string part = folder.substr(0, slash);
+    if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
+      LogFailure(LogArea::Startup, "cannot make the product folder " + part + ": " + std::strerror(errno));
+      return "";
+    }
+  }
+  struct stat st {};
+  if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    LogFailure(LogArea::Startup, folder + " is not a folder");
+    return "";
+  }
+  return FromNative(folder + "/");
+}
+
 std::string PosixFileSystem::GetTempPath() {
   const char* t = std::getenv("TMPDIR");
   std::string dir = t && *t == '/' ? t : "/tmp";
@@ -158,12 +191,16 @@ void PosixFileSystem::SetAttr(const std::string& path, std::int32_t attributes) 
   struct stat st {};
   if (stat(native.c_str(), &st) != 0) RaiseErrno(errno, native);
   mode_t mode = st.st_mode & 07777;
-  if (attributes & Attr::ReadOnly) mode &= ~(S_IWUSR | S_IWGRP | S_IWOTH);
-  else mode |= S_IWUSR;
+  if (attributes & Attr::ReadOnly)
+    mode &= ~(S_IWUSR | S_IWGRP | S_IWOTH);
+  else
+    mode |= S_IWUSR;
   if (chmod(native.c_str(), mode) != 0) RaiseErrno(errno, native);
   const auto stored = static_cast<unsigned char>(attributes & kStoredBits);
-  if (stored) setxattr(native.c_str(), kAttrName, &stored, 1, 0);  // best effort
-  else removexattr(native.c_str(), kAttrName);
+  if (stored)
+    setxattr(native.c_str(), kAttrName, &stored, 1, 0);  // best effort
+  else
+    removexattr(native.c_str(), kAttrName);
 }
 
 void PosixFileSystem::Kill(const std::string& path) {

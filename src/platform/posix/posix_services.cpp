@@ -49,7 +49,7 @@ bool PosixGuidSource::CreateGuid(Guid* guid) {
   return true;
 }
 
-void PosixProcessControl::EndProgram() { std::exit(0); }
+void PosixProcessControl::EndProgram(int exitStatus) { std::exit(exitStatus); }
 
 double PosixClock::Timer() {
   timespec now{};

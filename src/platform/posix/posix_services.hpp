@@ -24,6 +24,8 @@ class PosixFileSystem : public IFileSystem {
   void FileCopy(const std::string& source, const std::string& destination) override;
   std::string CurDir() override;
   std::string NativePath(const std::string& path) override;
+  // $XDG_DATA_HOME/larkspire (~/.local/share/larkspire without it).
+  std::string DefaultProductFolder() override;
 
   // The program's form of a Linux path.
   static std::string FromNative(const std::string& native);
@@ -50,7 +52,7 @@ class PosixClock : public IClock {
 
 class PosixProcessControl : public IProcessControl {
  public:
-  [[noreturn]] void EndProgram() override;
+  [[noreturn]] void EndProgram(int exitStatus) override;
 };
 
 // The identifier of a registered message name: the same in every process.

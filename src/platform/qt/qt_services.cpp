@@ -1,12 +1,14 @@
 #include "platform/qt/qt_services.hpp"
 
 #include <QDBusConnection>
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QMessageBox>
 #include <QPushButton>
 
 #include "platform/file_system.hpp"
 #include "platform/posix/posix_services.hpp"
+#include "support/diagnostics.hpp"
 #include "support/runtime_error.hpp"
 
 std::shared_ptr<Picture> QtPictureService::LoadPicture(const std::string& path) {
@@ -55,8 +57,16 @@ std::uint32_t QtWindowMessages::RegisterWindowMessage(const std::string& name) {
 
 bool QtWindowMessages::BroadcastNotifyMessage(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
   QDBusConnection bus = QDBusConnection::sessionBus();
-  if (!bus.isConnected()) return false;
+  if (!bus.isConnected()) {
+    // Without a session bus (ssh, sudo, a minimal session) no program of
+    // the product can be listening: there is nobody to tell.
+    LogFailure(LogArea::Broadcast, "no D-Bus session bus (" + bus.lastError().message().toStdString() +
+                                       "): no running Larkspire program can be told to close");
+    return true;
+  }
   QDBusMessage signal = QDBusMessage::createSignal(kBroadcastPath, kBroadcastInterface, kBroadcastMember);
   signal << static_cast<uint>(msg) << static_cast<qulonglong>(wParam) << static_cast<qlonglong>(lParam);
-  return bus.send(signal);
+  if (bus.send(signal)) return true;
+  LogFailure(LogArea::Broadcast, "the broadcast on the session bus failed: " + bus.lastError().message().toStdString());
+  return false;
 }

@@ -1,0 +1,8 @@
+#pragma once
+// The program's diagnostics through Qt's logging categories
+// ("larkspire.startup", "larkspire.registry", ...), on stderr: failures
+// always, the rest with --verbose or QT_LOGGING_RULES.
+
+// Routes the program's log lines to the categories; verbose shows the
+// informational lines too.
+void InstallQtLogging(bool verbose);
