@@ -48,7 +48,8 @@ Road::~Road() {
 }
 
 void Road::SeedRegistry(const std::string& sandbox, const std::string& appVersion,
-                        const std::vector<std::pair<std::string, std::string>>& components) {
+                        const std::vector<std::pair<std::string, std::string>>& components,
+                        std::optional<std::string> appPath) {
   std::filesystem::create_directories(sandbox + "/product");
   FileRegistryApi api(sandbox + "/config/larkspire/registry.reg");
   const auto put = [&api](const std::string& key, const std::string& name, const std::string& value) {
@@ -60,7 +61,8 @@ void Road::SeedRegistry(const std::string& sandbox, const std::string& appVersio
     api.CloseKey(h);
   };
   put("Software\\Tessarine\\LarkspireBrowser\\Main", "App Version", appVersion);
-  put("Software\\Tessarine\\LarkspireBrowser\\Main", "App Path", sandbox + "/product");
+  const std::string path = appPath.value_or(sandbox + "/product");
+  if (!path.empty()) put("Software\\Tessarine\\LarkspireBrowser\\Main", "App Path", path);
   for (const auto& [name, version] : components) put("Software\\Tessarine\\Components", name, version);
 }
 

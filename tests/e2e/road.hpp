@@ -8,6 +8,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,9 +23,12 @@ class Road {
   Road(const std::string& sandbox, const std::string& updateHost);
   ~Road();
 
-  // Seeds the sandbox registry with an installed product.
+  // Seeds the sandbox registry with an installed product whose "App Path"
+  // is appPath (the sandbox's product folder when nothing is given; none
+  // at all when "").
   static void SeedRegistry(const std::string& sandbox, const std::string& appVersion,
-                           const std::vector<std::pair<std::string, std::string>>& components);
+                           const std::vector<std::pair<std::string, std::string>>& components,
+                           std::optional<std::string> appPath = std::nullopt);
 
   void Start();
   void Click(Ctl button);

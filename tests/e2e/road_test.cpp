@@ -14,13 +14,18 @@
 
 #include "fakes/nginx_server.hpp"
 #include "fakes/private_bus.hpp"
+#include "support/diagnostics.hpp"
 
 namespace {
 class Environment : public ::testing::Environment {
  public:
   void SetUp() override {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    bus_ = std::make_unique<PrivateSessionBus>();
+    // The roads of a session without a bus run in a process of their own.
+    if (std::getenv("LARKSPIRE_TEST_NO_BUS"))
+      unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    else
+      bus_ = std::make_unique<PrivateSessionBus>();
     static int argc = 1;
     static char name[] = "e2e_tests";
     static char* argv[] = {name, nullptr};
@@ -126,6 +131,17 @@ class RoadTest : public ::testing::Test {
   }
 
   std::string Opened() { return ReadFileBytes(sandbox->File("opened.txt")); }
+
+  // Welcome to Ready to Install: the check, Next, the download and the check
+  // of the package.
+  void DownloadTheUpdate() {
+    ASSERT_EQ(Publish("--component larkspire=3.03.0000"), "");
+    Open();
+    CheckForUpdates();
+    road->Click(Ctl::Cmd1);
+    ASSERT_TRUE(road->WaitFor([&] { return road->Form().CurrentPage == PageReady; }))
+        << road->Caption(Ctl::Label1_3) << " / " << (road->ErrorDialogs().empty() ? "" : road->ErrorDialogs()[0]);
+  }
 
   std::unique_ptr<TempDir> sandbox, server, packages;
   std::unique_ptr<NginxServer> nginx;
@@ -288,6 +304,165 @@ TEST_F(RoadTest, CancelAsksOnEachPageAndNoKeepsTheWizard) {
   EXPECT_EQ(r.Boxes().shown.size(), 4u);
   EXPECT_TRUE(r.Window().Unloaded());
   EXPECT_TRUE(Opened().empty());
+}
+
+// The log lines written while a road runs.
+std::vector<std::string>& LogLines() {
+  static std::vector<std::string> lines;
+  return lines;
+}
+void RecordLine(LogArea area, LogLevel, std::string_view line) {
+  LogLines().push_back(std::string(LogAreaName(area)) + ": " + std::string(line));
+}
+bool Logged(const std::string& part) {
+  for (const std::string& line : LogLines())
+    if (line.find(part) != std::string::npos) return true;
+  return false;
+}
+
+// What a Linux user meets that a Windows user never would. Each row sets
+// the user's situation up before the wizard starts, then says where the
+// road ends: at Ready to Install with the package in a folder, at the
+// download-error dialog, or with a message box.
+struct Situation {
+  const char* name;
+  // "App Path" as stored; "@product" is the sandbox's product folder,
+  // "@locked" a product folder the wizard may not write.
+  std::string appPath = "@product";
+  std::string opener = "printf '%s\\n' \"$1\" >> \"$(dirname \"$0\")/opened.txt\"";
+  std::string registryText{};  // replaces the registry file when given
+  // Where the road ends.
+  std::string copiedInto{};   // "@data": the user's own data folder; "@product"
+  std::string errorDialog{};  // the download-error dialog's text
+  std::string box{};          // a message box's text
+  int exitStatus = ExitStatus::Success;
+  std::string logged{};  // a part of a line in the log
+};
+
+void PrintTo(const Situation& s, std::ostream* os) { *os << s.name; }
+
+class LinuxUserRoad : public RoadTest, public ::testing::WithParamInterface<Situation> {
+ protected:
+  void SetUp() override {
+    RoadTest::SetUp();
+    LogLines().clear();
+    SetLogSink(RecordLine);
+    data = std::make_unique<TempDir>();
+    setenv("XDG_DATA_HOME", data->Native().c_str(), 1);
+    const Situation& s = GetParam();
+    std::string appPath = s.appPath;
+    if (appPath == "@product") appPath = sandbox->Native() + "/product";
+    if (appPath == "@locked") appPath = LockedFolder();
+    locked = s.appPath == "@locked" ? appPath : "";
+    std::filesystem::remove(sandbox->File("config/larkspire/registry.reg"));
+    Road::SeedRegistry(sandbox->Native(), "3.02.0012", {{"quillon", "2.01.0003"}}, appPath);
+    if (!s.registryText.empty()) WriteFileBytes(sandbox->File("config/larkspire/registry.reg"), s.registryText);
+    WriteFileBytes(opener, "#!/bin/sh\n" + s.opener + "\n");
+  }
+  void TearDown() override {
+    SetLogSink(nullptr);
+    unsetenv("XDG_DATA_HOME");
+    if (!locked.empty() && locked.starts_with(sandbox->Native()))
+      std::filesystem::permissions(locked, std::filesystem::perms::owner_all);
+    RoadTest::TearDown();
+  }
+
+  // A folder the user cannot write: its write permission taken away, or,
+  // for root (whom permissions do not stop), a folder of the kernel's.
+  std::string LockedFolder() {
+    if (geteuid() == 0) return "/sys/kernel";
+    const std::string folder = sandbox->File("locked");
+    std::filesystem::create_directories(folder);
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    return folder;
+  }
+
+  std::unique_ptr<TempDir> data;
+  std::string locked;
+};
+
+TEST_P(LinuxUserRoad, EndsAsTheUserExpects) {
+  const Situation& s = GetParam();
+  if (s.exitStatus == ExitStatus::NotInstalled) {
+    EXPECT_THROW(Open(), ProgramEnded);
+  } else if (!s.errorDialog.empty()) {
+    ASSERT_EQ(Publish("--component larkspire=3.03.0000"), "");
+    Open();
+    CheckForUpdates();
+    road->Click(Ctl::Cmd1);
+    ASSERT_TRUE(road->WaitFor([&] { return !road->ErrorDialogs().empty(); }));
+    EXPECT_EQ(road->ErrorDialogs()[0], s.errorDialog == "@locked"
+                                           ? "The update could not be copied to " + locked + ": Permission denied."
+                                           : s.errorDialog);
+    EXPECT_EQ(road->Caption(Ctl::Label1_3), "Download stopped");
+    EXPECT_TRUE(road->Enabled(Ctl::cmdLoad1));  // Retry
+  } else {
+    DownloadTheUpdate();
+    if (HasFatalFailure()) return;
+    const std::string folder = s.copiedInto == "@data" ? data->Native() + "/larkspire" : road->ProductFolder();
+    EXPECT_EQ(FilesIn(folder), std::vector<std::string>{"larkspire-setup.msi"});
+    road->Click(Ctl::Cmd1);  // Install
+    EXPECT_TRUE(road->Window().Unloaded());
+    if (s.box.empty()) {
+      EXPECT_EQ(Opened(), folder + "/larkspire-setup.msi\n");
+    }
+  }
+  if (s.box.empty()) {
+    EXPECT_TRUE(road->Boxes().shown.empty());
+  } else {
+    ASSERT_EQ(road->Boxes().shown.size(), 1u);
+    EXPECT_EQ(road->Boxes().shown[0].prompt, s.box);
+  }
+  const int status = road->Process().endCount ? road->Process().lastExitStatus : road->Form().ExitCode;
+  EXPECT_EQ(status, s.exitStatus);
+  if (!s.logged.empty()) {
+    EXPECT_TRUE(Logged(s.logged)) << ::testing::PrintToString(LogLines());
+  }
+}
+
+std::string Name(const ::testing::TestParamInfo<Situation>& info) { return info.param.name; }
+
+INSTANTIATE_TEST_SUITE_P(
+    Situations, LinuxUserRoad,
+    ::testing::Values(
+        Situation{.name = "NoAppPathGoesToTheUsersOwnFolder",
+                  .appPath = "",
+                  .copiedInto = "@data",
+                  .logged = "larkspire.startup: \"App Path\" is not set"},
+        Situation{.name = "WindowsAppPathGoesToTheUsersOwnFolder",
+                  .appPath = "C:\\Program Files\\Larkspire",
+                  .copiedInto = "@data",
+                  .logged = "C:\\Program Files\\Larkspire\" is no folder here"},
+        Situation{.name = "ReadOnlyProductFolderSaysWhy",
+                  .appPath = "@locked",
+                  .errorDialog = "@locked",
+                  .logged = "larkspire.install: The update could not be copied to"},
+        Situation{.name = "FailingOpenerShowsTheRunFailure",
+                  .opener = "echo 'no handler for this type' >&2; exit 3",
+                  .box = "An error has occurred while attempting to run install program.\r\nPlease rerun Larkspire "
+                         "AutoUpdate.",
+                  .exitStatus = ExitStatus::HandOverFailed,
+                  .logged = "exit status 3"},
+        Situation{
+            .name = "BrokenRegistryFileSaysWhereAndEndsNonZero",
+            .registryText = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software]\n\"x\"=bogus\n",
+            .box = "Larkspire was either not installed or not\r\ninstalled properly. Please reinstall "
+                   "Larkspire.\r\n\r\nCannot continue with update.",
+            .exitStatus = ExitStatus::NotInstalled,
+            .logged = "no valid \"App Version\""}),
+    Name);
+
+// A session without a bus (ssh, sudo, a minimal desktop): nobody can be
+// listening, and the road goes on. Run by CTest in a process without a bus.
+TEST_F(RoadTest, NoSessionBusCompletes) {
+  ASSERT_EQ(std::getenv("DBUS_SESSION_BUS_ADDRESS"), nullptr) << "run with LARKSPIRE_TEST_NO_BUS=1";
+  DownloadTheUpdate();
+  if (HasFatalFailure()) return;
+  road->Click(Ctl::Cmd1);
+  EXPECT_TRUE(road->Window().Unloaded());
+  EXPECT_EQ(Opened(), road->ProductFolder() + "/larkspire-setup.msi\n");
+  EXPECT_TRUE(road->Boxes().shown.empty());
+  EXPECT_EQ(road->Form().ExitCode, ExitStatus::Success);
 }
 }  // namespace
 
