@@ -41,7 +41,10 @@ bool ParentExists(const std::string& native) {
     case EPERM:
       RaiseError(ErrNo::PermissionDenied);
     default:
-      RaiseError(ErrNo::PathFileAccess);
+      // The system's own words say more than the general error does
+      // ("Read-only file system", "Too many levels of symbolic links").
+      throw RuntimeError(ErrNo::PathFileAccess,
+                         ErrorDescription(ErrNo::PathFileAccess) + " (" + std::strerror(err) + ")");
   }
 }
 
