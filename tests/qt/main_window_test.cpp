@@ -2,6 +2,7 @@
 // buttons and keys, and the pixels that the drawing routines produce.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
@@ -95,6 +96,9 @@ TEST_F(QtWindowTest, EveryControlSitsAtItsDesignPlace) {
   EXPECT_EQ(static_cast<QPushButton*>(W(Ctl::Cmd0))->text(), "&Previous");
   EXPECT_EQ(static_cast<QPushButton*>(W(Ctl::Cmd1))->text(), "&Next");
   EXPECT_EQ(static_cast<QPushButton*>(W(Ctl::Cmd2))->text(), "&Cancel");
+  // Alt+S presses Stop, while the program still reads its caption as "Stop".
+  EXPECT_EQ(static_cast<QPushButton*>(W(Ctl::cmdLoad0))->text(), "&Stop");
+  EXPECT_EQ(window->Control(Ctl::cmdLoad0).Caption(), "Stop");
   EXPECT_TRUE(static_cast<QPushButton*>(W(Ctl::Cmd1))->isDefault());
   EXPECT_EQ(W(Ctl::Cmd1)->nextInFocusChain(), W(Ctl::Cmd0));
   EXPECT_EQ(W(Ctl::Cmd0)->nextInFocusChain(), W(Ctl::Cmd2));
@@ -177,6 +181,27 @@ TEST_F(QtWindowTest, ProgressBarIsExactlyFullAt100AndEmptyAt0) {
   EXPECT_NEAR(half, all2 / 2, window->PictureOf(Ctl::picLoad)->height());
   form->ShowProgress(0);
   EXPECT_EQ(barPixels().first, 0);
+}
+
+// What the window paints reaches a screen reader: the page heading, the
+// caption on the divider, the window title and the download's percentage.
+TEST_F(QtWindowTest, AScreenReaderReadsThePaintedTexts) {
+  Open();
+  form->ShowPage(3);
+  form->ShowProgress(42);
+
+  const auto a11y = [this](Ctl id) { return QAccessible::queryAccessibleInterface(W(id)); };
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(window.get())->text(QAccessible::Name), "Larkspire AutoUpdate");
+  EXPECT_EQ(a11y(Ctl::Frame1)->text(QAccessible::Name), "Larkspire Browser AutoUpdate");
+  EXPECT_EQ(a11y(Ctl::Picture1)->role(), QAccessible::Heading);
+  EXPECT_EQ(a11y(Ctl::Picture1)->text(QAccessible::Name), "Checking for Updates...");
+  QAccessibleInterface* bar = a11y(Ctl::picLoad);
+  EXPECT_EQ(bar->role(), QAccessible::ProgressBar);
+  EXPECT_EQ(bar->text(QAccessible::Name), "Percent of download complete:");
+  EXPECT_EQ(bar->text(QAccessible::Value), "42%");
+  ASSERT_NE(bar->valueInterface(), nullptr);
+  EXPECT_EQ(bar->valueInterface()->currentValue().toInt(), 42);
+  EXPECT_EQ(bar->valueInterface()->maximumValue().toInt(), 100);
 }
 
 TEST_F(QtWindowTest, InstallerWarningPage) {

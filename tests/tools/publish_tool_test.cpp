@@ -119,8 +119,9 @@ TEST_F(PublishToolTest, HelpExplainsEveryOption) {
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, "");
   for (const char* option : {"--package", "--base-url", "--out", "--component", "exename=", "enabled=0|1",
-                             "--disable-setup", "--help", "updchk.ndf"})
+                             "--disable-setup", "--help", "--version", "updchk.ndf"})
     EXPECT_NE(run.out.find(option), std::string::npos) << option;
+  EXPECT_EQ(RunPublishTool({"--version"}).out, "larkspire-publish " LARKSPIRE_VERSION "\n");
 }
 
 TEST_F(PublishToolTest, AFailureWhileWritingLeavesTheEarlierTreeAsItWas) {

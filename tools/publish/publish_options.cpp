@@ -158,6 +158,9 @@ PublishOptions ParsePublishOptions(const std::vector<std::string>& args) {
     if (arg == "--help" || arg == "-h") {
       o.help = true;
       return o;
+    } else if (arg == "--version" && !inlineValue) {
+      o.version = true;
+      return o;
     } else if (arg == "--package") {
       package = value();
     } else if (arg == "--base-url") {
@@ -220,6 +223,7 @@ Options:
   --disable-setup      switches the update off: the wizard shows that no
                        update is available and fetches nothing further.
   -h, --help           shows this text.
+  --version            shows the program's name and version.
 
 The catalog's "crc" is the package's CRC-32 and its "size" is the catalog's
 own length in bytes. Before anything is moved into place the catalog is read

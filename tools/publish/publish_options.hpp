@@ -15,6 +15,7 @@ struct ComponentOffer {
 
 struct PublishOptions {
   bool help = false;
+  bool version = false;
   std::string package;      // the package file as given
   std::string packageName;  // its file name in lower case, as the url names it
   std::string hostPort;     // "host" or "host:port", lower case

@@ -94,6 +94,10 @@ int RunPublish(const std::vector<std::string>& args, std::ostream& out, std::ost
       out << PublishUsage();
       return 0;
     }
+    if (options.version) {
+      out << "larkspire-publish " << LARKSPIRE_VERSION << "\n";
+      return 0;
+    }
     Publish(options);
     return 0;
   } catch (const PublishError& e) {

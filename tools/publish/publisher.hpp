@@ -13,6 +13,6 @@
 void Publish(const PublishOptions& options);
 
 // The whole program: parses args (without the program name), prints the
-// usage for --help to out, publishes, and reports a failure as one line on
+// usage for --help or the name and version for --version to out, publishes, and reports a failure as one line on
 // err. Returns the exit status: 0, 1 (write failure) or 2 (bad input).
 int RunPublish(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

@@ -1,5 +1,6 @@
 #include "platform/qt/qt_main_window.hpp"
 
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
@@ -55,6 +56,8 @@ class DividerCaption : public QWidget {
   explicit DividerCaption(QWidget* parent) : QWidget(parent) {}
   void SetText(const QString& text) {
     text_ = text;
+    // Painted text is invisible to a screen reader; its name carries it.
+    setAccessibleName(text);
     update();
   }
 
@@ -76,6 +79,42 @@ class DividerCaption : public QWidget {
  private:
   QString text_;
 };
+
+// A picture box to assistive technology: the header band is a heading named
+// by the title printed on it; the progress bar is a progress bar whose value
+// is its filled share, named by the label that stands for it.
+class PictureBoxAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+ public:
+  explicit PictureBoxAccessible(PictureBox* box) : QAccessibleWidget(box, box->AccessibleRole()) {}
+
+  QString text(QAccessible::Text t) const override {
+    if (t == QAccessible::Name && !Box()->PrintedText().isEmpty()) return Box()->PrintedText();
+    if (t == QAccessible::Value && IsBar()) return QString::number(Box()->FilledPercent()) + QLatin1Char('%');
+    return QAccessibleWidget::text(t);
+  }
+
+  void* interface_cast(QAccessible::InterfaceType t) override {
+    if (t == QAccessible::ValueInterface && IsBar()) return static_cast<QAccessibleValueInterface*>(this);
+    return QAccessibleWidget::interface_cast(t);
+  }
+
+  QVariant currentValue() const override { return Box()->FilledPercent(); }
+  void setCurrentValue(const QVariant&) override {}  // the download sets it, not the user
+  QVariant maximumValue() const override { return 100; }
+  QVariant minimumValue() const override { return 0; }
+  QVariant minimumStepSize() const override { return 1; }
+
+ private:
+  PictureBox* Box() const { return static_cast<PictureBox*>(widget()); }
+  bool IsBar() const { return Box()->AccessibleRole() == QAccessible::ProgressBar; }
+};
+
+QAccessibleInterface* PaintedWidgetAccessible(const QString&, QObject* object) {
+  if (auto* box = dynamic_cast<PictureBox*>(object)) return new PictureBoxAccessible(box);
+  if (auto* caption = dynamic_cast<DividerCaption*>(object))
+    return new QAccessibleWidget(caption, QAccessible::StaticText);
+  return nullptr;
+}
 }  // namespace
 
 // ---------------------------------------------------------------- controls
@@ -92,6 +131,17 @@ void FitOneLine(QLabel& label) {
     f.setPointSizeF(f.pointSizeF() - 0.5);
   label.setFont(f);
 }
+
+// A button whose caption names no access key ("Stop", "Retry", "Install",
+// "Finished") gets its first letter as one, so that Alt and that letter
+// press it as they press "&Next". The caption itself stays as given. No page
+// shows two buttons with the same first letter.
+QString ButtonText(const std::string& caption) {
+  QString text = ToDisplay(caption);
+  if (!text.contains(QLatin1Char('&')) && !text.isEmpty() && text.front().isLetterOrNumber())
+    text.prepend(QLatin1Char('&'));
+  return text;
+}
 }  // namespace
 
 void QtControl::SetCaption(const std::string& caption) {
@@ -100,7 +150,7 @@ void QtControl::SetCaption(const std::string& caption) {
     label->setText(ToDisplay(caption));
     FitOneLine(*label);
   } else if (auto* button = dynamic_cast<QPushButton*>(widget_))
-    button->setText(ToDisplay(caption));
+    button->setText(ButtonText(caption));
   else if (auto* divider = dynamic_cast<DividerCaption*>(widget_))
     divider->SetText(ToDisplay(caption));
 }
@@ -132,8 +182,31 @@ void QtControl::SetGeometry(const TwipsRect& rect) {
 
 // ------------------------------------------------------------- picture box
 
-PictureBox::PictureBox(QWidget* parent, bool scaleInTwips) : QWidget(parent), scaleInTwips_(scaleInTwips) {
+PictureBox::PictureBox(QWidget* parent, bool scaleInTwips, QAccessible::Role role)
+    : QWidget(parent), scaleInTwips_(scaleInTwips), role_(role) {
   font_ = DesignFont();
+  // One notice per drawing: Cls and the redraw that follows it come as one.
+  announce_.setSingleShot(true);
+  announce_.setInterval(0);
+  QObject::connect(&announce_, &QTimer::timeout, this, [this] { Announce(); });
+}
+
+void PictureBox::ScheduleAnnounce() {
+  if (!announce_.isActive()) announce_.start();
+}
+
+void PictureBox::Announce() {
+  const QString text = PrintedText();
+  if (text != announcedText_) {
+    announcedText_ = text;
+    QAccessibleEvent event(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&event);
+  }
+  if (role_ == QAccessible::ProgressBar && filledPercent_ != announcedPercent_) {
+    announcedPercent_ = filledPercent_;
+    QAccessibleValueChangeEvent event(this, filledPercent_);
+    QAccessible::updateAccessibility(&event);
+  }
 }
 
 double PictureBox::ScaleWidth() const { return scaleInTwips_ ? scaleW_ : width(); }
@@ -163,6 +236,9 @@ void PictureBox::Cls() {
   EnsureImage();
   image_.fill(palette().color(QPalette::Window));
   currentX_ = currentY_ = 0;
+  printed_.clear();
+  filledPercent_ = 0;
+  ScheduleAnnounce();
   update();
 }
 
@@ -182,6 +258,8 @@ void PictureBox::Print(const std::string& text) {
   p.setPen(FromBgr(foreColor_));
   const QFontMetricsF fm(font_, this);
   p.drawText(QPointF(currentX_ * FactorX(), currentY_ * FactorY() + fm.ascent()), QString::fromStdString(text));
+  printed_.append(QString::fromStdString(text));
+  ScheduleAnnounce();
   update();
 }
 
@@ -190,6 +268,10 @@ void PictureBox::FillBox(double x1, double y1, double x2, double y2, std::uint32
   QPainter p(&image_);
   p.fillRect(QRectF(QPointF(x1 * FactorX(), y1 * FactorY()), QPointF(x2 * FactorX(), y2 * FactorY())).normalized(),
              FromBgr(bgr));
+  // A box from the left edge is a bar: its share of the width is its value.
+  if (ScaleWidth() > 0)
+    filledPercent_ = static_cast<int>(std::clamp(std::lround(100 * std::abs(x2 - x1) / ScaleWidth()), 0L, 100L));
+  ScheduleAnnounce();
   update();
 }
 
@@ -238,6 +320,8 @@ void QtTimer::SetEnabled(bool enabled) {
 // ------------------------------------------------------------- main window
 
 QtMainWindow::QtMainWindow(IResources& resources) : resources_(resources), pxPerTwip_(PixelsPerTwip()) {
+  static const bool accessibleFactory = (QAccessible::installFactory(&PaintedWidgetAccessible), true);
+  (void)accessibleFactory;
   setFont(DesignFont());
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowCloseButtonHint);
@@ -249,7 +333,10 @@ QtMainWindow::QtMainWindow(IResources& resources) : resources_(resources), pxPer
     QWidget* w = nullptr;
     switch (d.kind) {
       case CtlKind::Picture:
-        w = new PictureBox(parent, d.id == Ctl::picLoad);
+        w = new PictureBox(parent, d.id == Ctl::picLoad,
+                           d.id == Ctl::Picture1  ? QAccessible::Heading
+                           : d.id == Ctl::picLoad ? QAccessible::ProgressBar
+                                                  : QAccessible::Graphic);
         break;
       case CtlKind::Frame:
         w = new QWidget(parent);
@@ -283,6 +370,8 @@ QtMainWindow::QtMainWindow(IResources& resources) : resources_(resources), pxPer
     controls_[static_cast<std::size_t>(d.id)] = std::move(control);
   }
   WidgetOf(Ctl::picBitmap)->hide();
+  // The label beside the bar names it for a screen reader.
+  static_cast<QLabel*>(WidgetOf(Ctl::Label2_3))->setBuddy(WidgetOf(Ctl::picLoad));
   // The caption is drawn over the divider line.
   WidgetOf(Ctl::Frame1)->raise();
   auto* next = static_cast<QPushButton*>(WidgetOf(Ctl::Cmd1));

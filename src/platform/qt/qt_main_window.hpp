@@ -1,8 +1,10 @@
 #pragma once
 // The real main window and download-error dialog: Qt widgets placed at the
 // design's twips, converted at the screen's logical DPI.
+#include <QAccessible>
 #include <QDialog>
 #include <QImage>
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 #include <array>
@@ -44,11 +46,15 @@ class QtControl : public IControl {
   std::string caption_;
 };
 
-// A picture box: a retained image that the program draws on.
+// A picture box: a retained image that the program draws on. What is drawn
+// is also kept in words for assistive technology: the texts printed since the
+// surface was last cleared (the header band's title), and for the progress
+// bar the share of its width that is filled.
 class PictureBox : public QWidget, public ISurface {
  public:
   // scaleInTwips: coordinates are twips (the progress bar); otherwise pixels.
-  PictureBox(QWidget* parent, bool scaleInTwips);
+  // role: what the box is to a screen reader (Heading, ProgressBar, Graphic).
+  PictureBox(QWidget* parent, bool scaleInTwips, QAccessible::Role role);
   void SetAutoRedraw(bool) override {}  // always retained
   void Cls() override;
   void SetFontSize(int points) override;
@@ -70,6 +76,12 @@ class PictureBox : public QWidget, public ISurface {
   // The scale width/height in twips (for the progress bar) once placed.
   void SetScaleTwips(double w, double h) { scaleW_ = w, scaleH_ = h; }
 
+  QAccessible::Role AccessibleRole() const { return role_; }
+  // The texts printed since the last Cls, one after the other.
+  QString PrintedText() const { return printed_.join(QLatin1Char(' ')); }
+  // The filled share of the width, 0 to 100, since the last Cls.
+  int FilledPercent() const { return filledPercent_; }
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
@@ -78,8 +90,18 @@ class PictureBox : public QWidget, public ISurface {
   double FactorX() const;
   double FactorY() const;
   void EnsureImage();
+  // Tells assistive technology, once the current drawing is done, what
+  // changed in the text or the filled share.
+  void ScheduleAnnounce();
+  void Announce();
 
   bool scaleInTwips_;
+  QAccessible::Role role_;
+  QStringList printed_;
+  int filledPercent_ = 0;
+  QString announcedText_;
+  int announcedPercent_ = 0;
+  QTimer announce_;
   double scaleW_ = 0, scaleH_ = 0;
   QImage image_;
   QFont font_;

@@ -1,8 +1,10 @@
 #include "platform/qt/qt_services.hpp"
 
+#include <QCloseEvent>
 #include <QDBusConnection>
 #include <QDBusError>
 #include <QDBusMessage>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -18,8 +20,37 @@ std::shared_ptr<Picture> QtPictureService::LoadPicture(const std::string& path) 
   return std::make_shared<QtPicture>(std::move(image));
 }
 
+namespace {
+// A question must be answered: like the system's own Yes/No boxes, Escape
+// and the title bar's close do nothing (a plain QMessageBox takes either as
+// No). Only a click on, or the keys of, one of the buttons ends it.
+class QuestionBox : public QMessageBox {
+ public:
+  using QMessageBox::QMessageBox;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    if (event->matches(QKeySequence::Cancel)) {
+      event->accept();
+      return;
+    }
+    QMessageBox::keyPressEvent(event);
+  }
+  void closeEvent(QCloseEvent* event) override {
+    if (!clickedButton()) {
+      event->ignore();
+      return;
+    }
+    QMessageBox::closeEvent(event);
+  }
+};
+}  // namespace
+
 int QtMessageBox::MsgBox(const std::string& prompt, int buttons, const std::string& title) {
-  QMessageBox box(parent_);
+  const bool question = (buttons & Mb::ButtonsMask) == Mb::YesNo;
+  std::unique_ptr<QMessageBox> owned =
+      question ? std::make_unique<QuestionBox>(parent_) : std::make_unique<QMessageBox>(parent_);
+  QMessageBox& box = *owned;
   box.setWindowTitle(QString::fromStdString(title));
   box.setText(QString::fromStdString(prompt));
   switch (buttons & Mb::IconMask) {
@@ -38,11 +69,10 @@ int QtMessageBox::MsgBox(const std::string& prompt, int buttons, const std::stri
     default:
       break;
   }
-  if ((buttons & Mb::ButtonsMask) == Mb::YesNo) {
+  if (question) {
     QPushButton* yes = box.addButton(QMessageBox::Yes);
     QPushButton* no = box.addButton(QMessageBox::No);
     box.setDefaultButton((buttons & Mb::DefaultMask) == Mb::DefaultButton2 ? no : yes);
-    box.setEscapeButton(no);
     box.exec();
     return box.clickedButton() == yes ? Mb::Yes : Mb::No;
   }
