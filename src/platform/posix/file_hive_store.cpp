@@ -110,6 +110,7 @@ long FileHiveStore::Load() {
     existed_ = false;
     loaded_ = true;
     corrupt_ = false;
+    corruptReason_.clear();
     readOnly_ = false;
     lastError_.clear();
     return Reg::Success;
@@ -137,7 +138,10 @@ long FileHiveStore::Load() {
   // Only the contents tell whether the file changed: a file replaced within
   // one tick of the file system's clock may keep its inode number, size and
   // time, and trusting those would bring back what another process replaced.
-  if (loaded_ && existed_ && text == text_) return corrupt_ ? Reg::RegistryCorrupt : Reg::Success;
+  if (loaded_ && existed_ && text == text_) {
+    lastError_ = corruptReason_;
+    return corrupt_ ? Reg::RegistryCorrupt : Reg::Success;
+  }
   text_ = std::move(text);
   existed_ = true;
   loaded_ = true;
@@ -145,10 +149,11 @@ long FileHiveStore::Load() {
   std::string why;
   if (!ParseRegistryFile(text_, &parsed, &why)) {
     corrupt_ = true;
-    lastError_ = Reason(path_, why);
+    corruptReason_ = lastError_ = Reason(path_, why);
     return Reg::RegistryCorrupt;
   }
   corrupt_ = false;
+  corruptReason_.clear();
   lastError_.clear();
   hive_ = std::move(parsed);
   return Reg::Success;
@@ -220,11 +225,13 @@ long FileHiveStore::Lock() {
   lockFd_ = open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0600);
   struct stat st {};
   if (lockFd_ < 0 || fstat(lockFd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+    // A folder the user may not write in makes the registry read-only.
+    const bool denied = lockFd_ < 0 && (errno == EACCES || errno == EPERM || errno == EROFS);
     lastError_ = lockFd_ < 0 && errno == ELOOP ? Reason(lockPath_, "the lock file is a symbolic link")
                  : lockFd_ < 0                 ? SystemReason(lockPath_, "cannot open the lock file")
                                                : Reason(lockPath_, "the lock file is not a regular file");
     Unlock();
-    return Reg::CantWrite;
+    return denied ? Reg::AccessDenied : Reg::CantWrite;
   }
   while (flock(lockFd_, LOCK_EX) != 0) {
     if (errno != EINTR) {

@@ -50,6 +50,8 @@ class FileHiveStore : public IHiveStore {
   std::string text_;
   bool existed_ = false;
   std::string lastError_;
+  // Why the cached text could not be parsed.
+  std::string corruptReason_;
 };
 
 // TreeRegistryApi over the per-user registry file.
