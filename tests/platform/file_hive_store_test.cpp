@@ -17,6 +17,7 @@
 #include <cstring>
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -211,7 +212,7 @@ std::string Snapshot(const std::string& path) {
   return ReadFileBytes(path) + " mode " + std::to_string(st.st_mode & 07777);
 }
 
-// Stores the product identifier as the wizard does; the registry's code.
+// Stores the product identifier as the wizard does; returns the registry's code.
 long StoreProductID(IRegistryApi& api) {
   RegHandle key = 0;
   std::uint32_t disposition = 0;
@@ -232,6 +233,8 @@ struct Edge {
   // Further checks of the row, after the read and the write.
   std::function<void(const std::string& dir, const std::string& path)> check = nullptr;
 };
+
+void PrintTo(const Edge& edge, std::ostream* os) { *os << edge.name; }
 
 std::function<void(const std::string&, const std::string&)> Writes(const std::string& text) {
   return [text](const std::string&, const std::string& path) { WriteFileBytes(path, text); };
