@@ -27,19 +27,26 @@ std::string CutAtNul(const std::uint8_t* data, std::size_t n) {
 }
 }  // namespace
 
+std::string cRegistry::ToRegistry(const std::string& text) const {
+  return api_.CodePage() == TextCodePage::Utf8 ? text : Utf8ToAnsi(text);
+}
+
+std::string cRegistry::FromRegistry(std::string_view text) const {
+  return api_.CodePage() == TextCodePage::Utf8 ? std::string(text) : AnsiToUtf8(text);
+}
+
 void cRegistry::Locate(const std::string& subkey, bool doDefault, std::int32_t winKey, RegHandle* root,
                        std::string* path) const {
   if (doDefault) {
     *root = Reg::CurrentUser;
-    *path = Utf8ToAnsi(rootKey_ + subkey);
+    *path = ToRegistry(rootKey_ + subkey);
   } else {
     *root = static_cast<std::uint32_t>(winKey);
-    *path = Utf8ToAnsi(subkey);
+    *path = ToRegistry(subkey);
   }
 }
 
-RegValue cRegistry::RegRead(const std::string& subkey, const std::string& kname, bool doDefault,
-                            std::int32_t winKey) {
+RegValue cRegistry::RegRead(const std::string& subkey, const std::string& kname, bool doDefault, std::int32_t winKey) {
   RegValue result = std::string();
   RegHandle root = 0;
   std::string path;
@@ -50,7 +57,7 @@ RegValue cRegistry::RegRead(const std::string& subkey, const std::string& kname,
   KeyGuard guard(api_, key);
   if (disposition == Reg::CreatedNewKey) return std::string(1, '\0');
 
-  const std::string name = Utf8ToAnsi(kname);
+  const std::string name = ToRegistry(kname);
   std::uint32_t type = 0;
   std::uint32_t size = 0;
   if (api_.QueryValueEx(key, name, &type, nullptr, &size) != Reg::Success) return result;
@@ -64,19 +71,18 @@ RegValue cRegistry::RegRead(const std::string& subkey, const std::string& kname,
   switch (type) {
     case Reg::Sz:
     case Reg::MultiSz:
-      result = AnsiToUtf8(CutAtNul(buffer.data(), got));
+      result = FromRegistry(CutAtNul(buffer.data(), got));
       break;
     case Reg::ExpandSz:
       // The data without its final character (its terminating NUL).
-      if (got > 0)
-        result = AnsiToUtf8(ExpandEnvStr(CutAtNul(buffer.data(), got - 1)));
+      if (got > 0) result = FromRegistry(ExpandEnvStr(CutAtNul(buffer.data(), got - 1)));
       break;
     case Reg::Dword:
     case Reg::DwordBigEndian: {
       std::uint8_t b[4] = {0, 0, 0, 0};
       std::memcpy(b, buffer.data(), got < 4 ? got : 4);
-      const auto v = static_cast<std::int32_t>(b[0] | (b[1] << 8) | (b[2] << 16) |
-                                               (static_cast<std::uint32_t>(b[3]) << 24));
+      const auto v =
+          static_cast<std::int32_t>(b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<std::uint32_t>(b[3]) << 24));
       result = type == Reg::Dword ? v : SwapEndian(v);
       break;
     }
@@ -98,11 +104,11 @@ bool cRegistry::RegWrite(const std::string& subkey, const std::string& kname, co
   std::uint32_t disposition = 0;
   if (api_.CreateKeyEx(root, path, Reg::KeyWrite, &key, &disposition) != Reg::Success) return false;
   KeyGuard guard(api_, key);
-  const std::string name = Utf8ToAnsi(kname);
+  const std::string name = ToRegistry(kname);
   long rc = -1;
   switch (datatype) {
     case 1: {
-      const std::string text = Utf8ToAnsi(ValueToText(data));
+      const std::string text = ToRegistry(ValueToText(data));
       rc = api_.SetValueEx(key, name, Reg::Sz, reinterpret_cast<const std::uint8_t*>(text.c_str()),
                            static_cast<std::uint32_t>(text.size() + 1));
       break;
@@ -112,8 +118,7 @@ bool cRegistry::RegWrite(const std::string& subkey, const std::string& kname, co
       if (!bytes) return false;
       if (bytes->empty()) RaiseError(ErrNo::SubscriptOutOfRange);  // an array without bounds
       // Upper bound minus lower bound: the last element is never written.
-      rc = api_.SetValueEx(key, name, Reg::Binary, bytes->data(),
-                           static_cast<std::uint32_t>(bytes->size() - 1));
+      rc = api_.SetValueEx(key, name, Reg::Binary, bytes->data(), static_cast<std::uint32_t>(bytes->size() - 1));
       break;
     }
     case 4: {
@@ -161,7 +166,7 @@ bool cRegistry::RegEnumKeys(const std::string& sKey, std::vector<std::string>& a
     char name[256] = {};
     std::uint32_t len = 256;
     const long rc = api_.EnumKeyEx(key, index, name, &len);
-    if (rc == Reg::Success) *out = AnsiToUtf8(std::string(name, len));
+    if (rc == Reg::Success) *out = FromRegistry(std::string_view(name, len));
     return rc;
   });
 }
@@ -182,7 +187,7 @@ bool cRegistry::RegEnumValues(const std::string& sKey, std::vector<std::string>&
       // A text value without its terminating NUL; a value with no data at
       // all cannot be cut that way and fails the whole enumeration.
       if (dataLen == 0) RaiseError(ErrNo::InvalidArgument);
-      *out = AnsiToUtf8(std::string(reinterpret_cast<const char*>(data), dataLen - 1));
+      *out = FromRegistry(std::string_view(reinterpret_cast<const char*>(data), dataLen - 1));
     }
     return rc;
   });
@@ -190,8 +195,7 @@ bool cRegistry::RegEnumValues(const std::string& sKey, std::vector<std::string>&
 
 bool cRegistry::EnumSubKeys(const std::string& path, std::vector<KeyEntry>& list) {
   RegHandle key = 0;
-  if (api_.OpenKeyEx(Reg::CurrentUser, Utf8ToAnsi(path), Reg::Delete | Reg::EnumerateSubKeys, &key) !=
-      Reg::Success)
+  if (api_.OpenKeyEx(Reg::CurrentUser, ToRegistry(path), Reg::Delete | Reg::EnumerateSubKeys, &key) != Reg::Success)
     return false;
   KeyGuard guard(api_, key);
   for (std::uint32_t index = 0; index <= 2048; ++index) {
@@ -200,7 +204,7 @@ bool cRegistry::EnumSubKeys(const std::string& path, std::vector<KeyEntry>& list
     const long rc = api_.EnumKeyEx(key, index, name, &len);
     if (rc == Reg::NoMoreItems) return true;
     if (rc != Reg::Success) return false;
-    list.push_back(KeyEntry{AnsiToUtf8(std::string(name, len)), path});
+    list.push_back(KeyEntry{FromRegistry(std::string_view(name, len)), path});
   }
   return false;  // more subkeys than one deletion handles
 }
@@ -216,11 +220,11 @@ bool cRegistry::RegDelete(const std::string& sKey, bool doDefault) {
   // Deepest keys last in the list: delete backwards so no key still has subkeys.
   for (std::size_t i = list.size(); i-- > 0;) {
     RegHandle parent = 0;
-    if (api_.OpenKeyEx(Reg::CurrentUser, Utf8ToAnsi(list[i].Parent), Reg::Delete | Reg::EnumerateSubKeys,
-                       &parent) != Reg::Success)
+    if (api_.OpenKeyEx(Reg::CurrentUser, ToRegistry(list[i].Parent), Reg::Delete | Reg::EnumerateSubKeys, &parent) !=
+        Reg::Success)
       return false;
     KeyGuard guard(api_, parent);
-    if (api_.DeleteKey(parent, Utf8ToAnsi(list[i].Name)) != Reg::Success) return false;
+    if (api_.DeleteKey(parent, ToRegistry(list[i].Name)) != Reg::Success) return false;
   }
   return true;
 }

@@ -38,10 +38,7 @@ void AppendUtf8(std::string& out, char32_t cp) {
   }
 }
 
-namespace {
-// Decodes one code point at i; returns nothing for a broken sequence and
-// advances i past what was consumed (one byte when broken).
-std::optional<char32_t> DecodeOne(std::string_view s, std::size_t& i) {
+std::optional<char32_t> NextCodePoint(std::string_view s, std::size_t& i) noexcept {
   const auto b0 = static_cast<unsigned char>(s[i]);
   if (b0 < 0x80) {
     ++i;
@@ -82,7 +79,23 @@ std::optional<char32_t> DecodeOne(std::string_view s, std::size_t& i) {
   i += len;
   return cp;
 }
+
+namespace {
+std::optional<char32_t> DecodeOne(std::string_view s, std::size_t& i) { return NextCodePoint(s, i); }
 }  // namespace
+
+std::size_t FirstInvalidUtf8(std::string_view s) noexcept {
+  // Runs of ASCII need no decoding; whole registry files go through here.
+  for (std::size_t i = 0; i < s.size();) {
+    if (static_cast<unsigned char>(s[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    const std::size_t at = i;
+    if (!NextCodePoint(s, i)) return at;
+  }
+  return std::string_view::npos;
+}
 
 std::u32string Utf8ToCodePoints(std::string_view utf8) {
   std::u32string out;

@@ -27,6 +27,13 @@ std::string Utf8ToAnsi(std::string_view utf8);
 // UTF-8 is broken. For stores that must never alter data silently.
 std::optional<std::string> Utf8ToAnsiExact(std::string_view utf8);
 
+// The code point that starts at byte i of a UTF-8 text, moving i past it;
+// nothing for a broken sequence (i then moves one byte on).
+std::optional<char32_t> NextCodePoint(std::string_view utf8, std::size_t& i) noexcept;
+
+// Where the first byte that is not part of valid UTF-8 lies, or npos.
+std::size_t FirstInvalidUtf8(std::string_view s) noexcept;
+
 // Decoding and encoding of UTF-8 code points. Broken sequences decode as
 // U+FFFD, one per bad byte.
 std::u32string Utf8ToCodePoints(std::string_view utf8);

@@ -39,6 +39,8 @@ class FakeRegistry : public TreeRegistryApi {
 class FakeEnvironment : public IEnvironment {
  public:
   std::map<std::string, std::string> vars;  // names and values as program texts
+  // The code page of the call's texts: that of the registry it serves.
+  TextCodePage codePage = TextCodePage::Windows1252;
   std::uint32_t ExpandEnvironmentStrings(const char* src, char* dst, std::uint32_t size) override;
 };
 

@@ -28,6 +28,8 @@ class RecordingRegistryApi : public IRegistryApi {
   // Handles opened through this recorder and not yet closed.
   std::size_t OpenHandles() const { return paths_.size(); }
 
+  TextCodePage CodePage() const override { return inner_.CodePage(); }
+
   long CreateKeyEx(RegHandle root, const std::string& subKey, std::uint32_t access, RegHandle* result,
                    std::uint32_t* disposition) override {
     const long rc = inner_.CreateKeyEx(root, subKey, access, result, disposition);

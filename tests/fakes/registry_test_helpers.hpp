@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/registry_api.hpp"
+#include "support/codepage.hpp"
 
 // Every right a key can grant (KEY_ALL_ACCESS).
 inline constexpr std::uint32_t kKeyAllAccess = 0xF003F;
@@ -18,6 +19,11 @@ struct StoredValue {
   std::uint32_t type = 0;
   std::vector<std::uint8_t> data;
 };
+
+// A text written in Windows-1252, in the code page of the registry's calls.
+inline std::string InCodePage(const IRegistryApi& api, const std::string& ansi) {
+  return api.CodePage() == TextCodePage::Utf8 ? AnsiToUtf8(ansi) : ansi;
+}
 
 // Opens or creates a key; records a test failure and returns 0 when it fails.
 inline RegHandle MustCreate(IRegistryApi& api, RegHandle base, const std::string& path,

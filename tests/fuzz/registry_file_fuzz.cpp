@@ -1,5 +1,6 @@
 // Any bytes given to the registry-file reader either parse or are rejected;
-// what parses saves and parses again to the same text.
+// what parses saves and parses again to the same text, for a hive of either
+// code page.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -8,12 +9,14 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  RegistryHive hive;
-  std::string error;
-  if (!ParseRegistryFile(text, &hive, &error)) return 0;
-  const std::string saved = SerializeRegistryFile(hive);
-  RegistryHive again;
-  if (!ParseRegistryFile(saved, &again, &error)) std::abort();
-  if (SerializeRegistryFile(again) != saved) std::abort();
+  for (const TextCodePage cp : {TextCodePage::Windows1252, TextCodePage::Utf8}) {
+    RegistryHive hive(cp);
+    std::string error;
+    if (!ParseRegistryFile(text, &hive, &error)) continue;
+    const std::string saved = SerializeRegistryFile(hive);
+    RegistryHive again(cp);
+    if (!ParseRegistryFile(saved, &again, &error)) std::abort();
+    if (SerializeRegistryFile(again) != saved) std::abort();
+  }
   return 0;
 }

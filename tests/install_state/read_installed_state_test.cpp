@@ -2,6 +2,8 @@
 // and the stop when the product is not installed properly.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
 
 #include "fakes/fake_platform.hpp"
@@ -123,6 +125,28 @@ TEST(ReadInstalledStateOnTheRegistryFile, AnUnreadableFileMeansNotInstalledAndSt
   ASSERT_EQ(fake.messageBox.shown.size(), 1u);
   EXPECT_EQ(fake.messageBox.shown[0].prompt, kStopMessage);
   EXPECT_EQ(ReadFileBytes(path), text) << "byte for byte";
+}
+
+TEST(ReadInstalledStateOnTheRegistryFile, AProductFolderInAnyScriptIsFound) {
+  TempDir dir;
+  // ".../łukasz/Программы": the registry file holds it as UTF-8, as it is.
+  const std::string folder =
+      dir.File("\xC5\x82ukasz/\xD0\x9F\xD1\x80\xD0\xBE\xD0\xB3\xD1\x80\xD0\xB0\xD0\xBC\xD0\xBC\xD1\x8B");
+  ASSERT_TRUE(std::filesystem::create_directories(folder));
+  const std::string path = dir.File("registry.reg");
+  WriteFileBytes(path, "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\" + kMain +
+                           "]\n\"App Version\"=\"3.02.0012\"\n\"App Path\"=\"" + folder + "\"\n");
+  FakePlatform fake;
+  FileRegistryApi registry(path);
+  Platform services = fake.Services();
+  services.registry = &registry;
+  frmMain form(services, "updates.test");
+
+  form.ReadInstalledState();
+  EXPECT_TRUE(fake.messageBox.shown.empty());
+  std::string expected = folder + "/";
+  std::replace(expected.begin(), expected.end(), '/', '\\');
+  EXPECT_EQ(form.State.AppPath, expected) << "the folder itself, not the default one";
 }
 
 // ---- what is read ----

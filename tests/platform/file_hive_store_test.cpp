@@ -6,14 +6,18 @@
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <optional>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -22,6 +26,7 @@
 #include "fakes/registry_test_helpers.hpp"
 #include "fakes/scoped_env.hpp"
 #include "support/c_registry.hpp"
+#include "support/codepage.hpp"
 
 extern char** environ;
 
@@ -163,95 +168,232 @@ TEST_F(FileHiveStoreTest, AChangeOfTheFileIsSeenEvenWhenItKeepsItsSizeAndTime) {
   api.CloseKey(key);
 }
 
-// ---- a file that cannot be read ----
+// ---- what lies at the file's place ----
 
-struct CorruptFile {
-  const char* what;
-  std::string text;
-};
+const std::string kMain = "Software\\Tessarine\\LarkspireBrowser\\Main";
+// "/home/łukasz/Программы" and "/srv/漢字/フォルダ".
+const std::string kUtf8Folder =
+    "/home/\xC5\x82ukasz/\xD0\x9F\xD1\x80\xD0\xBE\xD0\xB3\xD1\x80\xD0\xB0\xD0\xBC\xD0\xBC\xD1\x8B";
+const std::string kCjkFolder = "/srv/\xE6\xBC\xA2\xE5\xAD\x97/\xE3\x83\x95\xE3\x82\xA9\xE3\x83\xAB\xE3\x83\x80";
 
-class CorruptRegistryFile : public ::testing::TestWithParam<CorruptFile> {
- protected:
-  void SetUp() override { WriteFileBytes(path_, GetParam().text); }
-  // Every call fails with an error code and the file stays as it was.
-  void ExpectRefusedAndUntouched(IRegistryApi& api) {
-    RegHandle key = 0;
-    std::uint32_t disposition = 0;
-    EXPECT_EQ(api.CreateKeyEx(Reg::CurrentUser, "Software\\Tessarine", Reg::KeyRead, &key, &disposition),
-              Reg::RegistryCorrupt);
-    EXPECT_EQ(api.CreateKeyEx(Reg::CurrentUser, "Software\\New", Reg::KeyWrite, &key, &disposition),
-              Reg::RegistryCorrupt);
-    EXPECT_EQ(api.OpenKeyEx(Reg::CurrentUser, "Software", Reg::KeyRead, &key), Reg::RegistryCorrupt);
-    std::uint32_t type = 0, size = 0;
-    EXPECT_EQ(api.QueryValueEx(Reg::CurrentUser, "v", &type, nullptr, &size), Reg::RegistryCorrupt);
-    EXPECT_EQ(WriteStored(api, Reg::CurrentUser, "v", Reg::Sz, BytesZ("x")), Reg::RegistryCorrupt);
-    char name[256];
-    std::uint32_t len = sizeof name;
-    EXPECT_EQ(api.EnumKeyEx(Reg::CurrentUser, 0, name, &len), Reg::RegistryCorrupt);
-    EXPECT_EQ(api.DeleteKey(Reg::CurrentUser, "Software"), Reg::RegistryCorrupt);
-
-    EXPECT_EQ(ReadFileBytes(path_), GetParam().text) << "the file is byte for byte as it was";
-    EXPECT_TRUE(SaveTempFiles(dir_.Native()).empty());
-  }
-
-  TempDir dir_;
-  std::string path_ = dir_.File("registry.reg");
-};
-
-TEST_P(CorruptRegistryFile, IsNeverOverwritten) {
-  FileRegistryApi api(path_);
-  ExpectRefusedAndUntouched(api);
-  EXPECT_NE(api.Store().LastError().find("registry.reg"), std::string::npos) << "the reason names the file";
-  ExpectRefusedAndUntouched(api);  // and again, from what it remembers
-
-  FakeEnvironment env;
-  cRegistry reg(api, env);
-  reg.RootKey("Software\\Tessarine");
-  EXPECT_EQ(reg.RegRead("\\LarkspireBrowser\\Main", "App Version"), RegValue(std::string()));
-  EXPECT_FALSE(reg.RegWrite("\\LarkspireBrowser\\Main", "ProductID", ByteArray{1, 2, 0}, 3));
-  std::vector<std::string> arr{"unchanged"};
-  EXPECT_FALSE(reg.RegEnumKeys("", arr));
-  EXPECT_FALSE(reg.RegDelete(""));
-  EXPECT_EQ(arr, std::vector<std::string>{"unchanged"});
-  EXPECT_EQ(ReadFileBytes(path_), GetParam().text);
+std::string RegFile(const std::string& values) {
+  return "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\" + kMain + "]\n" + values;
+}
+std::string WithAppPath(const std::string& folder) {
+  return RegFile("\"App Version\"=\"3.02.0012\"\n\"App Path\"=\"" + folder + "\"\n");
 }
 
-TEST_P(CorruptRegistryFile, WorksAgainOnceRepaired) {
-  FileRegistryApi api(path_);
+// The registry editor's own export: UTF-16 with string data in UTF-16.
+std::string RegistryEditorExport(const std::string& expandableAppPath) {
+  std::string hex;
+  for (std::uint8_t b : Utf8ToUtf16LeBytes(expandableAppPath + std::string(1, '\0'))) {
+    char two[4];
+    std::snprintf(two, sizeof two, "%02x,", b);
+    hex += two;
+  }
+  hex.pop_back();
+  const auto utf16 = Utf8ToUtf16LeBytes("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\" + kMain +
+                                        "]\r\n\"App Path\"=hex(2):" + hex + "\r\n");
+  return "\xFF\xFE" + std::string(utf16.begin(), utf16.end());
+}
+
+// What is at a path: its kind, where a link leads, and a regular file's bytes.
+std::string Snapshot(const std::string& path) {
+  struct stat st {};
+  if (lstat(path.c_str(), &st) != 0) return "nothing";
+  if (S_ISLNK(st.st_mode)) {
+    char target[4096];
+    const ssize_t n = readlink(path.c_str(), target, sizeof target);
+    return "link to " + std::string(target, n > 0 ? static_cast<std::size_t>(n) : 0) + ": " +
+           (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? ReadFileBytes(path) : "not a file");
+  }
+  if (!S_ISREG(st.st_mode)) return "mode " + std::to_string(st.st_mode);
+  if (st.st_size > (1 << 20)) return "large file of " + std::to_string(st.st_size);
+  return ReadFileBytes(path) + " mode " + std::to_string(st.st_mode & 07777);
+}
+
+// Stores the product identifier as the wizard does; returns the registry's code.
+long StoreProductID(IRegistryApi& api) {
   RegHandle key = 0;
-  EXPECT_EQ(api.OpenKeyEx(Reg::CurrentUser, "Software", Reg::KeyRead, &key), Reg::RegistryCorrupt);
-  WriteFileBytes(path_, "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software]\n\"v\"=\"repaired\"\n");
-  EXPECT_EQ(ReadStoredAt(api, Reg::CurrentUser, "Software", "v").data, BytesZ("repaired"));
-  EXPECT_TRUE(api.Store().LastError().empty());
+  std::uint32_t disposition = 0;
+  if (long rc = api.CreateKeyEx(Reg::CurrentUser, kMain, Reg::KeyWrite, &key, &disposition)) return rc;
+  const long rc = WriteStored(api, key, "ProductID", Reg::Binary, {0xd5, 0xc0, 0x01});
+  api.CloseKey(key);
+  return rc;
+}
+
+struct Edge {
+  const char* name;
+  // Puts something at the file's path (path) in the test's folder (dir).
+  std::function<void(const std::string& dir, const std::string& path)> make;
+  long read;            // reading "App Path"
+  long write;           // storing "ProductID"
+  std::string reason;   // part of the store's reason, "" when nothing is refused
+  std::string appPath;  // what "App Path" holds, when it is read
+  // Further checks of the row, after the read and the write.
+  std::function<void(const std::string& dir, const std::string& path)> check = nullptr;
+};
+
+void PrintTo(const Edge& edge, std::ostream* os) { *os << edge.name; }
+
+std::function<void(const std::string&, const std::string&)> Writes(const std::string& text) {
+  return [text](const std::string&, const std::string& path) { WriteFileBytes(path, text); };
+}
+
+class RegistryFileEdges : public ::testing::TestWithParam<Edge> {};
+
+TEST_P(RegistryFileEdges, AreReadRefusedOrSavedSafely) {
+  const Edge& edge = GetParam();
+  TempDir dir;
+  const std::string path = dir.File("registry.reg");
+  edge.make(dir.Native(), path);
+  const std::string before = Snapshot(path);
+
+  FileRegistryApi api(path);
+  const StoredValue app = ReadStoredAt(api, Reg::CurrentUser, kMain, "App Path");
+  EXPECT_EQ(app.rc, edge.read);
+  std::string reason = api.Store().LastError();
+  EXPECT_EQ(StoreProductID(api), edge.write);
+  if (reason.empty()) reason = api.Store().LastError();
+  if (edge.reason.empty()) {
+    EXPECT_EQ(reason, "");
+  } else {
+    EXPECT_NE(reason.find(edge.reason), std::string::npos) << reason;
+    EXPECT_EQ(reason.rfind(dir.Native(), 0), 0u) << "the reason names the file: " << reason;
+  }
+
+  if (edge.write != Reg::Success) {
+    EXPECT_EQ(Snapshot(path), before) << "what was there is left as it was";
+  } else if (edge.read == Reg::Success) {
+    FileRegistryApi next(path);  // as the next run of the program
+    EXPECT_EQ(ReadStoredAt(next, Reg::CurrentUser, kMain, "App Path").data, BytesZ(edge.appPath));
+    EXPECT_EQ(ReadStoredAt(next, Reg::CurrentUser, kMain, "ProductID").data,
+              (std::vector<std::uint8_t>{0xd5, 0xc0, 0x01}));
+  }
+  if (edge.read == Reg::Success) {
+    EXPECT_EQ(app.data, BytesZ(edge.appPath));
+  }
+  if (edge.check) edge.check(dir.Native(), path);
+  EXPECT_TRUE(SaveTempFiles(dir.Native()).empty());
+}
+
+std::string Deep(std::size_t levels) {
+  std::string path = "HKEY_CURRENT_USER";
+  for (std::size_t i = 0; i < levels; ++i) path += "\\k";
+  return path;
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Files, CorruptRegistryFile,
+    Files, RegistryFileEdges,
     ::testing::Values(
-        CorruptFile{"Empty", ""}, CorruptFile{"NotARegistryFile", "<html>hello</html>\n"},
-        CorruptFile{"Truncated",
-                    "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Tessarine]\n"
-                    "\"ProductID\"=hex:d5,c0,\\\n"},
-        CorruptFile{"BrokenString",
-                    "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Tessarine\\LarkspireBrowser"
-                    "\\Main]\n\"App Version\"=\"3.02.0012\n"},
-        CorruptFile{"Binary", std::string("\x7f"
-                                          "ELF\x02\x01\x01\x00\x00\x00",
-                                          10)}),
-    [](const ::testing::TestParamInfo<CorruptFile>& info) { return std::string(info.param.what); });
+        Edge{"Utf8Folder", Writes(WithAppPath(kUtf8Folder)), Reg::Success, Reg::Success, "", kUtf8Folder,
+             [](const std::string&, const std::string& path) {
+               EXPECT_NE(ReadFileBytes(path).find("\"App Path\"=\"" + kUtf8Folder + "\"\n"), std::string::npos)
+                   << "saved as UTF-8 text, as it was written";
+             }},
+        Edge{"CjkNamesAndTexts", Writes(WithAppPath(kCjkFolder)), Reg::Success, Reg::Success, "", kCjkFolder,
+             [](const std::string&, const std::string& path) {
+               FileRegistryApi api(path);
+               FakeEnvironment env;
+               cRegistry reg(api, env);
+               reg.RootKey("Software\\Tessarine");
+               const std::string key = "\\Components\\\xE8\xA1\xA8", name = "\xE5\x90\x8D\xE5\x89\x8D";  // 表, 名前
+               ASSERT_TRUE(reg.RegWrite(key, name, std::string(kCjkFolder)));
+               // "њ" and "ъ" differ in a byte that Windows-1252 would take for
+               // "š" and "Š"; they are two names, and "Њ" is the first.
+               ASSERT_TRUE(reg.RegWrite(key, "\xD1\x9A", std::string("nje")));
+               ASSERT_TRUE(reg.RegWrite(key, "\xD1\x8A", std::string("hard sign")));
+               FileRegistryApi next(path);
+               cRegistry again(next, env);
+               again.RootKey("Software\\TESSARINE");
+               EXPECT_EQ(again.RegRead(key, name), RegValue(kCjkFolder));
+               EXPECT_EQ(again.RegRead(key, "\xD0\x8A"), RegValue(std::string("nje")));
+               EXPECT_EQ(again.RegRead(key, "\xD1\x8A"), RegValue(std::string("hard sign")));
+             }},
+        Edge{"RegistryEditorExport", Writes(RegistryEditorExport(kUtf8Folder)), Reg::Success, Reg::Success, "",
+             kUtf8Folder},
+        Edge{"InvalidUtf8", Writes(WithAppPath("/home/\xC5ukasz")), Reg::RegistryCorrupt, Reg::RegistryCorrupt,
+             "line 5: bytes that are not UTF-8", ""},
+        Edge{"NestedTooDeep", Writes(RegFile("[" + Deep(513) + "]\n")), Reg::RegistryCorrupt, Reg::RegistryCorrupt,
+             "line 4: keys nested deeper than the registry's 512 levels", ""},
+        Edge{"NestedAsDeepAsAllowed", Writes(RegFile("[" + Deep(512) + "]\n")), Reg::FileNotFound, Reg::Success, "",
+             "",
+             [](const std::string&, const std::string& path) {
+               FileRegistryApi api(path);
+               RegHandle key = 0;
+               std::uint32_t disposition = 0;
+               EXPECT_EQ(api.CreateKeyEx(Reg::CurrentUser, Deep(513).substr(18), Reg::KeyWrite, &key, &disposition),
+                         Reg::InvalidParameter)
+                   << "the registry makes no key deeper either";
+               EXPECT_EQ(api.CreateKeyEx(Reg::CurrentUser, Deep(200000).substr(18), Reg::KeyWrite, &key, &disposition),
+                         Reg::InvalidParameter);
+               EXPECT_LT(ReadFileBytes(path).size(), 700000u);
+             }},
+        Edge{"NotARegistryFile", Writes("<html>hello</html>\n"), Reg::RegistryCorrupt, Reg::RegistryCorrupt,
+             "line 1: not a registry file", ""},
+        Edge{"Truncated", Writes(RegFile("\"ProductID\"=hex:d5,c0,\\\n")), Reg::RegistryCorrupt,
+             Reg::RegistryCorrupt, "line 4: continuation at end of file", ""},
+        Edge{"ReadOnly",
+             [](const std::string&, const std::string& path) {
+               WriteFileBytes(path, WithAppPath(kUtf8Folder));
+               ASSERT_EQ(chmod(path.c_str(), 0400), 0);
+             },
+             Reg::Success, Reg::AccessDenied, "read-only", kUtf8Folder},
+        Edge{"SymlinkedFile",
+             [](const std::string& dir, const std::string& path) {
+               ASSERT_EQ(mkdir((dir + "/dotfiles").c_str(), 0700), 0);
+               WriteFileBytes(dir + "/dotfiles/registry.reg", WithAppPath(kUtf8Folder));
+               ASSERT_EQ(symlink("dotfiles/registry.reg", path.c_str()), 0);
+             },
+             Reg::Success, Reg::Success, "", kUtf8Folder,
+             [](const std::string& dir, const std::string& path) {
+               EXPECT_EQ(Snapshot(path).rfind("link to dotfiles/registry.reg: ", 0), 0u) << "the link stays";
+               EXPECT_NE(ReadFileBytes(dir + "/dotfiles/registry.reg").find("\"ProductID\"=hex:d5,c0,01"),
+                         std::string::npos)
+                   << "and its target holds the change";
+               EXPECT_TRUE(FilesStartingWith(dir + "/dotfiles", ".registry.reg.tmp").empty());
+             }},
+        Edge{"DanglingSymlink",
+             [](const std::string&, const std::string& path) { ASSERT_EQ(symlink("gone/registry.reg", path.c_str()), 0); },
+             Reg::FileNotFound, Reg::CantWrite, "a symbolic link whose target cannot be saved", ""},
+        Edge{"SymlinkedLock",
+             [](const std::string& dir, const std::string& path) {
+               WriteFileBytes(path, WithAppPath(kUtf8Folder));
+               ASSERT_EQ(symlink((dir + "/elsewhere").c_str(), (path + ".lock").c_str()), 0);
+             },
+             Reg::Success, Reg::CantWrite, "the lock file is a symbolic link", kUtf8Folder,
+             [](const std::string& dir, const std::string&) {
+               EXPECT_EQ(Snapshot(dir + "/elsewhere"), "nothing") << "the link was not followed";
+             }},
+        Edge{"Fifo", [](const std::string&, const std::string& path) { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); },
+             Reg::BadDb, Reg::BadDb, "not a regular file", ""},
+        Edge{"Device",
+             [](const std::string&, const std::string& path) { ASSERT_EQ(symlink("/dev/zero", path.c_str()), 0); },
+             Reg::BadDb, Reg::BadDb, "not a regular file", ""},
+        Edge{"Folder",
+             [](const std::string&, const std::string& path) {
+               ASSERT_EQ(mkdir(path.c_str(), 0700), 0);
+               WriteFileBytes(path + "/inside", "kept");
+             },
+             Reg::BadDb, Reg::BadDb, "not a regular file", ""},
+        Edge{"Oversized",
+             [](const std::string&, const std::string& path) {
+               WriteFileBytes(path, WithAppPath(kUtf8Folder));
+               ASSERT_EQ(truncate(path.c_str(), (off_t{64} << 20) + 1), 0);  // sparse
+             },
+             Reg::BadDb, Reg::BadDb, "64 MiB", ""}),
+    [](const ::testing::TestParamInfo<Edge>& info) { return std::string(info.param.name); });
 
-TEST(UnreadableRegistryFile, AFolderInItsPlaceIsRefusedAndLeftAlone) {
+TEST(RegistryFileRepair, AFileThatCouldNotBeParsedWorksAgainOnceRepaired) {
   TempDir dir;
   const std::string path = dir.File("registry.reg");
-  ASSERT_EQ(mkdir(path.c_str(), 0700), 0);
-  WriteFileBytes(path + "/inside", "kept");
+  WriteFileBytes(path, "<html>hello</html>\n");
   FileRegistryApi api(path);
   RegHandle key = 0;
-  std::uint32_t disposition = 0;
-  EXPECT_NE(api.CreateKeyEx(Reg::CurrentUser, "Software", Reg::KeyWrite, &key, &disposition), Reg::Success);
-  EXPECT_NE(api.OpenKeyEx(Reg::CurrentUser, "Software", Reg::KeyRead, &key), Reg::Success);
-  EXPECT_EQ(ReadFileBytes(path + "/inside"), "kept");
-  EXPECT_TRUE(SaveTempFiles(dir.Native()).empty());
+  EXPECT_EQ(api.OpenKeyEx(Reg::CurrentUser, "Software", Reg::KeyRead, &key), Reg::RegistryCorrupt);
+  WriteFileBytes(path, "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software]\n\"v\"=\"repaired\"\n");
+  EXPECT_EQ(ReadStoredAt(api, Reg::CurrentUser, "Software", "v").data, BytesZ("repaired"));
+  EXPECT_TRUE(api.Store().LastError().empty());
 }
 
 // ---- other processes ----

@@ -157,17 +157,13 @@ TEST(PosixEnvironmentExpansion, ReplacesReferencesToVariables) {
   EXPECT_EQ(Expand(env, ""), "");
 }
 
-TEST(PosixEnvironmentExpansion, GivesTextInTheSingleByteCodePage) {
-  // The call is the single-byte one: values come back in Windows-1252 like
-  // the text around them.
-  ScopedEnv home("LARKSPIRE_TEST_HOME", "/home/zo\xC3\xAB");  // "zoë" in UTF-8
-  ScopedEnv han("LARKSPIRE_TEST_HAN", "\xE6\xBC\xA2");        // no Windows-1252 byte
-  ScopedEnv euro("LARKSPIRE_TEST_EURO", "\xE2\x82\xAC");      // €
+TEST(PosixEnvironmentExpansion, TextsAreUtf8AsInTheRegistryFile) {
+  ScopedEnv home("LARKSPIRE_TEST_HOME", "/home/\xC5\x82ukasz");                      // "łukasz"
+  ScopedEnv cyrillic("LARKSPIRE_\xD0\x9F\xD0\xA3\xD0\xA2\xD0\xAC", "\xE6\xBC\xA2");  // ПУТЬ = 漢
   PosixEnvironment env;
-  EXPECT_EQ(Expand(env, "%LARKSPIRE_TEST_HOME%\\x"), "/home/zo\xEB\\x");
-  EXPECT_EQ(Expand(env, "%LARKSPIRE_TEST_HAN%"), "?");
-  EXPECT_EQ(Expand(env, "%LARKSPIRE_TEST_EURO%"), "\x80");
-  EXPECT_EQ(Expand(env, "caf\xE9 %LARKSPIRE_TEST_EURO%"), "caf\xE9 \x80") << "the text around stays as it was";
+  EXPECT_EQ(Expand(env, "%LARKSPIRE_TEST_HOME%/\xD0\x9F"), "/home/\xC5\x82ukasz/\xD0\x9F");
+  EXPECT_EQ(Expand(env, "%larkspire_\xD0\xBF\xD1\x83\xD1\x82\xD1\x8C%"), "\xE6\xBC\xA2")
+      << "names match without case, letter by letter";
 }
 
 TEST(PosixEnvironmentExpansion, BufferRules) {

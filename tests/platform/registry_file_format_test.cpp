@@ -10,6 +10,7 @@
 
 #include "fakes/registry_backends.hpp"
 #include "fakes/registry_test_helpers.hpp"
+#include "support/codepage.hpp"
 
 namespace {
 
@@ -149,6 +150,12 @@ TEST_P(RegistryFileRejects, AndLeavesTheHiveAsItWas) {
 
 const std::string kHead = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\K]\n";
 
+// A file as the registry editor exports it: UTF-16 with a byte-order mark.
+std::string Utf16File(const std::string& utf8) {
+  const auto le = Utf8ToUtf16LeBytes(utf8);
+  return "\xFF\xFE" + std::string(le.begin(), le.end());
+}
+
 INSTANTIATE_TEST_SUITE_P(
     BrokenFiles, RegistryFileRejects,
     ::testing::Values(
@@ -169,7 +176,7 @@ INSTANTIATE_TEST_SUITE_P(
         Broken{"continuation of nothing", kHead + "\\\n\n\"a\"=\"b\"\n"},
         Broken{"unknown data form", kHead + "\"a\"=qword:00\n"},
         Broken{"string outside the code page", kHead + "\"a\"=\"\xe6\xbc\xa2\"\n"},
-        Broken{"broken UTF-8", kHead + "\"a\"=\"\xc3\"\n"},
+        Broken{"line break in a value name", Utf16File("REGEDIT4\r\n[HKEY_CURRENT_USER\\K]\r\n\"a\\nb\"=\"x\"\r\n")},
         Broken{"truncated in the middle", kHead + "\"ProductID\"=hex:d4,c6,\\\n  01,"}),
     [](const ::testing::TestParamInfo<Broken>& info) {
       std::string name;

@@ -40,6 +40,7 @@ class cRegistryTest : public ::testing::TestWithParam<RegistryBackendFactory> {
   void SetUp() override {
     backend_ = GetParam().make();
     recorder_ = std::make_unique<RecordingRegistryApi>(backend_->Api());
+    env_.codePage = backend_->Api().CodePage();
     env_.vars["LK_HOME"] = "/home/zo\xC3\xAB";  // "zoë"
     reg_ = std::make_unique<cRegistry>(*recorder_, env_);
     reg_->RootKey(kRoot);
@@ -97,7 +98,7 @@ TEST_P(cRegistryTest, ReadGivesEachTypeItsKindOfValue) {
       {"empty text", Reg::Sz, BytesZ(""), Text("")},
       {"text of no bytes", Reg::Sz, {}, Text("")},
       {"text without a NUL is taken whole", Reg::Sz, Bytes("ab"), Text("ab")},
-      {"text in the code page", Reg::Sz, BytesZ("caf\xE9 \x80"), Text("caf\xC3\xA9 \xE2\x82\xAC")},
+      {"text in the code page", Reg::Sz, BytesZ(InCodePage(raw(), "caf\xE9 \x80")), Text("caf\xC3\xA9 \xE2\x82\xAC")},
       {"text keeps its blanks", Reg::Sz, BytesZ(" 3.02.0012 "), Text(" 3.02.0012 ")},
       {"first text of a list", Reg::MultiSz, Bytes(std::string("first\0second\0\0", 14)), Text("first")},
       {"expandable text", Reg::ExpandSz, BytesZ("%LK_HOME%\\docs"), Text("/home/zo\xC3\xAB\\docs")},
@@ -162,25 +163,24 @@ TEST_P(cRegistryTest, AKeyThatCannotBeOpenedGivesTheFallbacks) {
   EXPECT_FALSE(Exists("Anything"));
 }
 
-TEST_P(cRegistryTest, NamesAndTextsCrossAsWindows1252) {
-  ASSERT_TRUE(
-      reg_->RegWrite("\\Gr\xC3\xB6\xC3\x9F"
-                     "e",
-                     "W\xC3\xA4hrung", Text("\xE2\x82\xAC 5")));
-  EXPECT_TRUE(Exists(kRoot + "\\Gr\xF6\xDF"
-                             "e"));
-  EXPECT_EQ(Get(kRoot + "\\Gr\xF6\xDF"
-                        "e",
-                "W\xE4hrung")
+TEST_P(cRegistryTest, NamesAndTextsCrossInTheRegistrysCodePage) {
+  const std::string key =
+      "\\Gr\xC3\xB6\xC3\x9F"
+      "e";  // "Größe"
+  ASSERT_TRUE(reg_->RegWrite(key, "W\xC3\xA4hrung", Text("\xE2\x82\xAC 5")));
+  EXPECT_EQ(Get(kRoot + InCodePage(raw(),
+                                   "\\Gr\xF6\xDF"
+                                   "e"),
+                InCodePage(raw(), "W\xE4hrung"))
                 .data,
-            BytesZ("\x80 5"));
-  EXPECT_EQ(reg_->RegRead("\\Gr\xC3\xB6\xC3\x9F"
-                          "e",
-                          "W\xC3\xA4hrung"),
-            Text("\xE2\x82\xAC 5"));
+            BytesZ(InCodePage(raw(), "\x80 5")));
+  EXPECT_EQ(reg_->RegRead(key, "W\xC3\xA4hrung"), Text("\xE2\x82\xAC 5"));
 
+  // Windows-1252 has no "漢": it becomes "?" there; a UTF-8 registry keeps it.
   ASSERT_TRUE(reg_->RegWrite("\\Main", "han", Text("\xE6\xBC\xA2")));
-  EXPECT_EQ(Get(kRoot + "\\Main", "han").data, BytesZ("?")) << "what the code page lacks becomes ?";
+  const bool utf8 = raw().CodePage() == TextCodePage::Utf8;
+  EXPECT_EQ(Get(kRoot + "\\Main", "han").data, BytesZ(utf8 ? "\xE6\xBC\xA2" : "?"));
+  EXPECT_EQ(reg_->RegRead("\\Main", "han"), Text(utf8 ? "\xE6\xBC\xA2" : "?"));
 }
 
 // ---- RegWrite ----
@@ -368,7 +368,7 @@ TEST_P(cRegistryTest, EnumValuesGivesTheDataAsText) {
   Put(key, "d binary", Reg::Binary, Bytes("ABC"));
   Put(key, "e expandable", Reg::ExpandSz, BytesZ("%LK_HOME%"));
   Put(key, "f list", Reg::MultiSz, Bytes(std::string("a\0b\0\0", 5)));
-  Put(key, "g euro", Reg::Sz, BytesZ("\x80"));
+  Put(key, "g euro", Reg::Sz, BytesZ(InCodePage(raw(), "\x80")));
   Put(key, "h short dword", Reg::Dword, {0xFF, 0xFF});
   Put(key, "i big-endian", Reg::DwordBigEndian, {0, 0, 0, 0x41});
   std::vector<std::string> arr;

@@ -5,9 +5,10 @@
 
 std::uint32_t FakeEnvironment::ExpandEnvironmentStrings(const char* src, char* dst, std::uint32_t size) {
   // vars hold program texts (UTF-8); the call itself is a single-byte one.
-  const std::string out = ExpandPercentReferences(src, [this](const std::string& name) -> std::optional<std::string> {
+  const bool utf8 = codePage == TextCodePage::Utf8;
+  const std::string out = ExpandPercentReferences(src, [&](const std::string& name) -> std::optional<std::string> {
     for (const auto& [k, v] : vars)
-      if (NamesEqual(Utf8ToAnsi(k), name)) return Utf8ToAnsi(v);
+      if (NamesEqual(utf8 ? k : Utf8ToAnsi(k), name, codePage)) return utf8 ? v : Utf8ToAnsi(v);
     return std::nullopt;
   });
   return CopyExpandedResult(out, dst, size);

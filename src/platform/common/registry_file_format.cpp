@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <optional>
 
 #include "support/codepage.hpp"
 
@@ -16,9 +17,34 @@ bool PrintableAnsi(unsigned char b) {
   return b != 0x81 && b != 0x8D && b != 0x8F && b != 0x90 && b != 0x9D;  // undefined in 1252
 }
 
-std::string Quote(std::string_view ansi) {
+// Whether string data (without its NUL) can be written as a quoted text
+// that reads back to the same bytes.
+bool Printable(std::string_view text, TextCodePage cp) {
+  if (cp == TextCodePage::Windows1252)
+    return std::all_of(text.begin(), text.end(), [](char c) { return PrintableAnsi(static_cast<unsigned char>(c)); });
+  for (std::size_t i = 0; i < text.size();) {
+    const auto c = NextCodePoint(text, i);
+    if (!c || *c < 0x20 || (*c >= 0x7F && *c <= 0x9F)) return false;
+  }
+  return true;
+}
+
+// The file is UTF-8 text; a Windows-1252 hive's names and texts are
+// converted, a UTF-8 hive's are written as they are.
+std::string InFile(std::string_view text, TextCodePage cp) {
+  return cp == TextCodePage::Utf8 ? std::string(text) : AnsiToUtf8(text);
+}
+
+// The hive's form of a text of the file; nothing when a Windows-1252 hive
+// has no byte for one of its characters.
+std::optional<std::string> FromFile(std::string_view utf8, TextCodePage cp) {
+  if (cp == TextCodePage::Utf8) return std::string(utf8);
+  return Utf8ToAnsiExact(utf8);
+}
+
+std::string Quote(std::string_view text, TextCodePage cp) {
   std::string out = "\"";
-  for (char c : AnsiToUtf8(ansi)) {
+  for (char c : InFile(text, cp)) {
     if (c == '"' || c == '\\') out += '\\';
     out += c;
   }
@@ -45,13 +71,12 @@ void AppendHex(std::string& out, const std::vector<std::uint8_t>& data, std::siz
   }
 }
 
-void WriteValue(std::string& out, const RegStoredValue& v) {
-  std::string line = v.name.empty() ? "@=" : Quote(v.name) + "=";
+void WriteValue(std::string& out, const RegStoredValue& v, TextCodePage cp) {
+  std::string line = v.name.empty() ? "@=" : Quote(v.name, cp) + "=";
   const auto& d = v.data;
-  const bool sz = v.type == Reg::Sz && !d.empty() && d.back() == 0 &&
-                  std::all_of(d.begin(), d.end() - 1, [](std::uint8_t b) { return PrintableAnsi(b); });
-  if (sz) {
-    line += Quote(std::string_view(reinterpret_cast<const char*>(d.data()), d.size() - 1));
+  const std::string_view text(reinterpret_cast<const char*>(d.data()), d.empty() ? 0 : d.size() - 1);
+  if (v.type == Reg::Sz && !d.empty() && d.back() == 0 && Printable(text, cp)) {
+    line += Quote(text, cp);
   } else if (v.type == Reg::Dword && d.size() == 4) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "dword:%08x", d[0] | (d[1] << 8) | (d[2] << 16) | (unsigned(d[3]) << 24));
@@ -70,10 +95,33 @@ void WriteValue(std::string& out, const RegStoredValue& v) {
   out += '\n';
 }
 
-void WriteKey(std::string& out, const RegKeyNode& key, const std::string& path) {
-  out += "\n[" + AnsiToUtf8(path) + "]\n";
-  for (const auto& v : key.values) WriteValue(out, v);
-  for (const auto& sub : key.subkeys) WriteKey(out, *sub, path + "\\" + sub->name);
+// The keys below a root, each with its full path, parents first. The walk
+// keeps its own stack and one path text, so no depth of keys can exhaust
+// the program's stack or copy long paths over and over.
+void WriteKeysBelow(std::string& out, const RegKeyNode& root, const std::string& rootName, TextCodePage cp) {
+  struct Frame {
+    const RegKeyNode* node;
+    std::size_t next;
+    std::size_t pathLength;
+  };
+  std::string path = rootName;
+  std::vector<Frame> stack{{&root, 0, path.size()}};
+  while (!stack.empty()) {
+    Frame& top = stack.back();
+    if (top.next == top.node->subkeys.size()) {
+      stack.pop_back();
+      continue;
+    }
+    const RegKeyNode& key = *top.node->subkeys[top.next++];
+    path.resize(top.pathLength);
+    path += '\\';
+    path += InFile(key.name, cp);
+    out += "\n[";
+    out += path;
+    out += "]\n";
+    for (const auto& v : key.values) WriteValue(out, v, cp);
+    stack.push_back({&key, 0, path.size()});
+  }
 }
 
 // ---- parsing ----
@@ -164,28 +212,38 @@ bool ParseHexBytes(std::string_view s, std::vector<std::uint8_t>* out) {
 }
 
 // The single-byte form of UTF-16 string data, as the registry's single-byte
-// calls give it.
-bool Utf16DataToAnsi(std::vector<std::uint8_t>* data) {
+// calls give it in the hive's code page.
+bool Utf16DataToCodePage(std::vector<std::uint8_t>* data, TextCodePage cp) {
   if (data->size() % 2) return false;
-  auto ansi = Utf8ToAnsiExact(Utf16LeBytesToUtf8(*data));
-  if (!ansi) return false;
-  data->assign(ansi->begin(), ansi->end());
+  // An unpaired surrogate is no character at all.
+  for (std::size_t u = 0; u + 1 < data->size(); u += 2) {
+    const unsigned unit = (*data)[u] | ((*data)[u + 1] << 8);
+    if (unit >= 0xDC00 && unit <= 0xDFFF) return false;
+    if (unit >= 0xD800 && unit <= 0xDBFF) {
+      const unsigned low = u + 3 < data->size() ? (*data)[u + 2] | ((*data)[u + 3] << 8) : 0;
+      if (low < 0xDC00 || low > 0xDFFF) return false;
+      u += 2;
+    }
+  }
+  auto text = FromFile(Utf16LeBytesToUtf8(*data), cp);
+  if (!text) return false;
+  data->assign(text->begin(), text->end());
   return true;
 }
 
 bool IsStringType(std::uint32_t type) { return type == Reg::Sz || type == Reg::ExpandSz || type == Reg::MultiSz; }
 
-bool ParseData(std::string_view s, Dialect dialect, std::uint32_t* type, std::vector<std::uint8_t>* data,
-               std::string* why) {
+bool ParseData(std::string_view s, Dialect dialect, TextCodePage cp, std::uint32_t* type,
+               std::vector<std::uint8_t>* data, std::string* why) {
   data->clear();
   if (!s.empty() && s.front() == '"') {
     std::string utf8;
     std::string_view rest = s;
     if (!ReadQuoted(&rest, &utf8, dialect) || !TrimBlanks(rest).empty()) return *why = "broken string", false;
-    auto ansi = Utf8ToAnsiExact(utf8);
-    if (!ansi) return *why = "string has a character outside Windows-1252", false;
+    auto text = FromFile(utf8, cp);
+    if (!text) return *why = "string has a character outside Windows-1252", false;
     *type = Reg::Sz;
-    data->assign(ansi->begin(), ansi->end());
+    data->assign(text->begin(), text->end());
     data->push_back(0);
     return true;
   }
@@ -211,8 +269,10 @@ bool ParseData(std::string_view s, Dialect dialect, std::uint32_t* type, std::ve
     auto [p, ec] = std::from_chars(t.data(), t.data() + t.size(), *type, 16);
     if (ec != std::errc() || p != t.data() + t.size() || t.empty()) return *why = "broken hex type", false;
     if (!ParseHexBytes(s.substr(close + 2), data)) return *why = "broken hex data", false;
-    if (dialect == Dialect::RegistryEditor && IsStringType(*type) && !Utf16DataToAnsi(data))
-      return *why = "string data that is not UTF-16 of Windows-1252 characters", false;
+    if (dialect == Dialect::RegistryEditor && IsStringType(*type) && !Utf16DataToCodePage(data, cp))
+      return *why = cp == TextCodePage::Utf8 ? "string data that is not UTF-16 text"
+                                             : "string data that is not UTF-16 of Windows-1252 characters",
+             false;
     return true;
   }
   return *why = "unknown data form", false;
@@ -220,15 +280,16 @@ bool ParseData(std::string_view s, Dialect dialect, std::uint32_t* type, std::ve
 }  // namespace
 
 std::string SerializeRegistryFile(const RegistryHive& hive) {
+  const TextCodePage cp = hive.CodePage();
   std::string out(kHeader);
   out += '\n';
   for (const auto& [root, node] : hive.roots) {
     const std::string rootName = RootName(root);
     if (!node->values.empty()) {
       out += "\n[" + rootName + "]\n";
-      for (const auto& v : node->values) WriteValue(out, v);
+      for (const auto& v : node->values) WriteValue(out, v, cp);
     }
-    for (const auto& sub : node->subkeys) WriteKey(out, *sub, rootName + "\\" + sub->name);
+    WriteKeysBelow(out, *node, rootName, cp);
   }
   return out;
 }
@@ -241,14 +302,20 @@ bool ParseRegistryFile(std::string_view text, RegistryHive* hive, std::string* e
     decoded = Utf16LeBytesToUtf8(std::vector<std::uint8_t>(text.begin() + 2, text.end()));
     text = decoded;
   }
+  const TextCodePage cp = hive->CodePage();
   Parser p{text, 0, 0, error};
+  if (const std::size_t bad = FirstInvalidUtf8(text); bad != std::string_view::npos) {
+    p.lineNo = 1 + static_cast<std::size_t>(std::count(text.begin(), text.begin() + bad, '\n'));
+    const std::size_t lineStart = text.rfind('\n', bad) == std::string_view::npos ? 0 : text.rfind('\n', bad) + 1;
+    return p.Fail("bytes that are not UTF-8, from byte " + std::to_string(bad - lineStart + 1) + " of the line");
+  }
   if (text.substr(0, 3) == "\xEF\xBB\xBF") p.pos = 3;
   std::string_view line;
   if (!p.NextLine(&line)) return p.Fail("empty file");
   line = TrimBlanks(line);
   if (line != kHeader && line != kHeader4) return p.Fail("not a registry file");
 
-  RegistryHive parsed;
+  RegistryHive parsed(cp);
   RegKeyNode* current = nullptr;
   while (p.NextLine(&line)) {
     std::string_view t = TrimBlanks(line);
@@ -257,12 +324,14 @@ bool ParseRegistryFile(std::string_view text, RegistryHive* hive, std::string* e
       if (t.back() != ']' || t.size() < 3) return p.Fail("broken key line");
       std::string_view inner = t.substr(1, t.size() - 2);
       if (inner.front() == '-') return p.Fail("deletions are not stored here");
-      auto ansi = Utf8ToAnsiExact(inner);
-      if (!ansi) return p.Fail("key name has a character outside Windows-1252");
+      auto path = FromFile(inner, cp);
+      if (!path) return p.Fail("key name has a character outside Windows-1252");
       std::vector<std::string> parts;
-      if (!SplitRegPath(*ansi, &parts) || parts.empty()) return p.Fail("broken key path");
+      if (!SplitRegPath(*path, &parts) || parts.empty()) return p.Fail("broken key path");
       const RegHandle root = RootFromName(parts.front());
       if (!root) return p.Fail("unknown root key");
+      if (parts.size() - 1 > kMaxKeyDepth)
+        return p.Fail("keys nested deeper than the registry's " + std::to_string(kMaxKeyDepth) + " levels");
       current = parsed.Root(root);
       for (std::size_t i = 1; i < parts.size(); ++i) {
         if (std::any_of(parts[i].begin(), parts[i].end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
@@ -288,9 +357,13 @@ bool ParseRegistryFile(std::string_view text, RegistryHive* hive, std::string* e
     } else {
       std::string utf8;
       if (!ReadQuoted(&rest, &utf8, dialect)) return p.Fail("broken value name");
-      auto ansi = Utf8ToAnsiExact(utf8);
-      if (!ansi) return p.Fail("value name has a character outside Windows-1252");
-      name = std::move(*ansi);
+      auto text = FromFile(utf8, cp);
+      if (!text) return p.Fail("value name has a character outside Windows-1252");
+      // The registry editor's export can spell line breaks into a name; the
+      // registry takes no control characters in names.
+      if (std::any_of(text->begin(), text->end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
+        return p.Fail("control character in value name");
+      name = std::move(*text);
     }
     rest = TrimBlanks(rest);
     if (rest.empty() || rest.front() != '=') return p.Fail("missing '='");
@@ -298,7 +371,7 @@ bool ParseRegistryFile(std::string_view text, RegistryHive* hive, std::string* e
     std::uint32_t type = 0;
     std::vector<std::uint8_t> data;
     std::string why;
-    if (!ParseData(rest, dialect, &type, &data, &why)) return p.Fail(why);
+    if (!ParseData(rest, dialect, cp, &type, &data, &why)) return p.Fail(why);
     current->SetValue(name, type, std::move(data));
   }
   *hive = std::move(parsed);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "support/codepage.hpp"
+
 char FoldAnsi(char c) {
   const auto b = static_cast<unsigned char>(c);
   if (b >= 'a' && b <= 'z') return static_cast<char>(b - 32);
@@ -28,48 +30,76 @@ std::string FoldName(std::string_view name) {
   return out;
 }
 
-bool NamesEqual(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (FoldAnsi(a[i]) != FoldAnsi(b[i])) return false;
-  return true;
+char32_t FoldCodePoint(char32_t c) {
+  if (c < 0x80) return c >= 'a' && c <= 'z' ? c - 32 : c;
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 32;  // Latin-1 letters
+  if (c == 0xFF) return 0x178;                             // ÿ
+  if (c >= 0x100 && c <= 0x17F) {
+    // Latin Extended-A: capital and small letters in pairs.
+    if (c <= 0x12F || (c >= 0x132 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) return c & ~char32_t{1};
+    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return c % 2 ? c : c - 1;
+    return c;
+  }
+  if ((c >= 0x3B1 && c <= 0x3C1) || (c >= 0x3C3 && c <= 0x3CB)) return c - 0x20;  // Greek
+  if (c >= 0x430 && c <= 0x44F) return c - 0x20;                                  // Cyrillic
+  if (c >= 0x450 && c <= 0x45F) return c - 0x50;
+  return c;
+}
+
+int CompareNames(std::string_view a, std::string_view b, TextCodePage cp) {
+  std::size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    char32_t x = 0, y = 0;
+    if (cp == TextCodePage::Windows1252) {
+      x = static_cast<unsigned char>(FoldAnsi(a[i++]));
+      y = static_cast<unsigned char>(FoldAnsi(b[j++]));
+    } else {
+      // A byte that is not UTF-8 stands for itself, after every character.
+      const auto bad = [](std::string_view s, std::size_t at) { return 0x110000 + static_cast<unsigned char>(s[at]); };
+      const std::size_t i0 = i, j0 = j;
+      const auto cx = NextCodePoint(a, i);
+      const auto cy = NextCodePoint(b, j);
+      x = cx ? FoldCodePoint(*cx) : bad(a, i0);
+      y = cy ? FoldCodePoint(*cy) : bad(b, j0);
+    }
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return (i < a.size()) - (j < b.size());
+}
+
+bool NamesEqual(std::string_view a, std::string_view b, TextCodePage cp) {
+  if (cp == TextCodePage::Windows1252 && a.size() != b.size()) return false;
+  return CompareNames(a, b, cp) == 0;
 }
 
 namespace {
-bool FoldedLess(std::string_view a, std::string_view b) {
-  const std::size_t n = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    const auto x = static_cast<unsigned char>(FoldAnsi(a[i]));
-    const auto y = static_cast<unsigned char>(FoldAnsi(b[i]));
-    if (x != y) return x < y;
-  }
-  return a.size() < b.size();
+auto NodeBefore(TextCodePage cp) {
+  return [cp](const std::unique_ptr<RegKeyNode>& k, std::string_view v) { return CompareNames(k->name, v, cp) < 0; };
 }
 }  // namespace
 
 RegKeyNode* RegKeyNode::FindSubkey(std::string_view n) const {
-  auto it = std::lower_bound(subkeys.begin(), subkeys.end(), n,
-                             [](const auto& k, std::string_view v) { return FoldedLess(k->name, v); });
-  if (it != subkeys.end() && NamesEqual((*it)->name, n)) return it->get();
+  auto it = std::lower_bound(subkeys.begin(), subkeys.end(), n, NodeBefore(codePage));
+  if (it != subkeys.end() && NamesEqual((*it)->name, n, codePage)) return it->get();
   return nullptr;
 }
 
 RegKeyNode* RegKeyNode::AddSubkey(std::string_view n, bool* created) {
-  auto it = std::lower_bound(subkeys.begin(), subkeys.end(), n,
-                             [](const auto& k, std::string_view v) { return FoldedLess(k->name, v); });
-  if (it != subkeys.end() && NamesEqual((*it)->name, n)) {
+  auto it = std::lower_bound(subkeys.begin(), subkeys.end(), n, NodeBefore(codePage));
+  if (it != subkeys.end() && NamesEqual((*it)->name, n, codePage)) {
     if (created) *created = false;
     return it->get();
   }
   auto node = std::make_unique<RegKeyNode>();
   node->name = std::string(n);
+  node->codePage = codePage;
   if (created) *created = true;
   return subkeys.insert(it, std::move(node))->get();
 }
 
 bool RegKeyNode::RemoveSubkey(std::string_view n) {
   for (auto it = subkeys.begin(); it != subkeys.end(); ++it) {
-    if (NamesEqual((*it)->name, n)) {
+    if (NamesEqual((*it)->name, n, codePage)) {
       subkeys.erase(it);
       return true;
     }
@@ -79,7 +109,7 @@ bool RegKeyNode::RemoveSubkey(std::string_view n) {
 
 RegStoredValue* RegKeyNode::FindValue(std::string_view n) {
   for (auto& v : values)
-    if (NamesEqual(v.name, n)) return &v;
+    if (NamesEqual(v.name, n, codePage)) return &v;
   return nullptr;
 }
 
@@ -95,6 +125,7 @@ void RegKeyNode::SetValue(std::string_view n, std::uint32_t type, std::vector<st
 std::unique_ptr<RegKeyNode> RegKeyNode::Clone() const {
   auto copy = std::make_unique<RegKeyNode>();
   copy->name = name;
+  copy->codePage = codePage;
   copy->values = values;
   copy->subkeys.reserve(subkeys.size());
   for (const auto& k : subkeys) copy->subkeys.push_back(k->Clone());
@@ -105,11 +136,14 @@ namespace {
 constexpr RegHandle kRoots[] = {Reg::ClassesRoot, Reg::CurrentUser, Reg::LocalMachine, Reg::Users};
 }
 
-RegistryHive::RegistryHive() {
-  for (RegHandle r : kRoots) roots[r] = std::make_unique<RegKeyNode>();
+RegistryHive::RegistryHive(TextCodePage codePage) : codePage_(codePage) {
+  for (RegHandle r : kRoots) {
+    roots[r] = std::make_unique<RegKeyNode>();
+    roots[r]->codePage = codePage;
+  }
 }
 
-RegistryHive::RegistryHive(const RegistryHive& other) {
+RegistryHive::RegistryHive(const RegistryHive& other) : codePage_(other.codePage_) {
   for (const auto& [h, node] : other.roots) roots[h] = node->Clone();
 }
 
@@ -117,6 +151,7 @@ RegistryHive& RegistryHive::operator=(const RegistryHive& other) {
   if (this != &other) {
     RegistryHive copy(other);
     roots = std::move(copy.roots);
+    codePage_ = other.codePage_;
   }
   return *this;
 }
@@ -162,12 +197,15 @@ bool SplitRegPath(std::string_view path, std::vector<std::string>* parts) {
 namespace {
 constexpr long kBadPathname = 161;
 
-bool ValidKeyName(std::string_view n) {
-  if (n.empty() || n.size() > kMaxKeyNameLength) return false;
-  // Control characters would break the readable registry file; no caller needs them.
-  return std::none_of(n.begin(), n.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
-}
 }  // namespace
+
+bool TreeRegistryApi::ValidName(std::string_view n, std::size_t maxChars) const {
+  // Control characters would break the readable registry file; no caller needs them.
+  if (std::any_of(n.begin(), n.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; })) return false;
+  if (CodePage() == TextCodePage::Windows1252) return n.size() <= maxChars;
+  // A UTF-8 registry holds UTF-8 names only: the file they are saved in is UTF-8 text.
+  return n.size() <= 4 * maxChars && FirstInvalidUtf8(n) == std::string_view::npos && CharCount(n) <= maxChars;
+}
 
 long TreeRegistryApi::ResolveBase(RegHandle key, RegHandle* root, std::vector<std::string>* path,
                                   std::uint32_t* access) const {
@@ -199,7 +237,7 @@ void TreeRegistryApi::MarkDeleted(RegHandle root, const std::vector<std::string>
   for (auto& [h, open] : handles_) {
     if (open.root != root || open.path.size() != path.size()) continue;
     if (std::equal(path.begin(), path.end(), open.path.begin(),
-                   [](const auto& a, const auto& b) { return NamesEqual(a, b); }))
+                   [this](const auto& a, const auto& b) { return NamesEqual(a, b, CodePage()); }))
       open.deleted = true;
   }
 }
@@ -219,8 +257,10 @@ long TreeRegistryApi::CreateKeyEx(RegHandle base, const std::string& subKey, std
   if (long rc = ResolveBase(base, &root, &path, &baseAccess)) return rc;
   std::vector<std::string> parts;
   if (!SplitRegPath(subKey, &parts)) return kBadPathname;
+  // The registry is at most kMaxKeyDepth keys deep.
+  if (path.size() + parts.size() > kMaxKeyDepth) return Reg::InvalidParameter;
   for (const auto& p : parts)
-    if (!ValidKeyName(p)) return Reg::InvalidParameter;
+    if (p.empty() || !ValidName(p, kMaxKeyNameLength)) return Reg::InvalidParameter;
 
   // First look without changing anything: most opens find the key.
   RegistryHive* hive = nullptr;
@@ -325,9 +365,7 @@ long TreeRegistryApi::QueryValueEx(RegHandle key, const std::string& name, std::
 
 long TreeRegistryApi::SetValueEx(RegHandle key, const std::string& name, std::uint32_t type, const std::uint8_t* data,
                                  std::uint32_t size) {
-  if (name.size() > kMaxValueNameLength) return Reg::InvalidParameter;
-  if (std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
-    return Reg::InvalidParameter;
+  if (!ValidName(name, kMaxValueNameLength)) return Reg::InvalidParameter;
   if (size && !data) return Reg::InvalidParameter;
   std::vector<std::uint8_t> bytes(data, data + size);
   return WithKey(key, true, Reg::SetValue, [&](RegKeyNode& node) -> long {

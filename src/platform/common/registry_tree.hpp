@@ -14,15 +14,17 @@
 #include "platform/registry_api.hpp"
 
 struct RegStoredValue {
-  std::string name;  // ANSI
+  std::string name;  // in the hive's code page
   std::uint32_t type = 0;
   std::vector<std::uint8_t> data;
 };
 
 struct RegKeyNode {
-  std::string name;                                  // ANSI, as created
+  std::string name;                                  // in the hive's code page, as created
   std::vector<std::unique_ptr<RegKeyNode>> subkeys;  // kept sorted by folded name
   std::vector<RegStoredValue> values;                // in creation order
+  // How names compare; every key of a hive has the hive's code page.
+  TextCodePage codePage = TextCodePage::Windows1252;
 
   RegKeyNode* FindSubkey(std::string_view n) const;
   // Finds or adds a subkey; created is set when it was added.
@@ -34,7 +36,7 @@ struct RegKeyNode {
 };
 
 struct RegistryHive {
-  RegistryHive();
+  explicit RegistryHive(TextCodePage codePage = TextCodePage::Windows1252);
   RegistryHive(const RegistryHive& other);
   RegistryHive& operator=(const RegistryHive& other);
   RegistryHive(RegistryHive&&) = default;
@@ -43,6 +45,10 @@ struct RegistryHive {
   // The roots, in a fixed order, each a nameless key.
   std::map<RegHandle, std::unique_ptr<RegKeyNode>> roots;
   RegKeyNode* Root(RegHandle h) const;
+  TextCodePage CodePage() const { return codePage_; }
+
+ private:
+  TextCodePage codePage_;
 };
 
 // Names of the predefined roots as the registry editor writes them.
@@ -50,11 +56,17 @@ const char* RootName(RegHandle root);
 // The predefined root of a name, or 0.
 RegHandle RootFromName(std::string_view name);
 
-// Case folding of an ANSI (Windows-1252) character and a whole name, used
-// to compare key and value names.
+// Case folding of names, as the registry compares key and value names.
+// Windows-1252 names fold byte by byte; UTF-8 names fold character by
+// character (ASCII, Latin, Greek and Cyrillic letters), so the bytes of a
+// multi-byte character are never taken for letters of their own.
 char FoldAnsi(char c);
-std::string FoldName(std::string_view name);
-bool NamesEqual(std::string_view a, std::string_view b);
+std::string FoldName(std::string_view name);  // Windows-1252
+char32_t FoldCodePoint(char32_t cp);
+bool NamesEqual(std::string_view a, std::string_view b, TextCodePage cp = TextCodePage::Windows1252);
+// Below zero, zero or above zero as a sorts before, with or after b by
+// folded characters: the order in which subkeys are enumerated.
+int CompareNames(std::string_view a, std::string_view b, TextCodePage cp);
 
 // Splits a key path at backslashes. Fails (returns false) on a path that
 // begins with a backslash; empty parts in the middle or at the end are
@@ -73,6 +85,8 @@ class IHiveStore {
   virtual long Begin(bool forWrite, RegistryHive** hive) = 0;
   // Ends the bracket; with commit, keeps the change. Returns an error code.
   virtual long End(bool commit) = 0;
+  // The code page of the hive's names and string data.
+  virtual TextCodePage CodePage() const { return TextCodePage::Windows1252; }
 };
 
 class MemoryHiveStore : public IHiveStore {
@@ -108,6 +122,7 @@ class TreeRegistryApi : public IRegistryApi {
                  std::uint8_t* data, std::uint32_t* dataLen) override;
   long DeleteKey(RegHandle key, const std::string& subKey) override;
   long CloseKey(RegHandle key) override;
+  TextCodePage CodePage() const override { return store_.CodePage(); }
 
   std::size_t OpenHandleCount() const { return handles_.size(); }
 
@@ -120,6 +135,7 @@ class TreeRegistryApi : public IRegistryApi {
     // another key, which the handle must not reach.
     bool deleted = false;
   };
+  bool ValidName(std::string_view n, std::size_t maxChars) const;
   long ResolveBase(RegHandle key, RegHandle* root, std::vector<std::string>* path, std::uint32_t* access) const;
   static RegKeyNode* Walk(const RegistryHive& hive, RegHandle root, const std::vector<std::string>& path);
   long WithKey(RegHandle key, bool forWrite, std::uint32_t need, const std::function<long(RegKeyNode&)>& fn);
@@ -131,6 +147,8 @@ class TreeRegistryApi : public IRegistryApi {
   RegHandle next_ = 0x1000;
 };
 
-// Longest key name and value name the registry accepts.
+// Longest key name and value name the registry accepts, in characters.
 constexpr std::size_t kMaxKeyNameLength = 255;
 constexpr std::size_t kMaxValueNameLength = 16383;
+// How many levels of keys a root can have below it.
+constexpr std::size_t kMaxKeyDepth = 512;

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -14,6 +15,10 @@
 #include "platform/common/registry_file_format.hpp"
 
 namespace {
+// Larger files are not the registry: a sane limit keeps a huge or endless
+// file from being read for ever.
+constexpr std::size_t kMaxFileSize = std::size_t{64} << 20;
+
 std::string DirName(const std::string& path) {
   const std::size_t p = path.rfind('/');
   if (p == std::string::npos) return ".";
@@ -48,9 +53,10 @@ bool WriteAll(int fd, const std::string& text) {
   return true;
 }
 
-bool ReadAll(int fd, std::string* out) {
+// Reads to the end, stopping as soon as there is more than limit bytes.
+bool ReadAll(int fd, std::size_t limit, std::string* out) {
   char buf[65536];
-  while (true) {
+  while (out->size() <= limit) {
     const ssize_t n = read(fd, buf, sizeof buf);
     if (n < 0) {
       if (errno == EINTR) continue;
@@ -59,6 +65,20 @@ bool ReadAll(int fd, std::string* out) {
     if (n == 0) return true;
     out->append(buf, static_cast<std::size_t>(n));
   }
+  return true;
+}
+
+std::string Reason(const std::string& path, const std::string& why) { return path + ": " + why; }
+std::string SystemReason(const std::string& path, const std::string& what) {
+  return Reason(path, what + ": " + std::strerror(errno));
+}
+
+// Whether the user may change the file. The owner's own write permission
+// decides for the owner, even for the administrator: saving replaces the
+// file through its folder, so the file's mode would otherwise never count.
+bool UserMayWrite(const std::string& path, const struct stat& st) {
+  if (st.st_uid == geteuid()) return (st.st_mode & S_IWUSR) != 0;
+  return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
 }
 }  // namespace
 
@@ -78,56 +98,100 @@ std::string FileHiveStore::DefaultPath() {
 }
 
 long FileHiveStore::Load() {
-  const int fd = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+  // Not blocking: a pipe in the file's place must not hold the program up.
+  const int fd = open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
     if (errno != ENOENT) {
-      lastError_ = std::string("cannot open: ") + std::strerror(errno);
+      lastError_ = SystemReason(path_, "cannot open");
       return Reg::BadDb;
     }
     // No file yet: an empty registry.
-    if (existed_ || !loaded_) hive_ = RegistryHive();
+    if (existed_ || !loaded_) hive_ = RegistryHive(TextCodePage::Utf8);
     existed_ = false;
     loaded_ = true;
     corrupt_ = false;
+    corruptReason_.clear();
+    readOnly_ = false;
     lastError_.clear();
     return Reg::Success;
   }
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<std::uintmax_t>(st.st_size) > kMaxFileSize) {
+    const bool regular = S_ISREG(st.st_mode);
+    close(fd);
+    lastError_ = Reason(path_, regular ? "larger than the registry file's limit of 64 MiB"
+                                       : "not a regular file (a folder, device or pipe)");
+    return Reg::BadDb;
+  }
+  readOnly_ = !UserMayWrite(path_, st);
   std::string text;
-  const bool ok = ReadAll(fd, &text);
+  const bool ok = ReadAll(fd, kMaxFileSize, &text);
+  const int readErrno = errno;
   close(fd);
-  if (!ok) {
-    lastError_ = std::string("cannot read: ") + std::strerror(errno);
+  if (!ok || text.size() > kMaxFileSize) {
+    errno = readErrno;
+    lastError_ =
+        ok ? Reason(path_, "larger than the registry file's limit of 64 MiB") : SystemReason(path_, "cannot read");
+    loaded_ = false;
     return Reg::BadDb;
   }
   // Only the contents tell whether the file changed: a file replaced within
   // one tick of the file system's clock may keep its inode number, size and
   // time, and trusting those would bring back what another process replaced.
-  if (loaded_ && existed_ && text == text_) return corrupt_ ? Reg::RegistryCorrupt : Reg::Success;
+  if (loaded_ && existed_ && text == text_) {
+    lastError_ = corruptReason_;
+    return corrupt_ ? Reg::RegistryCorrupt : Reg::Success;
+  }
   text_ = std::move(text);
   existed_ = true;
   loaded_ = true;
-  RegistryHive parsed;
+  RegistryHive parsed(TextCodePage::Utf8);
   std::string why;
   if (!ParseRegistryFile(text_, &parsed, &why)) {
     corrupt_ = true;
-    lastError_ = path_ + ": " + why;
+    corruptReason_ = lastError_ = Reason(path_, why);
     return Reg::RegistryCorrupt;
   }
   corrupt_ = false;
+  corruptReason_.clear();
   lastError_.clear();
   hive_ = std::move(parsed);
   return Reg::Success;
 }
 
+long FileHiveStore::SaveTarget(std::string* target) {
+  struct stat st {};
+  if (lstat(path_.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+    *target = path_;
+    return Reg::Success;
+  }
+  // A link is saved through, as editors do: the new file replaces the
+  // link's target and the link stays.
+  char* real = realpath(path_.c_str(), nullptr);
+  if (!real) {
+    lastError_ = SystemReason(path_, "a symbolic link whose target cannot be saved");
+    return Reg::CantWrite;
+  }
+  *target = real;
+  std::free(real);
+  return Reg::Success;
+}
+
 long FileHiveStore::Save() {
-  const std::string dir = DirName(path_);
+  const std::string& target = saveTarget_;
+  const std::string dir = DirName(target);
   const std::string text = SerializeRegistryFile(hive_);
-  std::string tmpl = dir + "/." + BaseName(path_) + ".tmp.XXXXXX";
+  std::string tmpl = dir + "/." + BaseName(target) + ".tmp.XXXXXX";
   const int fd = mkostemp(tmpl.data(), O_CLOEXEC);
-  if (fd < 0) return Reg::CantWrite;
+  if (fd < 0) {
+    lastError_ = SystemReason(target, "cannot save");
+    loaded_ = false;
+    return Reg::CantWrite;
+  }
   fchmod(fd, 0600);
   const bool written = WriteAll(fd, text) && fsync(fd) == 0;
-  if (close(fd) != 0 || !written || rename(tmpl.c_str(), path_.c_str()) != 0) {
+  if (close(fd) != 0 || !written || rename(tmpl.c_str(), target.c_str()) != 0) {
+    lastError_ = SystemReason(target, "cannot save");
     unlink(tmpl.c_str());
     loaded_ = false;  // reload from disk: the change did not happen
     return Reg::CantWrite;
@@ -151,25 +215,49 @@ void FileHiveStore::Unlock() {
   }
 }
 
+long FileHiveStore::Lock() {
+  if (!MakeDirs(DirName(path_))) {
+    lastError_ = SystemReason(DirName(path_), "cannot make the folder");
+    return Reg::CantWrite;
+  }
+  // Never through a link: a planted one could make the lock create or lock
+  // a file anywhere the user may write.
+  lockFd_ = open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0600);
+  struct stat st {};
+  if (lockFd_ < 0 || fstat(lockFd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+    // A folder the user may not write in makes the registry read-only.
+    const bool denied = lockFd_ < 0 && (errno == EACCES || errno == EPERM || errno == EROFS);
+    lastError_ = lockFd_ < 0 && errno == ELOOP ? Reason(lockPath_, "the lock file is a symbolic link")
+                 : lockFd_ < 0                 ? SystemReason(lockPath_, "cannot open the lock file")
+                                               : Reason(lockPath_, "the lock file is not a regular file");
+    Unlock();
+    return denied ? Reg::AccessDenied : Reg::CantWrite;
+  }
+  while (flock(lockFd_, LOCK_EX) != 0) {
+    if (errno != EINTR) {
+      lastError_ = SystemReason(lockPath_, "cannot lock");
+      Unlock();
+      return Reg::CantWrite;
+    }
+  }
+  if (const long rc = SaveTarget(&saveTarget_)) {
+    Unlock();
+    return rc;
+  }
+  // Temporary files left by a writer that died are stale now.
+  const std::string dir = DirName(saveTarget_);
+  const std::string prefix = "." + BaseName(saveTarget_) + ".tmp.";
+  if (DIR* d = opendir(dir.c_str())) {
+    while (dirent* e = readdir(d))
+      if (std::string_view(e->d_name).substr(0, prefix.size()) == prefix) unlink((dir + "/" + e->d_name).c_str());
+    closedir(d);
+  }
+  return Reg::Success;
+}
+
 long FileHiveStore::Begin(bool forWrite, RegistryHive** hive) {
   if (forWrite) {
-    if (!MakeDirs(DirName(path_))) return Reg::CantWrite;
-    lockFd_ = open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (lockFd_ < 0) return Reg::CantWrite;
-    while (flock(lockFd_, LOCK_EX) != 0) {
-      if (errno != EINTR) {
-        Unlock();
-        return Reg::CantWrite;
-      }
-    }
-    // Temporary files left by a writer that died are stale now.
-    const std::string prefix = "." + BaseName(path_) + ".tmp.";
-    if (DIR* d = opendir(DirName(path_).c_str())) {
-      while (dirent* e = readdir(d))
-        if (std::string_view(e->d_name).substr(0, prefix.size()) == prefix)
-          unlink((DirName(path_) + "/" + e->d_name).c_str());
-      closedir(d);
-    }
+    if (const long rc = Lock()) return rc;
   }
   // Saves replace the file atomically, so a reader always sees a whole file
   // and needs no lock.
@@ -177,6 +265,11 @@ long FileHiveStore::Begin(bool forWrite, RegistryHive** hive) {
   if (rc != Reg::Success) {
     Unlock();
     return rc;
+  }
+  if (forWrite && readOnly_) {
+    lastError_ = Reason(path_, "the file is read-only; nothing is written to it");
+    Unlock();
+    return Reg::AccessDenied;
   }
   *hive = &hive_;
   return Reg::Success;

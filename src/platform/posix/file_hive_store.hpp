@@ -4,7 +4,11 @@
 // contents, and saved atomically (temporary file, flush, rename), so two
 // processes never lose each other's writes and a crash leaves either the old
 // or the new file. A file that cannot be parsed is never overwritten: every
-// call fails with RegistryCorrupt until it is repaired.
+// call fails with RegistryCorrupt until it is repaired. Names and texts are
+// UTF-8. A file the user may not write is read-only: changes fail with
+// AccessDenied. A symbolic link in the file's place is saved through to its
+// target; the lock file is never followed through a link. Anything but a
+// regular file of at most 64 MiB is refused (BadDb) without being read.
 #include <string>
 
 #include "platform/common/registry_tree.hpp"
@@ -16,9 +20,11 @@ class FileHiveStore : public IHiveStore {
 
   long Begin(bool forWrite, RegistryHive** hive) override;
   long End(bool commit) override;
+  TextCodePage CodePage() const override { return TextCodePage::Utf8; }
 
   const std::string& Path() const { return path_; }
-  // Why the file was last rejected ("" when it was not).
+  // Why the file was last refused, with its path and, for a file that cannot
+  // be parsed, the line ("" when it was not).
   const std::string& LastError() const { return lastError_; }
 
   // $XDG_CONFIG_HOME/larkspire/registry.reg, or ~/.config/... without it.
@@ -26,19 +32,26 @@ class FileHiveStore : public IHiveStore {
 
  private:
   long Load();
+  long Lock();
+  long SaveTarget(std::string* target);
   long Save();
   void Unlock();
 
   std::string path_;
   std::string lockPath_;
   int lockFd_ = -1;
-  RegistryHive hive_;
+  // Where saves go: the file, or the target of the link in its place.
+  std::string saveTarget_;
+  RegistryHive hive_{TextCodePage::Utf8};
   bool loaded_ = false;
   bool corrupt_ = false;
+  bool readOnly_ = false;
   // The text the cached hive came from.
   std::string text_;
   bool existed_ = false;
   std::string lastError_;
+  // Why the cached text could not be parsed.
+  std::string corruptReason_;
 };
 
 // TreeRegistryApi over the per-user registry file.

@@ -8,21 +8,21 @@
 #include <ctime>
 
 #include "platform/common/registry_tree.hpp"
-#include "support/codepage.hpp"
 
 extern char** environ;
 
 std::uint32_t PosixEnvironment::ExpandEnvironmentStrings(const char* src, char* dst, std::uint32_t size) {
   if (!src) return 0;
-  // The call is the single-byte one: src and the result are Windows-1252,
-  // while the environment holds UTF-8. Variable names compare without regard
-  // to case, as on Windows.
+  // The call is the single-byte one, and the Linux build's single-byte code
+  // page is UTF-8, as the registry file's and the environment's: texts pass
+  // as they are. Variable names compare without regard to case, as on
+  // Windows.
   const std::string expanded = ExpandPercentReferences(src, [](const std::string& name) -> std::optional<std::string> {
-    if (const char* v = std::getenv(AnsiToUtf8(name).c_str())) return Utf8ToAnsi(v);
+    if (const char* v = std::getenv(name.c_str())) return std::string(v);
     for (char** e = environ; e && *e; ++e) {
       const char* eq = std::strchr(*e, '=');
-      if (eq && NamesEqual(Utf8ToAnsi(std::string_view(*e, static_cast<std::size_t>(eq - *e))), name))
-        return Utf8ToAnsi(eq + 1);
+      if (eq && NamesEqual(std::string_view(*e, static_cast<std::size_t>(eq - *e)), name, TextCodePage::Utf8))
+        return std::string(eq + 1);
     }
     return std::nullopt;
   });
