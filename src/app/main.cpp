@@ -12,21 +12,15 @@
 #include "wizard/frm_main.hpp"
 
 namespace {
-// Says in the log why the registry file cannot serve, before the wizard
-// tells the user that Larkspire is not installed properly.
-void ReportRegistryFile(FileHiveStore& store) {
+// A registry file that is not there reads as an empty registry; say so,
+// before the wizard tells the user that Larkspire is not installed. (A file
+// that is there but cannot be used says why itself.)
+void ReportMissingRegistryFile(const FileHiveStore& store) {
   std::error_code error;
-  if (!std::filesystem::exists(store.Path(), error)) {
+  if (!std::filesystem::exists(store.Path(), error))
     LogFailure(LogArea::Registry, "the registry file " + store.Path() + " does not exist");
-    return;
-  }
-  RegistryHive* hive = nullptr;
-  if (store.Begin(false, &hive) == Reg::Success) {
-    store.End(false);
+  else
     LogInfo(LogArea::Registry, "reading " + store.Path());
-  } else {
-    LogFailure(LogArea::Registry, store.LastError().empty() ? store.Path() + ": cannot be read" : store.LastError());
-  }
 }
 
 // The options, with their help; process() prints help or version and exits.
@@ -68,7 +62,7 @@ int main(int argc, char** argv) {
   InstallQtLogging(options.isSet(verbose));
 
   LinuxPlatform platform;
-  ReportRegistryFile(platform.registry.Store());
+  ReportMissingRegistryFile(platform.registry.Store());
   frmMain form(platform.Services(), LARKSPIRE_UPDATE_HOST);
   QtMainWindow& window = *platform.window;
   window.Attach(&form);

@@ -353,6 +353,7 @@ class LinuxUserRoad : public RoadTest, public ::testing::WithParamInterface<Situ
     std::string appPath = s.appPath;
     if (appPath == "@product") appPath = sandbox->Native() + "/product";
     if (appPath == "@locked") appPath = LockedFolder();
+    if (appPath == "@unicode") appPath = UnicodeFolder();
     locked = s.appPath == "@locked" ? appPath : "";
     std::filesystem::remove(sandbox->File("config/larkspire/registry.reg"));
     Road::SeedRegistry(sandbox->Native(), "3.02.0012", {{"quillon", "2.01.0003"}}, appPath);
@@ -374,6 +375,13 @@ class LinuxUserRoad : public RoadTest, public ::testing::WithParamInterface<Situ
     const std::string folder = sandbox->File("locked");
     std::filesystem::create_directories(folder);
     std::filesystem::permissions(folder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    return folder;
+  }
+
+  // A home and a product folder named in scripts Windows-1252 cannot hold.
+  std::string UnicodeFolder() {
+    const std::string folder = sandbox->File("home/łukasz/Программы");
+    std::filesystem::create_directories(folder);
     return folder;
   }
 
@@ -399,7 +407,9 @@ TEST_P(LinuxUserRoad, EndsAsTheUserExpects) {
   } else {
     DownloadTheUpdate();
     if (HasFatalFailure()) return;
-    const std::string folder = s.copiedInto == "@data" ? data->Native() + "/larkspire" : road->ProductFolder();
+    const std::string folder = s.copiedInto == "@data"      ? data->Native() + "/larkspire"
+                               : s.copiedInto == "@unicode" ? UnicodeFolder()
+                                                            : road->ProductFolder();
     EXPECT_EQ(FilesIn(folder), std::vector<std::string>{"larkspire-setup.msi"});
     road->Click(Ctl::Cmd1);  // Install
     EXPECT_TRUE(road->Window().Unloaded());
@@ -449,7 +459,8 @@ INSTANTIATE_TEST_SUITE_P(
             .box = "Larkspire was either not installed or not\r\ninstalled properly. Please reinstall "
                    "Larkspire.\r\n\r\nCannot continue with update.",
             .exitStatus = ExitStatus::NotInstalled,
-            .logged = "no valid \"App Version\""}),
+            .logged = "registry.reg: line 4"},
+        Situation{.name = "ProductFolderInAnyScript", .appPath = "@unicode", .copiedInto = "@unicode"}),
     Name);
 
 // A session without a bus (ssh, sudo, a minimal desktop): nobody can be

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "platform/common/registry_file_format.hpp"
+#include "support/diagnostics.hpp"
 
 namespace {
 // Larger files are not the registry: a sane limit keeps a huge or endless
@@ -256,6 +257,19 @@ long FileHiveStore::Lock() {
 }
 
 long FileHiveStore::Begin(bool forWrite, RegistryHive** hive) {
+  const long rc = Open(forWrite, hive);
+  if (rc != Reg::Success) ReportFailure();
+  return rc;
+}
+
+void FileHiveStore::ReportFailure() {
+  // Once per reason: the wizard reads many values from a file it cannot use.
+  if (lastError_.empty() || lastError_ == lastReported_) return;
+  lastReported_ = lastError_;
+  LogFailure(LogArea::Registry, lastError_);
+}
+
+long FileHiveStore::Open(bool forWrite, RegistryHive** hive) {
   if (forWrite) {
     if (const long rc = Lock()) return rc;
   }
@@ -284,5 +298,6 @@ long FileHiveStore::End(bool commit) {
       loaded_ = false;  // an abandoned change must not linger in the cache
     Unlock();
   }
+  if (rc != Reg::Success) ReportFailure();
   return rc;
 }

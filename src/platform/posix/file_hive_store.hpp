@@ -36,6 +36,9 @@ class FileHiveStore : public IHiveStore {
   long SaveTarget(std::string* target);
   long Save();
   void Unlock();
+  long Open(bool forWrite, RegistryHive** hive);
+  // Writes the reason of a failure to the log, once for each reason.
+  void ReportFailure();
 
   std::string path_;
   std::string lockPath_;
@@ -50,6 +53,7 @@ class FileHiveStore : public IHiveStore {
   std::string text_;
   bool existed_ = false;
   std::string lastError_;
+  std::string lastReported_;
   // Why the cached text could not be parsed.
   std::string corruptReason_;
 };
