@@ -34,14 +34,20 @@ void AppendOutdated(const CatalogValueFn& value, const NewerVersionFn& isNewer,
 
 CatalogReading EvaluateCatalog(const CatalogValueFn& value, std::int64_t fileLength, const NewerVersionFn& isNewer) {
   CatalogReading reading;
-  if (!SizeMatches(value, fileLength)) return reading;
+  const auto fail = [&reading](std::string why) {
+    reading.why = std::move(why);
+    return reading;
+  };
+  if (!SizeMatches(value, fileLength))
+    return fail("its \"size\" is not its length of " + std::to_string(fileLength) + " bytes");
 
   // Every section must say whether it is on before anything else counts, so
   // a file that lacks a section is unusable even when the update is off.
   std::array<std::string, ComponentKeys.size()> enabled;
   for (std::size_t row = 0; row < ComponentKeys.size(); ++row) {
     enabled[row] = value(ComponentKeys[row], "enabled");
-    if (!IsDecimalNumber(enabled[row])) return reading;
+    if (!IsDecimalNumber(enabled[row]))
+      return fail("[" + std::string(ComponentKeys[row]) + "] has no numeric \"enabled\"");
   }
   if (enabled[kSetupRow] == "0") {
     reading.result = crNotAvailable;
@@ -49,9 +55,11 @@ CatalogReading EvaluateCatalog(const CatalogValueFn& value, std::int64_t fileLen
   }
 
   std::string url = value(ComponentKeys[kSetupRow], "url");
-  if (!CheckUrl(url)) return reading;
+  const std::string givenUrl = url;
+  if (!CheckUrl(url)) return fail("[setup] url \"" + givenUrl + "\" is not a usable address");
   std::string crc = value(ComponentKeys[kSetupRow], "crc");
-  if (!CheckCrcText(crc)) return reading;
+  const std::string givenCrc = crc;
+  if (!CheckCrcText(crc)) return fail("[setup] crc \"" + givenCrc + "\" is not eight hexadecimal digits");
   reading.setupFileName = FileNameFromUrl(url);
   reading.setupUrl = std::move(url);
   reading.setupCrc = std::move(crc);

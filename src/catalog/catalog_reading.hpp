@@ -10,6 +10,8 @@
 
 struct CatalogReading {
   CatalogResult result = crError;
+  // Why the file is unusable (crError), for the log.
+  std::string why;
   // The setup package; filled when the result is crUpdatesAvailable or
   // crUpToDate.
   std::string setupUrl;

@@ -4,6 +4,7 @@
 #include "catalog/catalog_rules.hpp"
 #include "install_state/path_helpers.hpp"
 #include "support/codepage.hpp"
+#include "support/diagnostics.hpp"
 #include "wizard/frm_main.hpp"
 
 namespace {
@@ -51,6 +52,8 @@ void frmMain::ReadUpdateInfo(const std::string& sFile) {
         FileLength(*platform_.files, sFile),
         [this](int row, std::string& version) { return IsNewerVersion(row, version); });
     result = reading.result;
+    if (result == crError)
+      LogFailure(LogArea::Catalog, "the update information from " + UpdateInfoUrl + " is unusable: " + reading.why);
     if (result == crUpdatesAvailable || result == crUpToDate) {
       // Entries 0 and 1 keep what they hold; a retry leaves no component of
       // an earlier reading behind.
@@ -60,7 +63,8 @@ void frmMain::ReadUpdateInfo(const std::string& sFile) {
       ComponentTable[1].sCrc = reading.setupCrc;
       ComponentTable.insert(ComponentTable.end(), reading.components.begin(), reading.components.end());
     }
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    LogFailure(LogArea::Catalog, "cannot read the update information from " + UpdateInfoUrl + ": " + e.what());
     result = crError;
   }
   ComponentTable[0].bVerified = result != crError;

@@ -2,6 +2,7 @@
 // events of the transfer control, Stop and Retry, and the hand-over of a
 // finished file.
 #include "install_state/path_helpers.hpp"
+#include "support/diagnostics.hpp"
 #include "support/frm_error.hpp"
 #include "transfer/transfer_text.hpp"
 #include "wizard/drawing.hpp"
@@ -197,7 +198,8 @@ void frmMain::tmrDownload_Timer() {
   }
 }
 
-void frmMain::htp_HTTPError(const std::string&, const std::string& sError) {
+void frmMain::htp_HTTPError(const std::string& sKey, const std::string& sError) {
+  LogFailure(LogArea::Transfer, (sKey.empty() ? std::string("the transfer") : sKey) + ": " + sError);
   StopDownload();
   const std::string text = DescribeTransferError(sError);
   std::unique_ptr<IErrorDialogView> view = platform_.dialogs->CreateErrorDialog();
