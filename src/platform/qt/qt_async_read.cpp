@@ -137,7 +137,7 @@ void QtAsyncReadService::AsyncRead(const std::string& target, std::int32_t, cons
 
   // The proxy the connection report speaks of; libcurl's own reading of the
   // environment is replaced by it, and its no_proxy list serves redirects.
-  const std::string proxy = HttpProxyFor(url.authority(QUrl::FullyEncoded).toStdString());
+  const std::string proxy = HttpProxyFor(url.host(QUrl::FullyEncoded).toStdString());
   const std::string noProxy = NoProxyFromEnvironment();
   f.headers = curl_slist_append(f.headers, "Cache-Control: no-cache");
   f.headers = curl_slist_append(f.headers, "Pragma: no-cache");
