@@ -1,17 +1,32 @@
-# Installs the Debian packages the project needs, quietly and only when
-# something is missing. Sourced by scripts/test and scripts/demo.
-LARKSPIRE_PACKAGES=(
+# Installs Debian packages quietly, and only those that are missing.
+# Sourced by scripts/demo, which installs the demo's list, and by
+# scripts/test, which installs both lists.
+
+# What the demo builds and runs: the wizard, the publishing tool and the
+# demo's driver (which shares the end-to-end tests' code, so configuring it
+# needs GoogleTest, and the test folders' configuration zlib), nginx to serve
+# the update, and a virtual display with a session bus for screenshots.
+LARKSPIRE_DEMO_PACKAGES=(
   g++ cmake ninja-build pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libcurl4-openssl-dev libgtest-dev zlib1g-dev
+  nginx-light xvfb xauth dbus dbus-x11 fonts-dejavu-core fonts-liberation2
+)
+
+# What only the tests need on top: GoogleMock, the benchmarks (Google
+# Benchmark, ISA-L's CRC for comparison), fuzzing with clang, ImageMagick
+# for looking at pictures, the checks of the desktop entry and the manual
+# pages, and the Windows build under Wine.
+LARKSPIRE_TEST_PACKAGES=(
+  libgmock-dev libbenchmark-dev libisal-dev
   clang libclang-rt-14-dev
-  nginx-light xvfb xauth dbus dbus-x11 imagemagick fonts-dejavu-core fonts-liberation2 desktop-file-utils
+  imagemagick desktop-file-utils groff-base
   g++-mingw-w64-x86-64-posix wine64 wine googletest
 )
 
+# larkspire_install_deps PACKAGE...
 larkspire_install_deps() {
   local missing=()
-  for p in "${LARKSPIRE_PACKAGES[@]}" "$@"; do
+  for p in "$@"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
       missing+=("$p")
     fi

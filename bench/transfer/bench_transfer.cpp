@@ -1,9 +1,12 @@
-// Downloads one address the way the wizard does: the read service over Qt
-// Network, the transfer control, and the main window's download controller
+// Downloads one address the way the wizard does: the read service over
+// libcurl, the transfer control, and the main window's download controller
 // drawing the progress bar and the figures on every progress notification.
-// Prints the bytes, the seconds from the request to the completion, and the
-// throughput. Usage: bench_transfer URL FOLDER (the file is stored in
+// Prints the bytes, the seconds from the request to the completion, the
+// throughput and the processor time (user and system, all threads) spent
+// in between. Usage: bench_transfer URL FOLDER (the file is stored in
 // FOLDER and removed at the end).
+#include <sys/resource.h>
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
@@ -19,6 +22,13 @@
 #include "wizard/frm_main.hpp"
 
 namespace {
+// Processor seconds this process has used so far.
+double CpuSeconds() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
 // Sits between the read service and the transfer control: notes the moment
 // the fetch ends and counts what went through, then hands everything on.
 class Stopwatch : public IAsyncReadService, public IAsyncReadHandler {
@@ -27,6 +37,7 @@ class Stopwatch : public IAsyncReadService, public IAsyncReadHandler {
   void SetHandler(IAsyncReadHandler* handler) override { handler_ = handler; }
   void AsyncRead(const std::string& target, std::int32_t type, const std::string& key, std::int32_t options) override {
     clock.start();
+    cpuAtStart = CpuSeconds();
     inner_.AsyncRead(target, type, key, options);
   }
   void CancelAsyncRead(const std::string& key) override { inner_.CancelAsyncRead(key); }
@@ -44,12 +55,15 @@ class Stopwatch : public IAsyncReadService, public IAsyncReadHandler {
 
   QElapsedTimer clock;
   qint64 nanoseconds = -1;
+  double cpuAtStart = 0;
+  double cpu = 0;
   int progress = 0;
   AsyncProperty last;
 
  private:
   void End(const AsyncProperty& p) {
     nanoseconds = clock.nsecsElapsed();
+    cpu = CpuSeconds() - cpuAtStart;
     last = p;
     if (p.Failed) QCoreApplication::exit(0);
   }
@@ -117,7 +131,8 @@ int main(int argc, char** argv) {
   const auto bytes = std::filesystem::file_size(path, ec);
   std::filesystem::remove(path, ec);
   const double seconds = reader.nanoseconds / 1e9;
-  std::printf("bytes %llu seconds %.3f MBps %.1f progress %d shown \"%s\"\n", static_cast<unsigned long long>(bytes),
-              seconds, bytes / seconds / 1e6, reader.progress, window.Control(Ctl::lblLoad).Caption().c_str());
+  std::printf("bytes %llu seconds %.3f MBps %.1f cpu %.3f progress %d shown \"%s\"\n",
+              static_cast<unsigned long long>(bytes), seconds, bytes / seconds / 1e6, reader.cpu, reader.progress,
+              window.Control(Ctl::lblLoad).Caption().c_str());
   return 0;
 }

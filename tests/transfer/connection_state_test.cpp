@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "fakes/fake_window.hpp"
+#include "fakes/scoped_env.hpp"
 #include "platform/posix/net_state.hpp"
+#include "platform/posix/proxy_env.hpp"
 
 namespace {
 struct FlagRow {
@@ -122,4 +126,48 @@ TEST(KernelNetStateTest, Ipv6DefaultRouteAndProxyAndDialUp) {
 TEST(KernelNetStateTest, UnreadableTablesAreNoAnswer) {
   EXPECT_FALSE(ComputeConnectionFlags(KernelNetState{}).answered);
 }
+
+// The proxy a fetch from the update server goes through; the report says
+// "Proxy" exactly then (the read service's table shows the fetch using it).
+struct ProxyRow {
+  std::vector<std::pair<const char*, const char*>> env;
+  const char* host;
+  const char* proxy;
+};
+
+void PrintTo(const ProxyRow& r, std::ostream* os) {
+  for (const auto& [name, value] : r.env) *os << name << "=" << value << " ";
+  *os << "for " << r.host;
+}
+
+class ProxyTest : public ::testing::TestWithParam<ProxyRow> {};
+
+TEST_P(ProxyTest, TheReportAndTheFetchAgree) {
+  std::vector<std::unique_ptr<ScopedEnv>> env;
+  for (const char* name :
+       {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"})
+    env.push_back(std::make_unique<ScopedEnv>(name, nullptr));
+  for (const auto& [name, value] : GetParam().env) env.push_back(std::make_unique<ScopedEnv>(name, value));
+  EXPECT_EQ(HttpProxyFor(GetParam().host), GetParam().proxy);
+  std::uint32_t flags = 0;
+  char name[512];
+  ASSERT_TRUE(PosixConnectionService(GetParam().host).InternetGetConnectedStateEx(&flags, name, sizeof name, 0));
+  EXPECT_EQ((flags & NetFlags::Proxy) != 0, *GetParam().proxy != '\0');
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ProxyTest,
+    ::testing::Values(ProxyRow{{}, "updates.example.com", ""},
+                      ProxyRow{{{"http_proxy", "http://p1:3128"}}, "updates.example.com", "http://p1:3128"},
+                      ProxyRow{{{"HTTP_PROXY", "p2:8080"}}, "updates.example.com", "p2:8080"},
+                      ProxyRow{{{"HTTP_PROXY", "p2"}, {"http_proxy", "p1"}}, "updates.example.com", "p1"},
+                      ProxyRow{{{"all_proxy", "socks5://p3"}}, "updates.example.com", "socks5://p3"},
+                      ProxyRow{{{"https_proxy", "p4"}, {"HTTPS_PROXY", "p4"}}, "updates.example.com", ""},
+                      ProxyRow{{{"http_proxy", "p1"}, {"no_proxy", "*"}}, "updates.example.com", ""},
+                      ProxyRow{{{"http_proxy", "p1"}, {"no_proxy", "example.com"}}, "updates.example.com:80", ""},
+                      ProxyRow{{{"http_proxy", "p1"}, {"NO_PROXY", ".EXAMPLE.com"}}, "example.com", ""},
+                      ProxyRow{{{"http_proxy", "p1"}, {"no_proxy", "ample.com"}}, "updates.example.com", "p1"},
+                      ProxyRow{{{"http_proxy", "p1"}, {"no_proxy", "localhost, 127.0.0.0/8"}}, "127.0.0.1:8731", ""},
+                      ProxyRow{{{"http_proxy", "p1"}, {"no_proxy", "10.0.0.0/8,localhost"}}, "127.0.0.1:8731", "p1"},
+                      ProxyRow{{{"http_proxy", "p1"}, {"no_proxy", "::1"}}, "[::1]:8731", ""}));
 }  // namespace

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "platform/posix/posix_services.hpp"
+#include "platform/posix/proxy_env.hpp"
 #include "support/diagnostics.hpp"
 
 extern char** environ;
@@ -94,7 +95,7 @@ ConnectionFlags ComputeConnectionFlags(const KernelNetState& state) {
   return out;
 }
 
-KernelNetState ReadKernelNetState(const std::string& root) {
+KernelNetState ReadKernelNetState(const std::string& updateHost, const std::string& root) {
   KernelNetState s;
   const std::string base = root == "/" ? "" : root;
   s.ipv4Routes = ReadText(base + "/proc/net/route");
@@ -111,15 +112,14 @@ KernelNetState ReadKernelNetState(const std::string& root) {
     closedir(d);
   }
   s.readable = !s.ipv4Routes.empty() || !s.interfaces.empty();
-  for (const char* v : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"})
-    if (const char* p = std::getenv(v); p && *p) s.proxyConfigured = true;
+  s.proxyConfigured = !HttpProxyFor(updateHost).empty();
   s.dialUpInstalled = Executable(base + "/usr/sbin/pppd");
   return s;
 }
 
 bool PosixConnectionService::InternetGetConnectedStateEx(std::uint32_t* flags, char* name, std::uint32_t nameLength,
                                                          std::uint32_t) {
-  const ConnectionFlags c = ComputeConnectionFlags(ReadKernelNetState());
+  const ConnectionFlags c = ComputeConnectionFlags(ReadKernelNetState(updateHost_));
   if (!c.answered) return false;
   if (flags) *flags = c.flags;
   if (name && nameLength) {

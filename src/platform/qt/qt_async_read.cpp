@@ -1,19 +1,18 @@
 #include "platform/qt/qt_async_read.hpp"
 
+#include <strings.h>
 #include <unistd.h>
 
 #include <QDir>
-#include <QNetworkProxy>
-#include <QTcpSocket>
+#include <QSocketNotifier>
 #include <QTemporaryFile>
+#include <QUrl>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <functional>
-#include <limits>
-#include <vector>
+#include <mutex>
 
 #include "platform/posix/posix_services.hpp"
+#include "platform/posix/proxy_env.hpp"
 #include "support/runtime_error.hpp"
 
 namespace {
@@ -28,43 +27,18 @@ constexpr std::int32_t kErrRedirect = 12156;
 constexpr std::int32_t kErrDiskFull = 112;
 constexpr std::int32_t kErrWrite = 29;
 
-// An answer's head larger than this is not an answer this service reads.
-constexpr std::size_t kMaxHead = 64 * 1024;
-// Bytes taken from the socket before the event loop gets its turn again.
-constexpr qint64 kReadSlice = 8 << 20;
-// What the socket may hold before it stops reading from the network.
-constexpr qint64 kSocketBuffer = 4 << 20;
+// What libcurl takes from the socket at a time: large, so that a fast
+// download costs few calls.
+constexpr long kReceiveBuffer = 512 * 1024;
 
-const char* const kDroppedText = "The server closed the connection before the download was complete.";
+const char* const kNotUnderstood = "The server's answer could not be understood.";
 
-// "60 seconds", "1 second", "0.2 seconds".
-std::string SecondsText(int milliseconds) {
-  if (milliseconds % 1000 == 0) {
-    const int seconds = milliseconds / 1000;
-    return std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
-  }
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f seconds", milliseconds / 1000.0);
-  return text;
-}
-
-// The statuses that send the client on to the address in Location.
-bool IsRedirect(int status) {
-  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
-}
-
-std::string StatusText(int status, const std::string& reason) {
+std::string StatusText(long status, const std::string& reason) {
   if (status == 401 || status == 403) return "The access code is invalid.";
   if (status == 404 || status == 410) return "The handle is invalid.";
   std::string text = "The server answered " + std::to_string(status);
   if (!reason.empty()) text += " " + reason;
   return text + " instead of the file.";
-}
-
-std::string Lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
 }
 
 std::string Trim(const std::string& s) {
@@ -73,74 +47,69 @@ std::string Trim(const std::string& s) {
   return s.substr(b, s.find_last_not_of(" \t") - b + 1);
 }
 
-// A whole decimal number of at most 18 digits, or -1.
-qint64 ParseLength(const std::string& text) {
-  if (text.empty() || text.size() > 18) return -1;
-  qint64 n = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return -1;
-    n = n * 10 + (c - '0');
-  }
-  return n;
+bool IsDecimal(const std::string& s) {
+  return !s.empty() && s.size() <= 18 && s.find_first_not_of("0123456789") == std::string::npos;
 }
 
-// The size at the start of a chunk's line (hexadecimal, extensions after
-// ";" ignored), or -1.
-qint64 ParseChunkSize(const std::string& line) {
-  const std::string digits = Trim(line.substr(0, line.find(';')));
-  if (digits.empty() || digits.size() > 15) return -1;
-  qint64 n = 0;
-  for (char c : digits) {
-    int v;
-    if (c >= '0' && c <= '9')
-      v = c - '0';
-    else if (c >= 'a' && c <= 'f')
-      v = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F')
-      v = c - 'A' + 10;
-    else
-      return -1;
-    n = n * 16 + v;
-  }
-  return n;
+std::string SecondsText(int seconds) { return std::to_string(seconds) + (seconds == 1 ? " second" : " seconds"); }
+
+std::int32_t Clamp(curl_off_t n) {
+  return static_cast<std::int32_t>(std::min<curl_off_t>(std::max<curl_off_t>(n, 0), INT32_MAX));
 }
 }  // namespace
 
 struct QtAsyncReadService::Fetch {
+  QtAsyncReadService* service = nullptr;
   std::string key;
-  QUrl url;  // the address being asked now (after any redirects)
+  CURL* easy = nullptr;
+  curl_slist* headers = nullptr;
+  char error[CURL_ERROR_SIZE] = {};
   std::unique_ptr<QTemporaryFile> file;
   int fd = -1;
-  QTcpSocket* socket = nullptr;
+  curl_off_t written = 0;
 
-  // Where the answer's reading stands.
-  enum class Part { Head, Body, ChunkSize, ChunkData, ChunkDataEnd, Trailer, Done };
-  Part part = Part::Head;
-  std::string head;
-  int status = 0;
+  // The answer being read (each interim answer and redirect starts anew).
+  long status = 0;
   std::string reason;
-  std::string location;
-  qint64 expected = -1;  // Content-Length, when announced
+  std::string contentLength;
   bool chunked = false;
-  qint64 chunkLeft = 0;
-  std::string line;  // a chunk line that is not whole yet
-  bool requestSent = false;
-  std::vector<char> buffer;
+  bool coded = false;    // the body arrives content-coded and is stored decoded
+  std::string location;  // where a redirect sends the fetch
 
-  qint64 written = 0;
-  bool announced = false;
+  curl_off_t expected = -1;  // the announced length of the file's answer
   bool dataBegun = false;
-  int redirects = 0;
-  QTimer stall;
+  bool announced = false;
+  std::int32_t lastStatus = -1;
   QElapsedTimer sinceProgress;
-  std::shared_ptr<bool> alive = std::make_shared<bool>(true);
+  QElapsedTimer sinceArrival;
+
+  // A failure the callbacks found; it ends the fetch in these words.
+  std::int32_t failNumber = 0;
+  std::string failure;
 };
 
-QtAsyncReadService::QtAsyncReadService() = default;
+QtAsyncReadService::QtAsyncReadService() {
+  static std::once_flag global;
+  std::call_once(global, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+  multi_ = curl_multi_init();
+  curl_multi_setopt(multi_, CURLMOPT_SOCKETFUNCTION, &QtAsyncReadService::OnSocket);
+  curl_multi_setopt(multi_, CURLMOPT_SOCKETDATA, this);
+  curl_multi_setopt(multi_, CURLMOPT_TIMERFUNCTION, &QtAsyncReadService::OnTimer);
+  curl_multi_setopt(multi_, CURLMOPT_TIMERDATA, this);
+  timer_.setSingleShot(true);
+  connect(&timer_, &QTimer::timeout, this, [this] { Act(CURL_SOCKET_TIMEOUT, 0); });
+}
 
 QtAsyncReadService::~QtAsyncReadService() {
   while (!fetches_.empty()) Drop(fetches_.begin()->first, true);
   Forget([](const Pending&) { return true; });
+  curl_multi_setopt(multi_, CURLMOPT_SOCKETFUNCTION, nullptr);
+  curl_multi_setopt(multi_, CURLMOPT_TIMERFUNCTION, nullptr);
+  curl_multi_cleanup(multi_);
+  for (auto& [socket, watch] : watches_) {
+    delete watch.read;
+    delete watch.write;
+  }
 }
 
 void QtAsyncReadService::AsyncRead(const std::string& target, std::int32_t, const std::string& propertyName,
@@ -153,370 +122,303 @@ void QtAsyncReadService::AsyncRead(const std::string& target, std::int32_t, cons
   Drop(propertyName, true);
 
   auto fetch = std::make_unique<Fetch>();
-  fetch->key = propertyName;
-  fetch->url = url;
+  Fetch& f = *fetch;
+  f.service = this;
+  f.key = propertyName;
   const QString folder = folder_.isEmpty() ? QDir::tempPath() : folder_;
-  // Created exclusively: an existing name or a planted link is never used.
-  fetch->file = std::make_unique<QTemporaryFile>(folder + QStringLiteral("/lkdXXXXXX.tmp"));
-  fetch->file->setAutoRemove(false);
-  if (!fetch->file->open())
+  // Created exclusively, and on Linux without a name until it is complete:
+  // an existing name or a planted link is never used.
+  f.file = std::make_unique<QTemporaryFile>(folder + QStringLiteral("/lkdXXXXXX.tmp"));
+  f.file->setAutoRemove(false);
+  if (!f.file->open())
     throw RuntimeError(kErrWrite,
                        "The download could not be stored: no file can be made in " + folder.toStdString() + ".");
-  fetch->fd = fetch->file->handle();
-  Fetch& f = *fetch;
+  f.fd = f.file->handle();
+
+  // The proxy the connection report speaks of; libcurl's own reading of the
+  // environment is replaced by it, and its no_proxy list serves redirects.
+  const std::string proxy = HttpProxyFor(url.host(QUrl::FullyEncoded).toStdString());
+  const std::string noProxy = NoProxyFromEnvironment();
+  f.headers = curl_slist_append(f.headers, "Cache-Control: no-cache");
+  f.headers = curl_slist_append(f.headers, "Pragma: no-cache");
+
+  CURL* easy = f.easy = curl_easy_init();
+  curl_easy_setopt(easy, CURLOPT_URL, url.toEncoded().constData());
+  curl_easy_setopt(easy, CURLOPT_PRIVATE, &f);
+  curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, f.error);
+  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http");
+  curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http");
+  curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(easy, CURLOPT_MAXREDIRS, static_cast<long>(kMaxRedirects));
+  curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+  curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str());
+  curl_easy_setopt(easy, CURLOPT_NOPROXY, noProxy.c_str());
+  curl_easy_setopt(easy, CURLOPT_USERAGENT, "Larkspire AutoUpdate");
+  curl_easy_setopt(easy, CURLOPT_HTTPHEADER, f.headers);
+  // The file itself is asked for; a coding the server applies anyway is undone.
+  curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "identity");
+  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, static_cast<long>(stallSeconds_));
+  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, kStallBytesPerSecond);
+  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(stallSeconds_));
+  curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBuffer);
+  // One fetch at a time: no idle connection is kept open afterwards.
+  curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
+  curl_easy_setopt(easy, CURLOPT_SOCKOPTFUNCTION, &QtAsyncReadService::OnSocketOpened);
+  curl_easy_setopt(easy, CURLOPT_SOCKOPTDATA, &f);
+  curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &QtAsyncReadService::OnRequestReady);
+  curl_easy_setopt(easy, CURLOPT_PREREQDATA, &f);
+  curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &QtAsyncReadService::OnHeader);
+  curl_easy_setopt(easy, CURLOPT_HEADERDATA, &f);
+  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &QtAsyncReadService::OnBody);
+  curl_easy_setopt(easy, CURLOPT_WRITEDATA, &f);
+
   fetches_[propertyName] = std::move(fetch);
-
-  f.stall.setSingleShot(true);
-  f.stall.setInterval(stallMs_);
-  const std::shared_ptr<bool> alive = f.alive;
-  connect(&f.stall, &QTimer::timeout, this, [this, &f, alive] {
-    // Failed from the event loop: the timer goes with the fetch.
-    QTimer::singleShot(0, this, [this, &f, alive] {
-      if (*alive)
-        Fail(f, kErrTimeout, "The server stopped sending data: nothing arrived for " + SecondsText(stallMs_) + ".");
-    });
-  });
   f.sinceProgress.start();
-  f.stall.start();
-  // The fetch begins from the event loop, never from inside this call.
+  f.sinceArrival.start();
   Progress(f, AsyncStatus::FindingResource);
-  QTimer::singleShot(0, this, [this, &f, alive] {
-    if (*alive) Connect(f);
-  });
+  // libcurl starts the fetch from its timer, in the event loop: never inside this call.
+  curl_multi_add_handle(multi_, easy);
 }
 
-void QtAsyncReadService::Connect(Fetch& f) {
-  f.part = Fetch::Part::Head;
-  f.head.clear();
-  f.status = 0;
-  f.reason.clear();
-  f.location.clear();
-  f.expected = -1;
-  f.chunked = false;
-  f.chunkLeft = 0;
-  f.line.clear();
-  f.requestSent = false;
-
-  auto* socket = new QTcpSocket;
-  f.socket = socket;
-  // Plain requests straight to the server: no proxy is consulted.
-  socket->setProxy(QNetworkProxy::NoProxy);
-  socket->setReadBufferSize(kSocketBuffer);
-  connect(socket, &QAbstractSocket::stateChanged, this, [this, &f](QAbstractSocket::SocketState state) {
-    if (state == QAbstractSocket::ConnectingState) Progress(f, AsyncStatus::Connecting);
-  });
-  connect(socket, &QAbstractSocket::connected, this, [this, &f] { OnConnected(f); });
-  connect(socket, &QIODevice::readyRead, this, [this, &f] { OnReadable(f); });
-  connect(socket, &QAbstractSocket::disconnected, this, [this, &f] { OnClosed(f); });
-  connect(socket, &QAbstractSocket::errorOccurred, this, [this, &f] { OnSocketError(f); });
-  f.stall.start();
-  socket->connectToHost(f.url.host(), static_cast<quint16>(f.url.port(80)));
+int QtAsyncReadService::OnSocket(CURL*, curl_socket_t socket, int what, void* service, void*) {
+  static_cast<QtAsyncReadService*>(service)->WatchSocket(socket, what);
+  return 0;
 }
 
-void QtAsyncReadService::OnConnected(Fetch& f) {
-  QByteArray path = f.url.path(QUrl::FullyEncoded).toLatin1();
-  if (path.isEmpty()) path = "/";
-  if (f.url.hasQuery()) path += "?" + f.url.query(QUrl::FullyEncoded).toLatin1();
-  QString host = f.url.host(QUrl::FullyEncoded);
-  if (host.contains(':')) host = "[" + host + "]";
-  if (f.url.port() != -1) host += ":" + QString::number(f.url.port());
-  // Cache-Control and Pragma ask every cache on the way for a fresh copy.
-  const QByteArray request = "GET " + path + " HTTP/1.1\r\nHost: " + host.toLatin1() +
-                             "\r\nUser-Agent: Larkspire AutoUpdate\r\nAccept: */*\r\n"
-                             "Cache-Control: no-cache\r\nPragma: no-cache\r\nConnection: close\r\n\r\n";
-  f.requestSent = true;
-  f.socket->write(request);
-  f.stall.start();
-  Progress(f, AsyncStatus::SendingRequest);
-}
-
-void QtAsyncReadService::OnReadable(Fetch& f) {
-  if (!f.socket) return;
-  QTcpSocket* const socket = f.socket;
-  const std::shared_ptr<bool> alive = f.alive;
-  if (!Drain(f, kReadSlice)) return;
-  if (socket->bytesAvailable() > 0) {
-    // More is waiting: read it after the window's own events.
-    QTimer::singleShot(0, this, [this, &f, alive, socket] {
-      if (*alive && f.socket == socket) OnReadable(f);
-    });
-  }
-  if (f.dataBegun && f.sinceProgress.elapsed() >= progressMs_) Progress(f, AsyncStatus::DownloadingData);
-}
-
-bool QtAsyncReadService::Drain(Fetch& f, qint64 limit) {
-  QTcpSocket* const socket = f.socket;
-  const std::shared_ptr<bool> alive = f.alive;
-  if (f.buffer.empty()) f.buffer.resize(1 << 20);
-  for (qint64 taken = 0; taken < limit;) {
-    const qint64 n = socket->read(f.buffer.data(), static_cast<qint64>(f.buffer.size()));
-    if (n <= 0) break;
-    taken += n;
-    f.stall.start();
-    if (!Consume(f, f.buffer.data(), n) || !*alive || f.socket != socket) return false;
-  }
-  return true;
-}
-
-bool QtAsyncReadService::Consume(Fetch& f, const char* data, qint64 size) {
-  while (size > 0) {
-    switch (f.part) {
-      case Fetch::Part::Head:
-        if (!ConsumeHead(f, data, size)) return false;
-        break;
-      case Fetch::Part::Body:
-        if (!ConsumeBody(f, data, size)) return false;
-        break;
-      case Fetch::Part::Done:
-        return true;  // anything after the answer is not read
-      default:
-        if (!ConsumeChunked(f, data, size)) return false;
-        break;
+void QtAsyncReadService::WatchSocket(curl_socket_t socket, int what) {
+  Watch& watch = watches_[socket];
+  const auto want = [&](QSocketNotifier*& notifier, QSocketNotifier::Type type, bool wanted, int events) {
+    if (!wanted && notifier) {
+      // It may be the one whose signal runs now.
+      notifier->setEnabled(false);
+      notifier->deleteLater();
+      notifier = nullptr;
+    } else if (wanted && !notifier) {
+      notifier = new QSocketNotifier(socket, type);
+      connect(notifier, &QSocketNotifier::activated, this, [this, socket, events] { Act(socket, events); });
     }
-  }
-  return true;
+  };
+  want(watch.read, QSocketNotifier::Read, what == CURL_POLL_IN || what == CURL_POLL_INOUT, CURL_CSELECT_IN);
+  want(watch.write, QSocketNotifier::Write, what == CURL_POLL_OUT || what == CURL_POLL_INOUT, CURL_CSELECT_OUT);
+  if (what == CURL_POLL_REMOVE) watches_.erase(socket);
 }
 
-bool QtAsyncReadService::ConsumeHead(Fetch& f, const char*& data, qint64& size) {
-  const std::size_t before = f.head.size();
-  f.head.append(data, static_cast<std::size_t>(std::min<qint64>(size, kMaxHead)));
-  const std::size_t end = f.head.find("\r\n\r\n", before < 3 ? 0 : before - 3);
-  if (end == std::string::npos) {
-    if (f.head.size() >= kMaxHead) {
-      Fail(f, kErrInvalidResponse, "The server's answer could not be understood.");
-      return false;
-    }
-    size = 0;
-    return true;
-  }
-  const std::size_t used = end + 4 - before;
-  data += used;
-  size -= static_cast<qint64>(used);
-  f.head.resize(end + 2);
-  return OnHead(f);
+int QtAsyncReadService::OnTimer(CURLM*, long milliseconds, void* service) {
+  QTimer& timer = static_cast<QtAsyncReadService*>(service)->timer_;
+  if (milliseconds < 0)
+    timer.stop();
+  else
+    timer.start(static_cast<int>(std::min<long>(milliseconds, INT32_MAX)));
+  return 0;
 }
 
-bool QtAsyncReadService::OnHead(Fetch& f) {
-  // Status line: "HTTP/1.x 200 OK".
-  const std::size_t eol = f.head.find("\r\n");
-  const std::string statusLine = f.head.substr(0, eol);
-  int status = 0;
-  if (statusLine.rfind("HTTP/1.", 0) != 0 || statusLine.size() < 12 || statusLine[8] != ' ' ||
-      std::sscanf(statusLine.c_str() + 9, "%3d", &status) != 1 || status < 100 || status > 999) {
-    Fail(f, kErrInvalidResponse, "The server's answer could not be understood.");
+void QtAsyncReadService::Act(curl_socket_t socket, int events) {
+  int running = 0;
+  curl_multi_socket_action(multi_, socket, events, &running);
+  int left = 0;
+  while (CURLMsg* message = curl_multi_info_read(multi_, &left)) {
+    if (message->msg != CURLMSG_DONE) continue;
+    Fetch* f = nullptr;
+    curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &f);
+    Ended(*f, message->data.result);
+  }
+}
+
+int QtAsyncReadService::OnSocketOpened(void* fetch, curl_socket_t, curlsocktype purpose) {
+  auto& f = *static_cast<Fetch*>(fetch);
+  // Two addresses may be tried at once; the stage is the same.
+  if (purpose == CURLSOCKTYPE_IPCXN && f.lastStatus != AsyncStatus::Connecting)
+    f.service->Progress(f, AsyncStatus::Connecting);
+  return CURL_SOCKOPT_OK;
+}
+
+int QtAsyncReadService::OnRequestReady(void* fetch, char*, char*, int, int) {
+  auto& f = *static_cast<Fetch*>(fetch);
+  f.service->Progress(f, AsyncStatus::SendingRequest);
+  return CURL_PREREQFUNC_OK;
+}
+
+size_t QtAsyncReadService::OnHeader(char* data, size_t size, size_t count, void* fetch) {
+  auto& f = *static_cast<Fetch*>(fetch);
+  f.sinceArrival.restart();
+  return f.service->Head(f, std::string(data, size * count)) ? size * count : 0;
+}
+
+bool QtAsyncReadService::Head(Fetch& f, const std::string& line) {
+  if (f.dataBegun) return true;  // a trailer after the body
+  const auto garbled = [&f] {
+    f.failNumber = kErrInvalidResponse;
+    f.failure = kNotUnderstood;
     return false;
-  }
-  if (status < 200) {
-    // An interim answer ("100 Continue"): the real one follows.
-    f.head.clear();
+  };
+  // Every line of the head ends in CR LF.
+  if (line.size() < 2 || line.compare(line.size() - 2, 2, "\r\n") != 0) return garbled();
+  const std::string text = line.substr(0, line.size() - 2);
+  if (text.rfind("HTTP/", 0) == 0) {
+    // A new answer: "HTTP/1.1 404 Not Found" (libcurl has checked its form).
+    const std::size_t space = text.find(' ');
+    f.reason = space == std::string::npos || text.size() < space + 5 ? "" : Trim(text.substr(space + 5));
+    f.contentLength.clear();
+    f.location.clear();
+    f.chunked = f.coded = false;
     return true;
   }
-  f.status = status;
-  f.reason = statusLine.size() > 13 ? Trim(statusLine.substr(13)) : "";
-  std::string encoding;
-  for (std::size_t at = eol + 2; at < f.head.size();) {
-    const std::size_t next = f.head.find("\r\n", at);
-    const std::string field = f.head.substr(at, next - at);
-    at = next + 2;
-    const std::size_t colon = field.find(':');
-    if (colon == std::string::npos) continue;
-    const std::string name = Lower(Trim(field.substr(0, colon)));
-    const std::string value = Trim(field.substr(colon + 1));
-    if (name == "content-length") {
-      f.expected = ParseLength(value);
-      if (f.expected < 0) {
-        Fail(f, kErrInvalidResponse, "The server's answer could not be understood.");
-        return false;
-      }
-    } else if (name == "transfer-encoding") {
-      encoding = Lower(value);
-    } else if (name == "location") {
+  if (!text.empty()) {
+    const std::size_t colon = text.find(':');
+    if (colon == std::string::npos) return true;
+    const std::string name = Trim(text.substr(0, colon));
+    const std::string value = Trim(text.substr(colon + 1));
+    if (strcasecmp(name.c_str(), "Content-Length") == 0) {
+      // One length, in digits: anything else leaves the body's end in doubt.
+      if (!IsDecimal(value) || (!f.contentLength.empty() && value != f.contentLength)) return garbled();
+      f.contentLength = value;
+    } else if (strcasecmp(name.c_str(), "Transfer-Encoding") == 0) {
+      f.chunked = true;
+    } else if (strcasecmp(name.c_str(), "Location") == 0) {
       f.location = value;
+    } else if (strcasecmp(name.c_str(), "Content-Encoding") == 0) {
+      f.coded = strcasecmp(value.c_str(), "identity") != 0;
     }
+    return true;
   }
-  f.chunked = encoding.find("chunked") != std::string::npos;
-  if (f.chunked) f.expected = -1;  // the chunks tell where the body ends
-
-  if (IsRedirect(status) && !f.location.empty()) {
-    Redirect(f, f.url.resolved(QUrl(QString::fromStdString(f.location))));
+  // The end of a head.
+  curl_easy_getinfo(f.easy, CURLINFO_RESPONSE_CODE, &f.status);
+  if (f.status < 200) return true;  // an interim answer; the real one follows
+  if (f.status >= 400) {
+    f.failNumber = static_cast<std::int32_t>(f.status);
+    f.failure = StatusText(f.status, f.reason);
     return false;
   }
-  if (status >= 300) {
-    Fail(f, status, StatusText(status, f.reason));
-    return false;
+  if (f.status >= 300) {
+    // Followed, or reported when the fetch ends.
+    const char* to = nullptr;
+    curl_easy_getinfo(f.easy, CURLINFO_REDIRECT_URL, &to);
+    if (to) f.location = to;
+    return true;
   }
   f.dataBegun = true;
-  f.part = f.chunked ? Fetch::Part::ChunkSize : Fetch::Part::Body;
+  f.expected = f.chunked || f.contentLength.empty() ? -1 : std::stoll(f.contentLength);
   Progress(f, AsyncStatus::BeginDownloadData);
-  if (f.part == Fetch::Part::Body && f.expected == 0) {
-    Finish(f);
-    return false;
-  }
   return true;
 }
 
-bool QtAsyncReadService::ConsumeBody(Fetch& f, const char*& data, qint64& size) {
-  qint64 n = size;
-  if (f.expected >= 0) n = std::min(n, f.expected - f.written);
-  if (!Write(f, data, n)) return false;
-  data += n;
-  size -= n;
-  if (f.expected >= 0 && f.written == f.expected) {
-    Finish(f);
-    return false;
-  }
-  return true;
+size_t QtAsyncReadService::OnBody(char* data, size_t size, size_t count, void* fetch) {
+  auto& f = *static_cast<Fetch*>(fetch);
+  f.sinceArrival.restart();
+  return f.service->Body(f, data, size * count);
 }
 
-bool QtAsyncReadService::ConsumeChunked(Fetch& f, const char*& data, qint64& size) {
-  if (f.part == Fetch::Part::ChunkData) {
-    const qint64 n = std::min(size, f.chunkLeft);
-    if (!Write(f, data, n)) return false;
-    data += n;
-    size -= n;
-    f.chunkLeft -= n;
-    if (f.chunkLeft == 0) f.part = Fetch::Part::ChunkDataEnd;
-    return true;
-  }
-  // The other parts are lines: a chunk's size, the end of its data, the trailer.
-  const char* newline = static_cast<const char*>(std::memchr(data, '\n', static_cast<std::size_t>(size)));
-  const qint64 n = newline ? newline - data + 1 : size;
-  f.line.append(data, static_cast<std::size_t>(n));
-  data += n;
-  size -= n;
-  if (f.line.size() > 4096) {
-    Fail(f, kErrInvalidResponse, "The server's answer could not be understood.");
-    return false;
-  }
-  if (!newline) return true;
-  std::string line = f.line;
-  f.line.clear();
-  if (!line.empty() && line.back() == '\n') line.pop_back();
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  switch (f.part) {
-    case Fetch::Part::ChunkSize: {
-      const qint64 chunk = ParseChunkSize(line);
-      if (chunk < 0) {
-        Fail(f, kErrInvalidResponse, "The server's answer could not be understood.");
-        return false;
-      }
-      f.chunkLeft = chunk;
-      f.part = chunk == 0 ? Fetch::Part::Trailer : Fetch::Part::ChunkData;
-      return true;
-    }
-    case Fetch::Part::ChunkDataEnd:
-      if (!line.empty()) {
-        Fail(f, kErrInvalidResponse, "The server's answer could not be understood.");
-        return false;
-      }
-      f.part = Fetch::Part::ChunkSize;
-      return true;
-    default:  // the trailer ends with an empty line, and the body with it
-      if (!line.empty()) return true;
-      Finish(f);
-      return false;
-  }
-}
-
-void QtAsyncReadService::Redirect(Fetch& f, const QUrl& to) {
-  // Only plain http:// addresses, and only a few of them.
-  if (to.scheme() != QLatin1String("http") || to.host().isEmpty()) {
-    Fail(f, kErrRedirect,
-         "The server redirected the download to an address that is not allowed: " + to.toString().toStdString());
-    return;
-  }
-  if (++f.redirects > kMaxRedirects) {
-    Fail(f, kErrRedirect, "The server redirected the download too many times.");
-    return;
-  }
-  // The answer that redirects is not read further; the next address answers.
-  CloseSocket(f);
-  f.url = to;
-  Connect(f);
-}
-
-bool QtAsyncReadService::Write(Fetch& f, const char* data, qint64 size) {
-  qint64 done = 0;
-  while (done < size) {
+size_t QtAsyncReadService::Body(Fetch& f, const char* data, size_t size) {
+  if (!f.dataBegun) return size;  // the body of an answer that is not the file
+  for (size_t done = 0; done < size;) {
     ssize_t w;
-    if (writeLimit_ >= 0 && f.written + (size - done) > writeLimit_) {
+    if (writeLimit_ >= 0 && f.written + static_cast<curl_off_t>(size - done) > writeLimit_) {
       w = -1;
       errno = ENOSPC;
     } else {
-      w = ::write(f.fd, data + done, static_cast<std::size_t>(size - done));
+      w = ::write(f.fd, data + done, size - done);
     }
     if (w < 0) {
       if (errno == EINTR) continue;
-      if (errno == ENOSPC || errno == EDQUOT)
-        Fail(f, kErrDiskFull, "Not enough storage is available to process this command.");
-      else
-        Fail(f, kErrWrite, std::string("The downloaded data could not be written: ") + std::strerror(errno) + ".");
-      return false;
+      if (errno == ENOSPC || errno == EDQUOT) {
+        f.failNumber = kErrDiskFull;
+        f.failure = "Not enough storage is available to process this command.";
+      } else {
+        f.failNumber = kErrWrite;
+        f.failure = std::string("The downloaded data could not be written: ") + std::strerror(errno) + ".";
+      }
+      return 0;
     }
-    done += w;
+    done += static_cast<size_t>(w);
     f.written += w;
   }
-  return true;
+  if (f.sinceProgress.elapsed() >= progressMs_) Progress(f, AsyncStatus::DownloadingData);
+  return size;
 }
 
-void QtAsyncReadService::OnClosed(Fetch& f) {
-  if (!f.socket) return;
-  // What arrived before the close is read first.
-  if (!Drain(f, std::numeric_limits<qint64>::max())) return;
-  if (f.part == Fetch::Part::Body && f.expected < 0) {
-    // Without a length or chunks, the close is the end of the body.
-    Finish(f);
-    return;
+void QtAsyncReadService::Ended(Fetch& f, CURLcode result) {
+  if (!f.failure.empty()) return Fail(f, f.failNumber, f.failure);
+  if (result != CURLE_OK) {
+    std::int32_t number = 0;
+    const std::string text = Describe(f, result, &number);
+    return Fail(f, number, text);
   }
-  if (f.part == Fetch::Part::Head) {
-    Fail(f, kErrConnectionAborted,
-         f.head.empty() ? "The server closed the connection without answering." : kDroppedText);
-    return;
-  }
-  Fail(f, kErrConnectionAborted, kDroppedText);
+  // An answer that is neither the file nor a redirect that was followed.
+  if (!f.dataBegun) return Fail(f, static_cast<std::int32_t>(f.status), StatusText(f.status, f.reason));
+  Finish(f);
 }
 
-void QtAsyncReadService::OnSocketError(Fetch& f) {
-  if (!f.socket) return;
-  switch (f.socket->error()) {
-    case QAbstractSocket::RemoteHostClosedError:
-      OnClosed(f);
-      return;
-    case QAbstractSocket::HostNotFoundError:
-      Fail(f, kErrNameNotResolved, "The server name or address could not be resolved");
-      return;
-    case QAbstractSocket::ConnectionRefusedError:
-      Fail(f, kErrCannotConnect, "The server refused the connection.");
-      return;
-    case QAbstractSocket::SocketTimeoutError:
-      Fail(f, kErrTimeout, "The server did not answer in time.");
-      return;
+std::string QtAsyncReadService::Describe(Fetch& f, CURLcode result, std::int32_t* number) {
+  long osError = 0;
+  curl_easy_getinfo(f.easy, CURLINFO_OS_ERRNO, &osError);
+  switch (result) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+      *number = kErrNameNotResolved;
+      return "The server name or address could not be resolved";
+    case CURLE_COULDNT_RESOLVE_PROXY:
+      *number = kErrNameNotResolved;
+      return "The proxy server's name could not be resolved.";
+    case CURLE_COULDNT_CONNECT:
+      *number = kErrCannotConnect;
+      if (osError == ECONNREFUSED) return "The server refused the connection.";
+      return std::string("The server could not be reached: ") +
+             (osError ? std::strerror(static_cast<int>(osError)) : f.error) + ".";
+    case CURLE_OPERATION_TIMEDOUT: {
+      *number = kErrTimeout;
+      curl_off_t connected = 0;
+      curl_easy_getinfo(f.easy, CURLINFO_CONNECT_TIME_T, &connected);
+      if (connected == 0) return "The server could not be reached within " + SecondsText(stallSeconds_) + ".";
+      // Silence for the whole limit, or a trickle below the least rate.
+      if (f.sinceArrival.elapsed() >= stallSeconds_ * 1000LL - 250)
+        return "The server stopped sending data: nothing arrived for " + SecondsText(stallSeconds_) + ".";
+      return "The server stopped sending data: less than " + std::to_string(kStallBytesPerSecond) +
+             " bytes a second arrived for " + SecondsText(stallSeconds_) + ".";
+    }
+    case CURLE_PARTIAL_FILE:
+      *number = kErrConnectionAborted;
+      return "The server closed the connection before the download was complete.";
+    case CURLE_GOT_NOTHING:
+      *number = kErrConnectionAborted;
+      return "The server closed the connection without answering.";
+    case CURLE_TOO_MANY_REDIRECTS:
+      *number = kErrRedirect;
+      return "The server redirected the download too many times.";
+    case CURLE_UNSUPPORTED_PROTOCOL:
+      if (f.status >= 300 && f.status < 400) {
+        *number = kErrRedirect;
+        return "The server redirected the download to an address that is not allowed: " + f.location;
+      }
+      *number = kErrInvalidResponse;
+      return kNotUnderstood;
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+      if (osError) {
+        *number = kErrConnectionAborted;
+        return std::string("The connection to the server failed: ") + std::strerror(static_cast<int>(osError)) + ".";
+      }
+      *number = kErrInvalidResponse;  // a malformed chunk
+      return kNotUnderstood;
+    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_BAD_CONTENT_ENCODING:
+      *number = kErrInvalidResponse;
+      return kNotUnderstood;
     default:
-      if (f.requestSent)
-        Fail(f, kErrConnectionAborted,
-             "The connection to the server failed: " + f.socket->errorString().toStdString() + ".");
-      else
-        Fail(f, kErrCannotConnect, "The server could not be reached: " + f.socket->errorString().toStdString() + ".");
-      return;
+      *number = kErrConnectionAborted;
+      return std::string("The download failed: ") + (*f.error ? f.error : curl_easy_strerror(result)) + ".";
   }
 }
 
 void QtAsyncReadService::Finish(Fetch& f) {
-  f.part = Fetch::Part::Done;
-  f.stall.stop();
-  CloseSocket(f);
-  // The file gets its name in the folder now (it may have had none so far).
+  // The file gets its name in the folder now (it had none so far).
   const QString name = f.file->fileName();
-  if (name.isEmpty() || !f.file->flush()) {
-    Fail(f, kErrWrite, "The downloaded data could not be stored.");
-    return;
-  }
-  // Without an announced length the figures stay unknown to the end.
+  if (name.isEmpty()) return Fail(f, kErrWrite, "The downloaded data could not be stored.");
   Progress(f, AsyncStatus::EndDownloadData);
   AsyncProperty done;
   done.PropertyName = f.key;
   done.StatusCode = AsyncStatus::EndDownloadData;
-  done.BytesRead = static_cast<std::int32_t>(std::min<qint64>(f.written, INT32_MAX));
+  done.BytesRead = Clamp(f.written);
+  // Without an announced length the figures stay unknown to the end.
   done.BytesMax = f.expected > 0 ? done.BytesRead : 0;
   done.Path = PosixFileSystem::FromNative(name.toStdString());
   Post(done, true);
@@ -529,7 +431,7 @@ void QtAsyncReadService::Post(const AsyncProperty& prop, bool complete) {
   if (deliveryScheduled_) return;
   deliveryScheduled_ = true;
   // Delivered from the event loop: a receiver may run the event loop again,
-  // which must never happen inside the socket's own signals.
+  // which must never happen inside libcurl's callbacks.
   QTimer::singleShot(0, this, [this] {
     deliveryScheduled_ = false;
     Deliver();
@@ -549,19 +451,17 @@ void QtAsyncReadService::Deliver() {
 }
 
 void QtAsyncReadService::Progress(Fetch& f, std::int32_t status) {
-  if (!f.announced && status != AsyncStatus::FindingResource) {
-    AsyncProperty first;
-    first.PropertyName = f.key;
-    first.StatusCode = AsyncStatus::FindingResource;
-    Post(first, false);
-  }
+  if (!f.announced && status != AsyncStatus::FindingResource) Progress(f, AsyncStatus::FindingResource);
   f.announced = true;
+  f.lastStatus = status;
   AsyncProperty prop;
   prop.PropertyName = f.key;
   prop.StatusCode = status;
-  prop.BytesRead = static_cast<std::int32_t>(std::min<qint64>(f.written, INT32_MAX));
-  prop.BytesMax =
-      f.dataBegun && f.expected > 0 ? static_cast<std::int32_t>(std::min<qint64>(f.expected, INT32_MAX)) : 0;
+  // A coded body is counted as it arrives, like the length announced for it.
+  curl_off_t received = f.written;
+  if (f.coded) curl_easy_getinfo(f.easy, CURLINFO_SIZE_DOWNLOAD_T, &received);
+  prop.BytesRead = Clamp(received);
+  prop.BytesMax = f.dataBegun && f.expected > 0 ? Clamp(f.expected) : 0;
   f.sinceProgress.restart();
   Post(prop, false);
 }
@@ -571,20 +471,10 @@ void QtAsyncReadService::Fail(Fetch& f, std::int32_t number, const std::string& 
   prop.PropertyName = f.key;
   prop.StatusCode = AsyncStatus::Error;
   prop.Failed = true;
-  prop.ErrorNumber = number;
+  prop.ErrorNumber = number ? number : kErrConnectionAborted;
   prop.ErrorDescription = description;
   Post(prop, false);
   Drop(f.key, true);
-}
-
-void QtAsyncReadService::CloseSocket(Fetch& f) {
-  if (!f.socket) return;
-  QTcpSocket* socket = f.socket;
-  f.socket = nullptr;
-  socket->disconnect(this);
-  socket->abort();
-  // It may be in the middle of one of its own signals.
-  socket->deleteLater();
 }
 
 void QtAsyncReadService::CancelAsyncRead(const std::string& propertyName) {
@@ -618,11 +508,9 @@ void QtAsyncReadService::Drop(const std::string& key, bool removeFile) {
   if (it == fetches_.end()) return;
   std::unique_ptr<Fetch> f = std::move(it->second);
   fetches_.erase(it);
-  *f->alive = false;
-  f->stall.stop();
-  CloseSocket(*f);
-  if (f->file) {
-    f->file->close();
-    if (removeFile) f->file->remove();
-  }
+  curl_multi_remove_handle(multi_, f->easy);
+  curl_easy_cleanup(f->easy);
+  curl_slist_free_all(f->headers);
+  f->file->close();
+  if (removeFile) f->file->remove();
 }

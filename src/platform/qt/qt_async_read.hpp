@@ -1,22 +1,22 @@
 #pragma once
-// The asynchronous read service over Qt Network. Each fetch bypasses every
-// cache, streams its body into a file created exclusively in the temporary
-// folder, and reports its real stages in order (finding the resource,
-// connecting, sending the request, data begins, data ends) on the
-// user-interface thread, with progress at most a few dozen times a second.
-// HTTP error statuses, refused and dropped connections, short bodies, a
-// full disk and stalls are failures with readable descriptions; an error
-// page is never delivered as the downloaded file.
-//
-// The HTTP exchange is the service's own, over a QTcpSocket on the
-// user-interface thread: one plain request per connection, the answer read
-// straight from the socket into the file. That keeps a large download to
-// one copy of its data, and lets the service tell a body that was cut short
-// (by its length or its chunks) from one that ended properly.
+// The asynchronous read service: libcurl's multi interface driven by the Qt
+// event loop on the user-interface thread (its sockets watched by
+// QSocketNotifier, its timer a QTimer; no thread of the service's own).
+// Each fetch goes through the proxy the environment names (proxy_env.hpp),
+// bypasses every cache, follows at most five redirects to http://
+// addresses, streams its body into a file created exclusively in the
+// temporary folder, and reports its real stages in order (finding the
+// resource, connecting, sending the request, data begins, data ends) with
+// progress at most a few dozen times a second. HTTP error statuses, refused
+// and dropped connections, cut and malformed bodies, answers that break the
+// protocol, a full disk and stalls are failures with readable descriptions;
+// an error page is never delivered as the downloaded file. A body the
+// server sends content-coded anyway is stored decoded.
+#include <curl/curl.h>
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
-#include <QUrl>
 #include <deque>
 #include <functional>
 #include <map>
@@ -24,7 +24,7 @@
 
 #include "platform/async_read.hpp"
 
-class QTcpSocket;
+class QSocketNotifier;
 
 class QtAsyncReadService : public QObject, public IAsyncReadService {
  public:
@@ -36,8 +36,9 @@ class QtAsyncReadService : public QObject, public IAsyncReadService {
                  std::int32_t options) override;
   void CancelAsyncRead(const std::string& propertyName) override;
 
-  // How long a fetch may go without data before it fails (60 s).
-  void SetStallTimeout(int milliseconds) { stallMs_ = milliseconds; }
+  // How long a fetch may take to connect, or receive less than
+  // kStallBytesPerSecond, before it fails (60 s).
+  void SetStallLimit(int seconds) { stallSeconds_ = seconds; }
   // Least time between two progress notifications while data arrives.
   void SetProgressInterval(int milliseconds) { progressMs_ = milliseconds; }
   // Where the fetched files go (the temporary folder by default).
@@ -47,6 +48,7 @@ class QtAsyncReadService : public QObject, public IAsyncReadService {
   void SetWriteLimitForTesting(qint64 bytes) { writeLimit_ = bytes; }
 
   static constexpr int kMaxRedirects = 5;
+  static constexpr long kStallBytesPerSecond = 100;
 
  private:
   struct Fetch;
@@ -55,25 +57,28 @@ class QtAsyncReadService : public QObject, public IAsyncReadService {
     AsyncProperty prop;
     bool complete;
   };
-  // Opens a connection for the fetch's current address.
-  void Connect(Fetch& fetch);
-  void OnConnected(Fetch& fetch);
-  void OnReadable(Fetch& fetch);
-  // Reads up to limit bytes the socket holds into the answer; false when
-  // the fetch ended or moved to another address.
-  bool Drain(Fetch& fetch, qint64 limit);
-  void OnClosed(Fetch& fetch);
-  void OnSocketError(Fetch& fetch);
-  // Feeds bytes of the answer to the fetch; false when the fetch ended.
-  bool Consume(Fetch& fetch, const char* data, qint64 size);
-  bool ConsumeHead(Fetch& fetch, const char*& data, qint64& size);
-  bool ConsumeBody(Fetch& fetch, const char*& data, qint64& size);
-  bool ConsumeChunked(Fetch& fetch, const char*& data, qint64& size);
-  // Decides what the answer's head means; false when the fetch ended or
-  // moved to another address.
-  bool OnHead(Fetch& fetch);
-  void Redirect(Fetch& fetch, const QUrl& to);
-  bool Write(Fetch& fetch, const char* data, qint64 size);
+  struct Watch {
+    QSocketNotifier* read = nullptr;
+    QSocketNotifier* write = nullptr;
+  };
+
+  // libcurl's callbacks; userdata is the fetch (or the service for the
+  // multi handle's own).
+  static int OnSocket(CURL* easy, curl_socket_t socket, int what, void* service, void* socketData);
+  static int OnTimer(CURLM* multi, long milliseconds, void* service);
+  static int OnSocketOpened(void* fetch, curl_socket_t socket, curlsocktype purpose);
+  static int OnRequestReady(void* fetch, char* remoteIp, char* localIp, int remotePort, int localPort);
+  static size_t OnHeader(char* data, size_t size, size_t count, void* fetch);
+  static size_t OnBody(char* data, size_t size, size_t count, void* fetch);
+
+  void WatchSocket(curl_socket_t socket, int what);
+  // Lets libcurl act on a socket (or on its timer) and ends the fetches it
+  // has finished.
+  void Act(curl_socket_t socket, int events);
+  bool Head(Fetch& fetch, const std::string& line);
+  size_t Body(Fetch& fetch, const char* data, size_t size);
+  void Ended(Fetch& fetch, CURLcode result);
+  std::string Describe(Fetch& fetch, CURLcode result, std::int32_t* number);
   void Finish(Fetch& fetch);
   void Fail(Fetch& fetch, std::int32_t number, const std::string& description);
   // Queues a notification for delivery from the event loop.
@@ -82,14 +87,16 @@ class QtAsyncReadService : public QObject, public IAsyncReadService {
   // Forgets the undelivered notifications that which picks; true when any.
   bool Forget(const std::function<bool(const Pending&)>& which);
   void Progress(Fetch& fetch, std::int32_t status);
-  void CloseSocket(Fetch& fetch);
   void Drop(const std::string& key, bool removeFile);
 
   IAsyncReadHandler* handler_ = nullptr;
+  CURLM* multi_ = nullptr;
+  QTimer timer_;
+  std::map<curl_socket_t, Watch> watches_;
   std::map<std::string, std::unique_ptr<Fetch>> fetches_;
   std::deque<Pending> queue_;
   bool deliveryScheduled_ = false;
-  int stallMs_ = 60000;
+  int stallSeconds_ = 60;
   int progressMs_ = 40;
   QString folder_;
   qint64 writeLimit_ = -1;
