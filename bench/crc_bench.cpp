@@ -55,7 +55,12 @@ const CrcCalculator& Calculator() {
 // Reading every byte once, 256 bytes a step into independent registers, so
 // that nothing but the loads limits it.
 #if defined(__x86_64__)
-__attribute__((target("avx512f"))) std::uint64_t ReadAvx512(const std::uint8_t* p, std::size_t n) {
+__attribute__((target("avx2"))) std::uint64_t OrLanes(__m256i v) {
+  const __m128i half = _mm_or_si128(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+  return static_cast<std::uint64_t>(_mm_extract_epi64(half, 0) | _mm_extract_epi64(half, 1));
+}
+
+__attribute__((target("avx2,avx512f"))) std::uint64_t ReadAvx512(const std::uint8_t* p, std::size_t n) {
   __m512i a = _mm512_setzero_si512(), b = a, c = a, d = a;
   for (; n >= 256; p += 256, n -= 256) {
     a = _mm512_or_si512(a, _mm512_loadu_si512(p));
@@ -64,8 +69,9 @@ __attribute__((target("avx512f"))) std::uint64_t ReadAvx512(const std::uint8_t* 
     d = _mm512_or_si512(d, _mm512_loadu_si512(p + 192));
   }
   for (; n > 0; --n) a = _mm512_or_si512(a, _mm512_set1_epi8(static_cast<char>(*p++)));
-  return static_cast<std::uint64_t>(
-      _mm512_reduce_or_epi64(_mm512_ternarylogic_epi64(a, b, _mm512_or_si512(c, d), 0xFE)));
+  const __m512i all = _mm512_ternarylogic_epi64(a, b, _mm512_or_si512(c, d), 0xFE);  // a | b | (c | d)
+  return OrLanes(
+      _mm256_or_si256(_mm512_maskz_extracti64x4_epi64(0xF, all, 0), _mm512_maskz_extracti64x4_epi64(0xF, all, 1)));
 }
 
 __attribute__((target("avx2"))) std::uint64_t ReadAvx2(const std::uint8_t* p, std::size_t n) {
@@ -77,9 +83,7 @@ __attribute__((target("avx2"))) std::uint64_t ReadAvx2(const std::uint8_t* p, st
     d = _mm256_or_si256(d, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 96)));
   }
   for (; n > 0; --n) a = _mm256_or_si256(a, _mm256_set1_epi8(static_cast<char>(*p++)));
-  const __m256i all = _mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(c, d));
-  return static_cast<std::uint64_t>(_mm256_extract_epi64(all, 0) | _mm256_extract_epi64(all, 1) |
-                                    _mm256_extract_epi64(all, 2) | _mm256_extract_epi64(all, 3));
+  return OrLanes(_mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(c, d)));
 }
 #endif
 
@@ -102,9 +106,13 @@ std::uint64_t OneShot(const std::uint8_t* p, std::size_t n) { return Crc32(std::
 std::uint64_t IsaL(const std::uint8_t* p, std::size_t n) { return crc32_gzip_refl(0, p, n); }
 #endif
 std::uint64_t Zlib(const std::uint8_t* p, std::size_t n) { return crc32_z(0, p, n); }
+std::uint64_t Sliced(const std::uint8_t* p, std::size_t n) { return UpdateCrcSliced(kCrc32Slices, p, n, ~0u); }
+std::uint64_t Carryless(const std::uint8_t* p, std::size_t n) { return UpdateCrcCarryless(p, n, ~0u); }
+std::uint64_t Carryless512(const std::uint8_t* p, std::size_t n) { return UpdateCrcCarryless512(p, n, ~0u); }
 
-template <std::uint64_t (*kFn)(const std::uint8_t*, std::size_t)>
+template <std::uint64_t (*kFn)(const std::uint8_t*, std::size_t), bool (*kAvailable)() = nullptr>
 void Measure(benchmark::State& state) {
+  if (kAvailable && !kAvailable()) return state.SkipWithError("not on this processor");
   const std::uint8_t* data = Buffer();
   const auto n = static_cast<std::size_t>(state.range(0));
   for (auto _ : state) benchmark::DoNotOptimize(kFn(data, n));
@@ -119,11 +127,17 @@ struct Column {
 // The columns of the summary, in order; "ours" is the calculator the
 // integrity check uses.
 const std::vector<Column> kColumns = {
-    {"ours", Measure<Ours>},  {"one-shot", Measure<OneShot>},
+    {"ours", Measure<Ours>},
+    {"one-shot", Measure<OneShot>},
+    // The roads the calculator chooses from.
+    {"tables", Measure<Sliced>},
+    {"clmul128", Measure<Carryless, HasCarrylessMultiply>},
+    {"clmul512", Measure<Carryless512, HasWideCarrylessMultiply>},
 #if defined(LARKSPIRE_HAVE_ISAL)
     {"ISA-L", Measure<IsaL>},
 #endif
-    {"zlib", Measure<Zlib>},  {"memread", Measure<ReadMemory>},
+    {"zlib", Measure<Zlib>},
+    {"memread", Measure<ReadMemory>},
 };
 
 const std::vector<std::size_t> kSizes = {1,       8,       16,       32,        64,      256,
@@ -158,7 +172,13 @@ class SummaryReporter : public benchmark::ConsoleReporter {
     for (const std::size_t n : kSizes) {
       if (!best_.contains({"ours", n})) continue;
       std::printf("%-8s", SizeText(n).c_str());
-      for (const Column& c : kColumns) std::printf(" %9.2f", Rate(c.name, n));
+      for (const Column& c : kColumns) {
+        if (Rate(c.name, n) == 0.0) {
+          std::printf(" %9s", "-");
+        } else {
+          std::printf(" %9.2f", Rate(c.name, n));
+        }
+      }
       std::printf(" %11s %10s %13s\n", Ratio("ISA-L", n).c_str(), Ratio("zlib", n).c_str(),
                   Ratio("memread", n).c_str());
     }
