@@ -1,6 +1,7 @@
 #include "install/crc32.hpp"
 
 #include <algorithm>
+#include <atomic>
 
 #include "install/crc32_kernels.hpp"
 
@@ -13,19 +14,26 @@ std::uint32_t UpdateCrcTables(const std::uint8_t* p, std::size_t n, std::uint32_
 
 // Below kFoldFrom bytes the tables are quicker than setting up the folding
 // (measured with bench/crc_bench).
-constexpr std::size_t kFoldFrom = 64;
+constexpr std::size_t kFoldFrom = 24;
 
-Road FastestRoad() {
-  if (HasWideCarrylessMultiply()) return UpdateCrcCarryless512;
-  if (HasCarrylessMultiply()) return UpdateCrcCarryless;
-  return UpdateCrcTables;
+std::uint32_t FirstCall(const std::uint8_t* p, std::size_t n, std::uint32_t crc);
+
+// The road for the processor, chosen at the first call. Set at compile time
+// and loaded without a guard, so that short data pays nothing for it.
+std::atomic<Road> fastestRoad{FirstCall};
+
+std::uint32_t FirstCall(const std::uint8_t* p, std::size_t n, std::uint32_t crc) {
+  const Road road = HasWideCarrylessMultiply() ? UpdateCrcCarryless512
+                    : HasCarrylessMultiply()   ? UpdateCrcCarryless
+                                               : UpdateCrcTables;
+  fastestRoad.store(road, std::memory_order_relaxed);
+  return road(p, n, crc);
 }
 }  // namespace
 
 std::uint32_t UpdateCrc32(const std::uint8_t* p, std::size_t n, std::uint32_t crc) {
   if (n < kFoldFrom) return UpdateCrcTables(p, n, crc);
-  static const Road road = FastestRoad();
-  return road(p, n, crc);
+  return fastestRoad.load(std::memory_order_relaxed)(p, n, crc);
 }
 
 std::int32_t CrcCalculator::InitCrcTable(std::int32_t lPolynomial, std::int32_t lStart) {

@@ -75,13 +75,64 @@ constexpr bool MovesLikeZeros(Block block) {
   return BitwiseCrc(padded) == BitwiseCrc(folded);
 }
 
+// The last 16-byte block down to the register, without tables: its first
+// half moves 96 bits on and its second half 32, which leaves 96 bits; the
+// top 32 of those move 64 bits on, which leaves 64; Barrett's reduction by
+// the quotient floor(x^64 / P) takes those to the 32-bit remainder. Both
+// constants of the reduction are 33 bits, bit-reflected.
+constexpr std::uint64_t Reflect33(std::uint64_t v) {
+  std::uint64_t r = 0;
+  for (int i = 0; i < 33; ++i) r |= ((v >> i) & 1) << (32 - i);
+  return r;
+}
+
+constexpr std::uint64_t kReflectedPolynomial33 = (std::uint64_t{kPolynomial} << 1) | 1;
+
+constexpr std::uint64_t BarrettQuotient() {
+  const std::uint64_t polynomial = Reflect33(kReflectedPolynomial33);  // x^32 + ... + 1 in plain order
+  unsigned __int128 rest = static_cast<unsigned __int128>(1) << 64;
+  std::uint64_t quotient = 0;
+  for (int i = 64; i >= 32; --i)
+    if ((rest >> i) & 1) {
+      rest ^= static_cast<unsigned __int128>(polynomial) << (i - 32);
+      quotient |= std::uint64_t{1} << (i - 32);
+    }
+  return Reflect33(quotient);
+}
+
+struct ReductionKeys {
+  std::uint64_t first96, second32, top64, quotient, polynomial;
+};
+constexpr ReductionKeys kReduction{std::uint64_t{XPowMod(95)} << 32, std::uint64_t{XPowMod(31)} << 32,
+                                   std::uint64_t{XPowMod(63)} << 32, BarrettQuotient(), kReflectedPolynomial33};
+
+constexpr std::uint32_t ReduceModel(Block block) {
+  const Block a = CarrylessProduct(block.first, kReduction.first96);
+  const Block b = CarrylessProduct(block.second, kReduction.second32);
+  const Block left96{a.first ^ b.first, a.second ^ b.second};
+  const std::uint64_t left64 = CarrylessProduct(left96.first, kReduction.top64).second ^ left96.second;
+  const std::uint64_t quotient = CarrylessProduct(left64 & 0xFFFFFFFFu, kReduction.quotient).first & 0xFFFFFFFFu;
+  return static_cast<std::uint32_t>((CarrylessProduct(quotient, kReduction.polynomial).first ^ left64) >> 32);
+}
+
+constexpr bool ReducesLikeTheBitwiseCrc(Block block) {
+  std::array<std::uint8_t, 16> bytes{};
+  for (unsigned i = 0; i < 8; ++i) {
+    bytes[i] = static_cast<std::uint8_t>(block.first >> (8 * i));
+    bytes[8 + i] = static_cast<std::uint8_t>(block.second >> (8 * i));
+  }
+  return ReduceModel(block) == BitwiseCrc(bytes);
+}
+static_assert(ReducesLikeTheBitwiseCrc({0x0123456789ABCDEFu, 0}) &&
+              ReducesLikeTheBitwiseCrc({0, 0xF0E1D2C3B4A59687u}) && ReducesLikeTheBitwiseCrc({~0ull, ~0ull}));
+
 // The keys for a distance, as constants of the program.
 template <unsigned kDistance>
 inline constexpr std::array<std::uint64_t, 2> kFoldKeys = FoldKeys(kDistance);
 
 template <unsigned kDistance>
 LARKSPIRE_CLMUL __m128i Keys() {
-  static_assert(kDistance % 128 == 0);
+  static_assert(kDistance % 32 == 0);
   static_assert(MovesLikeZeros<kDistance>({0x0123456789ABCDEFu, 0}) &&
                 MovesLikeZeros<kDistance>({0, 0xF0E1D2C3B4A59687u}));
   return _mm_set_epi64x(static_cast<long long>(kFoldKeys<kDistance>[1]),
@@ -105,13 +156,27 @@ LARKSPIRE_CLMUL __m128i LoadFirst(const std::uint8_t* p, std::uint32_t crc) {
   return _mm_xor_si128(Load(p), _mm_cvtsi32_si128(static_cast<int>(crc)));
 }
 
-// Folds the remaining 16-byte blocks into acc, then runs the tables over
-// acc's bytes (from a register of zero) and over the last few bytes.
+// The register of acc, by the reduction above.
+LARKSPIRE_CLMUL std::uint32_t Reduce(__m128i acc) {
+  const __m128i halves =
+      _mm_set_epi64x(static_cast<long long>(kReduction.second32), static_cast<long long>(kReduction.first96));
+  const __m128i left96 =
+      _mm_xor_si128(_mm_clmulepi64_si128(acc, halves, 0x00), _mm_clmulepi64_si128(acc, halves, 0x11));
+  const __m128i top = _mm_cvtsi64_si128(static_cast<long long>(kReduction.top64));
+  const __m128i left64 = _mm_srli_si128(_mm_xor_si128(_mm_clmulepi64_si128(left96, top, 0x00), left96), 8);
+  const __m128i barrett =
+      _mm_set_epi64x(static_cast<long long>(kReduction.polynomial), static_cast<long long>(kReduction.quotient));
+  const __m128i low32 = _mm_cvtsi32_si128(-1);
+  const __m128i quotient = _mm_and_si128(_mm_clmulepi64_si128(_mm_and_si128(left64, low32), barrett, 0x00), low32);
+  return static_cast<std::uint32_t>(
+      _mm_extract_epi32(_mm_xor_si128(_mm_clmulepi64_si128(quotient, barrett, 0x10), left64), 1));
+}
+
+// Folds the remaining 16-byte blocks into acc, reduces it to the register
+// and runs the tables over the last few bytes.
 LARKSPIRE_CLMUL std::uint32_t FinishFolding(__m128i acc, const std::uint8_t* p, std::size_t n) {
   for (; n >= 16; p += 16, n -= 16) acc = Fold<128>(acc, Load(p));
-  alignas(16) std::uint8_t rest[16];
-  _mm_store_si128(reinterpret_cast<__m128i*>(rest), acc);
-  return UpdateCrcSliced(kCrc32Slices, p, n, UpdateCrcSliced(kCrc32Slices, rest, sizeof rest, 0));
+  return UpdateCrcSliced(kCrc32Slices, p, n, Reduce(acc));
 }
 
 // The keys of four distances, one for each quarter of a 64-byte block; a
