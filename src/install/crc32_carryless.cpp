@@ -2,8 +2,10 @@
 // it are carried forward with carry-less multiplications by powers of x
 // modulo the CRC polynomial, eight 16-byte lanes at a time (or four 64-byte
 // lanes where the processor multiplies 512 bits at once). The lanes are
-// then folded into one 16-byte block with the same remainder, finished
-// through the tables. The multipliers are worked out by the compiler.
+// then folded into one 16-byte block with the same remainder, which is
+// reduced to the register by more multiplications; only the last few bytes
+// go through the tables. The multipliers are worked out, and checked
+// against the bitwise CRC, by the compiler.
 #include "install/crc32_kernels.hpp"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
@@ -128,13 +130,18 @@ static_assert(ReducesLikeTheBitwiseCrc({0x0123456789ABCDEFu, 0}) &&
 
 // The keys for a distance, as constants of the program.
 template <unsigned kDistance>
-inline constexpr std::array<std::uint64_t, 2> kFoldKeys = FoldKeys(kDistance);
-
-template <unsigned kDistance>
-LARKSPIRE_CLMUL __m128i Keys() {
+constexpr std::array<std::uint64_t, 2> CheckedFoldKeys() {
   static_assert(kDistance % 32 == 0);
   static_assert(MovesLikeZeros<kDistance>({0x0123456789ABCDEFu, 0}) &&
                 MovesLikeZeros<kDistance>({0, 0xF0E1D2C3B4A59687u}));
+  return FoldKeys(kDistance);
+}
+
+template <unsigned kDistance>
+inline constexpr std::array<std::uint64_t, 2> kFoldKeys = CheckedFoldKeys<kDistance>();
+
+template <unsigned kDistance>
+LARKSPIRE_CLMUL __m128i Keys() {
   return _mm_set_epi64x(static_cast<long long>(kFoldKeys<kDistance>[1]),
                         static_cast<long long>(kFoldKeys<kDistance>[0]));
 }
@@ -179,17 +186,19 @@ LARKSPIRE_CLMUL std::uint32_t FinishFolding(__m128i acc, const std::uint8_t* p, 
   return UpdateCrcSliced(kCrc32Slices, p, n, Reduce(acc));
 }
 
-// The keys of four distances, one for each quarter of a 64-byte block; a
-// distance of 0 gives zero keys.
+// Keys for a 16-byte quarter of a 64-byte block; a distance of 0 gives
+// zero keys, which leave nothing of the quarter in the products.
+template <unsigned kDistance>
+inline constexpr std::array<std::uint64_t, 2> kQuarterKeys = kFoldKeys<kDistance>;
+template <>
+inline constexpr std::array<std::uint64_t, 2> kQuarterKeys<0> = {0, 0};
+
 template <unsigned kD0, unsigned kD1, unsigned kD2, unsigned kD3>
 LARKSPIRE_CLMUL512 __m512i Keys512() {
-  constexpr auto k = [](unsigned d, int half) -> long long {
-    return d == 0 ? 0 : static_cast<long long>(FoldKeys(d)[half]);
-  };
-  // Each quarter's distance is checked with the 128-bit keys.
-  (void)(Keys < kD0 == 0 ? 128 : kD0 > (), Keys < kD1 == 0 ? 128 : kD1 > (), Keys < kD2 == 0 ? 128 : kD2 > (),
-         Keys < kD3 == 0 ? 128 : kD3 > ());
-  return _mm512_set_epi64(k(kD3, 1), k(kD3, 0), k(kD2, 1), k(kD2, 0), k(kD1, 1), k(kD1, 0), k(kD0, 1), k(kD0, 0));
+  constexpr auto s = [](std::uint64_t key) { return static_cast<long long>(key); };
+  return _mm512_set_epi64(s(kQuarterKeys<kD3>[1]), s(kQuarterKeys<kD3>[0]), s(kQuarterKeys<kD2>[1]),
+                          s(kQuarterKeys<kD2>[0]), s(kQuarterKeys<kD1>[1]), s(kQuarterKeys<kD1>[0]),
+                          s(kQuarterKeys<kD0>[1]), s(kQuarterKeys<kD0>[0]));
 }
 
 LARKSPIRE_CLMUL512 __m512i Load512(const std::uint8_t* p) { return _mm512_loadu_si512(p); }
@@ -205,8 +214,8 @@ LARKSPIRE_CLMUL512 __m512i Fold512(__m512i block, __m512i next) {
 
 // The four quarters of a 64-byte block folded onto the last one.
 LARKSPIRE_CLMUL512 __m128i Narrow(__m512i block) {
-  // Quarters 0 to 2 move by 384, 256 and 128 bits; the zero keys of
-  // quarter 3 leave nothing of it in the products, and it joins as it is.
+  // Quarters 0 to 2 move by 384, 256 and 128 bits; quarter 3 joins as it
+  // is.
   const __m512i keys = Keys512<384, 256, 128, 0>();
   const __m512i first = _mm512_clmulepi64_epi128(block, keys, 0x00);
   const __m512i second = _mm512_clmulepi64_epi128(block, keys, 0x11);
