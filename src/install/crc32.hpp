@@ -1,7 +1,7 @@
 #pragma once
 // The CRC-32 of downloaded packages: a table for any reflected polynomial,
 // filled on every check, and an update loop that takes the fastest road the
-// processor offers for the standard polynomial.
+// processor offers for the standard polynomial and the length at hand.
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -13,8 +13,6 @@ inline constexpr std::int32_t kCrc32Polynomial = static_cast<std::int32_t>(0xEDB
 
 class CrcCalculator {
  public:
-  CrcCalculator();
-
   // Clears and fills CrcTable for the reflected polynomial lPolynomial and
   // returns lStart unchanged, as the initial register. Never raises.
   std::int32_t InitCrcTable(std::int32_t lPolynomial, std::int32_t lStart);
@@ -29,19 +27,16 @@ class CrcCalculator {
   std::array<std::int32_t, 256> CrcTable{};
 
  private:
-  std::uint32_t polynomial_ = 0;
-  // Tables for 16 bytes at a time, derived from CrcTable.
+  bool standard_ = false;
+  // Tables for 16 bytes at a time for any other polynomial; the standard
+  // one's are built into the program.
   std::unique_ptr<std::array<std::array<std::uint32_t, 256>, 16>> slices_;
 };
 
 // The bitwise complement of the register: the CRC value. Never raises.
 std::int32_t FinishCrc(std::int32_t lCrc);
 
-// The plain loop over the table, one byte at a time; the reference the fast
-// roads are checked against. Never raises.
-std::uint32_t UpdateCrcBytewise(const std::array<std::int32_t, 256>& table, std::span<const std::uint8_t> data,
-                                std::uint32_t crc);
-
-// The standard CRC-32 of data (register all ones, final complement).
+// The standard CRC-32 of data (register all ones, final complement), on
+// the built-in tables.
 std::uint32_t Crc32(std::span<const std::uint8_t> data);
 std::uint32_t Crc32(std::string_view data);
