@@ -22,13 +22,13 @@ std::int64_t FileLength(IFileSystem& files, const std::string& path) {
 }  // namespace
 
 std::string frmMain::GetIniValue(const std::string& sSection, const std::string& sKey) {
-  if (ComponentTable.empty() || !platform_.profiles) return "";
+  if (ComponentTable.empty()) return "";
   const std::string& file = ComponentTable[0].sDownloadedFile;
   try {
-    if (!FileExists(*platform_.files, file)) return "";
+    if (!FileExists(platform_.files, file)) return "";
     char buffer[kValueBuffer] = {};
-    const std::uint32_t n = platform_.profiles->GetPrivateProfileString(Utf8ToAnsi(sSection), Utf8ToAnsi(sKey), "",
-                                                                        buffer, kValueBuffer, file);
+    const std::uint32_t n = platform_.profiles.GetPrivateProfileString(Utf8ToAnsi(sSection), Utf8ToAnsi(sKey), "",
+                                                                       buffer, kValueBuffer, file);
     return AnsiToUtf8(std::string_view(buffer, std::min(n, kValueBuffer - 1)));
   } catch (const std::exception&) {
     return "";
@@ -49,7 +49,7 @@ void frmMain::ReadUpdateInfo(const std::string& sFile) {
   try {
     const CatalogReading reading = EvaluateCatalog(
         [this](const std::string& section, const std::string& key) { return GetIniValue(section, key); },
-        FileLength(*platform_.files, sFile),
+        FileLength(platform_.files, sFile),
         [this](int row, std::string& version) { return IsNewerVersion(row, version); });
     result = reading.result;
     if (result == crError)

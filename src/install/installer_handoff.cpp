@@ -8,7 +8,7 @@
 bool frmMain::CheckWindowsInstaller() {
   bool present = false;
   try {
-    present = platform_.shell->InstallerPresent();
+    present = platform_.shell.InstallerPresent();
   } catch (...) {
   }
   if (present) return true;
@@ -26,7 +26,7 @@ bool frmMain::CheckWindowsInstaller() {
 }
 
 bool frmMain::NotifyRunningPrograms() {
-  const bool sent = platform_.messages->BroadcastNotifyMessage(static_cast<std::uint32_t>(MsgGeneral), 1000, 0);
+  const bool sent = platform_.messages.BroadcastNotifyMessage(static_cast<std::uint32_t>(MsgGeneral), 1000, 0);
   if (!sent) LogFailure(LogArea::Broadcast, "the running Larkspire programs could not be told to close");
   return sent;
 }
@@ -36,8 +36,8 @@ bool frmMain::RunInstall() {
   const std::string target = CurrentIndex >= 0 && static_cast<std::size_t>(CurrentIndex) < ComponentTable.size()
                                  ? ComponentTable[static_cast<std::size_t>(CurrentIndex)].sTargetFile
                                  : std::string();
-  if (FileExists(*platform_.files, target)) {
-    const std::intptr_t result = platform_.shell->ShellExecute("open", "\"" + target + "\"", "", "", 1);
+  if (FileExists(platform_.files, target)) {
+    const std::intptr_t result = platform_.shell.ShellExecute("open", "\"" + target + "\"", "", "", 1);
     if (result <= 32) {
       MessageText = std::string("An error has occurred while attempting to run install program.") + CRLF +
                     "Please rerun " + AppTitle + ".";
@@ -48,9 +48,9 @@ bool frmMain::RunInstall() {
   }
   if (!MessageText.empty()) {
     ExitCode = ExitStatus::HandOverFailed;
-    platform_.messageBox->MsgBox(MessageText, Mb::Exclamation | Mb::OkOnly, ErrorTitle);
+    platform_.messageBox.MsgBox(MessageText, Mb::Exclamation | Mb::OkOnly, ErrorTitle);
   }
   MessageText.clear();
-  platform_.window->Unload();
+  platform_.window.Unload();
   return false;
 }

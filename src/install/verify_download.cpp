@@ -19,12 +19,10 @@ bool SameText(const std::string& a, const std::string& b) {
 // the copy ends.
 class BusyPointer {
  public:
-  explicit BusyPointer(IEventLoop* events) : events_(events) {
-    if (events_) events_->SetBusyPointer(true);
-  }
+  explicit BusyPointer(IEventLoop& events) : events_(events) { events_.SetBusyPointer(true); }
   ~BusyPointer() {
     try {
-      if (events_) events_->SetBusyPointer(false);
+      events_.SetBusyPointer(false);
     } catch (...) {
     }
   }
@@ -32,16 +30,12 @@ class BusyPointer {
   BusyPointer& operator=(const BusyPointer&) = delete;
 
  private:
-  IEventLoop* events_;
+  IEventLoop& events_;
 };
-
-void DoEvents(IEventLoop* events) {
-  if (events) events->DoEvents();
-}
 }  // namespace
 
 bool frmMain::VerifyDownload(const std::string& sFile) {
-  IFileSystem& files = *platform_.files;
+  IFileSystem& files = platform_.files;
   CopyFailure.clear();
   const std::size_t index = static_cast<std::size_t>(CurrentIndex);
   UpdateComponent entry;
@@ -78,11 +72,11 @@ bool frmMain::VerifyDownload(const std::string& sFile) {
     if (FileExists(files, destination)) destination = UniqueFileName(files, destination);
     if (!IsFileDirectlyIn(State.AppPath, destination)) return FailCopy("no free file name");
     BusyPointer busy(platform_.events);
-    DoEvents(platform_.events);
+    platform_.events.DoEvents();
     files.FileCopy(sFile, destination);
     // The download was made read-only and hidden; the copy is a plain file.
     files.SetAttr(destination, Attr::Archive);
-    DoEvents(platform_.events);
+    platform_.events.DoEvents();
   } catch (const std::exception& e) {
     return FailCopy(AsRuntimeError(e).Description());
   }
@@ -99,7 +93,7 @@ bool frmMain::VerifyDownload(const std::string& sFile) {
 bool frmMain::FailCopy(const std::string& reason) {
   std::string folder;
   try {
-    folder = platform_.files->NativePath(State.AppPath);
+    folder = platform_.files.NativePath(State.AppPath);
   } catch (...) {
     folder = State.AppPath;
   }

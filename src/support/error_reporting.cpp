@@ -5,7 +5,7 @@
 void frmMain::HandleUnexpectedError(const std::string& sModule, const RuntimeError& error) {
   // Nothing in here may fail visibly: every step is guarded on its own.
   try {
-    if (platform_.events) platform_.events->SetBusyPointer(false);
+    platform_.events.SetBusyPointer(false);
   } catch (...) {
   }
   LogFailure(LogArea::Startup, "unexpected error " + std::to_string(error.Number()) + " in module h" + sModule + ": " +
@@ -14,9 +14,9 @@ void frmMain::HandleUnexpectedError(const std::string& sModule, const RuntimeErr
   try {
     if (ErrorCount > 3) {
       MessageText = std::string("Too many errors, quitting application.") + CRLF + "Please contact " + support;
-      platform_.messageBox->MsgBox(MessageText, Mb::Critical | Mb::OkOnly, ErrorTitle);
+      platform_.messageBox.MsgBox(MessageText, Mb::Critical | Mb::OkOnly, ErrorTitle);
       MessageText.clear();
-      platform_.process->EndProgram(ExitStatus::ErrorQuit);
+      platform_.process.EndProgram(ExitStatus::ErrorQuit);
       return;
     }
     MessageText = std::string("An unexpected error has occurred.") + CRLF + CRLF + "The error number is " +
@@ -28,12 +28,12 @@ void frmMain::HandleUnexpectedError(const std::string& sModule, const RuntimeErr
   }
   int answer = Mb::No;
   try {
-    answer = platform_.messageBox->MsgBox(MessageText, Mb::Critical | Mb::YesNo, ErrorTitle);
+    answer = platform_.messageBox.MsgBox(MessageText, Mb::Critical | Mb::YesNo, ErrorTitle);
   } catch (const std::exception&) {
   }
   MessageText.clear();
   if (answer != Mb::Yes) {
-    platform_.process->EndProgram(ExitStatus::ErrorQuit);
+    platform_.process.EndProgram(ExitStatus::ErrorQuit);
     return;
   }
   ++ErrorCount;

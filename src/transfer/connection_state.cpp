@@ -48,6 +48,5 @@ bool ReadConnectionState(IConnectionService& service, std::string* info, std::st
 }
 
 bool frmMain::ConnectionState(std::string* sConnectionInfo, std::string* sConnectionName) {
-  if (htp) return htp->ConnectionState(sConnectionInfo, sConnectionName);
-  return ReadConnectionState(*platform_.connection, sConnectionInfo, sConnectionName);
+  return htp->ConnectionState(sConnectionInfo, sConnectionName);
 }

@@ -5,7 +5,7 @@
 #include "support/runtime_error.hpp"
 #include "transfer/connection_state.hpp"
 
-uHttp::uHttp(IAsyncReadService& reader, IConnectionService& connection, IEventLoop* events, IHttpEvents& sink)
+uHttp::uHttp(IAsyncReadService& reader, IConnectionService& connection, IEventLoop& events, IHttpEvents& sink)
     : reader_(reader), connection_(connection), events_(events), sink_(sink) {
   reader_.SetHandler(this);
 }
@@ -73,7 +73,7 @@ void uHttp::AsyncReadProgress(const AsyncProperty& prop) {
     sink_.htp_ProgressChange(key, 0, 0);
   else
     sink_.htp_ProgressChange(key, static_cast<float>(prop.BytesRead), static_cast<float>(prop.BytesMax));
-  if (events_) events_->DoEvents();
+  events_.DoEvents();
 }
 
 void uHttp::AsyncReadComplete(const AsyncProperty& prop) {

@@ -21,7 +21,7 @@ class IHttpEvents {
 
 class uHttp : public IAsyncReadHandler {
  public:
-  uHttp(IAsyncReadService& reader, IConnectionService& connection, IEventLoop* events, IHttpEvents& sink);
+  uHttp(IAsyncReadService& reader, IConnectionService& connection, IEventLoop& events, IHttpEvents& sink);
   ~uHttp() override;
   uHttp(const uHttp&) = delete;
   uHttp& operator=(const uHttp&) = delete;
@@ -49,7 +49,7 @@ class uHttp : public IAsyncReadHandler {
  private:
   IAsyncReadService& reader_;
   IConnectionService& connection_;
-  IEventLoop* events_;
+  IEventLoop& events_;
   IHttpEvents& sink_;
   double width_ = 0;
   double height_ = 0;

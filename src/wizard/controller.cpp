@@ -5,11 +5,11 @@
 void frmMain::Form_Load() {
   try {
     CRLF = "\r\n";
-    platform_.window->SetIcon("rid_icon");
-    platform_.window->SetCaption(AppTitle);
+    platform_.window.SetIcon("rid_icon");
+    platform_.window.SetCaption(AppTitle);
     ReadInstalledState();
     if (std::shared_ptr<Picture> picture = LoadResourcePicture("rid_bitmap")) {
-      ISurface& holder = platform_.window->Surface(Ctl::picBitmap);
+      ISurface& holder = platform_.window.Surface(Ctl::picBitmap);
       holder.SetAutoRedraw(true);
       holder.SetPicture(std::move(picture));
     }
@@ -38,7 +38,7 @@ void frmMain::Cmd_Click(int Index) {
       ShowPage(CurrentPage);
       break;
     case 2:
-      if (CloseWithoutConfirm || ConfirmExit(CurrentPage)) platform_.window->Unload();
+      if (CloseWithoutConfirm || ConfirmExit(CurrentPage)) platform_.window.Unload();
       break;
     default:
       break;
@@ -53,10 +53,8 @@ void frmMain::Form_QueryUnload(int& cancel, int unloadMode) {
 void frmMain::Form_Unload() {
   T(TimerId::tmrStatus).SetEnabled(false);
   T(TimerId::tmrDownload).SetEnabled(false);
-  if (htp) {
-    const UpdateComponent* entry = Entry(CurrentIndex);
-    htp->Disconnect(entry ? entry->sSourceUrl : std::string());
-  }
+  const UpdateComponent* entry = Entry(CurrentIndex);
+  htp->Disconnect(entry ? entry->sSourceUrl : std::string());
   DeleteDownloadedFiles();
 }
 
@@ -95,7 +93,7 @@ bool frmMain::ConfirmExit(std::int32_t page) {
     MessageText =
         std::string(AppTitle) + " has not completed." + CRLF + CRLF + "Are you sure you want to exit " + AppTitle + "?";
     const int answer =
-        platform_.messageBox->MsgBox(MessageText, Mb::YesNo | Mb::Question | Mb::DefaultButton2, AppTitle);
+        platform_.messageBox.MsgBox(MessageText, Mb::YesNo | Mb::Question | Mb::DefaultButton2, AppTitle);
     if (answer == Mb::No) {
       MessageText.clear();
       return false;

@@ -6,9 +6,8 @@ frmMain::frmMain(const Platform& platform, std::string updateHost)
     : UpdateHost(std::move(updateHost)),
       UpdateInfoUrl("http://" + UpdateHost + "/browser/updchk.ndf"),
       platform_(platform) {
-  if (platform_.reader && platform_.connection)
-    htp = std::make_unique<uHttp>(*platform_.reader, *platform_.connection, platform_.events,
-                                  static_cast<IHttpEvents&>(*this));
+  htp = std::make_unique<uHttp>(platform_.reader, platform_.connection, platform_.events,
+                                static_cast<IHttpEvents&>(*this));
 }
 
 frmMain::~frmMain() = default;

@@ -77,12 +77,6 @@ class frmMain : private IHttpEvents {
   // The picture of an embedded resource, or nullptr. Never raises.
   std::shared_ptr<Picture> LoadResourcePicture(const std::string& name);
 
-  // ---- product identifier ----
-  // The stored identifier, a new one once stored, or "Unregistered".
-  std::string GetProductID();
-  // A new identifier from a fresh GUID, or "".
-  std::string NewProductID();
-
   // ---- update catalog ----
   // Validates the downloaded update-information file sFile, fills the
   // component table, sets CurrentPage to 5 and shows the result page.
@@ -164,8 +158,8 @@ class frmMain : private IHttpEvents {
   const Platform& Services() const { return platform_; }
 
  private:
-  IControl& C(Ctl id) { return platform_.window->Control(id); }
-  ITimer& T(TimerId id) { return platform_.window->Timer(id); }
+  IControl& C(Ctl id) { return platform_.window.Control(id); }
+  ITimer& T(TimerId id) { return platform_.window.Timer(id); }
   UpdateComponent* Entry(std::int32_t index);
   // Records why the verified copy failed; always false.
   bool FailCopy(const std::string& reason);

@@ -12,7 +12,7 @@ void frmMain::ShowCheckPage() {
     return;
   }
   DeleteDownloadedFiles();
-  if (const UpdateComponent* entry = Entry(0); entry && htp) htp->Download(entry->sSourceUrl, entry->sSourceUrl);
+  if (const UpdateComponent* entry = Entry(0); entry) htp->Download(entry->sSourceUrl, entry->sSourceUrl);
 }
 
 void frmMain::ShowResultPage(CatalogResult result) {
@@ -70,7 +70,7 @@ void frmMain::ShowDownloadPage() {
   ShowTransferStatus();
   DeleteDownloadedFiles();
   CurrentIndex = 1;
-  if (const UpdateComponent* entry = Entry(1); entry && htp) htp->Download(entry->sSourceUrl, entry->sSourceUrl);
+  if (const UpdateComponent* entry = Entry(1); entry) htp->Download(entry->sSourceUrl, entry->sSourceUrl);
 }
 
 void frmMain::ShowReadyPage() {

@@ -12,14 +12,7 @@ namespace {
 class ReadUpdateInfoTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    Platform p = fake.Services();
-    p.profiles = &profiles;
-    p.events = &events;
-    p.window = &window;
-    p.dialogs = &dialogs;
-    p.shell = &shell;
-    p.connection = &connection;
-    form = std::make_unique<frmMain>(p, "updates.test:8731");
+    form = std::make_unique<frmMain>(fake.Services(), "updates.test:8731");
     form->State.AppPath = dir.Path();
     form->State.AppVersion = "3.02.0012";
     form->State.InstalledVersions = {"3.02.0012", "0", "1.00.0001", "0", "0", "0"};
@@ -45,12 +38,7 @@ class ReadUpdateInfoTest : public ::testing::Test {
 
   TempDir dir;
   FakePlatform fake;
-  ProfileFileReader profiles{fake.files};
-  FakeEventLoop events;
-  FakeMainWindowView window;
-  FakeDialogFactory dialogs;
-  FakeShell shell;
-  FakeConnection connection;
+  FakeMainWindowView& window = fake.window;
   std::unique_ptr<frmMain> form;
 };
 

@@ -18,13 +18,7 @@ class VerifyDownloadTest : public ::testing::Test {
   void SetUp() override {
     fs::create_directory(dir.File("app"));
     fs::create_directory(dir.File("dl"));
-    Platform p = fake.Services();
-    p.events = &events;
-    p.window = &window;
-    p.dialogs = &dialogs;
-    p.shell = &shell;
-    p.connection = &connection;
-    form = std::make_unique<frmMain>(p, "updates.test:8731");
+    form = std::make_unique<frmMain>(fake.Services(), "updates.test:8731");
     form->State.AppPath = dir.Path() + "app\\";
     form->ComponentTable.resize(2);
     form->CurrentIndex = 1;
@@ -57,11 +51,7 @@ class VerifyDownloadTest : public ::testing::Test {
 
   TempDir dir;
   FakePlatform fake;
-  FakeEventLoop events;
-  FakeMainWindowView window;
-  FakeDialogFactory dialogs;
-  FakeShell shell;
-  FakeConnection connection;
+  FakeEventLoop& events = fake.events;
   std::unique_ptr<frmMain> form;
   std::string content;
   std::string downloaded;

@@ -114,11 +114,9 @@ TEST(ReadInstalledStateOnTheRegistryFile, AnUnreadableFileMeansNotInstalledAndSt
       "[HKEY_CURRENT_USER\\Software\\Tessarine\\LarkspireBrowser\\Main]\n"
       "\"App Version\"=\"3.02.0012\n";  // the closing quote is lost
   WriteFileBytes(path, text);
-  FakePlatform fake;
   FileRegistryApi registry(path);
-  Platform services = fake.Services();
-  services.registry = &registry;
-  frmMain form(services, "updates.test");
+  FakePlatform fake({.registry = &registry});
+  frmMain form(fake.Services(), "updates.test");
 
   EXPECT_THROW(form.ReadInstalledState(), ProgramEnded);
   EXPECT_EQ(fake.process.endCount, 1);
@@ -136,11 +134,9 @@ TEST(ReadInstalledStateOnTheRegistryFile, AProductFolderInAnyScriptIsFound) {
   const std::string path = dir.File("registry.reg");
   WriteFileBytes(path, "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\" + kMain +
                            "]\n\"App Version\"=\"3.02.0012\"\n\"App Path\"=\"" + folder + "\"\n");
-  FakePlatform fake;
   FileRegistryApi registry(path);
-  Platform services = fake.Services();
-  services.registry = &registry;
-  frmMain form(services, "updates.test");
+  FakePlatform fake({.registry = &registry});
+  frmMain form(fake.Services(), "updates.test");
 
   form.ReadInstalledState();
   EXPECT_TRUE(fake.messageBox.shown.empty());

@@ -38,16 +38,12 @@ class ResourcesWithABrokenOne : public IResources {
 
 class QtPictureTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    fake_.files.tempPath = temp_.Path();
-    services_.pictures = &pictures_;
-    services_.resources = &resources_;
-  }
+  void SetUp() override { fake_.files.tempPath = temp_.Path(); }
 
-  FakePlatform fake_;
   TempDir temp_;
   QtPictureService pictures_;
   ResourcesWithABrokenOne resources_;
+  FakePlatform fake_{{.resources = &resources_, .pictures = &pictures_}};
   Platform services_ = fake_.Services();
 };
 

@@ -38,11 +38,7 @@ class DownloadControllerTest : public WizardTest {
 
   // A main window with the scripted reader and clock, on the Welcome page.
   frmMain& Open() {
-    Platform p = Services();
-    p.reader = &reader;
-    p.clock = &clock;
-    p.profiles = &profiles;
-    form = std::make_unique<frmMain>(p, "updates.test:8731");
+    form = std::make_unique<frmMain>(fake.Services(), "updates.test:8731");
     form->Form_Load();
     return *form;
   }
@@ -99,9 +95,8 @@ class DownloadControllerTest : public WizardTest {
     EXPECT_TRUE(Focused(cmdLoad(1)));
   }
 
-  FakeAsyncReadService reader;
-  FakeClock clock;
-  ProfileFileReader profiles{fake.files};
+  FakeAsyncReadService& reader = fake.reader;
+  FakeClock& clock = fake.clock;
 };
 
 using Texts = std::vector<std::string>;
