@@ -68,6 +68,6 @@ void frmMain::ReadUpdateInfo(const std::string& sFile) {
     result = crError;
   }
   ComponentTable[0].bVerified = result != crError;
-  CurrentPage = 5;
+  CurrentPage = PageResult;
   ShowResultPage(result);
 }

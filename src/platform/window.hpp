@@ -52,6 +52,11 @@ enum class Ctl {
   Count
 };
 
+// The indexes of the button arrays: Previous, Next and Cancel (Cmd), Stop
+// and Retry (cmdLoad).
+enum CmdIndex { CmdPrevious = 0, CmdNext = 1, CmdCancel = 2, CmdCount = 3 };
+enum CmdLoadIndex { CmdLoadStop = 0, CmdLoadRetry = 1, CmdLoadCount = 2 };
+
 class IControl {
  public:
   virtual ~IControl() = default;

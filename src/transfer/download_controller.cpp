@@ -58,12 +58,12 @@ void frmMain::RetryDownload() {
 }
 
 void frmMain::cmdLoad_Click(int Index) {
-  if (Index == 0) {
+  if (Index == CmdLoadStop) {
     // The transfer goes on while the question is open.
     const int answer =
         platform_.messageBox.MsgBox("Are you sure you want to stop this download?", Mb::YesNo | Mb::Question, AppTitle);
     if (answer == Mb::Yes) StopDownload();
-  } else if (Index == 1) {
+  } else if (Index == CmdLoadRetry) {
     RetryDownload();
   }
 }
@@ -96,16 +96,16 @@ void frmMain::DeleteDownloadedFiles() {
 void frmMain::htp_StatusChange(const std::string&, std::int32_t lStatus) {
   std::string text;
   switch (lStatus) {
-    case 0:
+    case tsConnecting:
       text = "Attempting to connect to " + UpdateHost;
       break;
-    case 1:
+    case tsSendingRequest:
       text = "Sending request...";
       break;
-    case 2:
+    case tsLocatingFile:
       text = "Locating file...";
       break;
-    case 3: {
+    case tsDownloading: {
       const UpdateComponent* entry = Entry(CurrentIndex);
       const auto width = static_cast<std::int16_t>(C(Ctl::Label1_3).Geometry().Width - 240);
       text = "Downloading " + ShortenText(entry ? entry->sFileName : std::string(), true, width);
@@ -114,12 +114,12 @@ void frmMain::htp_StatusChange(const std::string&, std::int32_t lStatus) {
       T(TimerId::tmrStatus).SetEnabled(true);
       break;
     }
-    case 4:
+    case tsCompleted:
       text = "Download completed successfully!";
       T(TimerId::tmrStatus).SetEnabled(false);
       ElapsedSeconds = 0;
       break;
-    case 5:
+    case tsStopped:
       text = "Download stopped";
       T(TimerId::tmrStatus).SetEnabled(false);
       ElapsedSeconds = 0;
@@ -152,7 +152,7 @@ void frmMain::htp_ProgressChange(const std::string&, float lProgress, float lPro
     if (C(lblInfo(2)).Caption().empty()) C(lblInfo(2)).SetCaption("0:00");
     C(lblInfo(3)).SetCaption(FormatFixed2(rate) + " Kbps");
   } catch (const std::exception& e) {
-    HandleUnexpectedError("0008", AsRuntimeError(e));
+    HandleUnexpectedError(ModuleProgress, AsRuntimeError(e));
   }
 }
 

@@ -41,17 +41,17 @@ bool uHttp::Disconnect(const std::string& sKey) {
 std::int32_t uHttp::MapStatus(std::int32_t statusCode) {
   switch (statusCode) {
     case AsyncStatus::FindingResource:
-      return 2;
+      return tsLocatingFile;
     case AsyncStatus::Connecting:
-      return 0;
+      return tsConnecting;
     case AsyncStatus::BeginDownloadData:
-      return 3;
+      return tsDownloading;
     case AsyncStatus::EndDownloadData:
-      return 4;
+      return tsCompleted;
     case AsyncStatus::SendingRequest:
-      return 1;
+      return tsSendingRequest;
     default:
-      return 0;
+      return tsConnecting;
   }
 }
 
@@ -64,11 +64,12 @@ void uHttp::AsyncReadProgress(const AsyncProperty& prop) {
       reader_.CancelAsyncRead(key);
     } catch (...) {
     }
-    sink_.htp_StatusChange(key, 5);
+    sink_.htp_StatusChange(key, tsStopped);
     sink_.htp_HTTPError(key, description);
     return;
   }
-  if (const std::int32_t status = MapStatus(prop.StatusCode)) sink_.htp_StatusChange(key, status);
+  if (const std::int32_t status = MapStatus(prop.StatusCode); status != tsConnecting)
+    sink_.htp_StatusChange(key, status);
   if (prop.BytesMax < 1)
     sink_.htp_ProgressChange(key, 0, 0);
   else

@@ -16,7 +16,7 @@ void frmMain::Form_Load() {
     CurrentPage = PageWelcome;
     ShowWelcomePage();
   } catch (const std::exception& e) {
-    HandleUnexpectedError("0002", AsRuntimeError(e));
+    HandleUnexpectedError(ModuleStartup, AsRuntimeError(e));
     // Going on after the error: the window shows the page it is on, not the
     // frames of every page at once.
     ShowFrame(0);
@@ -25,11 +25,11 @@ void frmMain::Form_Load() {
 
 void frmMain::Cmd_Click(int Index) {
   switch (Index) {
-    case 0:
+    case CmdPrevious:
       --CurrentPage;
       ShowPage(CurrentPage);
       break;
-    case 1:
+    case CmdNext:
       if (CurrentPage == PageReady) {
         RunInstall();
         break;
@@ -37,7 +37,7 @@ void frmMain::Cmd_Click(int Index) {
       ++CurrentPage;
       ShowPage(CurrentPage);
       break;
-    case 2:
+    case CmdCancel:
       if (CloseWithoutConfirm || ConfirmExit(CurrentPage)) platform_.window.Unload();
       break;
     default:

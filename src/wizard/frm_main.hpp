@@ -12,6 +12,7 @@
 #include "install_state/installed_state.hpp"
 #include "platform/platform.hpp"
 #include "support/c_registry.hpp"
+#include "support/error_reporting.hpp"
 #include "support/runtime_error.hpp"
 #include "transfer/u_http.hpp"
 

@@ -386,11 +386,11 @@ QtMainWindow::~QtMainWindow() = default;
 
 void QtMainWindow::Attach(frmMain* form) {
   form_ = form;
-  for (int i = 0; i < 3; ++i)
+  for (int i = 0; i < CmdCount; ++i)
     connect(static_cast<QPushButton*>(WidgetOf(Cmd(i))), &QPushButton::clicked, this, [this, i] {
       if (form_) form_->Cmd_Click(i);
     });
-  for (int i = 0; i < 2; ++i)
+  for (int i = 0; i < CmdLoadCount; ++i)
     connect(static_cast<QPushButton*>(WidgetOf(cmdLoad(i))), &QPushButton::clicked, this, [this, i] {
       if (form_) form_->cmdLoad_Click(i);
     });
