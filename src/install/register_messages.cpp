@@ -1,7 +1,7 @@
+#include "install/installer_handoff.hpp"
 #include "support/runtime_error.hpp"
-#include "wizard/frm_main.hpp"
 
-void frmMain::RegisterMessages() {
+void InstallerHandoff::RegisterMessages() {
   std::uint32_t id = 0;
   int attempts = 0;
   do {

@@ -1,11 +1,12 @@
-// The main window's integrity check: thin glue between the window's state,
-// the file services and the CRC.
+// The integrity check: thin glue between the component table, the file
+// services and the CRC.
 #include <cctype>
 
+#include "install/installer_handoff.hpp"
 #include "install/integrity.hpp"
 #include "install_state/path_helpers.hpp"
 #include "support/diagnostics.hpp"
-#include "wizard/frm_main.hpp"
+#include "support/runtime_error.hpp"
 
 namespace {
 bool SameText(const std::string& a, const std::string& b) {
@@ -34,13 +35,13 @@ class BusyPointer {
 };
 }  // namespace
 
-bool frmMain::VerifyDownload(const std::string& sFile) {
+bool InstallerHandoff::VerifyDownload(const std::string& sFile) {
   IFileSystem& files = platform_.files;
   CopyFailure.clear();
-  const std::size_t index = static_cast<std::size_t>(CurrentIndex);
+  const std::size_t index = static_cast<std::size_t>(currentIndex_);
   UpdateComponent entry;
   try {
-    entry = ComponentTable.at(index);
+    entry = table_.at(index);
     // The name comes from the catalog: one that would lead out of the
     // product folder fails before anything is read or written.
     if (!IsPlainFileName(entry.sFileName)) {
@@ -58,7 +59,7 @@ bool frmMain::VerifyDownload(const std::string& sFile) {
                                        entry.sCrc);
       return false;
     }
-    ComponentTable.at(index).bVerified = true;
+    table_.at(index).bVerified = true;
   } catch (const std::exception& e) {
     LogFailure(LogArea::Install, "cannot check " + files.NativePath(sFile) + ": " + AsRuntimeError(e).Description());
     return false;
@@ -67,10 +68,10 @@ bool frmMain::VerifyDownload(const std::string& sFile) {
   // The package is good: from here on a failure is the product folder's,
   // and the user is told what happened and where rather than that the
   // download was corrupt.
-  std::string destination = State.AppPath + entry.sFileName;
+  std::string destination = state_.AppPath + entry.sFileName;
   try {
     if (FileExists(files, destination)) destination = UniqueFileName(files, destination);
-    if (!IsFileDirectlyIn(State.AppPath, destination)) return FailCopy("no free file name");
+    if (!IsFileDirectlyIn(state_.AppPath, destination)) return FailCopy("no free file name");
     BusyPointer busy(platform_.events);
     platform_.events.DoEvents();
     files.FileCopy(sFile, destination);
@@ -82,7 +83,7 @@ bool frmMain::VerifyDownload(const std::string& sFile) {
   }
   try {
     // The events that ran may have reset the table: look the entry up again.
-    ComponentTable.at(index).sTargetFile = destination;
+    table_.at(index).sTargetFile = destination;
   } catch (const std::exception&) {
     return false;
   }
@@ -90,12 +91,12 @@ bool frmMain::VerifyDownload(const std::string& sFile) {
   return true;
 }
 
-bool frmMain::FailCopy(const std::string& reason) {
+bool InstallerHandoff::FailCopy(const std::string& reason) {
   std::string folder;
   try {
-    folder = platform_.files.NativePath(State.AppPath);
+    folder = platform_.files.NativePath(state_.AppPath);
   } catch (...) {
-    folder = State.AppPath;
+    folder = state_.AppPath;
   }
   while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
   CopyFailure = "The update could not be copied to " + folder + ": " + reason;

@@ -1,7 +1,7 @@
+#include "install_state/read_installed_state.hpp"
 #include "support/runtime_error.hpp"
-#include "wizard/frm_main.hpp"
 
-std::shared_ptr<Picture> frmMain::LoadResourcePicture(const std::string& name) {
+std::shared_ptr<Picture> InstalledStateReader::LoadResourcePicture(const std::string& name) {
   IFileSystem& files = platform_.files;
   while (true) {
     std::string tempFile;

@@ -1,28 +1,30 @@
+#include "install_state/read_installed_state.hpp"
+
 #include "install_state/path_helpers.hpp"
 #include "install_state/product_id.hpp"
 #include "install_state/version_rules.hpp"
+#include "support/app_texts.hpp"
 #include "support/diagnostics.hpp"
 #include "support/runtime_error.hpp"
-#include "wizard/frm_main.hpp"
 
 namespace {
 const char* const kMainKey = "\\LarkspireBrowser\\Main";
 const char* const kComponentsKey = "\\Components";
 }  // namespace
 
-void frmMain::ReadInstalledState() {
+void InstalledStateReader::ReadInstalledState() {
   Registry = std::make_unique<cRegistry>(platform_.registry, platform_.environment);
-  RegisterMessages();
+  if (registerMessages_) registerMessages_();
   Registry->RootKey("Software\\Tessarine");
 
   const RegValue version = Registry->RegRead(kMainKey, "App Version");
   if (GetValidVersion(version) == "0") {
     LogFailure(LogArea::Startup, std::string("no valid \"App Version\" in HKEY_CURRENT_USER\\Software\\Tessarine") +
                                      kMainKey + ": Larkspire is not installed");
-    MessageText = std::string("Larkspire was either not installed or not") + CRLF +
-                  "installed properly. Please reinstall Larkspire." + CRLF + CRLF + "Cannot continue with update.";
+    const std::string MessageText = std::string("Larkspire was either not installed or not") + CRLF +
+                                    "installed properly. Please reinstall Larkspire." + CRLF + CRLF +
+                                    "Cannot continue with update.";
     platform_.messageBox.MsgBox(MessageText, Mb::Critical | Mb::OkOnly, AppTitle);
-    MessageText.clear();
     platform_.process.EndProgram(ExitStatus::NotInstalled);
     return;  // only reached where ending is simulated
   }

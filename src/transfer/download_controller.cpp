@@ -152,7 +152,7 @@ void frmMain::htp_ProgressChange(const std::string&, float lProgress, float lPro
     if (C(lblInfo(2)).Caption().empty()) C(lblInfo(2)).SetCaption("0:00");
     C(lblInfo(3)).SetCaption(FormatFixed2(rate) + " Kbps");
   } catch (const std::exception& e) {
-    HandleUnexpectedError(ModuleProgress, AsRuntimeError(e));
+    Errors.HandleUnexpectedError(ModuleProgress, AsRuntimeError(e));
   }
 }
 
@@ -186,13 +186,15 @@ void frmMain::tmrDownload_Timer() {
   const UpdateComponent* entry = Entry(CurrentIndex);
   const std::string path = entry ? entry->sDownloadedFile : std::string();
   if (CurrentIndex == 0) {
-    ReadUpdateInfo(path);
-  } else if (VerifyDownload(path)) {
+    const CatalogResult result = Catalog.ReadUpdateInfo(path);
+    CurrentPage = PageResult;
+    ShowResultPage(result);
+  } else if (Installer.VerifyDownload(path)) {
     ++CurrentPage;
     ShowPage(CurrentPage);
   } else {
     htp_HTTPError(entry ? entry->sSourceUrl : std::string(),
-                  CopyFailure.empty() ? "The downloaded file was corrupt" : CopyFailure);
+                  Installer.CopyFailure.empty() ? "The downloaded file was corrupt" : Installer.CopyFailure);
   }
 }
 

@@ -4,11 +4,10 @@
 
 void frmMain::Form_Load() {
   try {
-    CRLF = "\r\n";
     platform_.window.SetIcon("rid_icon");
     platform_.window.SetCaption(AppTitle);
-    ReadInstalledState();
-    if (std::shared_ptr<Picture> picture = LoadResourcePicture("rid_bitmap")) {
+    Installed.ReadInstalledState();
+    if (std::shared_ptr<Picture> picture = Installed.LoadResourcePicture("rid_bitmap")) {
       ISurface& holder = platform_.window.Surface(Ctl::picBitmap);
       holder.SetAutoRedraw(true);
       holder.SetPicture(std::move(picture));
@@ -16,7 +15,7 @@ void frmMain::Form_Load() {
     CurrentPage = PageWelcome;
     ShowWelcomePage();
   } catch (const std::exception& e) {
-    HandleUnexpectedError(ModuleStartup, AsRuntimeError(e));
+    Errors.HandleUnexpectedError(ModuleStartup, AsRuntimeError(e));
     // Going on after the error: the window shows the page it is on, not the
     // frames of every page at once.
     ShowFrame(0);
@@ -31,7 +30,7 @@ void frmMain::Cmd_Click(int Index) {
       break;
     case CmdNext:
       if (CurrentPage == PageReady) {
-        RunInstall();
+        Installer.RunInstall();
         break;
       }
       ++CurrentPage;

@@ -7,7 +7,7 @@ void frmMain::ShowCheckPage() {
   ShowTransferStatus();
   // Without the notification no transfer starts; the user is told so and
   // may retry, rather than left looking at a connection that never comes.
-  if (!NotifyRunningPrograms()) {
+  if (!Installer.NotifyRunningPrograms()) {
     htp_HTTPError(UpdateInfoUrl, "The running Larkspire programs could not be told to close");
     return;
   }

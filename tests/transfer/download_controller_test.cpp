@@ -413,7 +413,7 @@ TEST_F(DownloadControllerTest, AnErrorInTheProgressHandlerIsReportedAs0008AndThe
   EXPECT_NE(box.prompt.find("The error number is 6\r\n"), std::string::npos) << box.prompt;
   EXPECT_NE(box.prompt.find("The error occurred in Module h0008\r\n"), std::string::npos) << box.prompt;
   EXPECT_EQ(box.title, "Larkspire AutoUpdate - Error");
-  EXPECT_EQ(form->ErrorCount, 1);
+  EXPECT_EQ(form->Errors.ErrorCount, 1);
   // The view keeps its last figures and nothing is stopped.
   EXPECT_EQ(AllInfo(), before);
   EXPECT_EQ(Caption(Ctl::Label1_3), "Downloading updchk.ndf");
