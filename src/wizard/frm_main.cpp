@@ -18,3 +18,7 @@ UpdateComponent* frmMain::Entry(std::int32_t index) {
   if (index < 0 || static_cast<std::size_t>(index) >= ComponentTable.size()) return nullptr;
   return &ComponentTable[static_cast<std::size_t>(index)];
 }
+
+bool frmMain::ConnectionState(std::string* sConnectionInfo, std::string* sConnectionName) {
+  return htp->ConnectionState(sConnectionInfo, sConnectionName);
+}

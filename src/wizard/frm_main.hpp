@@ -29,7 +29,7 @@ enum WizardPage {
   PageReady = 7
 };
 
-class frmMain : private IHttpEvents {
+class frmMain : public IMainWindowEvents, private IHttpEvents {
  public:
   frmMain(const Platform& platform, std::string updateHost);
   ~frmMain() override;
@@ -55,14 +55,14 @@ class frmMain : private IHttpEvents {
   // Start-up. Run-time errors are reported as unexpected errors ("0002").
   void Form_Load();
   // Previous (0), Next (1), Cancel (2).
-  void Cmd_Click(int Index);
+  void Cmd_Click(int Index) override;
   // The window is about to close; cancel = 1 keeps it open. unloadMode 0
   // means the user closes it from the title bar or system menu.
-  void Form_QueryUnload(int& cancel, int unloadMode);
-  void Form_Resize();
+  void Form_QueryUnload(int& cancel, int unloadMode) override;
+  void Form_Resize() override;
   // The window has closed: the transfer stops and the downloaded files go;
   // the verified copy in the product folder stays for the installer.
-  void Form_Unload();
+  void Form_Unload() override;
 
   // ---- controller: procedures ----
   void ShowPage(std::int32_t page);
@@ -109,10 +109,10 @@ class frmMain : private IHttpEvents {
   void htp_StatusChange(const std::string& sKey, std::int32_t lStatus) override;
   void htp_DownloadComplete(const std::string& sKey, std::int32_t lType, const std::string& vData) override;
   void htp_ProgressChange(const std::string& sKey, float lProgress, float lProgressMax) override;
-  void tmrStatus_Timer();
-  void tmrDownload_Timer();
+  void tmrStatus_Timer() override;
+  void tmrDownload_Timer() override;
   // Stop (0) and Retry (1).
-  void cmdLoad_Click(int Index);
+  void cmdLoad_Click(int Index) override;
 
   // ---- state ----
   std::int32_t CurrentPage = 0;
