@@ -68,9 +68,9 @@ int main(int argc, char** argv) {
   window.Attach(&form);
   window.SetQuitOnUnload(true);
   form.Form_Load();
-  if (window.Unloaded()) return form.ExitCode;
+  if (window.Unloaded()) return form.ExitCode();
   window.CentreOnScreen();
   window.show();
   const int loop = app.exec();
-  return form.ExitCode != ExitStatus::Success ? form.ExitCode : loop;
+  return form.ExitCode() != ExitStatus::Success ? form.ExitCode() : loop;
 }

@@ -1,11 +1,9 @@
-// The main window's procedures for the update-information file: thin glue
-// between the window's state, the platform's profile reader and the rules.
 #include "catalog/catalog_reading.hpp"
 #include "catalog/catalog_rules.hpp"
+#include "catalog/update_catalog.hpp"
 #include "install_state/path_helpers.hpp"
 #include "support/codepage.hpp"
 #include "support/diagnostics.hpp"
-#include "wizard/frm_main.hpp"
 
 namespace {
 // The value buffer of the profile reader: values longer than 254 characters
@@ -21,53 +19,52 @@ std::int64_t FileLength(IFileSystem& files, const std::string& path) {
 }
 }  // namespace
 
-std::string frmMain::GetIniValue(const std::string& sSection, const std::string& sKey) {
-  if (ComponentTable.empty() || !platform_.profiles) return "";
-  const std::string& file = ComponentTable[0].sDownloadedFile;
+std::string UpdateCatalog::GetIniValue(const std::string& sSection, const std::string& sKey) {
+  if (table_.empty()) return "";
+  const std::string& file = table_[0].sDownloadedFile;
   try {
-    if (!FileExists(*platform_.files, file)) return "";
+    if (!FileExists(platform_.files, file)) return "";
     char buffer[kValueBuffer] = {};
-    const std::uint32_t n = platform_.profiles->GetPrivateProfileString(Utf8ToAnsi(sSection), Utf8ToAnsi(sKey), "",
-                                                                        buffer, kValueBuffer, file);
+    const std::uint32_t n = platform_.profiles.GetPrivateProfileString(Utf8ToAnsi(sSection), Utf8ToAnsi(sKey), "",
+                                                                       buffer, kValueBuffer, file);
     return AnsiToUtf8(std::string_view(buffer, std::min(n, kValueBuffer - 1)));
   } catch (const std::exception&) {
     return "";
   }
 }
 
-bool frmMain::IsNewerVersion(int sKey, std::string& sVersion) {
+bool UpdateCatalog::IsNewerVersion(int sKey, std::string& sVersion) {
   if (sKey < 1 || sKey >= static_cast<int>(ComponentKeys.size())) return false;
   // The product itself compares with its stored version, the others with
   // the versions discovered at start-up.
-  const std::string& installed = sKey == 1 ? State.AppVersion : State.InstalledVersions[sKey - 1];
+  const std::string& installed = sKey == 1 ? appVersion_ : installed_[static_cast<std::size_t>(sKey - 1)];
   return ::IsNewerVersion(installed, sVersion);
 }
 
-void frmMain::ReadUpdateInfo(const std::string& sFile) {
-  if (ComponentTable.empty()) ComponentTable.resize(1);
+CatalogResult UpdateCatalog::ReadUpdateInfo(const std::string& sFile) {
+  if (table_.empty()) table_.resize(1);
   CatalogResult result = crError;
   try {
     const CatalogReading reading = EvaluateCatalog(
         [this](const std::string& section, const std::string& key) { return GetIniValue(section, key); },
-        FileLength(*platform_.files, sFile),
+        FileLength(platform_.files, sFile),
         [this](int row, std::string& version) { return IsNewerVersion(row, version); });
     result = reading.result;
     if (result == crError)
-      LogFailure(LogArea::Catalog, "the update information from " + UpdateInfoUrl + " is unusable: " + reading.why);
+      LogFailure(LogArea::Catalog, "the update information from " + updateInfoUrl_ + " is unusable: " + reading.why);
     if (result == crUpdatesAvailable || result == crUpToDate) {
       // Entries 0 and 1 keep what they hold; a retry leaves no component of
       // an earlier reading behind.
-      ComponentTable.resize(2);
-      ComponentTable[1].sSourceUrl = reading.setupUrl;
-      ComponentTable[1].sFileName = reading.setupFileName;
-      ComponentTable[1].sCrc = reading.setupCrc;
-      ComponentTable.insert(ComponentTable.end(), reading.components.begin(), reading.components.end());
+      table_.resize(2);
+      table_[1].sSourceUrl = reading.setupUrl;
+      table_[1].sFileName = reading.setupFileName;
+      table_[1].sCrc = reading.setupCrc;
+      table_.insert(table_.end(), reading.components.begin(), reading.components.end());
     }
   } catch (const std::exception& e) {
-    LogFailure(LogArea::Catalog, "cannot read the update information from " + UpdateInfoUrl + ": " + e.what());
+    LogFailure(LogArea::Catalog, "cannot read the update information from " + updateInfoUrl_ + ": " + e.what());
     result = crError;
   }
-  ComponentTable[0].bVerified = result != crError;
-  CurrentPage = 5;
-  ShowResultPage(result);
+  table_[0].bVerified = result != crError;
+  return result;
 }

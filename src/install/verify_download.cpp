@@ -1,11 +1,12 @@
-// The main window's integrity check: thin glue between the window's state,
-// the file services and the CRC.
+// The integrity check: thin glue between the component table, the file
+// services and the CRC.
 #include <cctype>
 
+#include "install/installer_handoff.hpp"
 #include "install/integrity.hpp"
 #include "install_state/path_helpers.hpp"
 #include "support/diagnostics.hpp"
-#include "wizard/frm_main.hpp"
+#include "support/runtime_error.hpp"
 
 namespace {
 bool SameText(const std::string& a, const std::string& b) {
@@ -19,12 +20,10 @@ bool SameText(const std::string& a, const std::string& b) {
 // the copy ends.
 class BusyPointer {
  public:
-  explicit BusyPointer(IEventLoop* events) : events_(events) {
-    if (events_) events_->SetBusyPointer(true);
-  }
+  explicit BusyPointer(IEventLoop& events) : events_(events) { events_.SetBusyPointer(true); }
   ~BusyPointer() {
     try {
-      if (events_) events_->SetBusyPointer(false);
+      events_.SetBusyPointer(false);
     } catch (...) {
     }
   }
@@ -32,21 +31,17 @@ class BusyPointer {
   BusyPointer& operator=(const BusyPointer&) = delete;
 
  private:
-  IEventLoop* events_;
+  IEventLoop& events_;
 };
-
-void DoEvents(IEventLoop* events) {
-  if (events) events->DoEvents();
-}
 }  // namespace
 
-bool frmMain::VerifyDownload(const std::string& sFile) {
-  IFileSystem& files = *platform_.files;
+bool InstallerHandoff::VerifyDownload(const std::string& sFile) {
+  IFileSystem& files = platform_.files;
   CopyFailure.clear();
-  const std::size_t index = static_cast<std::size_t>(CurrentIndex);
+  const std::size_t index = static_cast<std::size_t>(currentIndex_);
   UpdateComponent entry;
   try {
-    entry = ComponentTable.at(index);
+    entry = table_.at(index);
     // The name comes from the catalog: one that would lead out of the
     // product folder fails before anything is read or written.
     if (!IsPlainFileName(entry.sFileName)) {
@@ -64,7 +59,7 @@ bool frmMain::VerifyDownload(const std::string& sFile) {
                                        entry.sCrc);
       return false;
     }
-    ComponentTable.at(index).bVerified = true;
+    table_.at(index).bVerified = true;
   } catch (const std::exception& e) {
     LogFailure(LogArea::Install, "cannot check " + files.NativePath(sFile) + ": " + AsRuntimeError(e).Description());
     return false;
@@ -73,22 +68,22 @@ bool frmMain::VerifyDownload(const std::string& sFile) {
   // The package is good: from here on a failure is the product folder's,
   // and the user is told what happened and where rather than that the
   // download was corrupt.
-  std::string destination = State.AppPath + entry.sFileName;
+  std::string destination = state_.AppPath + entry.sFileName;
   try {
     if (FileExists(files, destination)) destination = UniqueFileName(files, destination);
-    if (!IsFileDirectlyIn(State.AppPath, destination)) return FailCopy("no free file name");
+    if (!IsFileDirectlyIn(state_.AppPath, destination)) return FailCopy("no free file name");
     BusyPointer busy(platform_.events);
-    DoEvents(platform_.events);
+    platform_.events.DoEvents();
     files.FileCopy(sFile, destination);
     // The download was made read-only and hidden; the copy is a plain file.
     files.SetAttr(destination, Attr::Archive);
-    DoEvents(platform_.events);
+    platform_.events.DoEvents();
   } catch (const std::exception& e) {
     return FailCopy(AsRuntimeError(e).Description());
   }
   try {
     // The events that ran may have reset the table: look the entry up again.
-    ComponentTable.at(index).sTargetFile = destination;
+    table_.at(index).sTargetFile = destination;
   } catch (const std::exception&) {
     return false;
   }
@@ -96,12 +91,12 @@ bool frmMain::VerifyDownload(const std::string& sFile) {
   return true;
 }
 
-bool frmMain::FailCopy(const std::string& reason) {
+bool InstallerHandoff::FailCopy(const std::string& reason) {
   std::string folder;
   try {
-    folder = platform_.files->NativePath(State.AppPath);
+    folder = platform_.files.NativePath(state_.AppPath);
   } catch (...) {
-    folder = State.AppPath;
+    folder = state_.AppPath;
   }
   while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
   CopyFailure = "The update could not be copied to " + folder + ": " + reason;

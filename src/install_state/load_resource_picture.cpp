@@ -1,8 +1,8 @@
+#include "install_state/read_installed_state.hpp"
 #include "support/runtime_error.hpp"
-#include "wizard/frm_main.hpp"
 
-std::shared_ptr<Picture> frmMain::LoadResourcePicture(const std::string& name) {
-  IFileSystem& files = *platform_.files;
+std::shared_ptr<Picture> InstalledStateReader::LoadResourcePicture(const std::string& name) {
+  IFileSystem& files = platform_.files;
   while (true) {
     std::string tempFile;
     try {
@@ -10,10 +10,10 @@ std::shared_ptr<Picture> frmMain::LoadResourcePicture(const std::string& name) {
       if (folder.empty()) folder.assign(1, '.');  // the current folder
       tempFile = files.GetTempFileName(folder, "qvm");
       if (!tempFile.empty()) {
-        const auto bytes = platform_.resources->LoadResource(name, "CUSTOM");
+        const auto bytes = platform_.resources.LoadResource(name, "CUSTOM");
         if (!bytes) throw RuntimeError(326, "Resource with identifier '" + name + "' not found");
         files.WriteFile(tempFile, *bytes);
-        auto picture = platform_.pictures->LoadPicture(tempFile);
+        auto picture = platform_.pictures.LoadPicture(tempFile);
         files.Kill(tempFile);
         pictureFailures_ = 0;
         return picture;

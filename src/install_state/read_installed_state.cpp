@@ -1,28 +1,31 @@
+#include "install_state/read_installed_state.hpp"
+
 #include "install_state/path_helpers.hpp"
+#include "install_state/product_id.hpp"
 #include "install_state/version_rules.hpp"
+#include "support/app_texts.hpp"
 #include "support/diagnostics.hpp"
 #include "support/runtime_error.hpp"
-#include "wizard/frm_main.hpp"
 
 namespace {
 const char* const kMainKey = "\\LarkspireBrowser\\Main";
 const char* const kComponentsKey = "\\Components";
 }  // namespace
 
-void frmMain::ReadInstalledState() {
-  Registry = std::make_unique<cRegistry>(*platform_.registry, *platform_.environment);
-  RegisterMessages();
+void InstalledStateReader::ReadInstalledState() {
+  Registry = std::make_unique<cRegistry>(platform_.registry, platform_.environment);
+  if (registerMessages_) registerMessages_();
   Registry->RootKey("Software\\Tessarine");
 
   const RegValue version = Registry->RegRead(kMainKey, "App Version");
   if (GetValidVersion(version) == "0") {
     LogFailure(LogArea::Startup, std::string("no valid \"App Version\" in HKEY_CURRENT_USER\\Software\\Tessarine") +
                                      kMainKey + ": Larkspire is not installed");
-    MessageText = std::string("Larkspire was either not installed or not") + CRLF +
-                  "installed properly. Please reinstall Larkspire." + CRLF + CRLF + "Cannot continue with update.";
-    platform_.messageBox->MsgBox(MessageText, Mb::Critical | Mb::OkOnly, AppTitle);
-    MessageText.clear();
-    platform_.process->EndProgram(ExitStatus::NotInstalled);
+    const std::string MessageText = std::string("Larkspire was either not installed or not") + CRLF +
+                                    "installed properly. Please reinstall Larkspire." + CRLF + CRLF +
+                                    "Cannot continue with update.";
+    platform_.messageBox.MsgBox(MessageText, Mb::Critical | Mb::OkOnly, AppTitle);
+    platform_.process.EndProgram(ExitStatus::NotInstalled);
     return;  // only reached where ending is simulated
   }
   State.AppVersion = ValueToText(version);
@@ -30,16 +33,16 @@ void frmMain::ReadInstalledState() {
   // A path of another type can name no folder: it falls back like a missing one.
   const RegValue pathValue = Registry->RegRead(kMainKey, "App Path");
   std::string path = IsBytes(pathValue) ? std::string() : ValueToText(pathValue);
-  if (!FileExists(*platform_.files, path)) {
+  if (!FileExists(platform_.files, path)) {
     const std::string named = path;
-    path = GetDefaultPath(*platform_.files);
+    path = GetDefaultPath(platform_.files);
     LogFailure(LogArea::Startup,
                "\"App Path\" " + (named.empty() ? std::string("is not set") : "\"" + named + "\" is no folder here") +
-                   "; the update goes to " + platform_.files->NativePath(path));
+                   "; the update goes to " + platform_.files.NativePath(path));
   }
   State.AppPath = NormalizePath(path, true);
 
-  GetProductID();
+  GetProductID(*Registry, platform_.guid);
 
   State.InstalledVersions[0] = State.AppVersion;
   for (std::size_t i = 1; i < kInstalledComponentNames.size(); ++i) {

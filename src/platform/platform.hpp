@@ -1,6 +1,8 @@
 #pragma once
 // Every service the program's behaviour uses, gathered for the main window.
-// The real program wires the Linux and Qt backends; tests wire fakes.
+// Each backend wires it in one place (the Linux program, the Win32 program,
+// the tests' fakes), and every service is there: the program never asks
+// whether one is missing.
 #include "platform/async_read.hpp"
 #include "platform/environment.hpp"
 #include "platform/event_loop.hpp"
@@ -12,6 +14,29 @@
 #include "platform/window.hpp"
 
 struct Platform {
+  IRegistryApi& registry;
+  IEnvironment& environment;
+  IFileSystem& files;
+  IGuidSource& guid;
+  IMessageBox& messageBox;
+  IProcessControl& process;
+  IResources& resources;
+  IPictureService& pictures;
+  IWindowMessages& messages;
+  IProfileReader& profiles;
+  IEventLoop& events;
+  IMainWindowView& window;
+  IDialogFactory& dialogs;
+  IShell& shell;
+  IConnectionService& connection;
+  IAsyncReadService& reader;
+  IClock& clock;
+};
+
+// Services that a caller puts in place of a backend's own when it wires a
+// platform (a scripted message box, a recorded end of the program, a real
+// window over fake services); null keeps the backend's own.
+struct PlatformOverrides {
   IRegistryApi* registry = nullptr;
   IEnvironment* environment = nullptr;
   IFileSystem* files = nullptr;
@@ -30,3 +55,25 @@ struct Platform {
   IAsyncReadService* reader = nullptr;
   IClock* clock = nullptr;
 };
+
+// A backend's own services with the overrides put in their place.
+inline Platform WithOverrides(const Platform& own, const PlatformOverrides& o) {
+  const auto pick = [](auto* replacement, auto& mine) -> auto& { return replacement ? *replacement : mine; };
+  return Platform{.registry = pick(o.registry, own.registry),
+                  .environment = pick(o.environment, own.environment),
+                  .files = pick(o.files, own.files),
+                  .guid = pick(o.guid, own.guid),
+                  .messageBox = pick(o.messageBox, own.messageBox),
+                  .process = pick(o.process, own.process),
+                  .resources = pick(o.resources, own.resources),
+                  .pictures = pick(o.pictures, own.pictures),
+                  .messages = pick(o.messages, own.messages),
+                  .profiles = pick(o.profiles, own.profiles),
+                  .events = pick(o.events, own.events),
+                  .window = pick(o.window, own.window),
+                  .dialogs = pick(o.dialogs, own.dialogs),
+                  .shell = pick(o.shell, own.shell),
+                  .connection = pick(o.connection, own.connection),
+                  .reader = pick(o.reader, own.reader),
+                  .clock = pick(o.clock, own.clock)};
+}

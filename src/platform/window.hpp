@@ -52,6 +52,29 @@ enum class Ctl {
   Count
 };
 
+// The indexes of the button arrays: Previous, Next and Cancel (Cmd), Stop
+// and Retry (cmdLoad).
+enum CmdIndex { CmdPrevious = 0, CmdNext = 1, CmdCancel = 2, CmdCount = 3 };
+enum CmdLoadIndex { CmdLoadStop = 0, CmdLoadRetry = 1, CmdLoadCount = 2 };
+
+// What the window's events reach: the wizard's coordinator. Each runs to
+// its end on the one thread.
+class IMainWindowEvents {
+ public:
+  virtual ~IMainWindowEvents() = default;
+  // Previous, Next, Cancel (CmdIndex).
+  virtual void Cmd_Click(int Index) = 0;
+  // Stop, Retry (CmdLoadIndex).
+  virtual void cmdLoad_Click(int Index) = 0;
+  virtual void tmrStatus_Timer() = 0;
+  virtual void tmrDownload_Timer() = 0;
+  // The window is about to close; cancel = 1 keeps it open. unloadMode 0
+  // means the user closes it from the title bar or system menu.
+  virtual void Form_QueryUnload(int& cancel, int unloadMode) = 0;
+  virtual void Form_Unload() = 0;
+  virtual void Form_Resize() = 0;
+};
+
 class IControl {
  public:
   virtual ~IControl() = default;

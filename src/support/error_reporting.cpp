@@ -1,22 +1,24 @@
 // The catch-all report of unexpected run-time errors.
-#include "support/diagnostics.hpp"
-#include "wizard/frm_main.hpp"
+#include "support/error_reporting.hpp"
 
-void frmMain::HandleUnexpectedError(const std::string& sModule, const RuntimeError& error) {
+#include "support/app_texts.hpp"
+#include "support/diagnostics.hpp"
+
+void ErrorReporter::HandleUnexpectedError(const std::string& sModule, const RuntimeError& error) {
   // Nothing in here may fail visibly: every step is guarded on its own.
   try {
-    if (platform_.events) platform_.events->SetBusyPointer(false);
+    events_.SetBusyPointer(false);
   } catch (...) {
   }
   LogFailure(LogArea::Startup, "unexpected error " + std::to_string(error.Number()) + " in module h" + sModule + ": " +
                                    error.Description());
   const std::string support = LARKSPIRE_SUPPORT_ADDRESS;
+  std::string MessageText;
   try {
     if (ErrorCount > 3) {
       MessageText = std::string("Too many errors, quitting application.") + CRLF + "Please contact " + support;
-      platform_.messageBox->MsgBox(MessageText, Mb::Critical | Mb::OkOnly, ErrorTitle);
-      MessageText.clear();
-      platform_.process->EndProgram(ExitStatus::ErrorQuit);
+      messageBox_.MsgBox(MessageText, Mb::Critical | Mb::OkOnly, ErrorTitle);
+      process_.EndProgram(ExitStatus::ErrorQuit);
       return;
     }
     MessageText = std::string("An unexpected error has occurred.") + CRLF + CRLF + "The error number is " +
@@ -28,12 +30,11 @@ void frmMain::HandleUnexpectedError(const std::string& sModule, const RuntimeErr
   }
   int answer = Mb::No;
   try {
-    answer = platform_.messageBox->MsgBox(MessageText, Mb::Critical | Mb::YesNo, ErrorTitle);
+    answer = messageBox_.MsgBox(MessageText, Mb::Critical | Mb::YesNo, ErrorTitle);
   } catch (const std::exception&) {
   }
-  MessageText.clear();
   if (answer != Mb::Yes) {
-    platform_.process->EndProgram(ExitStatus::ErrorQuit);
+    process_.EndProgram(ExitStatus::ErrorQuit);
     return;
   }
   ++ErrorCount;

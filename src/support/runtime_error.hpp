@@ -21,7 +21,7 @@ class RuntimeError : public std::runtime_error {
 
 // The error numbers the program raises or tests for.
 namespace ErrNo {
-constexpr std::int32_t InvalidArgument = 5;   // "Invalid procedure call or argument"
+constexpr std::int32_t InvalidArgument = 5;  // "Invalid procedure call or argument"
 constexpr std::int32_t Overflow = 6;
 constexpr std::int32_t SubscriptOutOfRange = 9;
 constexpr std::int32_t TypeMismatch = 13;
@@ -32,6 +32,9 @@ constexpr std::int32_t PermissionDenied = 70;
 constexpr std::int32_t PathFileAccess = 75;
 constexpr std::int32_t PathNotFound = 76;
 }  // namespace ErrNo
+
+// Turns any exception into the run-time error an error trap reports.
+RuntimeError AsRuntimeError(const std::exception& e);
 
 // Raises the standard error for a number with its usual description.
 [[noreturn]] void RaiseError(std::int32_t number);

@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "support/codepage.hpp"
-#include "wizard/frm_main.hpp"
 
 std::string DescribeConnectionFlags(std::uint32_t flags, bool* configured) {
   bool result = true;
@@ -45,9 +44,4 @@ bool ReadConnectionState(IConnectionService& service, std::string* info, std::st
   const std::string description = DescribeConnectionFlags(flags, &configured);
   if (info) *info = description;
   return configured;
-}
-
-bool frmMain::ConnectionState(std::string* sConnectionInfo, std::string* sConnectionName) {
-  if (htp) return htp->ConnectionState(sConnectionInfo, sConnectionName);
-  return ReadConnectionState(*platform_.connection, sConnectionInfo, sConnectionName);
 }

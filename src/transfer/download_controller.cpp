@@ -41,10 +41,8 @@ void frmMain::StopDownload() {
   C(Ctl::Cmd0).SetEnabled(false);
   C(Ctl::Cmd1).SetEnabled(false);
   C(Ctl::Cmd2).SetEnabled(true);
-  if (htp) {
-    const UpdateComponent* entry = Entry(CurrentIndex);
-    htp->Disconnect(entry ? entry->sSourceUrl : std::string());
-  }
+  const UpdateComponent* entry = Entry(CurrentIndex);
+  htp->Disconnect(entry ? entry->sSourceUrl : std::string());
   DeleteDownloadedFiles();
   SetFocusSafe(cmdLoad(1));
 }
@@ -60,12 +58,12 @@ void frmMain::RetryDownload() {
 }
 
 void frmMain::cmdLoad_Click(int Index) {
-  if (Index == 0) {
+  if (Index == CmdLoadStop) {
     // The transfer goes on while the question is open.
-    const int answer = platform_.messageBox->MsgBox("Are you sure you want to stop this download?",
-                                                    Mb::YesNo | Mb::Question, AppTitle);
+    const int answer =
+        platform_.messageBox.MsgBox("Are you sure you want to stop this download?", Mb::YesNo | Mb::Question, AppTitle);
     if (answer == Mb::Yes) StopDownload();
-  } else if (Index == 1) {
+  } else if (Index == CmdLoadRetry) {
     RetryDownload();
   }
 }
@@ -78,9 +76,9 @@ std::string frmMain::DescribeTransferError(const std::string& sError) {
 bool frmMain::DeleteLocalFile(const std::string& path) {
   try {
     // A file that is not there is as good as deleted.
-    if (FileExists(*platform_.files, path)) {
-      platform_.files->SetAttr(path, Attr::Normal);
-      platform_.files->Kill(path);
+    if (FileExists(platform_.files, path)) {
+      platform_.files.SetAttr(path, Attr::Normal);
+      platform_.files.Kill(path);
     }
     return true;
   } catch (const std::exception&) {
@@ -98,30 +96,30 @@ void frmMain::DeleteDownloadedFiles() {
 void frmMain::htp_StatusChange(const std::string&, std::int32_t lStatus) {
   std::string text;
   switch (lStatus) {
-    case 0:
+    case tsConnecting:
       text = "Attempting to connect to " + UpdateHost;
       break;
-    case 1:
+    case tsSendingRequest:
       text = "Sending request...";
       break;
-    case 2:
+    case tsLocatingFile:
       text = "Locating file...";
       break;
-    case 3: {
+    case tsDownloading: {
       const UpdateComponent* entry = Entry(CurrentIndex);
       const auto width = static_cast<std::int16_t>(C(Ctl::Label1_3).Geometry().Width - 240);
       text = "Downloading " + ShortenText(entry ? entry->sFileName : std::string(), true, width);
       ElapsedSeconds = 0;
-      TransferStart = static_cast<float>(platform_.clock->Timer());
+      TransferStart = static_cast<float>(platform_.clock.Timer());
       T(TimerId::tmrStatus).SetEnabled(true);
       break;
     }
-    case 4:
+    case tsCompleted:
       text = "Download completed successfully!";
       T(TimerId::tmrStatus).SetEnabled(false);
       ElapsedSeconds = 0;
       break;
-    case 5:
+    case tsStopped:
       text = "Download stopped";
       T(TimerId::tmrStatus).SetEnabled(false);
       ElapsedSeconds = 0;
@@ -143,7 +141,7 @@ void frmMain::htp_ProgressChange(const std::string&, float lProgress, float lPro
     if (!C(Ctl::picLoad).Enabled()) return;
     C(lblInfo(0))
         .SetCaption(FormatFixed2(lProgress / 1024.0f) + " KB" + " of " + FormatFixed2(lProgressMax / 1024.0f) + " KB");
-    float elapsed = static_cast<float>(platform_.clock->Timer()) - TransferStart;
+    float elapsed = static_cast<float>(platform_.clock.Timer()) - TransferStart;
     if (elapsed < 1) elapsed = 1;
     float rate = (lProgress / elapsed) / 1024.0f;
     if (rate < 1) rate = 1;
@@ -154,7 +152,7 @@ void frmMain::htp_ProgressChange(const std::string&, float lProgress, float lPro
     if (C(lblInfo(2)).Caption().empty()) C(lblInfo(2)).SetCaption("0:00");
     C(lblInfo(3)).SetCaption(FormatFixed2(rate) + " Kbps");
   } catch (const std::exception& e) {
-    HandleUnexpectedError("0008", AsRuntimeError(e));
+    Errors.HandleUnexpectedError(ModuleProgress, AsRuntimeError(e));
   }
 }
 
@@ -167,11 +165,11 @@ void frmMain::htp_DownloadComplete(const std::string& sKey, std::int32_t lType, 
   C(cmdLoad(0)).SetEnabled(false);
   C(cmdLoad(1)).SetEnabled(false);
   T(TimerId::tmrStatus).SetEnabled(false);
-  platform_.events->Sleep(500);
+  platform_.events.Sleep(500);
   try {
     UpdateComponent* entry = Entry(CurrentIndex);
-    if (lType == 1 && entry && FileExists(*platform_.files, vData)) {
-      platform_.files->SetAttr(vData, Attr::ReadOnly | Attr::Hidden);
+    if (lType == 1 && entry && FileExists(platform_.files, vData)) {
+      platform_.files.SetAttr(vData, Attr::ReadOnly | Attr::Hidden);
       entry->sDownloadedFile = vData;
       T(TimerId::tmrDownload).SetEnabled(true);
       return;
@@ -188,13 +186,15 @@ void frmMain::tmrDownload_Timer() {
   const UpdateComponent* entry = Entry(CurrentIndex);
   const std::string path = entry ? entry->sDownloadedFile : std::string();
   if (CurrentIndex == 0) {
-    ReadUpdateInfo(path);
-  } else if (VerifyDownload(path)) {
+    const CatalogResult result = Catalog.ReadUpdateInfo(path);
+    CurrentPage = PageResult;
+    ShowResultPage(result);
+  } else if (Installer.VerifyDownload(path)) {
     ++CurrentPage;
     ShowPage(CurrentPage);
   } else {
     htp_HTTPError(entry ? entry->sSourceUrl : std::string(),
-                  CopyFailure.empty() ? "The downloaded file was corrupt" : CopyFailure);
+                  Installer.CopyFailure.empty() ? "The downloaded file was corrupt" : Installer.CopyFailure);
   }
 }
 
@@ -202,7 +202,7 @@ void frmMain::htp_HTTPError(const std::string& sKey, const std::string& sError) 
   LogFailure(LogArea::Transfer, (sKey.empty() ? std::string("the transfer") : sKey) + ": " + sError);
   StopDownload();
   const std::string text = DescribeTransferError(sError);
-  std::unique_ptr<IErrorDialogView> view = platform_.dialogs->CreateErrorDialog();
+  std::unique_ptr<IErrorDialogView> view = platform_.dialogs.CreateErrorDialog();
   frmError dialog(*view);
   dialog.Init(text);
   dialog.Form_Load();

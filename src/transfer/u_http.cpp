@@ -5,7 +5,7 @@
 #include "support/runtime_error.hpp"
 #include "transfer/connection_state.hpp"
 
-uHttp::uHttp(IAsyncReadService& reader, IConnectionService& connection, IEventLoop* events, IHttpEvents& sink)
+uHttp::uHttp(IAsyncReadService& reader, IConnectionService& connection, IEventLoop& events, IHttpEvents& sink)
     : reader_(reader), connection_(connection), events_(events), sink_(sink) {
   reader_.SetHandler(this);
 }
@@ -41,17 +41,17 @@ bool uHttp::Disconnect(const std::string& sKey) {
 std::int32_t uHttp::MapStatus(std::int32_t statusCode) {
   switch (statusCode) {
     case AsyncStatus::FindingResource:
-      return 2;
+      return tsLocatingFile;
     case AsyncStatus::Connecting:
-      return 0;
+      return tsConnecting;
     case AsyncStatus::BeginDownloadData:
-      return 3;
+      return tsDownloading;
     case AsyncStatus::EndDownloadData:
-      return 4;
+      return tsCompleted;
     case AsyncStatus::SendingRequest:
-      return 1;
+      return tsSendingRequest;
     default:
-      return 0;
+      return tsConnecting;
   }
 }
 
@@ -64,16 +64,17 @@ void uHttp::AsyncReadProgress(const AsyncProperty& prop) {
       reader_.CancelAsyncRead(key);
     } catch (...) {
     }
-    sink_.htp_StatusChange(key, 5);
+    sink_.htp_StatusChange(key, tsStopped);
     sink_.htp_HTTPError(key, description);
     return;
   }
-  if (const std::int32_t status = MapStatus(prop.StatusCode)) sink_.htp_StatusChange(key, status);
+  if (const std::int32_t status = MapStatus(prop.StatusCode); status != tsConnecting)
+    sink_.htp_StatusChange(key, status);
   if (prop.BytesMax < 1)
     sink_.htp_ProgressChange(key, 0, 0);
   else
     sink_.htp_ProgressChange(key, static_cast<float>(prop.BytesRead), static_cast<float>(prop.BytesMax));
-  if (events_) events_->DoEvents();
+  events_.DoEvents();
 }
 
 void uHttp::AsyncReadComplete(const AsyncProperty& prop) {

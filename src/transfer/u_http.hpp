@@ -9,6 +9,16 @@
 #include "platform/event_loop.hpp"
 #include "platform/shell.hpp"
 
+// The stages a transfer reports through StatusChange.
+enum TransferStatus : std::int32_t {
+  tsConnecting = 0,
+  tsSendingRequest = 1,
+  tsLocatingFile = 2,
+  tsDownloading = 3,
+  tsCompleted = 4,
+  tsStopped = 5
+};
+
 // The events of the transfer control, handled by the main window.
 class IHttpEvents {
  public:
@@ -21,7 +31,7 @@ class IHttpEvents {
 
 class uHttp : public IAsyncReadHandler {
  public:
-  uHttp(IAsyncReadService& reader, IConnectionService& connection, IEventLoop* events, IHttpEvents& sink);
+  uHttp(IAsyncReadService& reader, IConnectionService& connection, IEventLoop& events, IHttpEvents& sink);
   ~uHttp() override;
   uHttp(const uHttp&) = delete;
   uHttp& operator=(const uHttp&) = delete;
@@ -43,13 +53,14 @@ class uHttp : public IAsyncReadHandler {
   void AsyncReadProgress(const AsyncProperty& prop) override;
   void AsyncReadComplete(const AsyncProperty& prop) override;
 
-  // The status a read-service code maps to (0: none).
+  // The status a read-service code maps to (tsConnecting also for codes
+  // that report nothing: connecting is announced by the status view itself).
   static std::int32_t MapStatus(std::int32_t statusCode);
 
  private:
   IAsyncReadService& reader_;
   IConnectionService& connection_;
-  IEventLoop* events_;
+  IEventLoop& events_;
   IHttpEvents& sink_;
   double width_ = 0;
   double height_ = 0;

@@ -4,19 +4,18 @@
 
 void frmMain::Form_Load() {
   try {
-    CRLF = "\r\n";
-    platform_.window->SetIcon("rid_icon");
-    platform_.window->SetCaption(AppTitle);
-    ReadInstalledState();
-    if (std::shared_ptr<Picture> picture = LoadResourcePicture("rid_bitmap")) {
-      ISurface& holder = platform_.window->Surface(Ctl::picBitmap);
+    platform_.window.SetIcon("rid_icon");
+    platform_.window.SetCaption(AppTitle);
+    Installed.ReadInstalledState();
+    if (std::shared_ptr<Picture> picture = Installed.LoadResourcePicture("rid_bitmap")) {
+      ISurface& holder = platform_.window.Surface(Ctl::picBitmap);
       holder.SetAutoRedraw(true);
       holder.SetPicture(std::move(picture));
     }
     CurrentPage = PageWelcome;
     ShowWelcomePage();
   } catch (const std::exception& e) {
-    HandleUnexpectedError("0002", AsRuntimeError(e));
+    Errors.HandleUnexpectedError(ModuleStartup, AsRuntimeError(e));
     // Going on after the error: the window shows the page it is on, not the
     // frames of every page at once.
     ShowFrame(0);
@@ -25,20 +24,20 @@ void frmMain::Form_Load() {
 
 void frmMain::Cmd_Click(int Index) {
   switch (Index) {
-    case 0:
+    case CmdPrevious:
       --CurrentPage;
       ShowPage(CurrentPage);
       break;
-    case 1:
+    case CmdNext:
       if (CurrentPage == PageReady) {
-        RunInstall();
+        Installer.RunInstall();
         break;
       }
       ++CurrentPage;
       ShowPage(CurrentPage);
       break;
-    case 2:
-      if (CloseWithoutConfirm || ConfirmExit(CurrentPage)) platform_.window->Unload();
+    case CmdCancel:
+      if (CloseWithoutConfirm || ConfirmExit(CurrentPage)) platform_.window.Unload();
       break;
     default:
       break;
@@ -53,10 +52,8 @@ void frmMain::Form_QueryUnload(int& cancel, int unloadMode) {
 void frmMain::Form_Unload() {
   T(TimerId::tmrStatus).SetEnabled(false);
   T(TimerId::tmrDownload).SetEnabled(false);
-  if (htp) {
-    const UpdateComponent* entry = Entry(CurrentIndex);
-    htp->Disconnect(entry ? entry->sSourceUrl : std::string());
-  }
+  const UpdateComponent* entry = Entry(CurrentIndex);
+  htp->Disconnect(entry ? entry->sSourceUrl : std::string());
   DeleteDownloadedFiles();
 }
 
@@ -95,7 +92,7 @@ bool frmMain::ConfirmExit(std::int32_t page) {
     MessageText =
         std::string(AppTitle) + " has not completed." + CRLF + CRLF + "Are you sure you want to exit " + AppTitle + "?";
     const int answer =
-        platform_.messageBox->MsgBox(MessageText, Mb::YesNo | Mb::Question | Mb::DefaultButton2, AppTitle);
+        platform_.messageBox.MsgBox(MessageText, Mb::YesNo | Mb::Question | Mb::DefaultButton2, AppTitle);
     if (answer == Mb::No) {
       MessageText.clear();
       return false;

@@ -1,14 +1,15 @@
 #include "wizard/frm_main.hpp"
 
-#include <new>
-
 frmMain::frmMain(const Platform& platform, std::string updateHost)
     : UpdateHost(std::move(updateHost)),
       UpdateInfoUrl("http://" + UpdateHost + "/browser/updchk.ndf"),
-      platform_(platform) {
-  if (platform_.reader && platform_.connection)
-    htp = std::make_unique<uHttp>(*platform_.reader, *platform_.connection, platform_.events,
-                                  static_cast<IHttpEvents&>(*this));
+      platform_(platform),
+      Installed(platform_, [this] { Installer.RegisterMessages(); }),
+      Catalog(platform_, ComponentTable, Installed.State.AppVersion, Installed.State.InstalledVersions, UpdateInfoUrl),
+      Installer(platform_, ComponentTable, CurrentIndex, Installed.State),
+      Errors(platform_.messageBox, platform_.process, platform_.events) {
+  htp = std::make_unique<uHttp>(platform_.reader, platform_.connection, platform_.events,
+                                static_cast<IHttpEvents&>(*this));
 }
 
 frmMain::~frmMain() = default;
@@ -18,8 +19,6 @@ UpdateComponent* frmMain::Entry(std::int32_t index) {
   return &ComponentTable[static_cast<std::size_t>(index)];
 }
 
-RuntimeError AsRuntimeError(const std::exception& e) {
-  if (const auto* r = dynamic_cast<const RuntimeError*>(&e)) return *r;
-  if (dynamic_cast<const std::bad_alloc*>(&e)) return RuntimeError(7, "Out of memory");
-  return RuntimeError(51, std::string("Internal error: ") + e.what());
+bool frmMain::ConnectionState(std::string* sConnectionInfo, std::string* sConnectionName) {
+  return htp->ConnectionState(sConnectionInfo, sConnectionName);
 }

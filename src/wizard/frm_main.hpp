@@ -1,22 +1,22 @@
 #pragma once
-// frmMain: the wizard's main window. It owns the program's state for the
-// whole run; its procedures live in the folders of the subsystems they
-// belong to (navigation and drawing in wizard/, discovery in
-// install_state/, the catalog in catalog/, transfers in transfer/, the
-// integrity check and hand-off in install/, error reports in support/).
+// frmMain: the wizard's main window, the coordinator of the page flow. It
+// owns one object per subsystem (installed-state discovery, the catalog,
+// the integrity check and hand-over, error reporting) and the state they
+// share (the component table and the entry being transferred), and it is
+// the only one that knows them all.
 #include <cstdint>
 #include <memory>
 #include <string>
 
+#include "catalog/update_catalog.hpp"
 #include "catalog/update_component.hpp"
-#include "install_state/installed_state.hpp"
+#include "install/installer_handoff.hpp"
+#include "install_state/read_installed_state.hpp"
 #include "platform/platform.hpp"
-#include "support/c_registry.hpp"
+#include "support/app_texts.hpp"
+#include "support/error_reporting.hpp"
 #include "support/runtime_error.hpp"
 #include "transfer/u_http.hpp"
-
-inline constexpr const char* AppTitle = "Larkspire AutoUpdate";
-inline constexpr const char* ErrorTitle = "Larkspire AutoUpdate - Error";
 
 // The page numbers held in CurrentPage.
 enum WizardPage {
@@ -29,23 +29,40 @@ enum WizardPage {
   PageReady = 7
 };
 
-class frmMain : private IHttpEvents {
+class frmMain : public IMainWindowEvents, private IHttpEvents {
  public:
   frmMain(const Platform& platform, std::string updateHost);
   ~frmMain() override;
+
+  const std::string UpdateHost;
+  const std::string UpdateInfoUrl;
+
+ private:
+  Platform platform_;
+
+ public:
+  // ---- shared state ----
+  ComponentTableType ComponentTable;
+  std::int32_t CurrentIndex = 0;
+
+  // ---- the subsystems ----
+  InstalledStateReader Installed;
+  UpdateCatalog Catalog;
+  InstallerHandoff Installer;
+  ErrorReporter Errors;
 
   // ---- controller: events ----
   // Start-up. Run-time errors are reported as unexpected errors ("0002").
   void Form_Load();
   // Previous (0), Next (1), Cancel (2).
-  void Cmd_Click(int Index);
+  void Cmd_Click(int Index) override;
   // The window is about to close; cancel = 1 keeps it open. unloadMode 0
   // means the user closes it from the title bar or system menu.
-  void Form_QueryUnload(int& cancel, int unloadMode);
-  void Form_Resize();
+  void Form_QueryUnload(int& cancel, int unloadMode) override;
+  void Form_Resize() override;
   // The window has closed: the transfer stops and the downloaded files go;
   // the verified copy in the product folder stays for the installer.
-  void Form_Unload();
+  void Form_Unload() override;
 
   // ---- controller: procedures ----
   void ShowPage(std::int32_t page);
@@ -57,6 +74,8 @@ class frmMain : private IHttpEvents {
 
   // ---- pages ----
   void ShowWelcomePage();
+  // The warning page when the installer service is missing.
+  void ShowInstallerWarning();
   void ShowPreparePage();
   void ShowCheckPage();
   void ShowResultPage(CatalogResult result);
@@ -68,29 +87,6 @@ class frmMain : private IHttpEvents {
   void ShowProgress(std::int32_t percent);
   // The text, trimmed, shortened with "..." when wider than width twips.
   std::string ShortenText(const std::string& text, bool middle, std::int16_t width);
-
-  // ---- installed-product discovery ----
-  // Reads what is installed into State; shows the stop message and ends the
-  // program when the product is not installed properly. Raises run-time
-  // errors to the start-up procedure.
-  void ReadInstalledState();
-  // The picture of an embedded resource, or nullptr. Never raises.
-  std::shared_ptr<Picture> LoadResourcePicture(const std::string& name);
-
-  // ---- product identifier ----
-  // The stored identifier, a new one once stored, or "Unregistered".
-  std::string GetProductID();
-  // A new identifier from a fresh GUID, or "".
-  std::string NewProductID();
-
-  // ---- update catalog ----
-  // Validates the downloaded update-information file sFile, fills the
-  // component table, sets CurrentPage to 5 and shows the result page.
-  void ReadUpdateInfo(const std::string& sFile);
-  // A value of the downloaded update-information file; "" when missing.
-  std::string GetIniValue(const std::string& sSection, const std::string& sKey);
-  // Row sKey's catalog version (normalised in place) against the installed one.
-  bool IsNewerVersion(int sKey, std::string& sVersion);
 
   // ---- transfers ----
   // Whether a configured Internet connection is reported; the description
@@ -113,66 +109,26 @@ class frmMain : private IHttpEvents {
   void htp_StatusChange(const std::string& sKey, std::int32_t lStatus) override;
   void htp_DownloadComplete(const std::string& sKey, std::int32_t lType, const std::string& vData) override;
   void htp_ProgressChange(const std::string& sKey, float lProgress, float lProgressMax) override;
-  void tmrStatus_Timer();
-  void tmrDownload_Timer();
+  void tmrStatus_Timer() override;
+  void tmrDownload_Timer() override;
   // Stop (0) and Retry (1).
-  void cmdLoad_Click(int Index);
-
-  // ---- integrity check and installer hand-off ----
-  // Checks the CRC-32 of the downloaded file of entry CurrentIndex and
-  // copies it into the product folder. Never raises. When the check passed
-  // but the copy failed, CopyFailure says why and where.
-  bool VerifyDownload(const std::string& sFile);
-  // Registers the window message shared with the product's programs; raises
-  // -2147220504 after ten attempts without an identifier.
-  void RegisterMessages();
-  // Whether the installer service is present; on false shows the warning page.
-  bool CheckWindowsInstaller();
-  // Tells the product's running programs to close; false when not sent.
-  bool NotifyRunningPrograms();
-  // Hands the verified package to the installer and closes the window.
-  bool RunInstall();
-
-  // ---- error reporting ----
-  // Reports an unexpected run-time error caught in module sModule; asks
-  // whether to go on and ends the program on No or at the fifth error.
-  void HandleUnexpectedError(const std::string& sModule, const RuntimeError& error);
+  void cmdLoad_Click(int Index) override;
 
   // ---- state ----
-  std::unique_ptr<cRegistry> Registry;
-  InstalledState State;
-  ComponentTableType ComponentTable;
   std::int32_t CurrentPage = 0;
-  std::int32_t CurrentIndex = 0;
   std::int32_t ElapsedSeconds = 0;
   float TransferStart = 0;
   std::unique_ptr<uHttp> htp;
   bool RecheckPending = false;
   bool CloseWithoutConfirm = false;
-  std::int32_t MsgGeneral = 0;
-  std::int16_t ErrorCount = 0;
   std::string MessageText;
-  // Why the last verified package could not be copied ("" when it was, or
-  // when the check itself failed).
-  std::string CopyFailure;
   // The exit status the run ends with (ExitStatus).
-  int ExitCode = 0;
-  std::string CRLF = "\r\n";
-  const std::string UpdateHost;
-  const std::string UpdateInfoUrl;
+  int ExitCode() const { return Installer.ExitCode; }
 
   const Platform& Services() const { return platform_; }
 
  private:
-  IControl& C(Ctl id) { return platform_.window->Control(id); }
-  ITimer& T(TimerId id) { return platform_.window->Timer(id); }
+  IControl& C(Ctl id) { return platform_.window.Control(id); }
+  ITimer& T(TimerId id) { return platform_.window.Timer(id); }
   UpdateComponent* Entry(std::int32_t index);
-  // Records why the verified copy failed; always false.
-  bool FailCopy(const std::string& reason);
-
-  Platform platform_;
-  int pictureFailures_ = 0;
 };
-
-// Turns any exception into the run-time error an error trap reports.
-RuntimeError AsRuntimeError(const std::exception& e);

@@ -8,7 +8,8 @@ void frmMain::ShowWelcomePage() {
   C(Ctl::Cmd1).SetEnabled(true);
   C(Ctl::Cmd2).SetEnabled(true);
   DrawHeader(std::string("Welcome to the ") + AppTitle + " Wizard", 14);
-  if (!CheckWindowsInstaller()) {
+  if (!Installer.CheckWindowsInstaller()) {
+    ShowInstallerWarning();
     CloseWithoutConfirm = true;
     return;
   }
@@ -34,6 +35,12 @@ void frmMain::ShowWelcomePage() {
   CurrentIndex = 0;
   ShowFrame(0);
   SetFocusSafe(Ctl::Cmd1);
+}
+
+void frmMain::ShowInstallerWarning() {
+  C(Ctl::Label1_0).SetCaption(InstallerHandoff::InstallerMissingText());
+  C(Ctl::Cmd1).SetEnabled(false);
+  ShowFrame(0);
 }
 
 void frmMain::ShowPreparePage() {

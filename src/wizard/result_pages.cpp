@@ -7,12 +7,12 @@ void frmMain::ShowCheckPage() {
   ShowTransferStatus();
   // Without the notification no transfer starts; the user is told so and
   // may retry, rather than left looking at a connection that never comes.
-  if (!NotifyRunningPrograms()) {
+  if (!Installer.NotifyRunningPrograms()) {
     htp_HTTPError(UpdateInfoUrl, "The running Larkspire programs could not be told to close");
     return;
   }
   DeleteDownloadedFiles();
-  if (const UpdateComponent* entry = Entry(0); entry && htp) htp->Download(entry->sSourceUrl, entry->sSourceUrl);
+  if (const UpdateComponent* entry = Entry(0); entry) htp->Download(entry->sSourceUrl, entry->sSourceUrl);
 }
 
 void frmMain::ShowResultPage(CatalogResult result) {
@@ -70,7 +70,7 @@ void frmMain::ShowDownloadPage() {
   ShowTransferStatus();
   DeleteDownloadedFiles();
   CurrentIndex = 1;
-  if (const UpdateComponent* entry = Entry(1); entry && htp) htp->Download(entry->sSourceUrl, entry->sSourceUrl);
+  if (const UpdateComponent* entry = Entry(1); entry) htp->Download(entry->sSourceUrl, entry->sSourceUrl);
 }
 
 void frmMain::ShowReadyPage() {

@@ -19,7 +19,9 @@ Road::Road(const std::string& sandbox, const std::string& updateHost) : sandbox_
     previousTmpdir_ = old;
   }
   setenv("TMPDIR", TempFolder().c_str(), 1);
-  platform_ = std::make_unique<LinuxPlatform>(RegistryPath());
+  // The user's answers come from the script, and the end of the program is recorded.
+  platform_ =
+      std::make_unique<LinuxPlatform>(RegistryPath(), PlatformOverrides{.messageBox = &boxes_, .process = &process_});
   platform_->reader.SetDownloadFolder(QString::fromStdString(TempFolder()));
   window_ = platform_->window.get();
   platform_->dialogs->onShown = [this](QtErrorDialog& d) {
@@ -27,11 +29,7 @@ Road::Road(const std::string& sandbox, const std::string& updateHost) : sandbox_
     if (onErrorDialog) onErrorDialog(d);
     QTest::mouseClick(d.WidgetOf(ErrCtl::Cmd), Qt::LeftButton);
   };
-  Platform p = platform_->Services();
-  // The user's answers come from the script, and the end of the program is recorded.
-  p.messageBox = &boxes_;
-  p.process = &process_;
-  form_ = std::make_unique<frmMain>(p, updateHost);
+  form_ = std::make_unique<frmMain>(platform_->Services(), updateHost);
   window_->Attach(form_.get());
 }
 

@@ -423,7 +423,7 @@ TEST_P(LinuxUserRoad, EndsAsTheUserExpects) {
     ASSERT_EQ(road->Boxes().shown.size(), 1u);
     EXPECT_EQ(road->Boxes().shown[0].prompt, s.box);
   }
-  const int status = road->Process().endCount ? road->Process().lastExitStatus : road->Form().ExitCode;
+  const int status = road->Process().endCount ? road->Process().lastExitStatus : road->Form().ExitCode();
   EXPECT_EQ(status, s.exitStatus);
   if (!s.logged.empty()) {
     EXPECT_TRUE(Logged(s.logged)) << ::testing::PrintToString(LogLines());
@@ -473,7 +473,7 @@ TEST_F(RoadTest, NoSessionBusCompletes) {
   EXPECT_TRUE(road->Window().Unloaded());
   EXPECT_EQ(Opened(), road->ProductFolder() + "/larkspire-setup.msi\n");
   EXPECT_TRUE(road->Boxes().shown.empty());
-  EXPECT_EQ(road->Form().ExitCode, ExitStatus::Success);
+  EXPECT_EQ(road->Form().ExitCode(), ExitStatus::Success);
 }
 }  // namespace
 

@@ -141,17 +141,24 @@ std::string TestFileSystem::CurDir() {
 }
 
 Platform FakePlatform::Services() {
-  Platform p;
-  p.registry = &registry;
-  p.environment = &environment;
-  p.files = &files;
-  p.guid = &guid;
-  p.messageBox = &messageBox;
-  p.process = &process;
-  p.resources = &resources;
-  p.pictures = &pictures;
-  p.messages = &messages;
-  return p;
+  return WithOverrides(Platform{.registry = registry,
+                                .environment = environment,
+                                .files = files,
+                                .guid = guid,
+                                .messageBox = messageBox,
+                                .process = process,
+                                .resources = resources,
+                                .pictures = pictures,
+                                .messages = messages,
+                                .profiles = profiles,
+                                .events = events,
+                                .window = window,
+                                .dialogs = dialogs,
+                                .shell = shell,
+                                .connection = connection,
+                                .reader = reader,
+                                .clock = clock},
+                       overrides_);
 }
 
 TempDir::TempDir() : TempDir(std::string()) {}

@@ -1,16 +1,21 @@
 #pragma once
 // The fake platform of the behaviour tests: an in-memory registry, a
 // scripted message box, a GUID source and message registry that can be told
-// to fail, a process control that records the end of the program, and a
-// picture decoder that reads a picture's size from its header. Files are the
-// real ones (tests point them at temporary folders), wrapped so that a test
-// can make the temporary folder unusable.
+// to fail, a process control that records the end of the program, a
+// picture decoder that reads a picture's size from its header, a window
+// without a window system, a scripted read service and a clock the test
+// sets. Files are the real ones (tests point them at temporary folders),
+// wrapped so that a test can make the temporary folder unusable; the
+// update-information file is read by the real profile reader.
 #include <deque>
 #include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "fakes/fake_transfer.hpp"
+#include "fakes/fake_window.hpp"
+#include "platform/common/profile_file_reader.hpp"
 #include "platform/common/registry_tree.hpp"
 #include "platform/platform.hpp"
 #include "platform/posix/posix_services.hpp"
@@ -109,6 +114,10 @@ class TestFileSystem : public PosixFileSystem {
 };
 
 struct FakePlatform {
+  // overrides: real services that take the place of fakes (a Qt window, a
+  // registry file, the real read service).
+  explicit FakePlatform(PlatformOverrides overrides = {}) : overrides_(overrides) {}
+
   FakeRegistry registry;
   FakeEnvironment environment;
   TestFileSystem files;
@@ -118,8 +127,20 @@ struct FakePlatform {
   EmbeddedResources resources;
   FakePictureService pictures;
   FakeWindowMessages messages;
+  ProfileFileReader profiles{files};
+  FakeEventLoop events;
+  FakeMainWindowView window;
+  FakeDialogFactory dialogs;
+  FakeShell shell;
+  FakeConnection connection;
+  FakeAsyncReadService reader;
+  FakeClock clock;
 
+  // Every service, each a member here unless overridden.
   Platform Services();
+
+ private:
+  PlatformOverrides overrides_;
 };
 
 // A temporary folder removed with everything in it at the end of a test.

@@ -18,14 +18,8 @@ class VerifyDownloadTest : public ::testing::Test {
   void SetUp() override {
     fs::create_directory(dir.File("app"));
     fs::create_directory(dir.File("dl"));
-    Platform p = fake.Services();
-    p.events = &events;
-    p.window = &window;
-    p.dialogs = &dialogs;
-    p.shell = &shell;
-    p.connection = &connection;
-    form = std::make_unique<frmMain>(p, "updates.test:8731");
-    form->State.AppPath = dir.Path() + "app\\";
+    form = std::make_unique<frmMain>(fake.Services(), "updates.test:8731");
+    form->Installed.State.AppPath = dir.Path() + "app\\";
     form->ComponentTable.resize(2);
     form->CurrentIndex = 1;
     Package("setup.msi", "The quick brown fox jumps over the lazy dog", "414fa339");
@@ -46,7 +40,7 @@ class VerifyDownloadTest : public ::testing::Test {
     e.sDownloadedFile = downloaded;
   }
 
-  bool Verify() { return form->VerifyDownload(downloaded); }
+  bool Verify() { return form->Installer.VerifyDownload(downloaded); }
   const UpdateComponent& Entry() const { return form->ComponentTable[1]; }
   std::vector<std::string> FilesIn(const std::string& sub) const {
     std::vector<std::string> names;
@@ -57,11 +51,7 @@ class VerifyDownloadTest : public ::testing::Test {
 
   TempDir dir;
   FakePlatform fake;
-  FakeEventLoop events;
-  FakeMainWindowView window;
-  FakeDialogFactory dialogs;
-  FakeShell shell;
-  FakeConnection connection;
+  FakeEventLoop& events = fake.events;
   std::unique_ptr<frmMain> form;
   std::string content;
   std::string downloaded;
@@ -159,7 +149,7 @@ TEST_F(VerifyDownloadTest, AVariantNameNeverLeavesTheProductFolder) {
   // A name without a point takes its variant's point from the folder's
   // name: such a variant is refused rather than written beside the folder.
   fs::rename(dir.File("app"), dir.File("app.d"));
-  form->State.AppPath = dir.Path() + "app.d\\";
+  form->Installed.State.AppPath = dir.Path() + "app.d\\";
   WriteFileBytes(dir.File("app.d/setup"), "taken");
   Package("setup", content, "414fa339");
   EXPECT_FALSE(Verify());
@@ -167,7 +157,7 @@ TEST_F(VerifyDownloadTest, AVariantNameNeverLeavesTheProductFolder) {
 }
 
 TEST_F(VerifyDownloadTest, ACopyThatFailsAfterTheMatchKeepsTheFlag) {
-  form->State.AppPath = dir.Path() + "no-such-folder\\";
+  form->Installed.State.AppPath = dir.Path() + "no-such-folder\\";
   form->ComponentTable[1].sTargetFile = "earlier";
   EXPECT_FALSE(Verify());
   EXPECT_TRUE(Entry().bVerified);

@@ -33,7 +33,7 @@ class LoadResourcePictureTest : public ::testing::Test {
 };
 
 TEST_F(LoadResourcePictureTest, LoadsTheHeaderPictureThroughATemporaryFile) {
-  const auto picture = form_.LoadResourcePicture("rid_bitmap");
+  const auto picture = form_.Installed.LoadResourcePicture("rid_bitmap");
   ASSERT_NE(picture, nullptr);
   EXPECT_EQ(picture->Width(), 501);
   EXPECT_EQ(picture->Height(), 67);
@@ -46,14 +46,14 @@ TEST_F(LoadResourcePictureTest, LoadsTheHeaderPictureThroughATemporaryFile) {
 }
 
 TEST_F(LoadResourcePictureTest, ResourceNamesMatchWithoutCase) {
-  const auto picture = form_.LoadResourcePicture("RID_Bitmap");
+  const auto picture = form_.Installed.LoadResourcePicture("RID_Bitmap");
   ASSERT_NE(picture, nullptr);
   EXPECT_EQ(picture->Width(), 501);
 }
 
 TEST_F(LoadResourcePictureTest, ADecodingFailureIsTriedOnceMoreAndLeavesNoFile) {
   fake_.pictures.fail = true;
-  EXPECT_EQ(form_.LoadResourcePicture("rid_bitmap"), nullptr);
+  EXPECT_EQ(form_.Installed.LoadResourcePicture("rid_bitmap"), nullptr);
   EXPECT_EQ(fake_.pictures.loadedPaths.size(), 2u);
   EXPECT_EQ(fake_.files.tempFilesMade.size(), 2u);
   EXPECT_TRUE(FilesIn(temp_.Native()).empty()) << "each temporary file was removed";
@@ -61,41 +61,41 @@ TEST_F(LoadResourcePictureTest, ADecodingFailureIsTriedOnceMoreAndLeavesNoFile) 
 
 TEST_F(LoadResourcePictureTest, AfterTwoFailuresALaterCallGivesUpAtItsFirst) {
   fake_.pictures.fail = true;
-  EXPECT_EQ(form_.LoadResourcePicture("rid_bitmap"), nullptr);
+  EXPECT_EQ(form_.Installed.LoadResourcePicture("rid_bitmap"), nullptr);
   ASSERT_EQ(fake_.pictures.loadedPaths.size(), 2u);
-  EXPECT_EQ(form_.LoadResourcePicture("rid_bitmap"), nullptr);
+  EXPECT_EQ(form_.Installed.LoadResourcePicture("rid_bitmap"), nullptr);
   EXPECT_EQ(fake_.pictures.loadedPaths.size(), 3u) << "one attempt only";
   EXPECT_TRUE(FilesIn(temp_.Native()).empty());
 
   fake_.pictures.fail = false;
-  EXPECT_NE(form_.LoadResourcePicture("rid_bitmap"), nullptr) << "a first attempt that works still counts";
+  EXPECT_NE(form_.Installed.LoadResourcePicture("rid_bitmap"), nullptr) << "a first attempt that works still counts";
 }
 
 TEST_F(LoadResourcePictureTest, ASuccessStartsTheCountAgain) {
   fake_.pictures.failNext = 1;
-  ASSERT_NE(form_.LoadResourcePicture("rid_bitmap"), nullptr) << "the second attempt works";
+  ASSERT_NE(form_.Installed.LoadResourcePicture("rid_bitmap"), nullptr) << "the second attempt works";
   EXPECT_EQ(fake_.pictures.loadedPaths.size(), 2u);
 
   fake_.pictures.failNext = 1;
-  EXPECT_NE(form_.LoadResourcePicture("rid_bitmap"), nullptr) << "again one failure and a retry";
+  EXPECT_NE(form_.Installed.LoadResourcePicture("rid_bitmap"), nullptr) << "again one failure and a retry";
   EXPECT_EQ(fake_.pictures.loadedPaths.size(), 4u);
   EXPECT_TRUE(FilesIn(temp_.Native()).empty());
 }
 
 TEST_F(LoadResourcePictureTest, ATemporaryFolderThatCannotBeUsedTwiceGivesNoPicture) {
   fake_.files.failTempFileName = true;
-  EXPECT_EQ(form_.LoadResourcePicture("rid_bitmap"), nullptr);
+  EXPECT_EQ(form_.Installed.LoadResourcePicture("rid_bitmap"), nullptr);
   EXPECT_TRUE(fake_.pictures.loadedPaths.empty());
 
   fake_.files.failTempFileName = false;
   fake_.pictures.fail = true;
-  EXPECT_EQ(form_.LoadResourcePicture("rid_bitmap"), nullptr);
+  EXPECT_EQ(form_.Installed.LoadResourcePicture("rid_bitmap"), nullptr);
   EXPECT_EQ(fake_.pictures.loadedPaths.size(), 1u) << "the later call gives up after its first failure";
 }
 
 TEST_F(LoadResourcePictureTest, AMissingTemporaryFolderGivesNoPicture) {
   fake_.files.tempPath = temp_.Path() + "missing\\";
-  EXPECT_EQ(form_.LoadResourcePicture("rid_bitmap"), nullptr);
+  EXPECT_EQ(form_.Installed.LoadResourcePicture("rid_bitmap"), nullptr);
   EXPECT_TRUE(fake_.files.tempFilesMade.empty());
   EXPECT_TRUE(fake_.pictures.loadedPaths.empty());
 }
@@ -105,7 +105,7 @@ TEST_F(LoadResourcePictureTest, WithoutATemporaryFolderTheCurrentOneIsUsed) {
   ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
   ASSERT_EQ(chdir(temp_.Native().c_str()), 0);
   fake_.files.failTempPath = true;
-  const auto picture = form_.LoadResourcePicture("rid_bitmap");
+  const auto picture = form_.Installed.LoadResourcePicture("rid_bitmap");
   ASSERT_EQ(chdir(previous), 0);
 
   ASSERT_NE(picture, nullptr);
@@ -115,14 +115,14 @@ TEST_F(LoadResourcePictureTest, WithoutATemporaryFolderTheCurrentOneIsUsed) {
 }
 
 TEST_F(LoadResourcePictureTest, AResourceThatIsNotThereGivesNoPictureAndNoFile) {
-  EXPECT_EQ(form_.LoadResourcePicture("rid_nothing"), nullptr);
+  EXPECT_EQ(form_.Installed.LoadResourcePicture("rid_nothing"), nullptr);
   EXPECT_EQ(fake_.files.tempFilesMade.size(), 2u);
   EXPECT_TRUE(fake_.pictures.loadedPaths.empty());
   EXPECT_TRUE(FilesIn(temp_.Native()).empty());
 }
 
 TEST_F(LoadResourcePictureTest, OnlyCustomResourcesAreLoaded) {
-  EXPECT_EQ(form_.LoadResourcePicture("rid_icon"), nullptr) << "the icon is of another type";
+  EXPECT_EQ(form_.Installed.LoadResourcePicture("rid_icon"), nullptr) << "the icon is of another type";
   EXPECT_TRUE(FilesIn(temp_.Native()).empty());
 }
 

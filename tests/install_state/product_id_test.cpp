@@ -1,6 +1,8 @@
 // The product identifier: its form, its scrambled stored form of 71 bytes,
 // the round trip from one start to the next, and every way a stored value
 // is found wanting.
+#include "install_state/product_id.hpp"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -12,7 +14,6 @@
 #include "install_state/product_id_rules.hpp"
 #include "platform/posix/file_hive_store.hpp"
 #include "support/codepage.hpp"
-#include "wizard/frm_main.hpp"
 
 namespace {
 
@@ -173,12 +174,9 @@ class GetProductIDTest : public ::testing::Test {
   // One start of the wizard as far as the identifier goes.
   std::string Start(IRegistryApi& registry, int* writes = nullptr) {
     RecordingRegistryApi recorder(registry);
-    Platform services = fake_.Services();
-    services.registry = &recorder;
-    frmMain form(services, "updates.test");
-    form.Registry = std::make_unique<cRegistry>(recorder, fake_.environment);
-    form.Registry->RootKey("Software\\Tessarine");
-    const std::string id = form.GetProductID();
+    cRegistry reg(recorder, fake_.environment);
+    reg.RootKey("Software\\Tessarine");
+    const std::string id = GetProductID(reg, fake_.guid);
     if (writes) *writes = recorder.setValueCalls;
     EXPECT_EQ(recorder.OpenHandles(), 0u);
     return id;
@@ -307,12 +305,10 @@ TEST_F(GetProductIDTest, ARegistryThatRefusesTheWriteMeansUnregistered) {
 }
 
 TEST_F(GetProductIDTest, NewProductIDFromTheGuidOrEmpty) {
-  Platform services = fake_.Services();
-  frmMain form(services, "updates.test");
   fake_.guid.scripted.push_back(guid_);
-  EXPECT_EQ(form.NewProductID(), "0000ABCD-00EF-4A0B-9C01-0000000000FF");
+  EXPECT_EQ(NewProductID(fake_.guid), "0000ABCD-00EF-4A0B-9C01-0000000000FF");
   fake_.guid.fail = true;
-  EXPECT_EQ(form.NewProductID(), "");
+  EXPECT_EQ(NewProductID(fake_.guid), "");
 }
 
 }  // namespace

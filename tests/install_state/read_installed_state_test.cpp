@@ -43,7 +43,7 @@ class ReadInstalledStateTest : public ::testing::Test {
   // Runs discovery; true when the program was ended.
   bool Run() {
     try {
-      form_->ReadInstalledState();
+      form_->Installed.ReadInstalledState();
     } catch (const ProgramEnded&) {
       return true;
     }
@@ -114,13 +114,11 @@ TEST(ReadInstalledStateOnTheRegistryFile, AnUnreadableFileMeansNotInstalledAndSt
       "[HKEY_CURRENT_USER\\Software\\Tessarine\\LarkspireBrowser\\Main]\n"
       "\"App Version\"=\"3.02.0012\n";  // the closing quote is lost
   WriteFileBytes(path, text);
-  FakePlatform fake;
   FileRegistryApi registry(path);
-  Platform services = fake.Services();
-  services.registry = &registry;
-  frmMain form(services, "updates.test");
+  FakePlatform fake({.registry = &registry});
+  frmMain form(fake.Services(), "updates.test");
 
-  EXPECT_THROW(form.ReadInstalledState(), ProgramEnded);
+  EXPECT_THROW(form.Installed.ReadInstalledState(), ProgramEnded);
   EXPECT_EQ(fake.process.endCount, 1);
   ASSERT_EQ(fake.messageBox.shown.size(), 1u);
   EXPECT_EQ(fake.messageBox.shown[0].prompt, kStopMessage);
@@ -136,17 +134,15 @@ TEST(ReadInstalledStateOnTheRegistryFile, AProductFolderInAnyScriptIsFound) {
   const std::string path = dir.File("registry.reg");
   WriteFileBytes(path, "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\" + kMain +
                            "]\n\"App Version\"=\"3.02.0012\"\n\"App Path\"=\"" + folder + "\"\n");
-  FakePlatform fake;
   FileRegistryApi registry(path);
-  Platform services = fake.Services();
-  services.registry = &registry;
-  frmMain form(services, "updates.test");
+  FakePlatform fake({.registry = &registry});
+  frmMain form(fake.Services(), "updates.test");
 
-  form.ReadInstalledState();
+  form.Installed.ReadInstalledState();
   EXPECT_TRUE(fake.messageBox.shown.empty());
   std::string expected = folder + "/";
   std::replace(expected.begin(), expected.end(), '/', '\\');
-  EXPECT_EQ(form.State.AppPath, expected) << "the folder itself, not the default one";
+  EXPECT_EQ(form.Installed.State.AppPath, expected) << "the folder itself, not the default one";
 }
 
 // ---- what is read ----
@@ -157,17 +153,17 @@ TEST_F(ReadInstalledStateTest, AValidVersionGoesOnWithoutAMessage) {
   ASSERT_FALSE(Run());
   EXPECT_TRUE(fake_.messageBox.shown.empty());
   EXPECT_EQ(fake_.process.endCount, 0);
-  EXPECT_EQ(form_->State.AppVersion, "3.02.0012");
-  EXPECT_EQ(form_->State.AppPath, dir_.Path());
-  EXPECT_EQ(form_->MsgGeneral, static_cast<std::int32_t>(StableMessageId("lkSMsgGeneral")));
-  EXPECT_EQ(form_->Registry->RootKey(), "Software\\Tessarine");
+  EXPECT_EQ(form_->Installed.State.AppVersion, "3.02.0012");
+  EXPECT_EQ(form_->Installed.State.AppPath, dir_.Path());
+  EXPECT_EQ(form_->Installer.MsgGeneral, static_cast<std::int32_t>(StableMessageId("lkSMsgGeneral")));
+  EXPECT_EQ(form_->Installed.Registry->RootKey(), "Software\\Tessarine");
 }
 
 TEST_F(ReadInstalledStateTest, AppVersionKeepsItsBlanks) {
   PutText(kMain, "App Version", "  3.02.0012 ");
   ASSERT_FALSE(Run());
-  EXPECT_EQ(form_->State.AppVersion, "  3.02.0012 ");
-  EXPECT_EQ(form_->State.InstalledVersions[0], "  3.02.0012 ") << "the product's own version is a copy";
+  EXPECT_EQ(form_->Installed.State.AppVersion, "  3.02.0012 ");
+  EXPECT_EQ(form_->Installed.State.InstalledVersions[0], "  3.02.0012 ") << "the product's own version is a copy";
 }
 
 TEST_F(ReadInstalledStateTest, ComponentVersionsAreTrimmedAndChecked) {
@@ -179,14 +175,14 @@ TEST_F(ReadInstalledStateTest, ComponentVersionsAreTrimmedAndChecked) {
   PutText(kComponents, "larkspire", "9.99.9999");  // not read: the product's version is App Version
   ASSERT_FALSE(Run());
   const std::array<std::string, 6> expected = {"3.02.0012", "1.00.0001", "0", "0", "0", "4.05.0006"};
-  EXPECT_EQ(form_->State.InstalledVersions, expected);
+  EXPECT_EQ(form_->Installed.State.InstalledVersions, expected);
 }
 
 TEST_F(ReadInstalledStateTest, AMissingComponentsKeyGivesZerosAndIsLeftCreated) {
   PutText(kMain, "App Version", "3.02.0012");
   ASSERT_FALSE(Run());
   const std::array<std::string, 6> expected = {"3.02.0012", "0", "0", "0", "0", "0"};
-  EXPECT_EQ(form_->State.InstalledVersions, expected);
+  EXPECT_EQ(form_->Installed.State.InstalledVersions, expected);
   EXPECT_TRUE(Exists(kComponents));
   EXPECT_FALSE(Exists("Software\\Tessarine\\LarkspireBrowser\\Components")) << "a sibling, not a child";
 }
@@ -216,7 +212,7 @@ TEST_P(AppPathFallback, NormalisedOrTheCurrentDrivesRoot) {
   else if (GetParam().type == Reg::Binary)
     Put(kMain, "App Path", Reg::Binary, Bytes(expand(GetParam().stored)));
   ASSERT_FALSE(Run());
-  EXPECT_EQ(form_->State.AppPath, expand(GetParam().expected));
+  EXPECT_EQ(form_->Installed.State.AppPath, expand(GetParam().expected));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -236,7 +232,7 @@ TEST_F(ReadInstalledStateTest, AMissingAppPathWithoutADriveLetterGivesC) {
   PutText(kMain, "App Version", "3.02.0012");
   fake_.files.curDir = "\\\\server\\share\\setup";
   ASSERT_FALSE(Run());
-  EXPECT_EQ(form_->State.AppPath, "c:\\");
+  EXPECT_EQ(form_->Installed.State.AppPath, "c:\\");
 }
 
 TEST_F(ReadInstalledStateTest, MakesSureAProductIdentifierIsStored) {
@@ -250,7 +246,7 @@ TEST_F(ReadInstalledStateTest, MakesSureAProductIdentifierIsStored) {
 TEST_F(ReadInstalledStateTest, AFailedMessageRegistrationStopsBeforeTheRegistryIsRead) {
   for (int i = 0; i < 10; ++i) fake_.messages.registerResults.push_back(0);
   try {
-    form_->ReadInstalledState();
+    form_->Installed.ReadInstalledState();
     FAIL() << "no error";
   } catch (const RuntimeError& e) {
     EXPECT_EQ(e.Number(), -2147220504);

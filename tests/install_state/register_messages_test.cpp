@@ -13,7 +13,7 @@ class RegisterMessagesTest : public ::testing::Test {
   // The error number RegisterMessages raised, or 0.
   std::int32_t Register() {
     try {
-      form_.RegisterMessages();
+      form_.Installer.RegisterMessages();
     } catch (const RuntimeError& e) {
       EXPECT_EQ(e.Description(), "Couldn't register window messages.");
       return e.Number();
@@ -27,21 +27,21 @@ class RegisterMessagesTest : public ::testing::Test {
 
 TEST_F(RegisterMessagesTest, KeepsTheIdentifierOfTheName) {
   EXPECT_EQ(Register(), 0);
-  EXPECT_EQ(form_.MsgGeneral, static_cast<std::int32_t>(StableMessageId("lkSMsgGeneral")));
+  EXPECT_EQ(form_.Installer.MsgGeneral, static_cast<std::int32_t>(StableMessageId("lkSMsgGeneral")));
   EXPECT_EQ(fake_.messages.registerCalls, 1);
 }
 
 TEST_F(RegisterMessagesTest, AsksAgainWhileTheAnswerIsZero) {
   fake_.messages.registerResults = {0, 0, 0xC123};
   EXPECT_EQ(Register(), 0);
-  EXPECT_EQ(form_.MsgGeneral, 0xC123);
+  EXPECT_EQ(form_.Installer.MsgGeneral, 0xC123);
   EXPECT_EQ(fake_.messages.registerCalls, 3) << "no pause, no extra attempt";
 }
 
 TEST_F(RegisterMessagesTest, NineZerosThenAnAnswerStillSucceeds) {
   fake_.messages.registerResults = {0, 0, 0, 0, 0, 0, 0, 0, 0xC124};
   EXPECT_EQ(Register(), 0);
-  EXPECT_EQ(form_.MsgGeneral, 0xC124);
+  EXPECT_EQ(form_.Installer.MsgGeneral, 0xC124);
   EXPECT_EQ(fake_.messages.registerCalls, 9);
 }
 
@@ -49,7 +49,7 @@ TEST_F(RegisterMessagesTest, TheTenthAttemptFailsWhateverItReturned) {
   fake_.messages.registerResults = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0xC125};
   EXPECT_EQ(Register(), -2147220504);
   EXPECT_EQ(fake_.messages.registerCalls, 10);
-  EXPECT_EQ(form_.MsgGeneral, 0) << "nothing was kept";
+  EXPECT_EQ(form_.Installer.MsgGeneral, 0) << "nothing was kept";
 }
 
 TEST_F(RegisterMessagesTest, TenZerosRaiseTheError) {

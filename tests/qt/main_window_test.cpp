@@ -27,16 +27,7 @@ class QtWindowTest : public ::testing::Test {
     reg.RootKey("Software\\Tessarine");
     reg.RegWrite("\\LarkspireBrowser\\Main", "App Version", std::string("3.02.0012"));
     reg.RegWrite("\\LarkspireBrowser\\Main", "App Path", dir.Path());
-    window = std::make_unique<QtMainWindow>(fake.resources);
-    dialogs = std::make_unique<QtDialogFactory>(window.get(), fake.resources);
-    Platform p = fake.Services();
-    p.pictures = &pictures;
-    p.window = window.get();
-    p.dialogs = dialogs.get();
-    p.shell = &shell;
-    p.connection = &connection;
-    p.events = &events;
-    form = std::make_unique<frmMain>(p, "updates.test:8731");
+    form = std::make_unique<frmMain>(fake.Services(), "updates.test:8731");
     window->Attach(form.get());
   }
 
@@ -67,13 +58,14 @@ class QtWindowTest : public ::testing::Test {
   }
 
   TempDir dir;
-  FakePlatform fake;
+  EmbeddedResources resources;
   QtPictureService pictures;
-  FakeShell shell;
-  FakeConnection connection;
   QtEventLoop events;
-  std::unique_ptr<QtMainWindow> window;
-  std::unique_ptr<QtDialogFactory> dialogs;
+  std::unique_ptr<QtMainWindow> window = std::make_unique<QtMainWindow>(resources);
+  std::unique_ptr<QtDialogFactory> dialogs = std::make_unique<QtDialogFactory>(window.get(), resources);
+  FakePlatform fake{{.pictures = &pictures, .events = &events, .window = window.get(), .dialogs = dialogs.get()}};
+  FakeShell& shell = fake.shell;
+  FakeConnection& connection = fake.connection;
   std::unique_ptr<frmMain> form;
 };
 

@@ -38,22 +38,18 @@ class ResourcesWithABrokenOne : public IResources {
 
 class QtPictureTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    fake_.files.tempPath = temp_.Path();
-    services_.pictures = &pictures_;
-    services_.resources = &resources_;
-  }
+  void SetUp() override { fake_.files.tempPath = temp_.Path(); }
 
-  FakePlatform fake_;
   TempDir temp_;
   QtPictureService pictures_;
   ResourcesWithABrokenOne resources_;
+  FakePlatform fake_{{.resources = &resources_, .pictures = &pictures_}};
   Platform services_ = fake_.Services();
 };
 
 TEST_F(QtPictureTest, TheHeaderPictureDecodesAt501By67) {
   frmMain form(services_, "updates.test");
-  const auto picture = form.LoadResourcePicture("rid_bitmap");
+  const auto picture = form.Installed.LoadResourcePicture("rid_bitmap");
   ASSERT_NE(picture, nullptr);
   EXPECT_EQ(picture->Width(), 501);
   EXPECT_EQ(picture->Height(), 67);
@@ -67,7 +63,7 @@ TEST_F(QtPictureTest, TheHeaderPictureDecodesAt501By67) {
 
 TEST_F(QtPictureTest, ABrokenPictureGivesNothingAndLeavesNoFile) {
   frmMain form(services_, "updates.test");
-  EXPECT_EQ(form.LoadResourcePicture("rid_broken"), nullptr);
+  EXPECT_EQ(form.Installed.LoadResourcePicture("rid_broken"), nullptr);
   EXPECT_EQ(fake_.files.tempFilesMade.size(), 2u) << "tried twice";
   EXPECT_TRUE(FilesIn(temp_.Native()).empty());
 }

@@ -38,11 +38,7 @@ class DownloadControllerTest : public WizardTest {
 
   // A main window with the scripted reader and clock, on the Welcome page.
   frmMain& Open() {
-    Platform p = Services();
-    p.reader = &reader;
-    p.clock = &clock;
-    p.profiles = &profiles;
-    form = std::make_unique<frmMain>(p, "updates.test:8731");
+    form = std::make_unique<frmMain>(fake.Services(), "updates.test:8731");
     form->Form_Load();
     return *form;
   }
@@ -99,9 +95,8 @@ class DownloadControllerTest : public WizardTest {
     EXPECT_TRUE(Focused(cmdLoad(1)));
   }
 
-  FakeAsyncReadService reader;
-  FakeClock clock;
-  ProfileFileReader profiles{fake.files};
+  FakeAsyncReadService& reader = fake.reader;
+  FakeClock& clock = fake.clock;
 };
 
 using Texts = std::vector<std::string>;
@@ -418,7 +413,7 @@ TEST_F(DownloadControllerTest, AnErrorInTheProgressHandlerIsReportedAs0008AndThe
   EXPECT_NE(box.prompt.find("The error number is 6\r\n"), std::string::npos) << box.prompt;
   EXPECT_NE(box.prompt.find("The error occurred in Module h0008\r\n"), std::string::npos) << box.prompt;
   EXPECT_EQ(box.title, "Larkspire AutoUpdate - Error");
-  EXPECT_EQ(form->ErrorCount, 1);
+  EXPECT_EQ(form->Errors.ErrorCount, 1);
   // The view keeps its last figures and nothing is stopped.
   EXPECT_EQ(AllInfo(), before);
   EXPECT_EQ(Caption(Ctl::Label1_3), "Downloading updchk.ndf");

@@ -103,20 +103,12 @@ class DescribeTransferErrorTest : public ::testing::TestWithParam<DescribeRow> {
  protected:
   std::string Describe() {
     connection.flags = GetParam().connected ? 0x42 : 0x02;
-    Platform p = fake.Services();
-    p.window = &window;
-    p.connection = &connection;
-    p.reader = &reader;
-    p.clock = &clock;
-    frmMain form(p, "updates.test:8731");
+    frmMain form(fake.Services(), "updates.test:8731");
     return form.DescribeTransferError(GetParam().description);
   }
 
   FakePlatform fake;
-  FakeMainWindowView window;
-  FakeConnection connection;
-  FakeAsyncReadService reader;
-  FakeClock clock;
+  FakeConnection& connection = fake.connection;
 };
 
 TEST_P(DescribeTransferErrorTest, WordsTheFailure) { EXPECT_EQ(Describe(), GetParam().shown); }
@@ -179,16 +171,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(DescribeTransferErrorConnection, AskedOnlyForAServerNameFailure) {
   FakePlatform fake;
-  FakeMainWindowView window;
-  FakeConnection connection;
-  FakeAsyncReadService reader;
-  FakeClock clock;
-  Platform p = fake.Services();
-  p.window = &window;
-  p.connection = &connection;
-  p.reader = &reader;
-  p.clock = &clock;
-  frmMain form(p, "updates.test:8731");
+  FakeConnection& connection = fake.connection;
+  frmMain form(fake.Services(), "updates.test:8731");
   form.DescribeTransferError("The handle is invalid.");
   form.DescribeTransferError("Something else");
   EXPECT_EQ(connection.calls, 0);

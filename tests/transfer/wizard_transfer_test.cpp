@@ -20,17 +20,14 @@ const char* const kRetry = "Unable to complete the download of this file. Please
 
 class WizardTransferTest : public WizardTest {
  protected:
+  WizardTransferTest() : WizardTest({.reader = &service}) {}
   ~WizardTransferTest() override { form.reset(); }  // the control leaves the service first
 
   // The check page of a wizard whose update server is host; the fetch runs
   // until the error dialog shows or the file has been handed over.
   void CheckAgainst(const std::string& host) {
     service.SetDownloadFolder(QString::fromStdString(downloads.Native()));
-    Platform p = Services();
-    p.reader = &service;
-    p.clock = &clock;
-    p.profiles = &profiles;
-    form = std::make_unique<frmMain>(p, host);
+    form = std::make_unique<frmMain>(fake.Services(), host);
     form->Form_Load();
     form->Cmd_Click(1);
     form->Cmd_Click(1);
@@ -49,8 +46,6 @@ class WizardTransferTest : public WizardTest {
 
   TempDir downloads;
   QtAsyncReadService service;
-  FakeClock clock;
-  ProfileFileReader profiles{fake.files};
 };
 
 TEST_F(WizardTransferTest, UnresolvableServerNameIsWordedAsSuch) {
@@ -126,10 +121,7 @@ TEST_F(WizardTransferTest, FullFileSystemIsWordedAsSuch) {
   FaultServer server(
       [](FaultServer::Connection& c) { c.Send(FaultServer::Response("200 OK", std::string(1 << 20, 'u'))); });
   service.SetDownloadFolder(QString::fromStdString(small));
-  Platform p = Services();
-  p.reader = &service;
-  p.clock = &clock;
-  form = std::make_unique<frmMain>(p, server.Host());
+  form = std::make_unique<frmMain>(fake.Services(), server.Host());
   form->Form_Load();
   form->Cmd_Click(1);
   form->Cmd_Click(1);

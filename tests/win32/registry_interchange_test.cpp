@@ -13,13 +13,13 @@
 
 #include "fakes/recording_registry.hpp"
 #include "fakes/registry_test_helpers.hpp"
+#include "install_state/product_id.hpp"
 #include "install_state/product_id_rules.hpp"
 #include "platform/common/registry_file_format.hpp"
 #include "platform/win32/win32_prelude.hpp"
 #include "support/codepage.hpp"
 #include "win32/scratch_folder.hpp"
 #include "win32/win32_registry_backend.hpp"
-#include "wizard/frm_main.hpp"
 
 namespace {
 
@@ -299,14 +299,9 @@ class ProductIdInterchange : public RegistryInterchange {
   // program's branch below this test's own.
   std::string Start(IRegistryApi& registry, int* writes) {
     RecordingRegistryApi recorder(registry);
-    Platform services;
-    services.registry = &recorder;
-    services.environment = &environment_;
-    services.guid = &guid_;
-    frmMain form(services, "updates.test");
-    form.Registry = std::make_unique<cRegistry>(recorder, environment_);
-    form.Registry->RootKey(branch_ + "\\Software\\Tessarine");
-    const std::string id = form.GetProductID();
+    cRegistry reg(recorder, environment_);
+    reg.RootKey(branch_ + "\\Software\\Tessarine");
+    const std::string id = GetProductID(reg, guid_);
     *writes = recorder.setValueCalls;
     return id;
   }

@@ -10,12 +10,12 @@
 #include "fakes/fake_platform.hpp"
 #include "fakes/recording_registry.hpp"
 #include "fakes/registry_test_helpers.hpp"
+#include "install_state/product_id.hpp"
 #include "install_state/product_id_rules.hpp"
 #include "platform/win32/win32_prelude.hpp"
 #include "support/c_registry.hpp"
 #include "support/codepage.hpp"
 #include "win32/win32_registry_backend.hpp"
-#include "wizard/frm_main.hpp"
 
 namespace {
 
@@ -76,14 +76,9 @@ class ProductIdOnWindows : public Win32Registry {
   // One start of the wizard as far as the identifier goes.
   std::string Start(int* writes) {
     RecordingRegistryApi recorder(registry_);
-    Platform services;
-    services.registry = &recorder;
-    services.environment = &environment_;
-    services.guid = &guid_;
-    frmMain form(services, "updates.test");
-    form.Registry = std::make_unique<cRegistry>(recorder, environment_);
-    form.Registry->RootKey("Software\\Tessarine");
-    const std::string id = form.GetProductID();
+    cRegistry reg(recorder, environment_);
+    reg.RootKey("Software\\Tessarine");
+    const std::string id = GetProductID(reg, guid_);
     *writes = recorder.setValueCalls;
     EXPECT_EQ(recorder.OpenHandles(), 0u);
     return id;

@@ -15,8 +15,7 @@ TEST_F(WizardTest, StartUpShowsTheWelcomePageWithCaptionIconAndHeaderPicture) {
   EXPECT_TRUE(window.picBitmap.autoRedraw);
   EXPECT_EQ(window.picBitmap.ScaleWidth(), 501);
   EXPECT_EQ(window.picBitmap.ScaleHeight(), 67);
-  EXPECT_EQ(f.CRLF, "\r\n");
-  EXPECT_EQ(f.State.AppVersion, "3.02.0012");
+  EXPECT_EQ(f.Installed.State.AppVersion, "3.02.0012");
   EXPECT_EQ(BoxesShown(), 0u);
 }
 

@@ -14,16 +14,16 @@ TEST_F(WizardTest, FourErrorsAskAndTheFifthQuits) {
   const RuntimeError error(static_cast<std::int32_t>(0x800403E8), "Couldn't register window messages.");
   for (int i = 1; i <= 4; ++i) {
     Answer({Mb::Yes});
-    f.HandleUnexpectedError("0008", error);
+    f.Errors.HandleUnexpectedError("0008", error);
     ASSERT_EQ(BoxesShown(), static_cast<std::size_t>(i));
     EXPECT_EQ(fake.messageBox.shown.back().prompt,
               Question("-2147220504", "Couldn't register window messages.", "0008"));
     EXPECT_EQ(fake.messageBox.shown.back().buttons, Mb::Critical | Mb::YesNo);
     EXPECT_EQ(fake.messageBox.shown.back().title, "Larkspire AutoUpdate - Error");
-    EXPECT_EQ(f.ErrorCount, i);
+    EXPECT_EQ(f.Errors.ErrorCount, i);
   }
   EXPECT_EQ(fake.process.endCount, 0);
-  EXPECT_THROW(f.HandleUnexpectedError("0008", error), ProgramEnded);
+  EXPECT_THROW(f.Errors.HandleUnexpectedError("0008", error), ProgramEnded);
   EXPECT_EQ(fake.messageBox.shown.back().prompt,
             std::string("Too many errors, quitting application.\r\nPlease contact ") + LARKSPIRE_SUPPORT_ADDRESS);
   EXPECT_EQ(fake.messageBox.shown.back().buttons, Mb::Critical | Mb::OkOnly);
@@ -35,10 +35,10 @@ TEST_F(WizardTest, NoEndsTheProgramAtOnceWithoutTheExitQuestion) {
   frmMain& f = Start();
   f.CurrentPage = PageDownload;
   Answer({Mb::No});
-  EXPECT_THROW(f.HandleUnexpectedError("0002", RuntimeError(5, "")), ProgramEnded);
+  EXPECT_THROW(f.Errors.HandleUnexpectedError("0002", RuntimeError(5, "")), ProgramEnded);
   ASSERT_EQ(BoxesShown(), 1u);
   EXPECT_EQ(fake.messageBox.shown[0].prompt, Question("5", "", "0002"));
-  EXPECT_EQ(f.ErrorCount, 0);
+  EXPECT_EQ(f.Errors.ErrorCount, 0);
   EXPECT_EQ(window.unloadCount, 0);
   // The pointer was set back to the default first.
   ASSERT_FALSE(events.pointer.empty());

@@ -11,7 +11,7 @@ class InstallTest : public WizardTest {
     f.ShowPage(PageReady);
     if (!targetName.empty()) {
       WriteFileBytes(dir.File(targetName), "package");
-      f.ComponentTable[1].sTargetFile = f.State.AppPath + targetName;
+      f.ComponentTable[1].sTargetFile = f.Installed.State.AppPath + targetName;
     }
     return f;
   }
@@ -22,7 +22,7 @@ TEST_F(InstallTest, InstallOpensTheQuotedPackageAndCloses) {
   f.Cmd_Click(1);
   ASSERT_EQ(shell.calls.size(), 1u);
   EXPECT_EQ(shell.calls[0].operation, "open");
-  EXPECT_EQ(shell.calls[0].file, "\"" + f.State.AppPath + "larkspire setup.msi\"");
+  EXPECT_EQ(shell.calls[0].file, "\"" + f.Installed.State.AppPath + "larkspire setup.msi\"");
   EXPECT_EQ(shell.calls[0].parameters, "");
   EXPECT_EQ(shell.calls[0].directory, "");
   EXPECT_EQ(shell.calls[0].show, 1);
@@ -71,12 +71,12 @@ TEST_F(InstallTest, RegistrationGivesUpAfterTenAttempts) {
   fake.messages.registerResults.assign(9, 0);
   fake.messages.registerResults.push_back(0xC123);
   Make();
-  EXPECT_THROW(form->RegisterMessages(), RuntimeError);
+  EXPECT_THROW(form->Installer.RegisterMessages(), RuntimeError);
   EXPECT_EQ(fake.messages.registerCalls, 10);
   fake.messages.registerResults = {0, 0, 0xC124};
   fake.messages.registerCalls = 0;
-  form->RegisterMessages();
+  form->Installer.RegisterMessages();
   EXPECT_EQ(fake.messages.registerCalls, 3);
-  EXPECT_EQ(form->MsgGeneral, 0xC124);
+  EXPECT_EQ(form->Installer.MsgGeneral, 0xC124);
 }
 }  // namespace

@@ -103,7 +103,7 @@ TEST_F(ResultPageTest, CheckPageBroadcastsBeforeItFetches) {
   f.ShowPage(PageCheck);
   EXPECT_EQ(Header(), "Checking for Updates...");
   ASSERT_EQ(fake.messages.broadcasts.size(), 1u);
-  EXPECT_EQ(fake.messages.broadcasts[0], static_cast<std::uint32_t>(f.MsgGeneral));
+  EXPECT_EQ(fake.messages.broadcasts[0], static_cast<std::uint32_t>(f.Installer.MsgGeneral));
   EXPECT_EQ(Caption(Ctl::Label1_3), "Attempting to connect to updates.test:8731");
   EXPECT_FALSE(Enabled(Ctl::Cmd0));
   EXPECT_FALSE(Enabled(Ctl::Cmd1));

@@ -13,6 +13,9 @@
 
 class WizardTest : public ::testing::Test {
  protected:
+  // overrides: real services in place of fakes.
+  explicit WizardTest(PlatformOverrides overrides = {}) : fake(overrides) {}
+
   void SetUp() override {
     cRegistry reg(fake.registry, fake.environment);
     reg.RootKey("Software\\Tessarine");
@@ -21,18 +24,8 @@ class WizardTest : public ::testing::Test {
     ASSERT_TRUE(reg.RegWrite("\\Components", "quillon", std::string("1.00.0001")));
   }
 
-  Platform Services() {
-    Platform p = fake.Services();
-    p.window = &window;
-    p.dialogs = &dialogs;
-    p.shell = &shell;
-    p.connection = &connection;
-    p.events = &events;
-    return p;
-  }
-
   frmMain& Make() {
-    form = std::make_unique<frmMain>(Services(), "updates.test:8731");
+    form = std::make_unique<frmMain>(fake.Services(), "updates.test:8731");
     return *form;
   }
 
@@ -49,10 +42,10 @@ class WizardTest : public ::testing::Test {
 
   TempDir dir;
   FakePlatform fake;
-  FakeMainWindowView window;
-  FakeDialogFactory dialogs;
-  FakeShell shell;
-  FakeConnection connection;
-  FakeEventLoop events;
+  FakeMainWindowView& window = fake.window;
+  FakeDialogFactory& dialogs = fake.dialogs;
+  FakeShell& shell = fake.shell;
+  FakeConnection& connection = fake.connection;
+  FakeEventLoop& events = fake.events;
   std::unique_ptr<frmMain> form;
 };

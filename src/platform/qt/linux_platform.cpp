@@ -1,30 +1,30 @@
 #include "platform/qt/linux_platform.hpp"
 
-LinuxPlatform::LinuxPlatform(const std::string& registryPath)
+LinuxPlatform::LinuxPlatform(const std::string& registryPath, PlatformOverrides overrides)
     : registry(registryPath),
       window(std::make_unique<QtMainWindow>(resources)),
-      dialogs(std::make_unique<QtDialogFactory>(window.get(), resources)) {
+      dialogs(std::make_unique<QtDialogFactory>(window.get(), resources)),
+      overrides_(overrides) {
   messageBox.SetParent(window.get());
 }
 
 Platform LinuxPlatform::Services() {
-  Platform p;
-  p.registry = &registry;
-  p.environment = &environment;
-  p.files = &files;
-  p.guid = &guid;
-  p.messageBox = &messageBox;
-  p.process = &process;
-  p.resources = &resources;
-  p.pictures = &pictures;
-  p.messages = &messages;
-  p.profiles = &profiles;
-  p.events = &events;
-  p.window = window.get();
-  p.dialogs = dialogs.get();
-  p.shell = &shell;
-  p.connection = &connection;
-  p.reader = &reader;
-  p.clock = &clock;
-  return p;
+  return WithOverrides(Platform{.registry = registry,
+                                .environment = environment,
+                                .files = files,
+                                .guid = guid,
+                                .messageBox = messageBox,
+                                .process = process,
+                                .resources = resources,
+                                .pictures = pictures,
+                                .messages = messages,
+                                .profiles = profiles,
+                                .events = events,
+                                .window = *window,
+                                .dialogs = *dialogs,
+                                .shell = shell,
+                                .connection = connection,
+                                .reader = reader,
+                                .clock = clock},
+                       overrides_);
 }

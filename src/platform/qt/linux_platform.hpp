@@ -16,10 +16,12 @@
 #include "platform/resources.hpp"
 
 struct LinuxPlatform {
-  // registryPath: the per-user registry file to use.
-  explicit LinuxPlatform(const std::string& registryPath = FileHiveStore::DefaultPath());
+  // registryPath: the per-user registry file to use; overrides: services
+  // that take the place of the real ones (a test's scripted answers).
+  explicit LinuxPlatform(const std::string& registryPath = FileHiveStore::DefaultPath(),
+                         PlatformOverrides overrides = {});
 
-  // The services, each pointing at a member here.
+  // Every service, each a member here unless overridden.
   Platform Services();
 
   FileRegistryApi registry;
@@ -39,4 +41,7 @@ struct LinuxPlatform {
   ProfileFileReader profiles{files};
   std::unique_ptr<QtMainWindow> window;
   std::unique_ptr<QtDialogFactory> dialogs;
+
+ private:
+  PlatformOverrides overrides_;
 };

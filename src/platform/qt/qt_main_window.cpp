@@ -14,7 +14,6 @@
 
 #include "platform/qt/qt_services.hpp"
 #include "support/runtime_error.hpp"
-#include "wizard/frm_main.hpp"
 #include "wizard/layout.hpp"
 
 double PixelsPerTwip() {
@@ -384,13 +383,13 @@ QtMainWindow::QtMainWindow(IResources& resources) : resources_(resources), pxPer
 
 QtMainWindow::~QtMainWindow() = default;
 
-void QtMainWindow::Attach(frmMain* form) {
+void QtMainWindow::Attach(IMainWindowEvents* form) {
   form_ = form;
-  for (int i = 0; i < 3; ++i)
+  for (int i = 0; i < CmdCount; ++i)
     connect(static_cast<QPushButton*>(WidgetOf(Cmd(i))), &QPushButton::clicked, this, [this, i] {
       if (form_) form_->Cmd_Click(i);
     });
-  for (int i = 0; i < 2; ++i)
+  for (int i = 0; i < CmdLoadCount; ++i)
     connect(static_cast<QPushButton*>(WidgetOf(cmdLoad(i))), &QPushButton::clicked, this, [this, i] {
       if (form_) form_->cmdLoad_Click(i);
     });

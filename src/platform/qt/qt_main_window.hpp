@@ -15,7 +15,6 @@
 #include "platform/system_services.hpp"
 #include "platform/window.hpp"
 
-class frmMain;
 class QLabel;
 
 // Pixels per twip at the logical DPI of the primary screen (1/15 at 96 DPI).
@@ -129,7 +128,7 @@ class QtMainWindow : public QDialog, public IMainWindowView {
   ~QtMainWindow() override;
 
   // Routes the window's events to the form's handlers.
-  void Attach(frmMain* form);
+  void Attach(IMainWindowEvents* form);
 
   IControl& Control(Ctl id) override;
   ISurface& Surface(Ctl id) override;
@@ -155,7 +154,7 @@ class QtMainWindow : public QDialog, public IMainWindowView {
 
  private:
   IResources& resources_;
-  frmMain* form_ = nullptr;
+  IMainWindowEvents* form_ = nullptr;
   double pxPerTwip_;
   std::array<std::unique_ptr<QtControl>, static_cast<std::size_t>(Ctl::Count)> controls_;
   std::array<QtTimer, 2> timers_;

@@ -1,0 +1,52 @@
+#pragma once
+// The integrity check of a downloaded package and its hand-over to the
+// installer: the window message that tells the product's running programs
+// to close, the installer-presence test and the shell's "open".
+#include <cstdint>
+#include <string>
+
+#include "catalog/update_component.hpp"
+#include "install_state/installed_state.hpp"
+#include "platform/platform.hpp"
+
+class InstallerHandoff {
+ public:
+  // table and currentIndex: the component table and the entry being
+  // transferred; state: what is installed (the product folder).
+  InstallerHandoff(const Platform& platform, ComponentTableType& table, const std::int32_t& currentIndex,
+                   const InstalledState& state)
+      : platform_(platform), table_(table), currentIndex_(currentIndex), state_(state) {}
+
+  // Checks the CRC-32 of the downloaded file of entry CurrentIndex and
+  // copies it into the product folder. Never raises. When the check passed
+  // but the copy failed, CopyFailure says why and where.
+  bool VerifyDownload(const std::string& sFile);
+  // Registers the window message shared with the product's programs; raises
+  // -2147220504 after ten attempts without an identifier.
+  void RegisterMessages();
+  // Whether the installer service is present. Never raises.
+  bool CheckWindowsInstaller();
+  // The warning shown instead of the Welcome text when it is not.
+  static std::string InstallerMissingText();
+  // Tells the product's running programs to close; false when not sent.
+  bool NotifyRunningPrograms();
+  // Hands the verified package to the installer and closes the window.
+  bool RunInstall();
+
+  // The registered window message.
+  std::int32_t MsgGeneral = 0;
+  // Why the last verified package could not be copied ("" when it was, or
+  // when the check itself failed).
+  std::string CopyFailure;
+  // The exit status the run ends with (ExitStatus).
+  int ExitCode = 0;
+
+ private:
+  // Records why the verified copy failed; always false.
+  bool FailCopy(const std::string& reason);
+
+  Platform platform_;
+  ComponentTableType& table_;
+  const std::int32_t& currentIndex_;
+  const InstalledState& state_;
+};

@@ -1,0 +1,35 @@
+#pragma once
+// Installed-product discovery: what is installed, read once at start-up,
+// and the header picture from the program's resources.
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "install_state/installed_state.hpp"
+#include "platform/platform.hpp"
+#include "support/c_registry.hpp"
+
+class InstalledStateReader {
+ public:
+  // registerMessages registers the window message shared with the product's
+  // programs; it runs once the registry accessor exists, before anything is
+  // read, and may raise.
+  InstalledStateReader(const Platform& platform, std::function<void()> registerMessages)
+      : platform_(platform), registerMessages_(std::move(registerMessages)) {}
+
+  // Reads what is installed into State; shows the stop message and ends the
+  // program when the product is not installed properly. Raises run-time
+  // errors to the start-up procedure.
+  void ReadInstalledState();
+  // The picture of an embedded resource, or nullptr. Never raises.
+  std::shared_ptr<Picture> LoadResourcePicture(const std::string& name);
+
+  // The registry accessor, made by ReadInstalledState.
+  std::unique_ptr<cRegistry> Registry;
+  InstalledState State;
+
+ private:
+  Platform platform_;
+  std::function<void()> registerMessages_;
+  int pictureFailures_ = 0;
+};
