@@ -15,6 +15,7 @@
 
 #include "platform/posix/net_state.hpp"
 #include "platform/posix/posix_services.hpp"
+#include "platform/qt/linux_platform.hpp"
 #include "platform/qt/qt_async_read.hpp"
 #include "platform/qt/qt_main_window.hpp"
 #include "platform/qt/qt_services.hpp"
@@ -80,33 +81,15 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const std::string url = argv[1];
 
-  PosixFileSystem files;
-  QtMessageBox messageBox;
-  PosixProcessControl process;
-  EmbeddedResources resources;
-  QtPictureService pictures;
-  QtEventLoop events;
-  PosixConnectionService connection;
   QtAsyncReadService service;
   service.SetDownloadFolder(QString::fromLocal8Bit(argv[2]));
   Stopwatch reader(service);
-  PosixClock clock;
-  QtMainWindow window(resources);
-  QtDialogFactory dialogs(&window, resources);
-  messageBox.SetParent(&window);
-
-  Platform platform;
-  platform.files = &files;
-  platform.messageBox = &messageBox;
-  platform.process = &process;
-  platform.resources = &resources;
-  platform.pictures = &pictures;
-  platform.events = &events;
-  platform.window = &window;
-  platform.dialogs = &dialogs;
-  platform.connection = &connection;
-  platform.reader = &reader;
-  platform.clock = &clock;
+  // The real Linux program's services, with the read service timed.
+  const std::string registry = std::string(argv[2]) + "/registry.reg";
+  LinuxPlatform linux(registry, PlatformOverrides{.reader = &reader});
+  QtMainWindow& window = *linux.window;
+  QtDialogFactory& dialogs = *linux.dialogs;
+  const Platform platform = linux.Services();
 
   frmMain form(platform, "benchmark");
   window.Attach(&form);
