@@ -57,6 +57,17 @@ enum class Ctl {
 enum CmdIndex { CmdPrevious = 0, CmdNext = 1, CmdCancel = 2, CmdCount = 3 };
 enum CmdLoadIndex { CmdLoadStop = 0, CmdLoadRetry = 1, CmdLoadCount = 2 };
 
+// The members of a control array by index: Cmd(i), lblStatus(i),
+// lblInfo(i), cmdLoad(i); Ctl::Count for an index outside the array.
+constexpr Ctl IndexedControl(Ctl first, int index, int count) {
+  if (index < 0 || index >= count) return Ctl::Count;
+  return static_cast<Ctl>(static_cast<int>(first) + index);
+}
+constexpr Ctl Cmd(int index) { return IndexedControl(Ctl::Cmd0, index, CmdCount); }
+constexpr Ctl lblStatus(int index) { return IndexedControl(Ctl::lblStatus0, index, 4); }
+constexpr Ctl lblInfo(int index) { return IndexedControl(Ctl::lblInfo0, index, 4); }
+constexpr Ctl cmdLoad(int index) { return IndexedControl(Ctl::cmdLoad0, index, CmdLoadCount); }
+
 // What the window's events reach: the wizard's coordinator. Each runs to
 // its end on the one thread.
 class IMainWindowEvents {

@@ -1,38 +1,54 @@
 // The download controller: the status view around a transfer, the four
 // events of the transfer control, Stop and Retry, and the hand-over of a
 // finished file.
+#include "transfer/download_controller.hpp"
+
+#include <algorithm>
+
 #include "install_state/path_helpers.hpp"
+#include "support/app_texts.hpp"
 #include "support/diagnostics.hpp"
 #include "support/frm_error.hpp"
 #include "transfer/transfer_text.hpp"
-#include "wizard/drawing.hpp"
-#include "wizard/frm_main.hpp"
-#include "wizard/layout.hpp"
 
-void frmMain::ShowTransferStatus() {
-  ShowProgress(0);
+DownloadController::DownloadController(const Platform& platform, ITransferHost& host, ComponentTableType& table,
+                                       std::string updateHost, ErrorReporter& errors)
+    : platform_(platform), host_(host), table_(table), updateHost_(std::move(updateHost)), errors_(errors) {
+  htp = std::make_unique<uHttp>(platform_.reader, platform_.connection, platform_.events,
+                                static_cast<IHttpEvents&>(*this));
+}
+
+DownloadController::~DownloadController() = default;
+
+UpdateComponent* DownloadController::Entry(std::int32_t index) {
+  if (index < 0 || static_cast<std::size_t>(index) >= table_.size()) return nullptr;
+  return &table_[static_cast<std::size_t>(index)];
+}
+
+void DownloadController::ShowTransferStatus() {
+  host_.ShowProgress(0);
   C(Ctl::picLoad).SetEnabled(true);
   C(Ctl::Cmd0).SetEnabled(false);
   C(Ctl::Cmd1).SetEnabled(false);
   C(cmdLoad(0)).SetEnabled(true);
   C(cmdLoad(1)).SetEnabled(false);
-  C(Ctl::Label1_3).SetCaption("Attempting to connect to " + UpdateHost);
+  C(Ctl::Label1_3).SetCaption("Attempting to connect to " + updateHost_);
   C(Ctl::Label2_3).SetCaption("Percent of download complete:");
   static const char* const kStatus[] = {"Download status:", "Time remaining:", "Time elapsed:", "Transfer rate:"};
   for (int i = 0; i < 4; ++i) {
     C(lblStatus(i)).SetCaption(kStatus[i]);
     C(lblInfo(i)).SetCaption("");
   }
-  ShowFrame(3);
-  SetFocusSafe(cmdLoad(0));
+  host_.ShowFrame(3);
+  host_.SetFocusSafe(cmdLoad(0));
 }
 
-void frmMain::StopDownload() {
+void DownloadController::StopDownload() {
   T(TimerId::tmrStatus).SetEnabled(false);
   // A file that completed while the stop question was open is not handed
   // over after the stop.
   T(TimerId::tmrDownload).SetEnabled(false);
-  ShowProgress(0);
+  host_.ShowProgress(0);
   C(Ctl::picLoad).SetEnabled(false);
   C(Ctl::Label1_3).SetCaption("Download stopped");
   for (int i = 0; i < 4; ++i) C(lblInfo(i)).SetCaption("");
@@ -44,20 +60,17 @@ void frmMain::StopDownload() {
   const UpdateComponent* entry = Entry(CurrentIndex);
   htp->Disconnect(entry ? entry->sSourceUrl : std::string());
   DeleteDownloadedFiles();
-  SetFocusSafe(cmdLoad(1));
+  host_.SetFocusSafe(cmdLoad(1));
 }
 
-void frmMain::RetryDownload() {
+void DownloadController::RetryDownload() {
   C(cmdLoad(0)).SetEnabled(true);
   C(cmdLoad(1)).SetEnabled(false);
-  if (CurrentPage == PageCheck || CurrentPage == PageRecheck)
-    ShowCheckPage();
-  else if (CurrentPage == PageDownload)
-    ShowDownloadPage();
-  SetFocusSafe(Ctl::Cmd2);
+  host_.RestartTransfer();
+  host_.SetFocusSafe(Ctl::Cmd2);
 }
 
-void frmMain::cmdLoad_Click(int Index) {
+void DownloadController::cmdLoad_Click(int Index) {
   if (Index == CmdLoadStop) {
     // The transfer goes on while the question is open.
     const int answer =
@@ -68,12 +81,12 @@ void frmMain::cmdLoad_Click(int Index) {
   }
 }
 
-std::string frmMain::DescribeTransferError(const std::string& sError) {
+std::string DownloadController::DescribeTransferError(const std::string& sError) {
   return DescribeTransferErrorText(
-      sError, [](void* self) { return static_cast<frmMain*>(self)->ConnectionState(); }, this);
+      sError, [](void* host) { return static_cast<ITransferHost*>(host)->ConnectionState(); }, &host_);
 }
 
-bool frmMain::DeleteLocalFile(const std::string& path) {
+bool DownloadController::DeleteLocalFile(const std::string& path) {
   try {
     // A file that is not there is as good as deleted.
     if (FileExists(platform_.files, path)) {
@@ -86,18 +99,18 @@ bool frmMain::DeleteLocalFile(const std::string& path) {
   }
 }
 
-void frmMain::DeleteDownloadedFiles() {
-  for (UpdateComponent& entry : ComponentTable) {
+void DownloadController::DeleteDownloadedFiles() {
+  for (UpdateComponent& entry : table_) {
     DeleteLocalFile(entry.sDownloadedFile);
     entry.sDownloadedFile.clear();
   }
 }
 
-void frmMain::htp_StatusChange(const std::string&, std::int32_t lStatus) {
+void DownloadController::htp_StatusChange(const std::string&, std::int32_t lStatus) {
   std::string text;
   switch (lStatus) {
     case tsConnecting:
-      text = "Attempting to connect to " + UpdateHost;
+      text = "Attempting to connect to " + updateHost_;
       break;
     case tsSendingRequest:
       text = "Sending request...";
@@ -108,7 +121,7 @@ void frmMain::htp_StatusChange(const std::string&, std::int32_t lStatus) {
     case tsDownloading: {
       const UpdateComponent* entry = Entry(CurrentIndex);
       const auto width = static_cast<std::int16_t>(C(Ctl::Label1_3).Geometry().Width - 240);
-      text = "Downloading " + ShortenText(entry ? entry->sFileName : std::string(), true, width);
+      text = "Downloading " + host_.ShortenText(entry ? entry->sFileName : std::string(), true, width);
       ElapsedSeconds = 0;
       TransferStart = static_cast<float>(platform_.clock.Timer());
       T(TimerId::tmrStatus).SetEnabled(true);
@@ -131,11 +144,11 @@ void frmMain::htp_StatusChange(const std::string&, std::int32_t lStatus) {
   if (C(Ctl::Label1_3).Caption() != text) C(Ctl::Label1_3).SetCaption(text);
 }
 
-void frmMain::htp_ProgressChange(const std::string&, float lProgress, float lProgressMax) {
+void DownloadController::htp_ProgressChange(const std::string&, float lProgress, float lProgressMax) {
   try {
     if (lProgress == 0) return;
     const float percent = lProgressMax > 0 ? lProgress * 100.0f / lProgressMax : 0.0f;
-    ShowProgress(CheckedRound(percent));
+    host_.ShowProgress(CheckedRound(percent));
     // Drawing the bar lets the window work: a Stop confirmed meanwhile has
     // emptied the view, and these figures must not come back on it.
     if (!C(Ctl::picLoad).Enabled()) return;
@@ -152,16 +165,16 @@ void frmMain::htp_ProgressChange(const std::string&, float lProgress, float lPro
     if (C(lblInfo(2)).Caption().empty()) C(lblInfo(2)).SetCaption("0:00");
     C(lblInfo(3)).SetCaption(FormatFixed2(rate) + " Kbps");
   } catch (const std::exception& e) {
-    Errors.HandleUnexpectedError(ModuleProgress, AsRuntimeError(e));
+    errors_.HandleUnexpectedError(ModuleProgress, AsRuntimeError(e));
   }
 }
 
-void frmMain::tmrStatus_Timer() {
+void DownloadController::tmrStatus_Timer() {
   ++ElapsedSeconds;
   C(lblInfo(2)).SetCaption(FormatDuration(static_cast<float>(ElapsedSeconds)));
 }
 
-void frmMain::htp_DownloadComplete(const std::string& sKey, std::int32_t lType, const std::string& vData) {
+void DownloadController::htp_DownloadComplete(const std::string& sKey, std::int32_t lType, const std::string& vData) {
   C(cmdLoad(0)).SetEnabled(false);
   C(cmdLoad(1)).SetEnabled(false);
   T(TimerId::tmrStatus).SetEnabled(false);
@@ -181,24 +194,20 @@ void frmMain::htp_DownloadComplete(const std::string& sKey, std::int32_t lType, 
   htp_HTTPError(sKey, "The downloaded file was corrupt");
 }
 
-void frmMain::tmrDownload_Timer() {
+void DownloadController::tmrDownload_Timer() {
   T(TimerId::tmrDownload).SetEnabled(false);
   const UpdateComponent* entry = Entry(CurrentIndex);
   const std::string path = entry ? entry->sDownloadedFile : std::string();
+  std::string copyFailure;
   if (CurrentIndex == 0) {
-    const CatalogResult result = Catalog.ReadUpdateInfo(path);
-    CurrentPage = PageResult;
-    ShowResultPage(result);
-  } else if (Installer.VerifyDownload(path)) {
-    ++CurrentPage;
-    ShowPage(CurrentPage);
-  } else {
+    host_.UpdateInfoArrived(path);
+  } else if (!host_.PackageArrived(path, copyFailure)) {
     htp_HTTPError(entry ? entry->sSourceUrl : std::string(),
-                  Installer.CopyFailure.empty() ? "The downloaded file was corrupt" : Installer.CopyFailure);
+                  copyFailure.empty() ? "The downloaded file was corrupt" : copyFailure);
   }
 }
 
-void frmMain::htp_HTTPError(const std::string& sKey, const std::string& sError) {
+void DownloadController::htp_HTTPError(const std::string& sKey, const std::string& sError) {
   LogFailure(LogArea::Transfer, (sKey.empty() ? std::string("the transfer") : sKey) + ": " + sError);
   StopDownload();
   const std::string text = DescribeTransferError(sError);

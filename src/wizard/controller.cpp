@@ -52,9 +52,9 @@ void frmMain::Form_QueryUnload(int& cancel, int unloadMode) {
 void frmMain::Form_Unload() {
   T(TimerId::tmrStatus).SetEnabled(false);
   T(TimerId::tmrDownload).SetEnabled(false);
-  const UpdateComponent* entry = Entry(CurrentIndex);
-  htp->Disconnect(entry ? entry->sSourceUrl : std::string());
-  DeleteDownloadedFiles();
+  const UpdateComponent* entry = Entry(Transfer.CurrentIndex);
+  Transfer.htp->Disconnect(entry ? entry->sSourceUrl : std::string());
+  Transfer.DeleteDownloadedFiles();
 }
 
 void frmMain::ShowPage(std::int32_t page) {
@@ -98,7 +98,7 @@ bool frmMain::ConfirmExit(std::int32_t page) {
       return false;
     }
   }
-  if (page == PageRecheck || page == PageResult || page == PageDownload) StopDownload();
+  if (page == PageRecheck || page == PageResult || page == PageDownload) Transfer.StopDownload();
   MessageText.clear();
   return true;
 }

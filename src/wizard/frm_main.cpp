@@ -6,11 +6,9 @@ frmMain::frmMain(const Platform& platform, std::string updateHost)
       platform_(platform),
       Installed(platform_, [this] { Installer.RegisterMessages(); }),
       Catalog(platform_, ComponentTable, Installed.State.AppVersion, Installed.State.InstalledVersions, UpdateInfoUrl),
-      Installer(platform_, ComponentTable, CurrentIndex, Installed.State),
-      Errors(platform_.messageBox, platform_.process, platform_.events) {
-  htp = std::make_unique<uHttp>(platform_.reader, platform_.connection, platform_.events,
-                                static_cast<IHttpEvents&>(*this));
-}
+      Transfer(platform_, *this, ComponentTable, UpdateHost, Errors),
+      Installer(platform_, ComponentTable, Transfer.CurrentIndex, Installed.State),
+      Errors(platform_.messageBox, platform_.process, platform_.events) {}
 
 frmMain::~frmMain() = default;
 
@@ -20,5 +18,28 @@ UpdateComponent* frmMain::Entry(std::int32_t index) {
 }
 
 bool frmMain::ConnectionState(std::string* sConnectionInfo, std::string* sConnectionName) {
-  return htp->ConnectionState(sConnectionInfo, sConnectionName);
+  return Transfer.htp->ConnectionState(sConnectionInfo, sConnectionName);
+}
+
+void frmMain::RestartTransfer() {
+  if (CurrentPage == PageCheck || CurrentPage == PageRecheck)
+    ShowCheckPage();
+  else if (CurrentPage == PageDownload)
+    ShowDownloadPage();
+}
+
+void frmMain::UpdateInfoArrived(const std::string& sFile) {
+  const CatalogResult result = Catalog.ReadUpdateInfo(sFile);
+  CurrentPage = PageResult;
+  ShowResultPage(result);
+}
+
+bool frmMain::PackageArrived(const std::string& sFile, std::string& copyFailure) {
+  if (!Installer.VerifyDownload(sFile)) {
+    copyFailure = Installer.CopyFailure;
+    return false;
+  }
+  ++CurrentPage;
+  ShowPage(CurrentPage);
+  return true;
 }

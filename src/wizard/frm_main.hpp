@@ -1,9 +1,9 @@
 #pragma once
 // frmMain: the wizard's main window, the coordinator of the page flow. It
 // owns one object per subsystem (installed-state discovery, the catalog,
-// the integrity check and hand-over, error reporting) and the state they
-// share (the component table and the entry being transferred), and it is
-// the only one that knows them all.
+// the download controller, the integrity check and hand-over, error
+// reporting) and the component table they share, and it is the only one
+// that knows them all.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -16,7 +16,7 @@
 #include "support/app_texts.hpp"
 #include "support/error_reporting.hpp"
 #include "support/runtime_error.hpp"
-#include "transfer/u_http.hpp"
+#include "transfer/download_controller.hpp"
 
 // The page numbers held in CurrentPage.
 enum WizardPage {
@@ -29,7 +29,7 @@ enum WizardPage {
   PageReady = 7
 };
 
-class frmMain : public IMainWindowEvents, private IHttpEvents {
+class frmMain : public IMainWindowEvents, public ITransferHost {
  public:
   frmMain(const Platform& platform, std::string updateHost);
   ~frmMain() override;
@@ -43,11 +43,12 @@ class frmMain : public IMainWindowEvents, private IHttpEvents {
  public:
   // ---- shared state ----
   ComponentTableType ComponentTable;
-  std::int32_t CurrentIndex = 0;
 
   // ---- the subsystems ----
   InstalledStateReader Installed;
   UpdateCatalog Catalog;
+  // Before the hand-over, which reads the entry being transferred.
+  DownloadController Transfer;
   InstallerHandoff Installer;
   ErrorReporter Errors;
 
@@ -68,9 +69,9 @@ class frmMain : public IMainWindowEvents, private IHttpEvents {
   void ShowPage(std::int32_t page);
   // Asks, when needed, whether the user wants to leave; true lets the window close.
   bool ConfirmExit(std::int32_t page);
-  void ShowFrame(std::int32_t index);
+  void ShowFrame(std::int32_t index) override;
   // Focus to the control only when it is enabled and visible; never raises.
-  void SetFocusSafe(Ctl control);
+  void SetFocusSafe(Ctl control) override;
 
   // ---- pages ----
   void ShowWelcomePage();
@@ -84,41 +85,30 @@ class frmMain : public IMainWindowEvents, private IHttpEvents {
 
   // ---- layout and drawing ----
   void DrawHeader(const std::string& title, std::int32_t size);
-  void ShowProgress(std::int32_t percent);
+  void ShowProgress(std::int32_t percent) override;
   // The text, trimmed, shortened with "..." when wider than width twips.
-  std::string ShortenText(const std::string& text, bool middle, std::int16_t width);
+  std::string ShortenText(const std::string& text, bool middle, std::int16_t width) override;
 
   // ---- transfers ----
   // Whether a configured Internet connection is reported; the description
   // and the connection's name on request. Never raises.
-  bool ConnectionState(std::string* sConnectionInfo = nullptr, std::string* sConnectionName = nullptr);
-  // Stops any transfer and resets the status view.
-  void StopDownload();
-  // Resets the status view before a transfer.
-  void ShowTransferStatus();
-  // Fetches the current page's file again (check or download page).
-  void RetryDownload();
-  // The text shown to the user for a transfer failure.
-  std::string DescribeTransferError(const std::string& sError);
-  // Deletes a downloaded file; true when it is gone (or never was). Never raises.
-  bool DeleteLocalFile(const std::string& path);
-  void DeleteDownloadedFiles();
+  bool ConnectionState(std::string* sConnectionInfo, std::string* sConnectionName);
+  bool ConnectionState() override { return ConnectionState(nullptr, nullptr); }
+  // The check page or the download page starts its transfer again.
+  void RestartTransfer() override;
+  // The catalog reads the file and the result page shows what it offers.
+  void UpdateInfoArrived(const std::string& sFile) override;
+  // The package is checked and placed; the Ready page follows when it passed.
+  bool PackageArrived(const std::string& sFile, std::string& copyFailure) override;
 
-  // ---- transfers: events ----
-  void htp_HTTPError(const std::string& sKey, const std::string& sError) override;
-  void htp_StatusChange(const std::string& sKey, std::int32_t lStatus) override;
-  void htp_DownloadComplete(const std::string& sKey, std::int32_t lType, const std::string& vData) override;
-  void htp_ProgressChange(const std::string& sKey, float lProgress, float lProgressMax) override;
-  void tmrStatus_Timer() override;
-  void tmrDownload_Timer() override;
+  // ---- transfers: window events, handled by the download controller ----
+  void tmrStatus_Timer() override { Transfer.tmrStatus_Timer(); }
+  void tmrDownload_Timer() override { Transfer.tmrDownload_Timer(); }
   // Stop (0) and Retry (1).
-  void cmdLoad_Click(int Index) override;
+  void cmdLoad_Click(int Index) override { Transfer.cmdLoad_Click(Index); }
 
   // ---- state ----
   std::int32_t CurrentPage = 0;
-  std::int32_t ElapsedSeconds = 0;
-  float TransferStart = 0;
-  std::unique_ptr<uHttp> htp;
   bool RecheckPending = false;
   bool CloseWithoutConfirm = false;
   std::string MessageText;

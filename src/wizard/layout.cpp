@@ -43,11 +43,6 @@ constexpr std::array<ErrorDialogDesign, static_cast<std::size_t>(ErrCtl::Count)>
     {ErrCtl::Label3, K::Label, {800, 2000, 4510, 600}},
     {ErrCtl::Cmd, K::Button, {4210, 2760, 1100, 340}},
 }};
-
-Ctl Indexed(Ctl first, int index, int count) {
-  if (index < 0 || index >= count) return Ctl::Count;
-  return static_cast<Ctl>(static_cast<int>(first) + index);
-}
 }  // namespace
 
 const std::array<ControlDesign, static_cast<std::size_t>(Ctl::Count)>& MainWindowDesign() { return kDesign; }
@@ -68,11 +63,6 @@ Ctl PageFrame(int index) {
       return Ctl::Count;
   }
 }
-
-Ctl Cmd(int index) { return Indexed(Ctl::Cmd0, index, 3); }
-Ctl lblStatus(int index) { return Indexed(Ctl::lblStatus0, index, 4); }
-Ctl lblInfo(int index) { return Indexed(Ctl::lblInfo0, index, 4); }
-Ctl cmdLoad(int index) { return Indexed(Ctl::cmdLoad0, index, 2); }
 
 const std::array<ErrorDialogDesign, static_cast<std::size_t>(ErrCtl::Count)>& ErrorDialogLayout() {
   return kErrorDesign;

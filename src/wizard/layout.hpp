@@ -26,11 +26,6 @@ const ControlDesign& DesignOf(Ctl id);
 
 // The page frame with that index (0, 2, 3 or 4); Ctl::Count for others.
 Ctl PageFrame(int index);
-// Cmd(i), lblStatus(i), lblInfo(i), cmdLoad(i).
-Ctl Cmd(int index);
-Ctl lblStatus(int index);
-Ctl lblInfo(int index);
-Ctl cmdLoad(int index);
 
 // The download-error dialog's design.
 struct ErrorDialogDesign {

@@ -32,7 +32,7 @@ void frmMain::ShowWelcomePage() {
   ComponentTable.assign(1, UpdateComponent{});
   ComponentTable[0].sSourceUrl = UpdateInfoUrl;
   ComponentTable[0].sFileName = FileNameFromUrl(UpdateInfoUrl);
-  CurrentIndex = 0;
+  Transfer.CurrentIndex = 0;
   ShowFrame(0);
   SetFocusSafe(Ctl::Cmd1);
 }

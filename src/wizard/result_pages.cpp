@@ -4,15 +4,15 @@
 
 void frmMain::ShowCheckPage() {
   DrawHeader("Checking for Updates...", 14);
-  ShowTransferStatus();
+  Transfer.ShowTransferStatus();
   // Without the notification no transfer starts; the user is told so and
   // may retry, rather than left looking at a connection that never comes.
   if (!Installer.NotifyRunningPrograms()) {
-    htp_HTTPError(UpdateInfoUrl, "The running Larkspire programs could not be told to close");
+    Transfer.htp_HTTPError(UpdateInfoUrl, "The running Larkspire programs could not be told to close");
     return;
   }
-  DeleteDownloadedFiles();
-  if (const UpdateComponent* entry = Entry(0); entry) htp->Download(entry->sSourceUrl, entry->sSourceUrl);
+  Transfer.DeleteDownloadedFiles();
+  if (const UpdateComponent* entry = Entry(0); entry) Transfer.htp->Download(entry->sSourceUrl, entry->sSourceUrl);
 }
 
 void frmMain::ShowResultPage(CatalogResult result) {
@@ -23,7 +23,7 @@ void frmMain::ShowResultPage(CatalogResult result) {
   switch (result) {
     case crError:
       RecheckPending = true;
-      DeleteDownloadedFiles();
+      Transfer.DeleteDownloadedFiles();
       DrawHeader("Update Error", 14);
       MessageText = "An error has occurred while attempting to read the " + app + " file." +
                     " It may have been corrupted during download. As it is, " + app + " cannot continue." + CRLF +
@@ -67,10 +67,10 @@ void frmMain::ShowResultPage(CatalogResult result) {
 
 void frmMain::ShowDownloadPage() {
   DrawHeader("Downloading Updates...", 14);
-  ShowTransferStatus();
-  DeleteDownloadedFiles();
-  CurrentIndex = 1;
-  if (const UpdateComponent* entry = Entry(1); entry) htp->Download(entry->sSourceUrl, entry->sSourceUrl);
+  Transfer.ShowTransferStatus();
+  Transfer.DeleteDownloadedFiles();
+  Transfer.CurrentIndex = 1;
+  if (const UpdateComponent* entry = Entry(1); entry) Transfer.htp->Download(entry->sSourceUrl, entry->sSourceUrl);
 }
 
 void frmMain::ShowReadyPage() {

@@ -21,7 +21,7 @@ class VerifyDownloadTest : public ::testing::Test {
     form = std::make_unique<frmMain>(fake.Services(), "updates.test:8731");
     form->Installed.State.AppPath = dir.Path() + "app\\";
     form->ComponentTable.resize(2);
-    form->CurrentIndex = 1;
+    form->Transfer.CurrentIndex = 1;
     Package("setup.msi", "The quick brown fox jumps over the lazy dog", "414fa339");
   }
 

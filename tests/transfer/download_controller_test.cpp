@@ -129,7 +129,7 @@ TEST_F(DownloadControllerTest, CheckPageResetsTheStatusViewAndFetchesTheUpdateIn
   EXPECT_EQ(reader.reads[0].propertyName, kInfoUrl);
   EXPECT_EQ(reader.reads[0].asyncType, 1);
   EXPECT_EQ(reader.reads[0].options, 16);
-  EXPECT_EQ(form->CurrentIndex, 0);
+  EXPECT_EQ(form->Transfer.CurrentIndex, 0);
 }
 
 TEST_F(DownloadControllerTest, CheckPageStartsNothingWhenTheRunningProgramsCannotBeTold) {
@@ -158,7 +158,7 @@ TEST_F(DownloadControllerTest, CheckPageDeletesEarlierDownloadsBeforeTheFetch) {
 TEST_F(DownloadControllerTest, DownloadPageFetchesThePackageAsEntry1) {
   OnDownloadPage();
   EXPECT_EQ(form->CurrentPage, PageDownload);
-  EXPECT_EQ(form->CurrentIndex, 1);
+  EXPECT_EQ(form->Transfer.CurrentIndex, 1);
   ASSERT_EQ(reader.reads.size(), 1u);
   EXPECT_EQ(reader.reads[0].target, kSetupUrl);
   EXPECT_EQ(reader.reads[0].propertyName, kSetupUrl);
@@ -180,20 +180,20 @@ TEST_F(DownloadControllerTest, DeleteLocalFileRemovesAProtectedFile) {
   Open();
   const std::string file = MakeFile("lkd1.tmp", "data");
   fake.files.SetAttr(file, Attr::ReadOnly | Attr::Hidden);
-  EXPECT_TRUE(form->DeleteLocalFile(file));
+  EXPECT_TRUE(form->Transfer.DeleteLocalFile(file));
   EXPECT_FALSE(std::filesystem::exists(dir.File("lkd1.tmp")));
 }
 
 TEST_F(DownloadControllerTest, DeleteLocalFileOfNothingSucceeds) {
   Open();
-  EXPECT_TRUE(form->DeleteLocalFile(PosixFileSystem::FromNative(dir.File("never-made.tmp"))));
-  EXPECT_TRUE(form->DeleteLocalFile(""));
+  EXPECT_TRUE(form->Transfer.DeleteLocalFile(PosixFileSystem::FromNative(dir.File("never-made.tmp"))));
+  EXPECT_TRUE(form->Transfer.DeleteLocalFile(""));
 }
 
 TEST_F(DownloadControllerTest, DeleteLocalFileThatFailsGivesFalse) {
   Open();
   std::filesystem::create_directory(dir.File("a-folder"));
-  EXPECT_FALSE(form->DeleteLocalFile(PosixFileSystem::FromNative(dir.File("a-folder"))));
+  EXPECT_FALSE(form->Transfer.DeleteLocalFile(PosixFileSystem::FromNative(dir.File("a-folder"))));
   EXPECT_TRUE(std::filesystem::is_directory(dir.File("a-folder")));
 }
 
@@ -204,7 +204,7 @@ TEST_F(DownloadControllerTest, DeleteDownloadedFilesEmptiesEveryEntry) {
   form->ComponentTable[1].sDownloadedFile = MakeFile("setup.tmp", "s");
   form->ComponentTable[3].sDownloadedFile = PosixFileSystem::FromNative(dir.File("gone-already"));
   fake.files.SetAttr(form->ComponentTable[1].sDownloadedFile, Attr::ReadOnly | Attr::Hidden);
-  form->DeleteDownloadedFiles();
+  form->Transfer.DeleteDownloadedFiles();
   for (const UpdateComponent& entry : form->ComponentTable) EXPECT_TRUE(entry.sDownloadedFile.empty());
   EXPECT_FALSE(std::filesystem::exists(dir.File("info.ndf")));
   EXPECT_FALSE(std::filesystem::exists(dir.File("setup.tmp")));
@@ -222,13 +222,13 @@ TEST_F(DownloadControllerTest, StatusLineFollowsTheServicesStages) {
   EXPECT_EQ(Caption(Ctl::Label1_3), "Locating file...");  // connecting is not reported
   reader.Progress(kInfoUrl, AsyncStatus::SendingRequest);
   EXPECT_EQ(Caption(Ctl::Label1_3), "Sending request...");
-  form->ElapsedSeconds = 9;
+  form->Transfer.ElapsedSeconds = 9;
   clock.now = 3723.25;
   reader.Progress(kInfoUrl, AsyncStatus::BeginDownloadData, 0, 1000);
   EXPECT_EQ(Caption(Ctl::Label1_3), "Downloading updchk.ndf");
   EXPECT_TRUE(window.tmrStatus.enabled);
-  EXPECT_EQ(form->ElapsedSeconds, 0);
-  EXPECT_EQ(form->TransferStart, 3723.25f);
+  EXPECT_EQ(form->Transfer.ElapsedSeconds, 0);
+  EXPECT_EQ(form->Transfer.TransferStart, 3723.25f);
   reader.Progress(kInfoUrl, AsyncStatus::EndDownloadData, 1000, 1000);
   EXPECT_EQ(Caption(Ctl::Label1_3), "Download completed successfully!");
   EXPECT_FALSE(window.tmrStatus.enabled);
@@ -246,7 +246,7 @@ class StatusTextTest : public DownloadControllerTest, public ::testing::WithPara
 TEST_P(StatusTextTest, SetsItsText) {
   OnCheckPage();
   window.Ctrl(Ctl::Label1_3).SetCaption("before");
-  form->htp_StatusChange("any key", GetParam().status);
+  form->Transfer.htp_StatusChange("any key", GetParam().status);
   EXPECT_EQ(Caption(Ctl::Label1_3), GetParam().text ? GetParam().text : "before");
 }
 
@@ -260,32 +260,32 @@ INSTANTIATE_TEST_SUITE_P(Table, StatusTextTest,
 
 TEST_F(DownloadControllerTest, StatusesOutsideTheTableTouchNothing) {
   OnCheckPage();
-  form->htp_StatusChange(kInfoUrl, 3);
-  form->ElapsedSeconds = 4;
-  form->htp_StatusChange(kInfoUrl, 6);
-  form->htp_StatusChange(kInfoUrl, 99);
+  form->Transfer.htp_StatusChange(kInfoUrl, 3);
+  form->Transfer.ElapsedSeconds = 4;
+  form->Transfer.htp_StatusChange(kInfoUrl, 6);
+  form->Transfer.htp_StatusChange(kInfoUrl, 99);
   EXPECT_TRUE(window.tmrStatus.enabled);
-  EXPECT_EQ(form->ElapsedSeconds, 4);
+  EXPECT_EQ(form->Transfer.ElapsedSeconds, 4);
 }
 
 TEST_F(DownloadControllerTest, AllDataArrivedStopsTheElapsedCount) {
   OnCheckPage();
-  form->htp_StatusChange(kInfoUrl, 3);
-  form->ElapsedSeconds = 12;
-  form->htp_StatusChange(kInfoUrl, 4);
+  form->Transfer.htp_StatusChange(kInfoUrl, 3);
+  form->Transfer.ElapsedSeconds = 12;
+  form->Transfer.htp_StatusChange(kInfoUrl, 4);
   EXPECT_FALSE(window.tmrStatus.enabled);
-  EXPECT_EQ(form->ElapsedSeconds, 0);
+  EXPECT_EQ(form->Transfer.ElapsedSeconds, 0);
 }
 
 TEST_F(DownloadControllerTest, StoppedStatusClearsTheCountAndTheStart) {
   OnCheckPage();
   clock.now = 500;
-  form->htp_StatusChange(kInfoUrl, 3);
-  form->ElapsedSeconds = 12;
-  form->htp_StatusChange(kInfoUrl, 5);
+  form->Transfer.htp_StatusChange(kInfoUrl, 3);
+  form->Transfer.ElapsedSeconds = 12;
+  form->Transfer.htp_StatusChange(kInfoUrl, 5);
   EXPECT_FALSE(window.tmrStatus.enabled);
-  EXPECT_EQ(form->ElapsedSeconds, 0);
-  EXPECT_EQ(form->TransferStart, 0.0f);
+  EXPECT_EQ(form->Transfer.ElapsedSeconds, 0);
+  EXPECT_EQ(form->Transfer.TransferStart, 0.0f);
 }
 
 TEST_F(DownloadControllerTest, LongFileNameIsShortenedInTheMiddleToTheStatusLine) {
@@ -384,8 +384,8 @@ TEST_F(DownloadControllerTest, ElapsedShowsZeroUntilTheFirstTickThenCountsSecond
   EXPECT_EQ(Info(2), "0:02 minutes");
   reader.Progress(kInfoUrl, 5, 200, 1000);
   EXPECT_EQ(Info(2), "0:02 minutes");
-  EXPECT_EQ(form->ElapsedSeconds, 2);
-  form->ElapsedSeconds = 3599;
+  EXPECT_EQ(form->Transfer.ElapsedSeconds, 2);
+  form->Transfer.ElapsedSeconds = 3599;
   form->tmrStatus_Timer();
   EXPECT_EQ(Info(2), "1:00:00 hours");
 }
@@ -394,7 +394,7 @@ TEST_F(DownloadControllerTest, ProgressOfNothingChangesNothing) {
   OnCheckPage();
   Receiving(kInfoUrl, 100);
   clock.now = 102;
-  form->htp_ProgressChange(kInfoUrl, 0, 655360);
+  form->Transfer.htp_ProgressChange(kInfoUrl, 0, 655360);
   EXPECT_EQ(AllInfo(), Texts(4, ""));
   EXPECT_TRUE(window.picLoad.Calls("FillBox").empty());
 }
@@ -407,7 +407,7 @@ TEST_F(DownloadControllerTest, AnErrorInTheProgressHandlerIsReportedAs0008AndThe
   const Texts before = AllInfo();
   Answer({Mb::Yes});
   // 2^31 bytes against 1: the percentage overflows a 32-bit whole number.
-  form->htp_ProgressChange(kInfoUrl, 2147483648.0f, 1);
+  form->Transfer.htp_ProgressChange(kInfoUrl, 2147483648.0f, 1);
   ASSERT_EQ(BoxesShown(), 1u);
   const ShownMessage& box = fake.messageBox.shown[0];
   EXPECT_NE(box.prompt.find("The error number is 6\r\n"), std::string::npos) << box.prompt;
@@ -615,7 +615,7 @@ TEST_F(DownloadControllerTest, CompletionThatIsNotALocalFileIsACorruptDownload) 
 TEST_F(DownloadControllerTest, DeliveredFileThatCannotBeTakenIsNotKept) {
   OnCheckPage();
   const std::string file = MakeFile("lkd1.tmp", "data");
-  form->CurrentIndex = 7;  // no entry to hold it
+  form->Transfer.CurrentIndex = 7;  // no entry to hold it
   reader.Complete(kInfoUrl, file);
   EXPECT_EQ(dialogs.shownTexts, Texts{kCorrupt});
   EXPECT_FALSE(std::filesystem::exists(PosixFileSystem::ToNative(file)));
@@ -702,7 +702,7 @@ TEST_P(TransferFailureTest, StopsAndShowsTheDescribedTextInTheErrorDialog) {
   EXPECT_EQ(dialogs.shownTexts, Texts{GetParam().shown});
   ExpectStoppedView();
   EXPECT_TRUE(reader.running.empty());
-  EXPECT_EQ(form->TransferStart, 0.0f);
+  EXPECT_EQ(form->Transfer.TransferStart, 0.0f);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -104,7 +104,7 @@ class DescribeTransferErrorTest : public ::testing::TestWithParam<DescribeRow> {
   std::string Describe() {
     connection.flags = GetParam().connected ? 0x42 : 0x02;
     frmMain form(fake.Services(), "updates.test:8731");
-    return form.DescribeTransferError(GetParam().description);
+    return form.Transfer.DescribeTransferError(GetParam().description);
   }
 
   FakePlatform fake;
@@ -173,10 +173,10 @@ TEST(DescribeTransferErrorConnection, AskedOnlyForAServerNameFailure) {
   FakePlatform fake;
   FakeConnection& connection = fake.connection;
   frmMain form(fake.Services(), "updates.test:8731");
-  form.DescribeTransferError("The handle is invalid.");
-  form.DescribeTransferError("Something else");
+  form.Transfer.DescribeTransferError("The handle is invalid.");
+  form.Transfer.DescribeTransferError("Something else");
   EXPECT_EQ(connection.calls, 0);
-  form.DescribeTransferError("The server name or address could not be resolved");
+  form.Transfer.DescribeTransferError("The server name or address could not be resolved");
   EXPECT_EQ(connection.calls, 1);
 }
 }  // namespace

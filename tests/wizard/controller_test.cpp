@@ -61,14 +61,14 @@ TEST_F(WizardTest, PreviousFromPreparingRebuildsTheWelcomePageAndTable) {
   f.Cmd_Click(1);
   f.ComponentTable.resize(4);
   f.ComponentTable[0].sDownloadedFile = "somewhere";
-  f.CurrentIndex = 1;
+  f.Transfer.CurrentIndex = 1;
   window.Ctrl(Ctl::Label1_0).SetCaption("stale");
   f.Cmd_Click(0);
   ASSERT_EQ(f.ComponentTable.size(), 1u);
   EXPECT_EQ(f.ComponentTable[0].sSourceUrl, "http://updates.test:8731/browser/updchk.ndf");
   EXPECT_EQ(f.ComponentTable[0].sFileName, "updchk.ndf");
   EXPECT_TRUE(f.ComponentTable[0].sDownloadedFile.empty());
-  EXPECT_EQ(f.CurrentIndex, 0);
+  EXPECT_EQ(f.Transfer.CurrentIndex, 0);
   EXPECT_NE(Caption(Ctl::Label1_0), "stale");
 }
 
@@ -107,7 +107,7 @@ TEST_F(WizardTest, NextOnTheReadyPageInstallsAndNeverReachesPage8) {
   frmMain& f = Start();
   f.CurrentPage = PageReady;
   f.ComponentTable.resize(2);
-  f.CurrentIndex = 1;
+  f.Transfer.CurrentIndex = 1;
   fake.messages.broadcastFails = true;
   f.Cmd_Click(1);
   EXPECT_EQ(f.CurrentPage, PageReady);

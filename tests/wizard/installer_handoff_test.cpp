@@ -6,7 +6,7 @@ class InstallTest : public WizardTest {
   frmMain& Ready(const std::string& targetName) {
     frmMain& f = Start();
     f.ComponentTable.resize(2);
-    f.CurrentIndex = 1;
+    f.Transfer.CurrentIndex = 1;
     f.CurrentPage = PageReady;
     f.ShowPage(PageReady);
     if (!targetName.empty()) {
