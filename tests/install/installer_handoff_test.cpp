@@ -1,4 +1,4 @@
-#include "wizard_fixture.hpp"
+#include "wizard/wizard_fixture.hpp"
 
 namespace {
 class InstallTest : public WizardTest {

@@ -1,5 +1,5 @@
 #include "support/frm_error.hpp"
-#include "wizard_fixture.hpp"
+#include "wizard/wizard_fixture.hpp"
 
 namespace {
 std::string Question(const std::string& number, const std::string& description, const std::string& module) {
