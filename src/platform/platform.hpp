@@ -3,6 +3,8 @@
 // Each backend wires it in one place (the Linux program, the Win32 program,
 // the tests' fakes), and every service is there: the program never asks
 // whether one is missing.
+#include <memory>
+
 #include "platform/async_read.hpp"
 #include "platform/environment.hpp"
 #include "platform/event_loop.hpp"
@@ -76,4 +78,41 @@ inline Platform WithOverrides(const Platform& own, const PlatformOverrides& o) {
                   .connection = pick(o.connection, own.connection),
                   .reader = pick(o.reader, own.reader),
                   .clock = pick(o.clock, own.clock)};
+}
+
+namespace platform_detail {
+template <class T>
+T& Ref(T& service) {
+  return service;
+}
+template <class T, class D>
+T& Ref(std::unique_ptr<T, D>& service) {
+  return *service;
+}
+}  // namespace platform_detail
+
+// The platform of a backend that keeps each service in a member of the
+// service's own name (held or owned), with the overrides in their place:
+// the one wiring that the Linux program and the tests' fakes share.
+template <class Backend>
+Platform WireServices(Backend& b, const PlatformOverrides& overrides) {
+  using platform_detail::Ref;
+  return WithOverrides(Platform{.registry = Ref(b.registry),
+                                .environment = Ref(b.environment),
+                                .files = Ref(b.files),
+                                .guid = Ref(b.guid),
+                                .messageBox = Ref(b.messageBox),
+                                .process = Ref(b.process),
+                                .resources = Ref(b.resources),
+                                .pictures = Ref(b.pictures),
+                                .messages = Ref(b.messages),
+                                .profiles = Ref(b.profiles),
+                                .events = Ref(b.events),
+                                .window = Ref(b.window),
+                                .dialogs = Ref(b.dialogs),
+                                .shell = Ref(b.shell),
+                                .connection = Ref(b.connection),
+                                .reader = Ref(b.reader),
+                                .clock = Ref(b.clock)},
+                       overrides);
 }

@@ -140,26 +140,7 @@ std::string TestFileSystem::CurDir() {
   return curDir.empty() ? PosixFileSystem::CurDir() : curDir;
 }
 
-Platform FakePlatform::Services() {
-  return WithOverrides(Platform{.registry = registry,
-                                .environment = environment,
-                                .files = files,
-                                .guid = guid,
-                                .messageBox = messageBox,
-                                .process = process,
-                                .resources = resources,
-                                .pictures = pictures,
-                                .messages = messages,
-                                .profiles = profiles,
-                                .events = events,
-                                .window = window,
-                                .dialogs = dialogs,
-                                .shell = shell,
-                                .connection = connection,
-                                .reader = reader,
-                                .clock = clock},
-                       overrides_);
-}
+Platform FakePlatform::Services() { return WireServices(*this, overrides_); }
 
 TempDir::TempDir() : TempDir(std::string()) {}
 

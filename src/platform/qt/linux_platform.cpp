@@ -8,23 +8,4 @@ LinuxPlatform::LinuxPlatform(const std::string& registryPath, PlatformOverrides 
   messageBox.SetParent(window.get());
 }
 
-Platform LinuxPlatform::Services() {
-  return WithOverrides(Platform{.registry = registry,
-                                .environment = environment,
-                                .files = files,
-                                .guid = guid,
-                                .messageBox = messageBox,
-                                .process = process,
-                                .resources = resources,
-                                .pictures = pictures,
-                                .messages = messages,
-                                .profiles = profiles,
-                                .events = events,
-                                .window = *window,
-                                .dialogs = *dialogs,
-                                .shell = shell,
-                                .connection = connection,
-                                .reader = reader,
-                                .clock = clock},
-                       overrides_);
-}
+Platform LinuxPlatform::Services() { return WireServices(*this, overrides_); }
