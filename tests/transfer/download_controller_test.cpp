@@ -299,50 +299,52 @@ TEST_F(DownloadControllerTest, LongFileNameIsShortenedInTheMiddleToTheStatusLine
 
 // ---- the figures ----
 
-TEST_F(DownloadControllerTest, FiguresForKnownInputs) {
+// The four figures and the bar for one progress notification: received,
+// time remaining, rate, percent.
+struct FiguresRow {
+  const char* name;
+  double start, now;  // the clock when data began, and now
+  int read, max;
+  const char* received;
+  const char* remaining;
+  const char* rate;
+  const char* percent;
+};
+void PrintTo(const FiguresRow& r, std::ostream* os) { *os << r.name; }
+
+class FiguresTest : public DownloadControllerTest, public ::testing::WithParamInterface<FiguresRow> {};
+
+TEST_P(FiguresTest, ShowsTheFigures) {
+  const FiguresRow& r = GetParam();
   OnCheckPage();
-  Receiving(kInfoUrl, 100);
-  clock.now = 102;
-  reader.Progress(kInfoUrl, 5, 12800, 655360);
-  EXPECT_EQ(Info(0), "12.50 KB of 640.00 KB");
-  // 6.25 KB/s; 627.5 KB to go: 100.4 s.
-  EXPECT_EQ(Info(1), "1:40 minutes");
+  Receiving(kInfoUrl, r.start);
+  clock.now = r.now;
+  reader.Progress(kInfoUrl, 5, r.read, r.max);
+  EXPECT_EQ(Info(0), r.received);
+  EXPECT_EQ(Info(1), r.remaining);
   EXPECT_EQ(Info(2), "0:00");
-  EXPECT_EQ(Info(3), "6.25 Kbps");
-  EXPECT_EQ(Caption(Ctl::lblLoad), "2");
+  EXPECT_EQ(Info(3), r.rate);
+  EXPECT_EQ(Caption(Ctl::lblLoad), r.percent);
   const auto fills = window.picLoad.Calls("FillBox");
   ASSERT_FALSE(fills.empty());
-  EXPECT_FLOAT_EQ(fills.back().args[2], 6715.0f / 100 * 2);
+  EXPECT_FLOAT_EQ(fills.back().args[2], 6715.0f / 100 * std::stof(r.percent));
 }
 
-TEST_F(DownloadControllerTest, RateBelowOneIsShownAsOneAndTheEstimateUsesOne) {
-  OnCheckPage();
-  Receiving(kInfoUrl, 100);
-  clock.now = 102;
-  // 0.25 KB/s measured; 60 KB to go at 1 KB/s.
-  reader.Progress(kInfoUrl, 5, 512, 61952);
-  EXPECT_EQ(Info(3), "1.00 Kbps");
-  EXPECT_EQ(Info(1), "1:00 minutes");
-  EXPECT_EQ(Info(0), "0.50 KB of 60.50 KB");
-}
-
-TEST_F(DownloadControllerTest, TheFirstSecondCountsAsOne) {
-  OnCheckPage();
-  Receiving(kInfoUrl, 100);
-  clock.now = 100.25;
-  reader.Progress(kInfoUrl, 5, 10240, 20480);
-  EXPECT_EQ(Info(3), "10.00 Kbps");
-  EXPECT_EQ(Info(1), "0:01 minutes");
-  EXPECT_EQ(Caption(Ctl::lblLoad), "50");
-}
-
-TEST_F(DownloadControllerTest, AClockThatPassedMidnightCountsAsOneSecond) {
-  OnCheckPage();
-  Receiving(kInfoUrl, 86399.5);
-  clock.now = 0.5;
-  reader.Progress(kInfoUrl, 5, 10240, 20480);
-  EXPECT_EQ(Info(3), "10.00 Kbps");
-}
+INSTANTIATE_TEST_SUITE_P(Figures, FiguresTest,
+                         ::testing::Values(
+                             // 6.25 KB/s; 627.5 KB to go: 100.4 s.
+                             FiguresRow{"KnownInputs", 100, 102, 12800, 655360, "12.50 KB of 640.00 KB", "1:40 minutes",
+                                        "6.25 Kbps", "2"},
+                             // 0.25 KB/s measured counts as 1: 60 KB to go take a minute.
+                             FiguresRow{"RateBelowOneCountsAsOne", 100, 102, 512, 61952, "0.50 KB of 60.50 KB",
+                                        "1:00 minutes", "1.00 Kbps", "1"},
+                             FiguresRow{"FirstSecondCountsAsOne", 100, 100.25, 10240, 20480, "10.00 KB of 20.00 KB",
+                                        "0:01 minutes", "10.00 Kbps", "50"},
+                             FiguresRow{"ClockPastMidnightCountsAsOneSecond", 86399.5, 0.5, 10240, 20480,
+                                        "10.00 KB of 20.00 KB", "0:01 minutes", "10.00 Kbps", "50"},
+                             FiguresRow{"WholeAmountFullBarNothingRemaining", 100, 104, 655360, 655360,
+                                        "640.00 KB of 640.00 KB", "0.00", "160.00 Kbps", "100"}),
+                         [](const ::testing::TestParamInfo<FiguresRow>& info) { return std::string(info.param.name); });
 
 TEST_F(DownloadControllerTest, NoLengthAnnouncedLeavesTheFiguresEmpty) {
   OnCheckPage();
@@ -358,18 +360,6 @@ TEST_F(DownloadControllerTest, NoLengthAnnouncedLeavesTheFiguresEmpty) {
   EXPECT_EQ(Caption(Ctl::Label1_3), "Downloading updchk.ndf");
   form->tmrStatus_Timer();
   EXPECT_EQ(Info(2), "0:01 minutes");
-}
-
-TEST_F(DownloadControllerTest, TheWholeAmountShowsAFullBarAndNoTimeRemaining) {
-  OnCheckPage();
-  Receiving(kInfoUrl, 100);
-  clock.now = 104;
-  reader.Progress(kInfoUrl, 5, 655360, 655360);
-  EXPECT_EQ(Info(1), "0.00");
-  EXPECT_EQ(Info(0), "640.00 KB of 640.00 KB");
-  EXPECT_EQ(Info(3), "160.00 Kbps");
-  EXPECT_EQ(Caption(Ctl::lblLoad), "100");
-  EXPECT_FLOAT_EQ(window.picLoad.Calls("FillBox").back().args[2], 6715);
 }
 
 TEST_F(DownloadControllerTest, ElapsedShowsZeroUntilTheFirstTickThenCountsSeconds) {
