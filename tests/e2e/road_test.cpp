@@ -5,12 +5,11 @@
 #include "road.hpp"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QApplication>
-#include <QDBusConnection>
-#include <QDBusMessage>
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
 
 #include "fakes/nginx_server.hpp"
 #include "fakes/private_bus.hpp"
@@ -42,39 +41,13 @@ class Environment : public ::testing::Environment {
 };
 [[maybe_unused]] ::testing::Environment* const kEnvironment = ::testing::AddGlobalTestEnvironment(new Environment);
 
-// Counts the broadcasts of the registered message on the session bus.
-class BroadcastCounter : public QObject {
-  Q_OBJECT
- public:
-  BroadcastCounter() {
-    bus_ = std::make_unique<QDBusConnection>(
-        QDBusConnection::connectToBus(QString::fromLocal8Bit(qgetenv("DBUS_SESSION_BUS_ADDRESS")), "e2e-listener"));
-    bus_->connect(QString(), kBroadcastPath, kBroadcastInterface, kBroadcastMember, this,
-                  SLOT(OnMessage(QDBusMessage)));
-  }
-  ~BroadcastCounter() override {
-    bus_.reset();
-    QDBusConnection::disconnectFromBus("e2e-listener");
-  }
-  int count = 0;
-  std::uint64_t lastWParam = 0;
- public slots:
-  void OnMessage(const QDBusMessage& m) {
-    ++count;
-    lastWParam = m.arguments().value(1).toULongLong();
-  }
-
- private:
-  std::unique_ptr<QDBusConnection> bus_;
-};
-
+// The output of a command; "FAILED(status): output" when it fails.
 std::string RunCommand(const std::string& command) {
   std::string out;
   if (FILE* p = popen((command + " 2>&1").c_str(), "r")) {
     char buf[4096];
     while (size_t n = fread(buf, 1, sizeof buf, p)) out.append(buf, n);
-    const int rc = pclose(p);
-    if (rc != 0) out = "FAILED(" + std::to_string(rc) + "): " + out;
+    if (const int rc = pclose(p)) out = "FAILED(" + std::to_string(rc) + "): " + out;
   }
   return out;
 }
@@ -82,158 +55,106 @@ std::string RunCommand(const std::string& command) {
 class RoadTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    sandbox = std::make_unique<TempDir>();
-    server = std::make_unique<TempDir>();
-    packages = std::make_unique<TempDir>();
-    Road::SeedRegistry(sandbox->Native(), "3.02.0012",
-                       {{"rillgauge", "1.04.0020"}, {"quillon", "2.01.0003"}, {"qvmclock", "1.00.0001"}});
+    Road::SeedRegistry(sandbox.Native(), "3.02.0012", {{"rillgauge", "1.04.0020"}, {"quillon", "2.01.0003"}});
     // The opener records the file it was asked to open.
-    opener = sandbox->File("opener.sh");
-    WriteFileBytes(opener, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + sandbox->File("opened.txt") + "'\n");
+    WriteFileBytes(opener, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + sandbox.File("opened.txt") + "'\n");
     std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
     setenv("LARKSPIRE_OPENER", opener.c_str(), 1);
-    nginx = std::make_unique<NginxServer>(server->Native());
-    package = packages->File("Larkspire-Setup.MSI");
     WriteFileBytes(package, std::string(300000, 'p') + "larkspire setup package");
   }
 
   void TearDown() override {
     road.reset();
     // Nothing of ours is left in the temporary folder.
-    if (sandbox)
-      for (const std::string& name : FilesIn(sandbox->Native() + "/tmp")) ADD_FAILURE() << "left behind: " << name;
+    for (const std::string& name : FilesIn(sandbox.Native() + "/tmp")) ADD_FAILURE() << "left behind: " << name;
     unsetenv("LARKSPIRE_OPENER");
   }
 
-  std::string Publish(const std::string& extra) {
-#ifdef LARKSPIRE_PUBLISH
+  std::string Publish(const std::string& components) {
     return RunCommand(std::string(LARKSPIRE_PUBLISH) + " --package '" + package + "' --base-url http://" +
-                      nginx->Host() + "/downloads/ --out '" + server->Native() + "' " + extra);
-#else
-    return "FAILED: the publishing tool was not built";
-#endif
+                      nginx.Host() + "/downloads/ --out '" + server.Native() + "' " + components);
   }
 
   Road& Open() {
-    road = std::make_unique<Road>(sandbox->Native(), nginx->Host());
+    road = std::make_unique<Road>(sandbox.Native(), nginx.Host());
     road->Start();
     return *road;
   }
 
-  // Welcome, Next, Preparing, Next: the check runs until the result page.
-  void CheckForUpdates() {
-    Road& r = *road;
-    EXPECT_EQ(r.Form().CurrentPage, PageWelcome);
-    r.Click(Ctl::Cmd1);
-    EXPECT_EQ(r.Form().CurrentPage, PagePrepare);
-    r.Click(Ctl::Cmd1);
-    ASSERT_TRUE(r.WaitFor([&] { return r.Form().CurrentPage == PageResult; })) << r.Caption(Ctl::Label1_3);
+  bool WaitForPage(int page) {
+    return road->WaitFor([&] { return road->Form().CurrentPage == page || !road->ErrorDialogs().empty(); }) &&
+           road->Form().CurrentPage == page;
   }
 
-  std::string Opened() { return ReadFileBytes(sandbox->File("opened.txt")); }
+  // Welcome, Next, Preparing, Next: the check runs until the result page.
+  void CheckForUpdates() {
+    road->Click(Ctl::Cmd1);
+    road->Click(Ctl::Cmd1);
+    ASSERT_TRUE(WaitForPage(PageResult)) << road->Caption(Ctl::Label1_3);
+  }
 
-  // Welcome to Ready to Install: the check, Next, the download and the check
-  // of the package.
+  // Welcome to Ready to Install: the check, Next, the download and the check of the package.
   void DownloadTheUpdate() {
     ASSERT_EQ(Publish("--component larkspire=3.03.0000"), "");
     Open();
     CheckForUpdates();
     road->Click(Ctl::Cmd1);
-    ASSERT_TRUE(road->WaitFor([&] { return road->Form().CurrentPage == PageReady; }))
-        << road->Caption(Ctl::Label1_3) << " / " << (road->ErrorDialogs().empty() ? "" : road->ErrorDialogs()[0]);
+    ASSERT_TRUE(WaitForPage(PageReady)) << road->Caption(Ctl::Label1_3) << " / "
+                                        << ::testing::PrintToString(road->ErrorDialogs());
   }
 
-  std::unique_ptr<TempDir> sandbox, server, packages;
-  std::unique_ptr<NginxServer> nginx;
+  std::string Opened() { return ReadFileBytes(sandbox.File("opened.txt")); }
+
+  TempDir sandbox, server, packages;
+  NginxServer nginx{server.Native()};
   std::unique_ptr<Road> road;
-  std::string opener, package;
+  std::string opener = sandbox.File("opener.sh"), package = packages.File("Larkspire-Setup.MSI");
 };
 
 TEST_F(RoadTest, UpdatesAvailableThroughToInstall) {
   ASSERT_EQ(Publish("--component larkspire=3.03.0000 --component quillon=2.02.0000,exename=Quillon.EXE "
                     "--component rillgauge=1.04.0020 --component palvetta=1.00.0001"),
             "");
-  BroadcastCounter broadcasts;
   Road& r = Open();
   CheckForUpdates();
-  EXPECT_EQ(r.Caption(Ctl::Label1_4)
-                .rfind("Larkspire AutoUpdate has determined that the following Larkspire components "
-                       "can be updated.\r\n\r\nlarkspire\r\nquillon.exe\r\npalvetta\r\n\r\n\r\n",
-                       0),
-            0u);
-  EXPECT_TRUE(r.Enabled(Ctl::Cmd1));
+  EXPECT_NE(r.Caption(Ctl::Label1_4).find("can be updated.\r\n\r\nlarkspire\r\nquillon.exe\r\npalvetta\r\n\r\n\r\n"),
+            std::string::npos);
   r.Click(Ctl::Cmd1);
-  EXPECT_EQ(r.Form().CurrentPage, PageDownload);
-  ASSERT_TRUE(r.WaitFor([&] { return r.Form().CurrentPage == PageReady; })) << r.Caption(Ctl::Label1_3);
-  EXPECT_EQ(r.Caption(Ctl::Cmd1), "Install");
+  ASSERT_TRUE(WaitForPage(PageReady)) << r.Caption(Ctl::Label1_3);
   const std::string copy = r.ProductFolder() + "/larkspire-setup.msi";
   EXPECT_EQ(ReadFileBytes(copy), ReadFileBytes(package));
   EXPECT_EQ(FilesIn(r.ProductFolder()), std::vector<std::string>{"larkspire-setup.msi"});
   r.Click(Ctl::Cmd1);
   EXPECT_TRUE(r.Window().Unloaded());
-  // The opener runs on its own; the wizard does not wait for it.
   ASSERT_TRUE(r.WaitFor([&] { return !Opened().empty(); }, 10000));
   EXPECT_EQ(Opened(), copy + "\n");
-  ASSERT_TRUE(r.WaitFor([&] { return broadcasts.count >= 2; }, 5000));
-  EXPECT_EQ(broadcasts.count, 2);
-  EXPECT_EQ(broadcasts.lastWParam, 1000u);
   EXPECT_TRUE(r.ErrorDialogs().empty());
   EXPECT_TRUE(r.Boxes().shown.empty());
 }
 
-TEST_F(RoadTest, UpToDate) {
-  ASSERT_EQ(Publish("--component larkspire=3.02.0012 --component quillon=2.01.0003"), "");
-  Road& r = Open();
-  CheckForUpdates();
-  EXPECT_EQ(r.Caption(Ctl::Cmd2), "Finished");
-  EXPECT_FALSE(r.Enabled(Ctl::Cmd1));
-  EXPECT_NE(r.Caption(Ctl::Label1_4).find("Congratulations!"), std::string::npos);
-  r.Click(Ctl::Cmd2);
-  EXPECT_TRUE(r.Window().Unloaded());
-  EXPECT_TRUE(r.Boxes().shown.empty());
-  EXPECT_TRUE(FilesIn(r.ProductFolder()).empty());
-}
-
-TEST_F(RoadTest, NotAvailable) {
-  ASSERT_EQ(Publish("--component larkspire=3.03.0000 --disable-setup"), "");
-  Road& r = Open();
-  CheckForUpdates();
-  EXPECT_EQ(r.Caption(Ctl::Cmd2), "Finished");
-  EXPECT_EQ(r.Caption(Ctl::Label1_4).rfind("Larkspire AutoUpdate is not available at this time.", 0), 0u);
-}
-
-TEST_F(RoadTest, UpdateErrorThenNextChecksAgain) {
+TEST_F(RoadTest, AnUpdateErrorThenNextChecksAgain) {
   ASSERT_EQ(Publish("--component larkspire=3.03.0000"), "");
-  const std::string catalog = server->File("browser/updchk.ndf");
-  const std::string good = ReadFileBytes(catalog);
+  const std::string catalog = server.File("browser/updchk.ndf"), good = ReadFileBytes(catalog);
   WriteFileBytes(catalog, good + "\r\n");  // its size no longer matches
   Road& r = Open();
   CheckForUpdates();
-  EXPECT_TRUE(r.Form().RecheckPending);
   EXPECT_NE(r.Caption(Ctl::Label1_4).find("It may have been corrupted during download."), std::string::npos);
   WriteFileBytes(catalog, good);
   r.Click(Ctl::Cmd1);
-  EXPECT_EQ(r.Form().CurrentPage, PageRecheck);
-  ASSERT_TRUE(r.WaitFor([&] { return r.Form().CurrentPage == PageResult; }));
-  EXPECT_FALSE(r.Form().RecheckPending);
+  ASSERT_TRUE(WaitForPage(PageResult));
   EXPECT_NE(r.Caption(Ctl::Label1_4).find("larkspire\r\n"), std::string::npos);
 }
 
-TEST_F(RoadTest, CorruptPackageThenRetrySucceeds) {
+TEST_F(RoadTest, ACorruptPackageThenRetrySucceeds) {
   ASSERT_EQ(Publish("--component larkspire=3.03.0000"), "");
-  const std::string served = server->File("downloads/larkspire-setup.msi");
-  const std::string good = ReadFileBytes(served);
-  std::string bad = good;
-  bad[1000] ^= 1;
-  WriteFileBytes(served, bad);
+  const std::string served = server.File("downloads/larkspire-setup.msi"), good = ReadFileBytes(served);
+  WriteFileBytes(served, std::string(good).replace(1000, 1, "x"));
   Road& r = Open();
   CheckForUpdates();
   r.Click(Ctl::Cmd1);
-  ASSERT_TRUE(r.WaitFor([&] { return !r.ErrorDialogs().empty(); }));
-  EXPECT_EQ(r.ErrorDialogs()[0], "The downloaded file was corrupt.");
+  ASSERT_FALSE(WaitForPage(PageReady));
+  EXPECT_EQ(r.ErrorDialogs(), std::vector<std::string>{"The downloaded file was corrupt."});
   EXPECT_EQ(r.Caption(Ctl::Label1_3), "Download stopped");
-  EXPECT_TRUE(r.Enabled(Ctl::cmdLoad1));
-  EXPECT_FALSE(r.Enabled(Ctl::cmdLoad0));
   EXPECT_TRUE(FilesIn(r.ProductFolder()).empty());
   WriteFileBytes(served, good);
   r.Click(Ctl::cmdLoad1);
@@ -241,200 +162,148 @@ TEST_F(RoadTest, CorruptPackageThenRetrySucceeds) {
   EXPECT_EQ(FilesIn(r.ProductFolder()), std::vector<std::string>{"larkspire-setup.msi"});
 }
 
-TEST_F(RoadTest, ServerGoneMidway) {
-  ASSERT_EQ(Publish("--component larkspire=3.03.0000"), "");
-  Road& r = Open();
-  CheckForUpdates();
-  nginx->Stop();
-  r.Click(Ctl::Cmd1);
-  ASSERT_TRUE(r.WaitFor([&] { return !r.ErrorDialogs().empty(); }));
-  EXPECT_EQ(r.ErrorDialogs()[0], "The server refused the connection.");
-  EXPECT_EQ(r.Caption(Ctl::Label1_3), "Download stopped");
-  EXPECT_FALSE(r.Enabled(Ctl::Cmd0));
-  EXPECT_FALSE(r.Enabled(Ctl::Cmd1));
-  EXPECT_TRUE(r.Enabled(Ctl::Cmd2));
-  EXPECT_TRUE(FilesIn(r.ProductFolder()).empty());
-}
-
-TEST_F(RoadTest, StopHalfwayThenRetry) {
+TEST_F(RoadTest, StopHalfwayAsksDeletesThePartAndRetryCompletes) {
   WriteFileBytes(package, std::string(3 << 20, 'q'));
   ASSERT_EQ(Publish("--component larkspire=3.03.0000"), "");
   Road& r = Open();
   CheckForUpdates();
-  WriteFileBytes(server->File(".slow"), "");
+  WriteFileBytes(server.File(".slow"), "");
   r.Click(Ctl::Cmd1);
   ASSERT_TRUE(r.WaitFor([&] { return !r.Caption(Ctl::lblInfo0).empty(); })) << r.Caption(Ctl::Label1_3);
-  r.Boxes().answers = {Mb::No};
-  ASSERT_TRUE(r.Enabled(Ctl::cmdLoad0)) << r.Caption(Ctl::Label1_3) << " / " << r.Caption(Ctl::lblInfo0);
+  r.Boxes().answers = {Mb::No, Mb::Yes};
   r.Click(Ctl::cmdLoad0);
-  ASSERT_EQ(r.Boxes().shown.size(), 1u);
-  EXPECT_EQ(r.Boxes().shown.back().prompt, "Are you sure you want to stop this download?");
   EXPECT_NE(r.Caption(Ctl::Label1_3), "Download stopped");
-  r.Boxes().answers = {Mb::Yes};
   r.Click(Ctl::cmdLoad0);
+  ASSERT_EQ(r.Boxes().shown.size(), 2u);
+  EXPECT_EQ(r.Boxes().shown.back().prompt, "Are you sure you want to stop this download?");
   EXPECT_EQ(r.Caption(Ctl::Label1_3), "Download stopped");
   EXPECT_TRUE(FilesIn(r.TempFolder()).empty());
-  std::filesystem::remove(server->File(".slow"));
+  std::filesystem::remove(server.File(".slow"));
   r.Click(Ctl::cmdLoad1);
   ASSERT_TRUE(r.WaitFor([&] { return r.Form().CurrentPage == PageReady; })) << r.Caption(Ctl::Label1_3);
 }
 
-TEST_F(RoadTest, CancelAsksOnEachPageAndNoKeepsTheWizard) {
-  ASSERT_EQ(Publish("--component larkspire=3.03.0000"), "");
-  Road& r = Open();
-  r.Click(Ctl::Cmd1);  // Preparing
-  r.Boxes().answers = {Mb::No};
-  r.Click(Ctl::Cmd2);
-  EXPECT_EQ(r.Boxes().shown.size(), 1u);
-  EXPECT_FALSE(r.Window().Unloaded());
-  r.Click(Ctl::Cmd1);
-  ASSERT_TRUE(r.WaitFor([&] { return r.Form().CurrentPage == PageResult; }));
-  r.Boxes().answers = {Mb::No};
-  r.Click(Ctl::Cmd2);
-  EXPECT_EQ(r.Boxes().shown.size(), 2u);
-  EXPECT_EQ(r.Form().CurrentPage, PageResult);
-  r.Click(Ctl::Cmd1);
-  ASSERT_TRUE(r.WaitFor([&] { return r.Form().CurrentPage == PageReady; }));
-  r.Boxes().answers = {Mb::No};
-  r.Click(Ctl::Cmd2);
-  EXPECT_EQ(r.Boxes().shown.size(), 3u);
-  EXPECT_FALSE(r.Window().Unloaded());
-  r.Boxes().answers = {Mb::Yes};
-  r.Click(Ctl::Cmd2);
-  EXPECT_EQ(r.Boxes().shown.size(), 4u);
-  EXPECT_TRUE(r.Window().Unloaded());
-  EXPECT_TRUE(Opened().empty());
-}
-
 // The log lines written while a road runs.
-std::vector<std::string>& LogLines() {
-  static std::vector<std::string> lines;
-  return lines;
-}
+std::vector<std::string> logLines;
 void RecordLine(LogArea area, LogLevel, std::string_view line) {
-  LogLines().push_back(std::string(LogAreaName(area)) + ": " + std::string(line));
-}
-bool Logged(const std::string& part) {
-  for (const std::string& line : LogLines())
-    if (line.find(part) != std::string::npos) return true;
-  return false;
+  logLines.push_back(std::string(LogAreaName(area)) + ": " + std::string(line));
 }
 
-// What a Linux user meets that a Windows user never would. Each row sets
-// the user's situation up before the wizard starts, then says where the
-// road ends: at Ready to Install with the package in a folder, at the
-// download-error dialog, or with a message box.
+// A user's situation, set up before the wizard starts, and where the road
+// ends: on a finished result page, at Ready to Install with the package in a
+// folder, at the download-error dialog, or with a message box.
 struct Situation {
   const char* name;
-  // "App Path" as stored; "@product" is the sandbox's product folder,
-  // "@locked" a product folder the wizard may not write.
+  std::string components = "--component larkspire=3.03.0000";
+  // "App Path" as stored; "@product": the sandbox's product folder; "@locked":
+  // one the user cannot write; "@unicode": one in scripts Windows-1252 cannot hold.
   std::string appPath = "@product";
   std::string opener = "printf '%s\\n' \"$1\" >> \"$(dirname \"$0\")/opened.txt\"";
   std::string registryText{};  // replaces the registry file when given
-  // Where the road ends.
-  std::string copiedInto{};   // "@data": the user's own data folder; "@product"
-  std::string errorDialog{};  // the download-error dialog's text
-  std::string box{};          // a message box's text
+  std::string result{};        // the start of a finished result page's text
+  std::string copiedInto{};    // "@data": the user's own data folder; else as appPath
+  std::string errorDialog{};   // "@locked": the copy's failure in that folder
+  std::string box{};           // a message box's text
   int exitStatus = ExitStatus::Success;
   std::string logged{};  // a part of a line in the log
 };
-
 void PrintTo(const Situation& s, std::ostream* os) { *os << s.name; }
 
-class LinuxUserRoad : public RoadTest, public ::testing::WithParamInterface<Situation> {
+class UserRoad : public RoadTest, public ::testing::WithParamInterface<Situation> {
  protected:
   void SetUp() override {
     RoadTest::SetUp();
-    LogLines().clear();
+    logLines.clear();
     SetLogSink(RecordLine);
-    data = std::make_unique<TempDir>();
-    setenv("XDG_DATA_HOME", data->Native().c_str(), 1);
+    setenv("XDG_DATA_HOME", data.Native().c_str(), 1);
     const Situation& s = GetParam();
-    std::string appPath = s.appPath;
-    if (appPath == "@product") appPath = sandbox->Native() + "/product";
-    if (appPath == "@locked") appPath = LockedFolder();
-    if (appPath == "@unicode") appPath = UnicodeFolder();
-    locked = s.appPath == "@locked" ? appPath : "";
-    std::filesystem::remove(sandbox->File("config/larkspire/registry.reg"));
-    Road::SeedRegistry(sandbox->Native(), "3.02.0012", {{"quillon", "2.01.0003"}}, appPath);
-    if (!s.registryText.empty()) WriteFileBytes(sandbox->File("config/larkspire/registry.reg"), s.registryText);
+    std::filesystem::remove(sandbox.File("config/larkspire/registry.reg"));
+    Road::SeedRegistry(sandbox.Native(), "3.02.0012", {{"quillon", "2.01.0003"}}, Folder(s.appPath));
+    if (!s.registryText.empty()) WriteFileBytes(sandbox.File("config/larkspire/registry.reg"), s.registryText);
     WriteFileBytes(opener, "#!/bin/sh\n" + s.opener + "\n");
   }
   void TearDown() override {
     SetLogSink(nullptr);
     unsetenv("XDG_DATA_HOME");
-    if (!locked.empty() && locked.starts_with(sandbox->Native()))
-      std::filesystem::permissions(locked, std::filesystem::perms::owner_all);
+    std::filesystem::permissions(sandbox.Native() + "/locked", std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::replace, ignored);
     RoadTest::TearDown();
   }
 
-  // A folder the user cannot write: its write permission taken away, or,
-  // for root (whom permissions do not stop), a folder of the kernel's.
-  std::string LockedFolder() {
-    if (geteuid() == 0) return "/sys/kernel";
-    const std::string folder = sandbox->File("locked");
-    std::filesystem::create_directories(folder);
-    std::filesystem::permissions(folder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    return folder;
+  std::string Folder(const std::string& name) {
+    if (name == "@product") return sandbox.Native() + "/product";
+    if (name == "@data") return data.Native() + "/larkspire";
+    if (name == "@unicode") {
+      std::filesystem::create_directories(sandbox.File("home/łukasz/Программы"));
+      return sandbox.File("home/łukasz/Программы");
+    }
+    // Root is not stopped by permissions; a folder of the kernel's stops it.
+    if (name == "@locked" && geteuid() == 0) return "/sys/kernel";
+    if (name == "@locked") {
+      std::filesystem::create_directories(sandbox.File("locked"));
+      std::filesystem::permissions(sandbox.File("locked"),
+                                   std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+      return sandbox.File("locked");
+    }
+    return name;
   }
 
-  // A home and a product folder named in scripts Windows-1252 cannot hold.
-  std::string UnicodeFolder() {
-    const std::string folder = sandbox->File("home/łukasz/Программы");
-    std::filesystem::create_directories(folder);
-    return folder;
-  }
-
-  std::unique_ptr<TempDir> data;
-  std::string locked;
+  TempDir data;
+  std::error_code ignored;
 };
 
-TEST_P(LinuxUserRoad, EndsAsTheUserExpects) {
+TEST_P(UserRoad, EndsAsTheUserExpects) {
   const Situation& s = GetParam();
   if (s.exitStatus == ExitStatus::NotInstalled) {
     EXPECT_THROW(Open(), ProgramEnded);
+  } else if (!s.result.empty()) {
+    ASSERT_EQ(Publish(s.components), "");
+    Open();
+    CheckForUpdates();
+    EXPECT_EQ(road->Caption(Ctl::Label1_4).rfind(s.result, 0), 0u) << road->Caption(Ctl::Label1_4);
+    EXPECT_FALSE(road->Enabled(Ctl::Cmd1));
+    road->Click(Ctl::Cmd2);  // Finished
+    EXPECT_TRUE(road->Window().Unloaded());
+    EXPECT_TRUE(FilesIn(road->ProductFolder()).empty());
   } else if (!s.errorDialog.empty()) {
-    ASSERT_EQ(Publish("--component larkspire=3.03.0000"), "");
+    ASSERT_EQ(Publish(s.components), "");
     Open();
     CheckForUpdates();
     road->Click(Ctl::Cmd1);
-    ASSERT_TRUE(road->WaitFor([&] { return !road->ErrorDialogs().empty(); }));
-    EXPECT_EQ(road->ErrorDialogs()[0], s.errorDialog == "@locked"
-                                           ? "The update could not be copied to " + locked + ": Permission denied."
-                                           : s.errorDialog);
+    ASSERT_FALSE(WaitForPage(PageReady));
+    const std::string text = s.errorDialog == "@locked"
+                                 ? "The update could not be copied to " + Folder("@locked") + ": Permission denied."
+                                 : s.errorDialog;
+    EXPECT_EQ(road->ErrorDialogs(), std::vector<std::string>{text});
     EXPECT_EQ(road->Caption(Ctl::Label1_3), "Download stopped");
     EXPECT_TRUE(road->Enabled(Ctl::cmdLoad1));  // Retry
   } else {
     DownloadTheUpdate();
     if (HasFatalFailure()) return;
-    const std::string folder = s.copiedInto == "@data"      ? data->Native() + "/larkspire"
-                               : s.copiedInto == "@unicode" ? UnicodeFolder()
-                                                            : road->ProductFolder();
+    const std::string folder = Folder(s.copiedInto.empty() ? s.appPath : s.copiedInto);
     EXPECT_EQ(FilesIn(folder), std::vector<std::string>{"larkspire-setup.msi"});
     road->Click(Ctl::Cmd1);  // Install
     EXPECT_TRUE(road->Window().Unloaded());
-    if (s.box.empty()) {
-      EXPECT_EQ(Opened(), folder + "/larkspire-setup.msi\n");
-    }
+    EXPECT_EQ(Opened(), s.box.empty() ? folder + "/larkspire-setup.msi\n" : "");
   }
-  if (s.box.empty()) {
-    EXPECT_TRUE(road->Boxes().shown.empty());
-  } else {
-    ASSERT_EQ(road->Boxes().shown.size(), 1u);
-    EXPECT_EQ(road->Boxes().shown[0].prompt, s.box);
-  }
-  const int status = road->Process().endCount ? road->Process().lastExitStatus : road->Form().ExitCode();
-  EXPECT_EQ(status, s.exitStatus);
-  if (!s.logged.empty()) {
-    EXPECT_TRUE(Logged(s.logged)) << ::testing::PrintToString(LogLines());
-  }
+  std::vector<std::string> boxes;
+  for (const ShownMessage& m : road->Boxes().shown) boxes.push_back(m.prompt);
+  EXPECT_EQ(boxes, s.box.empty() ? std::vector<std::string>{} : std::vector<std::string>{s.box});
+  EXPECT_EQ(road->Process().endCount ? road->Process().lastExitStatus : road->Form().ExitCode(), s.exitStatus);
+  const auto logged = [&](const std::string& l) { return l.find(s.logged) != std::string::npos; };
+  EXPECT_TRUE(s.logged.empty() || std::any_of(logLines.begin(), logLines.end(), logged))
+      << ::testing::PrintToString(logLines);
 }
 
-std::string Name(const ::testing::TestParamInfo<Situation>& info) { return info.param.name; }
-
 INSTANTIATE_TEST_SUITE_P(
-    Situations, LinuxUserRoad,
+    Situations, UserRoad,
     ::testing::Values(
+        Situation{.name = "UpToDate",
+                  .components = "--component larkspire=3.02.0012 --component quillon=2.01.0003",
+                  .result = "Congratulations!"},
+        Situation{.name = "NotAvailable",
+                  .components = "--component larkspire=3.03.0000 --disable-setup",
+                  .result = "Larkspire AutoUpdate is not available at this time."},
         Situation{.name = "NoAppPathGoesToTheUsersOwnFolder",
                   .appPath = "",
                   .copiedInto = "@data",
@@ -460,8 +329,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "Larkspire.\r\n\r\nCannot continue with update.",
             .exitStatus = ExitStatus::NotInstalled,
             .logged = "registry.reg: line 4"},
-        Situation{.name = "ProductFolderInAnyScript", .appPath = "@unicode", .copiedInto = "@unicode"}),
-    Name);
+        Situation{.name = "ProductFolderInAnyScript", .appPath = "@unicode"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // A session without a bus (ssh, sudo, a minimal desktop): nobody can be
 // listening, and the road goes on. Run by CTest in a process without a bus.
@@ -470,11 +339,8 @@ TEST_F(RoadTest, NoSessionBusCompletes) {
   DownloadTheUpdate();
   if (HasFatalFailure()) return;
   road->Click(Ctl::Cmd1);
-  EXPECT_TRUE(road->Window().Unloaded());
   EXPECT_EQ(Opened(), road->ProductFolder() + "/larkspire-setup.msi\n");
   EXPECT_TRUE(road->Boxes().shown.empty());
   EXPECT_EQ(road->Form().ExitCode(), ExitStatus::Success);
 }
 }  // namespace
-
-#include "road_test.moc"
