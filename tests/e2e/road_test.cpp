@@ -7,40 +7,13 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <QApplication>
 #include <algorithm>
 #include <filesystem>
 
 #include "fakes/nginx_server.hpp"
-#include "fakes/private_bus.hpp"
 #include "support/diagnostics.hpp"
 
 namespace {
-class Environment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    // The roads of a session without a bus run in a process of their own.
-    if (std::getenv("LARKSPIRE_TEST_NO_BUS"))
-      unsetenv("DBUS_SESSION_BUS_ADDRESS");
-    else
-      bus_ = std::make_unique<PrivateSessionBus>();
-    static int argc = 1;
-    static char name[] = "e2e_tests";
-    static char* argv[] = {name, nullptr};
-    app_ = std::make_unique<QApplication>(argc, argv);
-  }
-  void TearDown() override {
-    app_.reset();
-    bus_.reset();
-  }
-
- private:
-  std::unique_ptr<PrivateSessionBus> bus_;
-  std::unique_ptr<QApplication> app_;
-};
-[[maybe_unused]] ::testing::Environment* const kEnvironment = ::testing::AddGlobalTestEnvironment(new Environment);
-
 // The output of a command; "FAILED(status): output" when it fails.
 std::string RunCommand(const std::string& command) {
   std::string out;
