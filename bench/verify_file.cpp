@@ -1,6 +1,7 @@
 // Runs the wizard's integrity check (over the real file services) on one file and prints how long it
 // took: larkspire-verify-file FILE PRODUCT-FOLDER CRC. Exits 0 when the file
 // matched and was copied, 1 when not, 2 on wrong use.
+#include <QApplication>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -15,6 +16,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: larkspire-verify-file FILE PRODUCT-FOLDER CRC\n");
     return 2;
   }
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);  // the tests' platform holds a window
+  QApplication app(argc, argv);
   FakePlatform fake;
   InstalledState state;
   state.AppPath = PosixFileSystem::FromNative(std::filesystem::absolute(argv[2]).string());

@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QPushButton>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -53,60 +55,6 @@ void FakeProcessControl::EndProgram(int exitStatus) {
   throw ProgramEnded{};
 }
 
-namespace {
-// Width and height from the header of a JPEG (SOFn), PNG or BMP file.
-bool PictureSize(const std::string& b, int* w, int* h) {
-  auto u8 = [&](std::size_t i) { return static_cast<unsigned char>(b[i]); };
-  if (b.size() > 24 && b.compare(0, 8, "\x89PNG\r\n\x1a\n") == 0) {
-    *w = (u8(16) << 24) | (u8(17) << 16) | (u8(18) << 8) | u8(19);
-    *h = (u8(20) << 24) | (u8(21) << 16) | (u8(22) << 8) | u8(23);
-    return true;
-  }
-  if (b.size() > 26 && b[0] == 'B' && b[1] == 'M') {
-    *w = u8(18) | (u8(19) << 8);
-    *h = u8(22) | (u8(23) << 8);
-    return true;
-  }
-  if (b.size() > 4 && u8(0) == 0xFF && u8(1) == 0xD8) {
-    std::size_t i = 2;
-    while (i + 9 < b.size()) {
-      if (u8(i) != 0xFF) return false;
-      const unsigned char marker = u8(i + 1);
-      const std::size_t len = (u8(i + 2) << 8) | u8(i + 3);
-      if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
-        *h = (u8(i + 5) << 8) | u8(i + 6);
-        *w = (u8(i + 7) << 8) | u8(i + 8);
-        return true;
-      }
-      i += 2 + len;
-    }
-  }
-  return false;
-}
-
-class SizedPicture : public Picture {
- public:
-  SizedPicture(int w, int h) : w_(w), h_(h) {}
-  int Width() const override { return w_; }
-  int Height() const override { return h_; }
-
- private:
-  int w_, h_;
-};
-}  // namespace
-
-std::shared_ptr<Picture> FakePictureService::LoadPicture(const std::string& path) {
-  loadedPaths.push_back(path);
-  int w = 0, h = 0;
-  if (failNext > 0) {
-    --failNext;
-    throw RuntimeError(481, "Invalid picture");
-  }
-  if (fail || !PictureSize(ReadFileBytes(PosixFileSystem::ToNative(path)), &w, &h))
-    throw RuntimeError(481, "Invalid picture");
-  return std::make_shared<SizedPicture>(w, h);
-}
-
 std::uint32_t FakeWindowMessages::RegisterWindowMessage(const std::string& name) {
   ++registerCalls;
   if (!registerResults.empty()) {
@@ -138,6 +86,21 @@ std::string TestFileSystem::GetTempFileName(const std::string& dir, const std::s
 std::string TestFileSystem::CurDir() {
   if (failCurDir) RaiseError(ErrNo::PathNotFound);
   return curDir.empty() ? PosixFileSystem::CurDir() : curDir;
+}
+
+bool FakeConnection::InternetGetConnectedStateEx(std::uint32_t* f, char* name, std::uint32_t len, std::uint32_t) {
+  ++calls;
+  if (answers) *f = flags;
+  if (answers && len) std::snprintf(name, len, "%s", this->name.c_str());
+  return answers;
+}
+
+FakePlatform::FakePlatform(PlatformOverrides overrides) : overrides_(overrides) {
+  dialogs->onShown = [this](QtErrorDialog& d) {
+    errorDialogs.push_back(d.Control(ErrCtl::Label2).Caption());
+    if (onErrorDialog) onErrorDialog(d);
+    static_cast<QPushButton*>(d.WidgetOf(ErrCtl::Cmd))->click();  // OK
+  };
 }
 
 Platform FakePlatform::Services() { return WireServices(*this, overrides_); }

@@ -2,11 +2,14 @@
 // The fake platform of the behaviour tests: an in-memory registry, a
 // scripted message box, a GUID source and message registry that can be told
 // to fail, a process control that records the end of the program, a
-// picture decoder that reads a picture's size from its header, a window
-// without a window system, a scripted read service and a clock the test
-// sets. Files are the real ones (tests point them at temporary folders),
-// wrapped so that a test can make the temporary folder unusable; the
-// update-information file is read by the real profile reader.
+// picture decoder that can be told to fail, desktop
+// services with switches, a scripted read service and a clock the test
+// sets. The window and the error dialog are the real ones (the program
+// needs a QApplication, on the offscreen platform), with nothing attached:
+// the test calls the handlers that clicks and timers would call. Files are
+// the real ones (tests point them at temporary folders), wrapped so that a
+// test can make the temporary folder unusable; the update-information file
+// is read by the real profile reader.
 #include <deque>
 #include <functional>
 #include <map>
@@ -14,12 +17,16 @@
 #include <vector>
 
 #include "fakes/fake_transfer.hpp"
-#include "fakes/fake_window.hpp"
 #include "platform/common/profile_file_reader.hpp"
 #include "platform/common/registry_tree.hpp"
+#include "platform/event_loop.hpp"
 #include "platform/platform.hpp"
 #include "platform/posix/posix_services.hpp"
+#include "platform/qt/qt_main_window.hpp"
+#include "platform/qt/qt_services.hpp"
 #include "platform/resources.hpp"
+#include "platform/shell.hpp"
+#include "support/runtime_error.hpp"
 
 // An in-memory hive whose changes a test can make the store refuse.
 class FakeHiveStore : public MemoryHiveStore {
@@ -78,12 +85,17 @@ class FakeProcessControl : public IProcessControl {
   void EndProgram(int exitStatus) override;
 };
 
-class FakePictureService : public IPictureService {
+// The real decoder, which a test can make fail.
+class FakePictureService : public QtPictureService {
  public:
   std::vector<std::string> loadedPaths;
   bool fail = false;
   int failNext = 0;  // the next this many loads fail, then loads work again
-  std::shared_ptr<Picture> LoadPicture(const std::string& path) override;
+  std::shared_ptr<Picture> LoadPicture(const std::string& path) override {
+    loadedPaths.push_back(path);
+    if (fail || (failNext > 0 && failNext--)) throw RuntimeError(481, "Invalid picture");
+    return QtPictureService::LoadPicture(path);
+  }
 };
 
 class FakeWindowMessages : public IWindowMessages {
@@ -113,10 +125,50 @@ class TestFileSystem : public PosixFileSystem {
   std::string DefaultProductFolder() override { return defaultProductFolder; }
 };
 
+class FakeShell : public IShell {
+ public:
+  bool installerPresent = true;
+  std::intptr_t shellResult = 42;
+  struct Call {
+    std::string operation, file, parameters, directory;
+    int show;
+  };
+  std::vector<Call> calls;
+  bool InstallerPresent() override { return installerPresent; }
+  std::intptr_t ShellExecute(const std::string& operation, const std::string& file, const std::string& parameters,
+                             const std::string& directory, int showCommand) override {
+    calls.push_back({operation, file, parameters, directory, showCommand});
+    return shellResult;
+  }
+};
+
+class FakeConnection : public IConnectionService {
+ public:
+  bool answers = true;
+  std::uint32_t flags = 0x42;  // configured, local network
+  std::string name = "eth0";
+  int calls = 0;
+  bool InternetGetConnectedStateEx(std::uint32_t* f, char* name, std::uint32_t len, std::uint32_t) override;
+};
+
+class FakeEventLoop : public IEventLoop {
+ public:
+  int doEvents = 0;
+  std::uint32_t slept = 0;
+  std::vector<bool> pointer;
+  std::function<void()> onDoEvents;
+  void DoEvents() override {
+    ++doEvents;
+    if (onDoEvents) onDoEvents();
+  }
+  void Sleep(std::uint32_t ms) override { slept += ms; }
+  void SetBusyPointer(bool busy) override { pointer.push_back(busy); }
+};
+
 struct FakePlatform {
   // overrides: real services that take the place of fakes (a Qt window, a
   // registry file, the real read service).
-  explicit FakePlatform(PlatformOverrides overrides = {}) : overrides_(overrides) {}
+  explicit FakePlatform(PlatformOverrides overrides = {});
 
   FakeRegistry registry;
   FakeEnvironment environment;
@@ -129,8 +181,11 @@ struct FakePlatform {
   FakeWindowMessages messages;
   ProfileFileReader profiles{files};
   FakeEventLoop events;
-  FakeMainWindowView window;
-  FakeDialogFactory dialogs;
+  std::unique_ptr<QtMainWindow> window = std::make_unique<QtMainWindow>(resources);
+  // Each error dialog shown is recorded by its text and closed, as by OK.
+  std::unique_ptr<QtDialogFactory> dialogs = std::make_unique<QtDialogFactory>(window.get(), resources);
+  std::vector<std::string> errorDialogs;
+  std::function<void(QtErrorDialog&)> onErrorDialog;  // runs before the dialog is closed
   FakeShell shell;
   FakeConnection connection;
   FakeAsyncReadService reader;

@@ -17,7 +17,7 @@ struct PageRow {
   std::vector<std::string> parts;  // in the body's text; the last one ends it
   std::string buttons;             // Previous, Next, Cancel: '+' enabled
   std::string captions;            // of Next and Cancel
-  Ctl frame, focus;                // Ctl::Count: no focus
+  Ctl frame, focus;
 };
 void PrintTo(const PageRow& r, std::ostream* os) { *os << r.name; }
 
@@ -40,7 +40,7 @@ const PageRow kPages[] = {
   {"Welcome", 1, kResult, 0x42, true, kWelcome, Ctl::Label1_0, {"This program will update your version of the Larkspire Browser.\r\n\r\n", "you may loose unsaved information or settings.\r\n\r\nClick Next to continue with the Update."}, "-++", kNext, Ctl::frMain0, Ctl::Cmd1},
   {"WelcomeOffline", 1, kResult, 0x02, true, kWelcome, Ctl::Label1_0, {kOffline}, "-++", kNext, Ctl::frMain0, Ctl::Cmd1},
   {"WelcomeWhenTheSystemDoesNotSay", 1, kResult, -1, true, kWelcome, Ctl::Label1_0, {kOffline}, "-++", kNext, Ctl::frMain0, Ctl::Cmd1},
-  {"InstallerMissing", 0, kResult, 0x42, false, kWelcome, Ctl::Label1_0, {"WARNING!\r\n\r\nAn error has occurred while attempting to initialize the Windows Install program.", "Please rectify this problem and rerun Larkspire AutoUpdate."}, "--+", kNext, Ctl::frMain0, Ctl::Count},
+  {"InstallerMissing", 0, kResult, 0x42, false, kWelcome, Ctl::Label1_0, {"WARNING!\r\n\r\nAn error has occurred while attempting to initialize the Windows Install program.", "Please rectify this problem and rerun Larkspire AutoUpdate."}, "--+", kNext, Ctl::frMain0, Ctl::Cmd2},
   {"Preparing", 2, kResult, 0x42, true, "Preparing to Connect...", Ctl::Label1_2, {kPrepare, "one of it's components exists", "Click Cancel to abort the update."}, "+++", kNext, Ctl::frMain2, Ctl::Cmd1},
   {"PreparingOffline", 2, kResult, 0, true, "Preparing to Connect...", Ctl::Label1_2, {kPrepare, kNoConnection}, "+++", kNext, Ctl::frMain2, Ctl::Cmd1},
   {"Checking", 3, kResult, 0x42, true, "Checking for Updates...", Ctl::Label1_3, {"Attempting to connect to updates.test:8731"}, "--+", kNext, Ctl::frMain3, Ctl::cmdLoad0},
@@ -67,15 +67,15 @@ TEST_P(PageTest, ShowsItsTextButtonsAndFocus) {
   if (row.page) f.ShowPage(f.CurrentPage = row.page);
   if (row.result != kResult) f.ShowResultPage(static_cast<CatalogResult>(f.CurrentPage = PageResult, row.result));
 
-  EXPECT_EQ(window.picture1.Calls("Print").back().text, row.header);
+  EXPECT_EQ(Header(), row.header);
   for (const std::string& part : row.parts) EXPECT_NE(Caption(row.body).find(part), std::string::npos) << part;
   EXPECT_TRUE(Caption(row.body).ends_with(row.parts.back())) << Caption(row.body);
   const std::string buttons = {Enabled(Ctl::Cmd0) ? '+' : '-', Enabled(Ctl::Cmd1) ? '+' : '-',
                                Enabled(Ctl::Cmd2) ? '+' : '-'};
   EXPECT_EQ(buttons, row.buttons);
   EXPECT_EQ(Caption(Ctl::Cmd1) + "|" + Caption(Ctl::Cmd2), row.captions);
-  EXPECT_EQ(window.VisibleFrames(), std::vector<Ctl>{row.frame});
-  EXPECT_EQ(window.Focused(), row.focus == Ctl::Count ? nullptr : &window.Ctrl(row.focus));
+  EXPECT_EQ(VisibleFrames(), std::vector<Ctl>{row.frame});
+  EXPECT_EQ(Focused(), row.focus);
   EXPECT_EQ(f.CloseWithoutConfirm, !row.installer);
   EXPECT_TRUE(f.MessageText.empty());
 }
@@ -85,13 +85,13 @@ INSTANTIATE_TEST_SUITE_P(Pages, PageTest, ::testing::ValuesIn(kPages),
 
 TEST_F(WizardTest, StartUpOpensTheWelcomePageWithTheProductsState) {
   frmMain& f = Start();
-  EXPECT_EQ(window.caption, "Larkspire AutoUpdate");
-  EXPECT_EQ(window.icon, "rid_icon");
+  EXPECT_EQ(window.windowTitle(), "Larkspire AutoUpdate");
+  EXPECT_FALSE(window.windowIcon().isNull());
   EXPECT_EQ(f.CurrentPage, PageWelcome);
   EXPECT_EQ(f.Installed.State.AppVersion, "3.02.0012");
   // The header picture went into the hidden holder, which took its size.
-  EXPECT_EQ(window.picBitmap.ScaleWidth(), 501);
-  EXPECT_EQ(window.picBitmap.ScaleHeight(), 67);
+  EXPECT_EQ(window.Surface(Ctl::picBitmap).ScaleWidth(), 501);
+  EXPECT_EQ(window.Surface(Ctl::picBitmap).ScaleHeight(), 67);
   // The table holds the update-information file, and only it.
   ASSERT_EQ(f.ComponentTable.size(), 1u);
   EXPECT_EQ(f.ComponentTable[0].sSourceUrl, "http://updates.test:8731/browser/updchk.ndf");
@@ -133,7 +133,7 @@ TEST_F(WizardTest, NextAndPreviousWalkThePagesAndPreviousStartsAfresh) {
   // Numbers without a page of their own show nothing and change nothing.
   for (int page : {int(PageResult), 0, 8, -1}) {
     f.ShowPage(page);
-    EXPECT_EQ(window.VisibleFrames(), std::vector<Ctl>{Ctl::frMain0}) << "page " << page;
+    EXPECT_EQ(VisibleFrames(), std::vector<Ctl>{Ctl::frMain0}) << "page " << page;
   }
 }
 
@@ -170,8 +170,8 @@ TEST_P(ExitTest, CancelAsksExactlyWhereItShould) {
   const ExitRow row = GetParam();
   frmMain& f = Start();
   f.CurrentPage = row.page;
-  window.Ctrl(Ctl::Cmd2).SetCaption(row.cancelCaption);
-  window.Ctrl(Ctl::Label1_3).SetCaption("Downloading x");
+  window.Control(Ctl::Cmd2).SetCaption(row.cancelCaption);
+  window.Control(Ctl::Label1_3).SetCaption("Downloading x");
   Answer({Mb::No});
   f.Cmd_Click(2);
   if (row.asks) {
@@ -179,13 +179,13 @@ TEST_P(ExitTest, CancelAsksExactlyWhereItShould) {
     EXPECT_EQ(fake.messageBox.shown[0].prompt,
               "Larkspire AutoUpdate has not completed.\r\n\r\nAre you sure you want to exit Larkspire AutoUpdate?");
     EXPECT_EQ(fake.messageBox.shown[0].buttons, Mb::YesNo | Mb::Question | Mb::DefaultButton2);
-    EXPECT_EQ(window.unloadCount, 0);
+    EXPECT_FALSE(window.Unloaded());
     EXPECT_EQ(Caption(Ctl::Label1_3), "Downloading x");
     Answer({Mb::Yes});
     f.Cmd_Click(2);
   }
   EXPECT_EQ(BoxesShown(), row.asks ? 2u : 0u);
-  EXPECT_EQ(window.unloadCount, 1);
+  EXPECT_TRUE(window.Unloaded());
   EXPECT_EQ(Caption(Ctl::Label1_3) == "Download stopped", row.stops);
 }
 
@@ -209,21 +209,21 @@ TEST_F(WizardTest, AMissingInstallerMakesCancelCloseAtOnceButTheTitleBarStillAsk
   EXPECT_EQ(cancel, 0);
   EXPECT_EQ(BoxesShown(), 1u);
   f.Cmd_Click(2);
-  EXPECT_EQ(window.unloadCount, 1);
+  EXPECT_TRUE(window.Unloaded());
   EXPECT_EQ(BoxesShown(), 1u);
 }
 
-TEST_F(WizardTest, TheFocusGoesToNextOrPreviousOrStaysPut) {
+TEST_F(WizardTest, TheFocusGoesToNextOrElsePreviousAndNeverToWhatCannotTakeIt) {
   frmMain& f = Start();
-  window.Ctrl(Ctl::Cmd1).SetEnabled(false);
-  window.Ctrl(Ctl::Cmd0).SetEnabled(true);
+  window.Control(Ctl::Cmd1).SetEnabled(false);
+  window.Control(Ctl::Cmd0).SetEnabled(true);
   f.ShowFrame(3);
-  EXPECT_EQ(window.Focused(), &window.Ctrl(Ctl::Cmd0));
-  window.Ctrl(Ctl::Cmd0).SetEnabled(false);
-  window.Ctrl(Ctl::cmdLoad1).SetVisible(false);
-  f.ShowFrame(4);
+  EXPECT_EQ(Focused(), Ctl::Cmd0);
+  EXPECT_EQ(VisibleFrames(), std::vector<Ctl>{Ctl::frMain3});
+  window.Control(Ctl::cmdLoad1).SetVisible(false);
+  window.Control(Ctl::cmdLoad0).SetEnabled(false);
   f.SetFocusSafe(Ctl::cmdLoad1);
-  EXPECT_EQ(window.Focused(), &window.Ctrl(Ctl::Cmd0));
-  EXPECT_EQ(window.VisibleFrames(), std::vector<Ctl>{Ctl::frMain4});
+  f.SetFocusSafe(Ctl::cmdLoad0);
+  EXPECT_EQ(Focused(), Ctl::Cmd0);
 }
 }  // namespace

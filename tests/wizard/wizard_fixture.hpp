@@ -1,12 +1,14 @@
 #pragma once
-// A main window on the fake platform, with an installed product seeded in
-// the in-memory registry and its folder in a temporary directory.
+// The wizard on the fake platform and the real window, with an installed
+// product seeded in the in-memory registry and its folder in a temporary
+// directory. What the user would see is read from the window.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+#include <QTest>
 #include <memory>
 
 #include "fakes/fake_platform.hpp"
-#include "fakes/fake_window.hpp"
 #include "support/c_registry.hpp"
 #include "wizard/frm_main.hpp"
 #include "wizard/layout.hpp"
@@ -29,21 +31,45 @@ class WizardTest : public ::testing::Test {
     return *form;
   }
 
-  frmMain& Start() {
-    Make().Form_Load();
+  // Loads the wizard and shows its window, as the program does. attached:
+  // clicks, keys, timers and the title bar's close reach the wizard; else
+  // the test calls their handlers itself.
+  frmMain& Start(bool attached = false) {
+    Make();
+    if (attached) window.Attach(form.get());
+    form->Form_Load();
+    window.show();
+    window.activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
     return *form;
   }
 
-  std::string Caption(Ctl id) { return window.Ctrl(id).Caption(); }
-  bool Enabled(Ctl id) { return window.Ctrl(id).Enabled(); }
+  std::string Caption(Ctl id) { return window.Control(id).Caption(); }
+  bool Enabled(Ctl id) { return window.Control(id).Enabled(); }
+  // The heading painted on the band, as a screen reader reads it.
+  std::string Header() {
+    return QAccessible::queryAccessibleInterface(window.WidgetOf(Ctl::Picture1))->text(QAccessible::Name).toStdString();
+  }
+  // The control with the focus; Ctl::Count for none.
+  Ctl Focused() {
+    for (const ControlDesign& d : MainWindowDesign())
+      if (window.WidgetOf(d.id) && window.Control(d.id).HasFocus()) return d.id;
+    return Ctl::Count;
+  }
+  std::vector<Ctl> VisibleFrames() {
+    std::vector<Ctl> out;
+    for (Ctl f : {Ctl::frMain0, Ctl::frMain2, Ctl::frMain3, Ctl::frMain4})
+      if (window.Control(f).Visible()) out.push_back(f);
+    return out;
+  }
+  bool TimerOn(TimerId id) { return window.Timer(id).Enabled(); }
   // Answers the next message boxes with these answers, in order.
   void Answer(std::initializer_list<int> answers) { fake.messageBox.answers.assign(answers); }
   std::size_t BoxesShown() const { return fake.messageBox.shown.size(); }
 
   TempDir dir;
   FakePlatform fake;
-  FakeMainWindowView& window = fake.window;
-  FakeDialogFactory& dialogs = fake.dialogs;
+  QtMainWindow& window = *fake.window;
   FakeShell& shell = fake.shell;
   FakeConnection& connection = fake.connection;
   FakeEventLoop& events = fake.events;

@@ -1,90 +1,45 @@
-// The real window under the offscreen platform: the design's places, the
-// buttons and keys, and the pixels that the drawing routines produce.
-#include <gtest/gtest.h>
-
-#include <QAccessible>
-#include <QApplication>
+// The real window as the user meets it: the design's places, clicks and
+// keys, the pixels the drawing routines produce, what a screen reader reads
+// and the error dialog.
 #include <QLabel>
 #include <QPushButton>
-#include <QTest>
 #include <cmath>
 
-#include "fakes/fake_platform.hpp"
-#include "fakes/fake_window.hpp"
-#include "platform/qt/qt_main_window.hpp"
-#include "platform/qt/qt_services.hpp"
-#include "support/c_registry.hpp"
 #include "support/frm_error.hpp"
-#include "wizard/frm_main.hpp"
-#include "wizard/layout.hpp"
+#include "wizard_fixture.hpp"
 
 namespace {
-class QtWindowTest : public ::testing::Test {
+class WindowTest : public WizardTest {
  protected:
-  void SetUp() override {
-    cRegistry reg(fake.registry, fake.environment);
-    reg.RootKey("Software\\Tessarine");
-    reg.RegWrite("\\LarkspireBrowser\\Main", "App Version", std::string("3.02.0012"));
-    reg.RegWrite("\\LarkspireBrowser\\Main", "App Path", dir.Path());
-    form = std::make_unique<frmMain>(fake.Services(), "updates.test:8731");
-    window->Attach(form.get());
-  }
-
-  void TearDown() override {
-    form.reset();
-    dialogs.reset();
-    window.reset();
-    QApplication::processEvents();
-    // No window outlives its test.
-    for (QWidget* w : QApplication::topLevelWidgets()) EXPECT_FALSE(w->isVisible()) << w->metaObject()->className();
-  }
-
-  void Open() {
-    form->Form_Load();
-    window->show();
-    window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-  }
-
-  QWidget* W(Ctl id) { return window->WidgetOf(id); }
+  // Shown, with clicks, keys and the title bar's close going to the wizard.
+  void Open() { Start(true); }
+  QWidget* W(Ctl id) { return window.WidgetOf(id); }
   int Px(int twips) { return static_cast<int>(std::lround(twips * PixelsPerTwip())); }
-
   // How many pixels of a picture box have this colour.
   int PixelsOf(Ctl id, QRgb colour) {
-    const QImage img = window->PictureOf(id)->Image().convertToFormat(QImage::Format_RGB32);
+    const QImage img = window.PictureOf(id)->Image().convertToFormat(QImage::Format_RGB32);
     int n = 0;
     for (int x = 0; x < img.width(); ++x)
       for (int y = 0; y < img.height(); ++y) n += img.pixel(x, y) == colour;
     return n;
   }
-
-  TempDir dir;
-  EmbeddedResources resources;
-  QtPictureService pictures;
-  QtEventLoop events;
-  std::unique_ptr<QtMainWindow> window = std::make_unique<QtMainWindow>(resources);
-  std::unique_ptr<QtDialogFactory> dialogs = std::make_unique<QtDialogFactory>(window.get(), resources);
-  FakePlatform fake{{.pictures = &pictures, .events = &events, .window = window.get(), .dialogs = dialogs.get()}};
-  FakeShell& shell = fake.shell;
-  FakeConnection& connection = fake.connection;
-  std::unique_ptr<frmMain> form;
 };
 
-TEST_F(QtWindowTest, EveryControlSitsAtItsDesignPlace) {
+TEST_F(WindowTest, EveryControlSitsAtItsDesignPlace) {
   Open();
-  EXPECT_EQ(window->size(), QSize(501, 375));
-  EXPECT_FALSE(window->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+  EXPECT_EQ(window.size(), QSize(501, 375));
+  EXPECT_FALSE(window.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
   for (const ControlDesign& d : MainWindowDesign()) {
     if (d.id == Ctl::picBitmap || d.id == Ctl::frPicture) continue;  // sized by the picture / the resize rule
     EXPECT_EQ(W(d.id)->geometry(), QRect(Px(d.rect.Left), Px(d.rect.Top), Px(d.rect.Width), Px(d.rect.Height)))
         << d.name;
   }
   // The line under the band spans the window.
-  EXPECT_GE(W(Ctl::frPicture)->geometry().right(), window->width() - 1);
+  EXPECT_GE(W(Ctl::frPicture)->geometry().right(), window.width() - 1);
   EXPECT_FALSE(W(Ctl::picBitmap)->isVisible());
   // Alt+S presses Stop, while the program still reads its caption as "Stop".
   EXPECT_EQ(static_cast<QPushButton*>(W(Ctl::cmdLoad0))->text(), "&Stop");
-  EXPECT_EQ(window->Control(Ctl::cmdLoad0).Caption(), "Stop");
+  EXPECT_EQ(window.Control(Ctl::cmdLoad0).Caption(), "Stop");
   // Line breaks are the toolkit's own.
   EXPECT_TRUE(static_cast<QLabel*>(W(Ctl::Label1_0))
                   ->text()
@@ -94,7 +49,7 @@ TEST_F(QtWindowTest, EveryControlSitsAtItsDesignPlace) {
   EXPECT_EQ(W(Ctl::Cmd0)->nextInFocusChain(), W(Ctl::Cmd2));
 }
 
-TEST_F(QtWindowTest, ClicksAndKeysDriveTheWizard) {
+TEST_F(WindowTest, ClicksAndKeysDriveTheWizard) {
   Open();
   QTest::mouseClick(W(Ctl::Cmd1), Qt::LeftButton);
   EXPECT_EQ(form->CurrentPage, PagePrepare);
@@ -103,22 +58,22 @@ TEST_F(QtWindowTest, ClicksAndKeysDriveTheWizard) {
   QTest::mouseClick(W(Ctl::Cmd0), Qt::LeftButton);
   EXPECT_EQ(form->CurrentPage, PageWelcome);
   W(Ctl::Cmd1)->setFocus();
-  QTest::keyClick(window.get(), Qt::Key_Return);  // Enter presses Next
+  QTest::keyClick(&window, Qt::Key_Return);  // Enter presses Next
   EXPECT_EQ(form->CurrentPage, PagePrepare);
   // Escape presses Cancel, which asks here; No keeps the window.
   fake.messageBox.answers = {Mb::No, Mb::Yes};
-  QTest::keyClick(window.get(), Qt::Key_Escape);
-  EXPECT_TRUE(window->isVisible());
+  QTest::keyClick(&window, Qt::Key_Escape);
+  EXPECT_TRUE(window.isVisible());
   // The title bar's close asks the same question; Yes closes.
-  window->close();
+  window.close();
   EXPECT_EQ(fake.messageBox.shown.size(), 2u);
-  EXPECT_FALSE(window->isVisible());
-  EXPECT_TRUE(window->Unloaded());
+  EXPECT_FALSE(window.isVisible());
+  EXPECT_TRUE(window.Unloaded());
 }
 
-TEST_F(QtWindowTest, TheTitleIsWhiteOnThePictureAndTheBarFillsExactly) {
+TEST_F(WindowTest, TheTitleIsWhiteOnThePictureAndTheBarFillsExactly) {
   Open();
-  const QImage band = window->PictureOf(Ctl::Picture1)->Image().convertToFormat(QImage::Format_RGB32);
+  const QImage band = window.PictureOf(Ctl::Picture1)->Image().convertToFormat(QImage::Format_RGB32);
   int firstWhite = band.width();
   for (int x = 0; x < band.width(); ++x)
     for (int y = 0; y < band.height(); ++y)
@@ -130,7 +85,7 @@ TEST_F(QtWindowTest, TheTitleIsWhiteOnThePictureAndTheBarFillsExactly) {
   EXPECT_GT(qBlue(band.pixel(5, 5)), qRed(band.pixel(5, 5)) + 20);
 
   form->ShowPage(3);
-  const QSize bar = window->PictureOf(Ctl::picLoad)->size();
+  const QSize bar = window.PictureOf(Ctl::picLoad)->size();
   const QRgb blue = qRgb(0, 0, 144);
   form->ShowProgress(100);
   EXPECT_EQ(PixelsOf(Ctl::picLoad, blue), bar.width() * bar.height());
@@ -142,12 +97,12 @@ TEST_F(QtWindowTest, TheTitleIsWhiteOnThePictureAndTheBarFillsExactly) {
 
 // What the window paints reaches a screen reader: the page heading, the
 // caption on the divider, the window title and the download's percentage.
-TEST_F(QtWindowTest, AScreenReaderReadsThePaintedTexts) {
+TEST_F(WindowTest, AScreenReaderReadsThePaintedTexts) {
   Open();
   form->ShowPage(3);
   form->ShowProgress(42);
   const auto a11y = [this](Ctl id) { return QAccessible::queryAccessibleInterface(W(id)); };
-  EXPECT_EQ(QAccessible::queryAccessibleInterface(window.get())->text(QAccessible::Name), "Larkspire AutoUpdate");
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(&window)->text(QAccessible::Name), "Larkspire AutoUpdate");
   EXPECT_EQ(a11y(Ctl::Frame1)->text(QAccessible::Name), "Larkspire Browser AutoUpdate");
   EXPECT_EQ(a11y(Ctl::Picture1)->role(), QAccessible::Heading);
   EXPECT_EQ(a11y(Ctl::Picture1)->text(QAccessible::Name), "Checking for Updates...");
@@ -159,21 +114,22 @@ TEST_F(QtWindowTest, AScreenReaderReadsThePaintedTexts) {
   EXPECT_EQ(bar->valueInterface()->maximumValue().toInt(), 100);
 }
 
-TEST_F(QtWindowTest, TheErrorDialogIsModalLaidOutAndClosedByOk) {
+TEST_F(WindowTest, TheErrorDialogIsModalLaidOutAndClosedByOk) {
   Open();
-  bool sawIt = false;
-  dialogs->onShown = [&](QtErrorDialog& d) {
-    sawIt = d.isModal();
+  bool modal = false;
+  fake.onErrorDialog = [&](QtErrorDialog& d) {
+    modal = d.isModal();
     EXPECT_EQ(d.Control(ErrCtl::Label3).Geometry().Top, 795 + d.Control(ErrCtl::Label2).Geometry().Height + 200);
     EXPECT_NEAR(d.WidgetOf(ErrCtl::Cmd)->geometry().bottom() + 1, d.height() - Px(160), 1);  // twips round to pixels
-    QTest::mouseClick(d.WidgetOf(ErrCtl::Cmd), Qt::LeftButton);
   };
-  auto view = dialogs->CreateErrorDialog();
+  const std::string text = "The server name or address could not be resolved.";
+  auto view = fake.dialogs->CreateErrorDialog();
   frmError dialog(*view);
-  dialog.Init("The server name or address could not be resolved. This could be a result of no Internet connection.");
+  dialog.Init(text);
   dialog.Form_Load();
   view->ShowModal();
-  EXPECT_TRUE(sawIt);
+  EXPECT_TRUE(modal);
+  EXPECT_EQ(fake.errorDialogs, std::vector<std::string>{text});
   EXPECT_FALSE(static_cast<QtErrorDialog*>(view.get())->isVisible());
 }
 }  // namespace
