@@ -2,7 +2,6 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
@@ -10,138 +9,77 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <thread>
 
-int FreeLoopbackPort() {
-  const int s = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  a.sin_port = 0;
-  socklen_t len = sizeof a;
-  if (bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-      getsockname(s, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
-    close(s);
-    throw std::runtime_error("no free port");
-  }
-  close(s);
-  return ntohs(a.sin_port);
-}
-
-std::string NginxServer::Binary() {
-  for (const char* p : {"/usr/sbin/nginx", "/usr/bin/nginx"})
-    if (access(p, X_OK) == 0) return p;
-  return "";
-}
-
 namespace {
-bool Accepts(int port) {
+// Binds port (0: any free one) on loopback, or connects to it; the port, or 0.
+int OnLoopback(int port, bool connectTo) {
   const int s = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   a.sin_port = htons(static_cast<uint16_t>(port));
-  const bool ok = connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  socklen_t len = sizeof a;
+  const bool ok = connectTo ? connect(s, reinterpret_cast<sockaddr*>(&a), len) == 0
+                            : bind(s, reinterpret_cast<sockaddr*>(&a), len) == 0 &&
+                                  getsockname(s, reinterpret_cast<sockaddr*>(&a), &len) == 0;
   close(s);
-  return ok;
+  return ok ? ntohs(a.sin_port) : 0;
 }
 }  // namespace
 
-NginxServer::NginxServer(const std::string& root, int port) {
-  const std::string nginx = Binary();
-  if (nginx.empty()) throw std::runtime_error("nginx is not installed");
+int FreeLoopbackPort() {
+  if (const int port = OnLoopback(0, false)) return port;
+  throw std::runtime_error("no free port");
+}
+
+NginxServer::NginxServer(const std::string& root) {
   char tmpl[] = "/tmp/larkspire-nginx-XXXXXX";
   if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
   prefix_ = tmpl;
-  std::filesystem::create_directories(prefix_ + "/logs");
+  // Another program may take the free port before nginx does: try again.
   for (int attempt = 0; attempt < 5 && pid_ < 0; ++attempt) {
-    port_ = port ? port : FreeLoopbackPort();
-    std::ofstream conf(prefix_ + "/nginx.conf");
-    // As root, workers would drop to an account that cannot read the test's private folders.
-    if (geteuid() == 0) conf << "user root;\n";
-    // One process, which dies with the test program; a marker file slows
-    // every answer down, for tests that stop a transfer half-way.
-    std::string text = R"(master_process off;
-daemon off;
-error_log @P/logs/error.log warn;
-pid @P/nginx.pid;
-events { worker_connections 64; }
-http {
-  access_log off;
-  client_body_temp_path @P/body;
-  proxy_temp_path @P/proxy;
-  fastcgi_temp_path @P/fastcgi;
-  uwsgi_temp_path @P/uwsgi;
-  scgi_temp_path @P/scgi;
-  default_type application/octet-stream;
-  sendfile on;
-  server {
-    listen 127.0.0.1:@PORT;
-    root @ROOT;
-    location / { if (-f $document_root/.slow) { set $limit_rate 256k; } }
-  }
-}
-)";
-    const auto put = [&text](const std::string& key, const std::string& value) {
-      for (std::size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + value.size()))
-        text.replace(at, key.size(), value);
-    };
-    put("@PORT", std::to_string(port_));
-    put("@ROOT", root);
-    put("@P", prefix_);
-    conf << text;
-    conf.close();
+    port_ = FreeLoopbackPort();
+    // One process, which dies with the test program. As root, workers would
+    // drop to an account that cannot read the test's private folders.
+    std::ofstream(prefix_ + "/nginx.conf")
+        << (geteuid() == 0 ? "user root;\n" : "") << "master_process off; daemon off; pid " << prefix_
+        << "/nginx.pid; error_log " << prefix_ << "/error.log warn;\nevents { worker_connections 64; }\n"
+        << "http { access_log off; client_body_temp_path " << prefix_ << "/body; proxy_temp_path " << prefix_
+        << "/proxy; fastcgi_temp_path " << prefix_ << "/fcgi; uwsgi_temp_path " << prefix_ << "/uwsgi; scgi_temp_path "
+        << prefix_ << "/scgi; default_type application/octet-stream;\n"
+        << "  server { listen 127.0.0.1:" << port_ << "; root " << root
+        << "; location / { if (-f $document_root/.slow) { set $limit_rate 256k; } } } }\n";
     const pid_t child = fork();
     if (child == 0) {
       prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlives the test program
-      setpgid(0, 0);                     // its workers go with it in Stop
-      if (const int devnull = open("/dev/null", O_RDWR); devnull >= 0) {
-        dup2(devnull, 0);
-        dup2(devnull, 1);
-        dup2(devnull, 2);
-      }
-      const std::string log = prefix_ + "/logs/error.log";
-      execl(nginx.c_str(), nginx.c_str(), "-e", log.c_str(), "-p", prefix_.c_str(), "-c",
+      const int devnull = open("/dev/null", O_RDWR);
+      for (int fd : {0, 1, 2}) dup2(devnull, fd);
+      execl("/usr/sbin/nginx", "nginx", "-e", (prefix_ + "/error.log").c_str(), "-p", prefix_.c_str(), "-c",
             (prefix_ + "/nginx.conf").c_str(), nullptr);
       _exit(127);
     }
-    for (int i = 0; i < 200; ++i) {
-      if (Accepts(port_)) {
-        pid_ = child;
-        group_ = child;
-        break;
-      }
-      int status = 0;
-      if (waitpid(child, &status, WNOHANG) == child) break;  // it died: port taken or bad config
+    bool died = false;  // the port was taken, or the configuration is bad
+    for (int i = 0; i < 300 && pid_ < 0 && !died; ++i) {
+      if (OnLoopback(port_, true)) pid_ = child;
+      died = pid_ < 0 && waitpid(child, nullptr, WNOHANG) == child;
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    if (pid_ < 0) {
+    if (pid_ < 0 && !died) {
       kill(child, SIGKILL);
       waitpid(child, nullptr, 0);
-      if (port) break;
     }
   }
-  if (pid_ < 0) throw std::runtime_error("nginx did not start; see " + prefix_ + "/logs/error.log");
+  if (pid_ < 0) throw std::runtime_error("nginx did not start; see " + prefix_ + "/error.log");
 }
 
 void NginxServer::Stop() {
   if (pid_ > 0) {
-    // A fast stop: open keep-alive connections must not hold it up.
-    kill(pid_, SIGTERM);
-    bool reaped = false;
-    for (int i = 0; i < 300 && !reaped; ++i) {
-      reaped = waitpid(pid_, nullptr, WNOHANG) == pid_;
-      if (!reaped) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    if (!reaped) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-    kill(-group_, SIGKILL);  // any worker left behind
+    kill(pid_, SIGKILL);  // open keep-alive connections must not hold a stop up
+    waitpid(pid_, nullptr, 0);
     pid_ = -1;
   }
 }
