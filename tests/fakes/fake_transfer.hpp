@@ -1,73 +1,65 @@
 #pragma once
-// A read service whose notifications the test scripts, and a clock the test
-// sets. The fake keeps the real service's rules that the program relies on:
-// a fetch exists from AsyncRead until its completion, its failure or its
-// cancel; nothing is delivered for a key that has no fetch; cancelling a key
-// without a fetch raises.
+// A read service whose notifications the test sends, and a clock the test
+// sets. It keeps the real service's rules the program relies on: a fetch
+// exists from AsyncRead until its completion or its cancel; nothing is
+// delivered for a key without a fetch; cancelling such a key raises.
 #include <cstdint>
-#include <deque>
-#include <functional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "platform/async_read.hpp"
+#include "support/runtime_error.hpp"
 
 class FakeAsyncReadService : public IAsyncReadService {
  public:
-  struct ReadCall {
-    std::string target;
-    std::int32_t asyncType;
-    std::string propertyName;
-    std::int32_t options;
-  };
-
-  // When set, AsyncRead raises this error and starts nothing.
-  bool refuseStart = false;
-  std::int32_t refuseNumber = 12006;
-  std::string refuseDescription = "The URL does not use a recognized protocol";
-
-  std::vector<ReadCall> reads;       // every AsyncRead, refused ones included
+  bool refuseStart = false;          // AsyncRead raises and starts nothing
+  std::vector<std::string> reads;    // every AsyncRead, "target key type options"
   std::vector<std::string> cancels;  // every cancel asked for, in order
   std::set<std::string> running;     // keys with a fetch
   IAsyncReadHandler* handler = nullptr;
 
   void SetHandler(IAsyncReadHandler* h) override { handler = h; }
-  void AsyncRead(const std::string& target, std::int32_t asyncType, const std::string& propertyName,
-                 std::int32_t options) override;
-  void CancelAsyncRead(const std::string& propertyName) override;
+  void AsyncRead(const std::string& target, std::int32_t type, const std::string& key, std::int32_t options) override {
+    reads.push_back(target + " " + key + " " + std::to_string(type) + " " + std::to_string(options));
+    if (refuseStart) throw RuntimeError(12006, "The URL does not use a recognized protocol");
+    running.insert(key);
+  }
+  void CancelAsyncRead(const std::string& key) override {
+    cancels.push_back(key);
+    if (running.erase(key) == 0) throw RuntimeError(12017, "No download is running under that key.");
+  }
 
-  // ---- notifications, delivered now when the key has a fetch ----
-  // A progress notification; false when nothing was delivered.
-  bool Progress(const std::string& key, std::int32_t statusCode, std::int32_t bytesRead = 0, std::int32_t bytesMax = 0);
-  // A progress notification with StatusCode 0: the fetch failed. The fetch
-  // stays until the receiver cancels it, so a test sees whether it did.
-  bool Fail(const std::string& key, std::int32_t number, const std::string& description);
-  // The completion with the local file's path; the fetch ends first.
-  bool Complete(const std::string& key, const std::string& path, std::int32_t asyncType = 1);
-  // A completion whose data cannot be had.
-  bool CompleteWithError(const std::string& key, std::int32_t number, const std::string& description);
-
-  // ---- scripted notifications ----
-  struct Scripted {
-    AsyncProperty prop;
-    bool complete = false;
-  };
-  std::deque<Scripted> script;
-  void ScriptProgress(const std::string& key, std::int32_t statusCode, std::int32_t bytesRead = 0,
-                      std::int32_t bytesMax = 0);
-  void ScriptComplete(const std::string& key, const std::string& path);
-  // Delivers the next scripted notification (dropped when its key has no
-  // fetch); false when the script is empty.
-  bool DeliverNext();
-  // Delivers the whole script, including what handlers add meanwhile.
-  void DeliverAll();
-
-  // How many notifications reached the handler.
-  int delivered = 0;
+  // Each delivers a notification and is false when the key has no fetch.
+  bool Progress(const std::string& key, std::int32_t status, std::int32_t read = 0, std::int32_t max = 0) {
+    return Deliver(key, false, status, read, max, "", false);
+  }
+  // A failure (status 0): the fetch stays until the receiver cancels it.
+  bool Fail(const std::string& key, const std::string& description) {
+    return Deliver(key, false, AsyncStatus::Error, 0, 0, description, true);
+  }
+  // The completion with the local file; failed: without data, text is the error.
+  bool Complete(const std::string& key, const std::string& text, std::int32_t type = 1, bool failed = false) {
+    return Deliver(key, true, AsyncStatus::EndDownloadData, 0, 0, text, failed, type);
+  }
 
  private:
-  bool Deliver(const AsyncProperty& prop, bool complete);
+  bool Deliver(const std::string& key, bool complete, std::int32_t status, std::int32_t read, std::int32_t max,
+               const std::string& text, bool failed, std::int32_t type = 1) {
+    if (!running.count(key) || (complete && !running.erase(key))) return false;
+    AsyncProperty p;
+    p.PropertyName = key;
+    p.AsyncType = type;
+    p.StatusCode = status;
+    p.BytesRead = read;
+    p.BytesMax = max;
+    p.Failed = failed;
+    p.ErrorNumber = failed ? 12030 : 0;
+    (failed ? p.ErrorDescription : p.Path) = text;
+    if (handler && complete) handler->AsyncReadComplete(p);
+    if (handler && !complete) handler->AsyncReadProgress(p);
+    return true;
+  }
 };
 
 class FakeClock : public IClock {
