@@ -32,30 +32,20 @@ class FakeAsyncReadService : public IAsyncReadService {
 
   // Each delivers a notification and is false when the key has no fetch.
   bool Progress(const std::string& key, std::int32_t status, std::int32_t read = 0, std::int32_t max = 0) {
-    return Deliver(key, false, status, read, max, "", false);
+    return Deliver(false, {key, 1, status, read, max, "", false, 0, ""});
   }
   // A failure (status 0): the fetch stays until the receiver cancels it.
-  bool Fail(const std::string& key, const std::string& description) {
-    return Deliver(key, false, AsyncStatus::Error, 0, 0, description, true);
+  bool Fail(const std::string& key, const std::string& error) {
+    return Deliver(false, {key, 1, AsyncStatus::Error, 0, 0, "", true, 12030, error});
   }
   // The completion with the local file; failed: without data, text is the error.
   bool Complete(const std::string& key, const std::string& text, std::int32_t type = 1, bool failed = false) {
-    return Deliver(key, true, AsyncStatus::EndDownloadData, 0, 0, text, failed, type);
+    return Deliver(true, {key, type, 6, 0, 0, failed ? "" : text, failed, failed ? 12030 : 0, failed ? text : ""});
   }
 
  private:
-  bool Deliver(const std::string& key, bool complete, std::int32_t status, std::int32_t read, std::int32_t max,
-               const std::string& text, bool failed, std::int32_t type = 1) {
-    if (!running.count(key) || (complete && !running.erase(key))) return false;
-    AsyncProperty p;
-    p.PropertyName = key;
-    p.AsyncType = type;
-    p.StatusCode = status;
-    p.BytesRead = read;
-    p.BytesMax = max;
-    p.Failed = failed;
-    p.ErrorNumber = failed ? 12030 : 0;
-    (failed ? p.ErrorDescription : p.Path) = text;
+  bool Deliver(bool complete, const AsyncProperty& p) {
+    if (!running.count(p.PropertyName) || (complete && !running.erase(p.PropertyName))) return false;
     if (handler && complete) handler->AsyncReadComplete(p);
     if (handler && !complete) handler->AsyncReadProgress(p);
     return true;
