@@ -13,10 +13,9 @@
 
 class FakeAsyncReadService : public IAsyncReadService {
  public:
-  bool refuseStart = false;          // AsyncRead raises and starts nothing
-  std::vector<std::string> reads;    // every AsyncRead, "target key type options"
-  std::vector<std::string> cancels;  // every cancel asked for, in order
-  std::set<std::string> running;     // keys with a fetch
+  bool refuseStart = false;        // AsyncRead raises and starts nothing
+  std::vector<std::string> reads;  // every AsyncRead, "target key type options"
+  std::set<std::string> running;   // keys with a fetch
   IAsyncReadHandler* handler = nullptr;
 
   void SetHandler(IAsyncReadHandler* h) override { handler = h; }
@@ -26,17 +25,15 @@ class FakeAsyncReadService : public IAsyncReadService {
     running.insert(key);
   }
   void CancelAsyncRead(const std::string& key) override {
-    cancels.push_back(key);
-    if (running.erase(key) == 0) throw RuntimeError(12017, "No download is running under that key.");
+    if (!running.erase(key)) throw RuntimeError(12017, "No download is running under that key.");
   }
 
-  // Each delivers a notification and is false when the key has no fetch.
-  bool Progress(const std::string& key, std::int32_t status, std::int32_t read = 0, std::int32_t max = 0) {
-    return Deliver(false, {key, 1, status, read, max, "", false, 0, ""});
-  }
-  // A failure (status 0): the fetch stays until the receiver cancels it.
-  bool Fail(const std::string& key, const std::string& error) {
-    return Deliver(false, {key, 1, AsyncStatus::Error, 0, 0, "", true, 12030, error});
+  // Each delivers a notification and is false when the key has no fetch. A
+  // progress with status 0 is a failure, whose fetch stays until the
+  // receiver cancels it.
+  bool Progress(const std::string& key, std::int32_t status, std::int32_t read = 0, std::int32_t max = 0,
+                const std::string& error = "") {
+    return Deliver(false, {key, 1, status, read, max, "", status == 0, status ? 0 : 12030, error});
   }
   // The completion with the local file; failed: without data, text is the error.
   bool Complete(const std::string& key, const std::string& text, std::int32_t type = 1, bool failed = false) {
@@ -46,8 +43,7 @@ class FakeAsyncReadService : public IAsyncReadService {
  private:
   bool Deliver(bool complete, const AsyncProperty& p) {
     if (!running.count(p.PropertyName) || (complete && !running.erase(p.PropertyName))) return false;
-    if (handler && complete) handler->AsyncReadComplete(p);
-    if (handler && !complete) handler->AsyncReadProgress(p);
+    complete ? handler->AsyncReadComplete(p) : handler->AsyncReadProgress(p);
     return true;
   }
 };

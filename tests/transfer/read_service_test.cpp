@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QTest>
 #include <deque>
+#include <regex>
 #include <thread>
 
 #include "fakes/fake_platform.hpp"
@@ -41,8 +42,7 @@ class FaultServer {
               if ((n = ::recv(fd, b, sizeof b, 0)) > 0) head.append(b, static_cast<std::size_t>(n));
             if (head.find("\r\n\r\n") != std::string::npos) script(fd, head);
             // Ends the answer, and lets the client close first so no reset loses it.
-            for (::shutdown(fd, SHUT_WR); ::recv(fd, b, sizeof b, 0) > 0;) {
-            }
+            for (::shutdown(fd, SHUT_WR); ::recv(fd, b, sizeof b, 0) > 0;) continue;
           }
         }) {}
   ~FaultServer() {  // wakes the server wherever it waits
@@ -74,11 +74,6 @@ class ReadServiceTest : public ::testing::Test, public IAsyncReadHandler {
   void AsyncReadComplete(const AsyncProperty& p) override { seen.push_back({p, true}); }
   // Runs the event loop until done() holds (20 s at most: a safety net).
   static bool RunUntil(const std::function<bool()>& done) { return QTest::qWaitFor(done, 20000); }
-  // Fetches url under itself as the key until the fetch ends.
-  void Fetch(const std::string& url) {
-    service.AsyncRead(url, 1, url, 16);
-    ASSERT_TRUE(RunUntil([&] { return !seen.empty() && (seen.back().second || !Last().StatusCode); }));
-  }
   const AsyncProperty& Last() { return seen.back().first; }
 
   int argc = 1;
@@ -96,8 +91,9 @@ TEST_F(ReadServiceTest, FileFromNginxArrivesWholeWithItsStagesAndFigures) {
   WriteFileBytes(root.File("setup.bin"), body);
   NginxServer nginx(root.Native());
   service.SetProgressInterval(0);
-  Fetch("http://" + nginx.Host() + "/setup.bin");
-  ASSERT_TRUE(seen.back().second) << Last().ErrorDescription;
+  const std::string url = "http://" + nginx.Host() + "/setup.bin";
+  service.AsyncRead(url, 1, url, 16);
+  ASSERT_TRUE(RunUntil([&] { return !seen.empty() && seen.back().second; }));
   const std::filesystem::path file = PosixFileSystem::ToNative(Last().Value());
   EXPECT_EQ(file.parent_path(), folder.Native());
   EXPECT_TRUE(ReadFileBytes(file) == body);
@@ -113,33 +109,10 @@ TEST_F(ReadServiceTest, FileFromNginxArrivesWholeWithItsStagesAndFigures) {
   EXPECT_EQ(stages, (std::vector<std::int32_t>{1, 2, 11, 4, 6, -1}));
 }
 
-TEST_F(ReadServiceTest, CancelDeliversNothingMoreAndLeavesNoFile) {
-  std::atomic<bool> clientGone{false};
-  FaultServer server([&](int fd, const std::string&) {
-    Send(fd, "HTTP/1.1 200 OK\r\nContent-Length: 1048576\r\n\r\n");
-    while (Send(fd, std::string(1024, 't'))) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    clientGone = true;
-  });
-  const std::string url = "http://" + server.Host() + "/setup.msi";
-  service.SetProgressInterval(0);
-  service.AsyncRead(url, 1, url, 16);
-  ASSERT_TRUE(RunUntil([&] { return !seen.empty() && Last().BytesRead > 0; }));
-  service.CancelAsyncRead(url);
-  const std::size_t delivered = seen.size();
-  EXPECT_TRUE(RunUntil([&] { return clientGone.load(); }));
-  QTest::qWait(20);
-  EXPECT_EQ(seen.size(), delivered);
-  EXPECT_TRUE(std::filesystem::is_empty(folder.Native()));
-  EXPECT_THROW(service.CancelAsyncRead(url), RuntimeError);
-}
-
 // ---- one table: what each server, proxy or disk makes of a fetch ----
 
 using Script = FaultServer::Script;
-Script Answer(std::string bytes) {
-  return [bytes](int fd, const std::string&) { Send(fd, bytes); };
-}
-Script Status(std::string status) { return Answer(Reply(status, "<h1>" + status + "</h1>")); }
+const auto Answer = [](std::string bytes) -> Script { return [=](int fd, auto&) { Send(fd, bytes); }; };
 // Answers whether the request named the whole address, as to a proxy, and
 // whether it told every cache to fetch anew.
 Script Echo() {
@@ -157,25 +130,25 @@ Script Endless(std::string head, std::string piece) {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
   };
 }
-// The file redirects to /r1, /rN to /r(N+1), up to /r<last>, which answers.
+// The file redirects to /1, /N to /(N+1), up to /<last>, which answers.
 Script Redirects(int last) {
   return [last](int fd, const std::string& head) {
-    const int n = head.starts_with("GET /r") ? std::stoi(head.substr(6)) : 0;
-    Send(fd, Reply(n == last ? "200 OK" : "302 Found", n == last ? "end of the chain" : "",
-                   "Location: /r" + std::to_string(n + 1) + "\r\n"));
+    const int n = std::atoi(head.c_str() + 5);
+    Send(fd, Reply(n < last ? "302 Found" : "200 OK", "end", "Location: /" + std::to_string(n + 1) + "\r\n"));
   };
 }
 
 const std::string kGzip(
-    "\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03\xcb\x48\xcd\xc9\xc9\xd7\x51\xc8\x49\x2c\xca\x2e\x2e\xc8\x2c\x4a\xe5"
-    "\xca\x20\x5d\x00\x00\x32\x2b\x8d\x68\x44\x00\x00\x00",
-    40);  // "hello, larkspire\n" four times
+    "\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03\xcb\x49\x2c\xca\x2e\x2e\xc8\x2c\x4a\xe5\xca\xc1\xc2\x02\x00\x60\x8e\xe8"
+    "\x5d\x1e\x00\x00\x00",
+    33);  // "larkspire\n" three times
 const std::string kOk = "HTTP/1.1 200 OK\r\n", kChunked = kOk + "Transfer-Encoding: chunked\r\n\r\n";
 const std::string kDirect = "=GET /browser/updchk.ndf HTTP/1.1 fresh",
                   kGarbled = "The server's answer could not be understood.";
 const std::string kUnresolved = "The server name or address could not be resolved",
                   kInvalid = "larkspire-update.invalid";
-const std::string kStalled = "The server stopped sending data: ";
+const std::string kTrickle = "The server stopped sending data: less than 100 bytes a second arrived for 1 second.";
+const std::string kSilence = "The server stopped sending data: nothing arrived for 1 second.";
 const std::string kFull = "Not enough storage is available to process this command.";
 
 struct FaultRow {
@@ -189,28 +162,20 @@ struct FaultRow {
 const FaultRow kRows[] = {
     {"HttpProxy", Echo(), "=proxied fresh", kInvalid, {{"http_proxy", "http://@"}}},
     {"UpperCaseProxy", Echo(), "=proxied fresh", kInvalid, {{"HTTP_PROXY", "@"}}},
-    {"AllProxy", Echo(), "=proxied fresh", kInvalid, {{"all_proxy", "@"}}},
     {"NoProxyDomain", Echo(), kUnresolved, kInvalid, {{"http_proxy", "@"}, {"NO_PROXY", "localhost .INVALID"}}},
-    {"NoProxyNotASuffix", Echo(), "=proxied fresh", kInvalid, {{"http_proxy", "@"}, {"no_proxy", "update.invalid"}}},
     {"NoProxyRange", Echo(), kDirect, "", {{"http_proxy", "@"}, {"no_proxy", "10.0.0.0/8,127.0.0.0/8"}}},
-    {"NoProxyOtherRange", Echo(), "=proxied fresh", "", {{"http_proxy", "@"}, {"no_proxy", "10.0.0.0/8"}}},
-    {"Gzip", Answer(kOk + "Content-Encoding: gzip\r\nContent-Length: 40\r\n\r\n" + kGzip),
-     "=hello, larkspire\nhello, larkspire\nhello, larkspire\nhello, larkspire\n"},
-    {"BodyWithoutALength", Answer(kOk + "\r\nuntil the end"), "=until the end"},
+    {"Gzip", Answer(kOk + "Content-Encoding: gzip\r\n\r\n" + kGzip), "=larkspire\nlarkspire\nlarkspire\n"},
     {"Chunked", Answer(kChunked + "5\r\nhello\r\n6;x=y\r\n, you!\r\n0\r\nX-T: t\r\n\r\n"), "=hello, you!"},
     {"InterimAnswer", Answer("HTTP/1.1 100 Continue\r\n\r\n" + Reply("200 OK", "after")), "=after"},
-    {"FiveRedirects", Redirects(5), "=end of the chain"},
+    {"FiveRedirects", Redirects(5), "=end"},
     {"SixRedirects", Redirects(6), "The server redirected the download too many times."},
-    {"RedirectToHttps", Answer(Reply("302 Found", "", "Location: https://127.0.0.1:1/a\r\n")),
-     "The server redirected the download to an address that is not allowed: https://127.0.0.1:1/a"},
-    {"Status401", Status("401 Unauthorized"), "The access code is invalid."},
-    {"Status403", Status("403 Forbidden"), "The access code is invalid."},
-    {"Status404", Status("404 Not Found"), "The handle is invalid."},
-    {"Status410", Status("410 Gone"), "The handle is invalid."},
-    {"Status500", Status("500 Oops"), "The server answered 500 Oops instead of the file."},
-    {"Status304", Answer("HTTP/1.1 304 Not Modified\r\n\r\n"),
-     "The server answered 304 Not Modified instead of the file."},
-    {"BodyCutShort", Answer(kOk + "Content-Length: 1000\r\n\r\n" + std::string(400, 'x')),
+    {"RedirectToHttps", Answer(Reply("302 Found", "", "Location: https://h/\r\n")),
+     "The server redirected the download to an address that is not allowed: https://h/"},
+    {"Status403", Answer(Reply("403 Forbidden", "<h1>403</h1>")), "The access code is invalid."},
+    {"Status404", Answer(Reply("404 Not Found", "<h1>404</h1>")), "The handle is invalid."},
+    {"Status500", Answer(Reply("500 Oops", "<h1>500</h1>")), "The server answered 500 Oops instead of the file."},
+    {"Status304", Answer("HTTP/1.1 304 Same\r\n\r\n"), "The server answered 304 Same instead of the file."},
+    {"BodyCut", Answer(kOk + "Content-Length: 9\r\n\r\nabc"),
      "The server closed the connection before the download was complete."},
     {"MalformedChunk", Answer(kChunked + "zz\r\nab\r\n0\r\n\r\n"), kGarbled},
     {"NotHttp", Answer("SSH-2.0-OpenSSH_9.2\r\n\r\n"), kGarbled},
@@ -221,14 +186,11 @@ const FaultRow kRows[] = {
     {"NothingAnswered", Answer(""), "The server closed the connection without answering."},
     {"Refused", Answer(""), "The server refused the connection.", "-"},
     {"Unresolvable", Answer(""), kUnresolved, kInvalid},
-    {"Trickle", Endless(kOk + "Content-Length: 100000\r\n\r\n", "t"),
-     kStalled + "less than 100 bytes a second arrived for 1 second."},
-    {"EndlessInterimAnswers", Endless("", "HTTP/1.1 100 Continue\r\n\r\n"),
-     kStalled + "less than 100 bytes a second arrived for 1 second."},
-    {"SilenceInTheBody", Endless(kOk + "Content-Length: 100000\r\n\r\nabc", ""),
-     kStalled + "nothing arrived for 1 second."},
-    {"NoAnswerAtAll", Endless("", ""), kStalled + "nothing arrived for 1 second."},
-    {"FullDisk", Answer(Reply("200 OK", std::string(1 << 20, 'p'))), kFull}};
+    {"Trickle", Endless(kOk + "Content-Length: 100000\r\n\r\n", "t"), kTrickle},
+    {"SilenceInTheBody", Endless(kOk + "Content-Length: 100000\r\n\r\nabc", ""), kSilence},
+    {"NoAnswerAtAll", Endless("", ""), kSilence},
+    {"FullDisk", Answer(Reply("200 OK", std::string(1 << 20, 'p'))), kFull},
+    {"Cancelled", Endless(kOk + "Content-Length: 1048576\r\n\r\n", std::string(1024, 't')), "cancelled"}};
 
 class FaultTest : public ReadServiceTest, public ::testing::WithParamInterface<FaultRow> {};
 
@@ -238,34 +200,33 @@ TEST_P(FaultTest, EndsAsTheRowSays) {
   std::deque<ScopedEnv> env;
   for (const char* name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"})
     env.emplace_back(name, nullptr);
-  for (auto [name, value] : row.env) {
-    std::string v = value;
-    if (const std::size_t at = v.find('@'); at != std::string::npos) v.replace(at, 1, server.Host());
-    env.emplace_back(name, v.c_str());
-  }
-  // A full disk: a small file system of its own, where the test may mount one, else the service's limit on writes.
+  for (auto [name, value] : row.env)
+    env.emplace_back(name, std::regex_replace(value, std::regex("@"), server.Host()).c_str());
+  // A full disk: a small file system of its own.
   const std::string store = row.outcome == kFull ? folder.File("small") : folder.Native();
-  std::filesystem::create_directories(store);
-  const bool mounted = row.outcome == kFull && ::mount("tmpfs", store.c_str(), "tmpfs", 0, "size=64k") == 0;
-  const std::shared_ptr<void> unmount(nullptr, [&](void*) {
-    if (mounted) ::umount2(store.c_str(), MNT_DETACH);
-  });
-  service.SetWriteLimitForTesting(row.outcome == kFull && !mounted ? 65536 : -1);
+  ASSERT_TRUE(store == folder.Native() || (std::filesystem::create_directory(store) &&
+                                           ::mount("tmpfs", store.c_str(), "tmpfs", 0, "size=64k") == 0));
+  const std::shared_ptr<void> unmount(nullptr, [&](void*) { ::umount2(store.c_str(), MNT_DETACH); });
   service.SetDownloadFolder(QString::fromStdString(store));
   service.SetStallLimit(1);
 
-  const std::string free = "127.0.0.1:" + std::to_string(FreeLoopbackPort());
-  Fetch("http://" + (row.host.empty() ? server.Host() : row.host == "-" ? free : row.host) + "/browser/updchk.ndf");
+  const std::string host = row.host == "-" ? "127.0.0.1:" + std::to_string(FreeLoopbackPort()) : row.host;
+  const std::string url = "http://" + (host.empty() ? server.Host() : host) + "/browser/updchk.ndf";
+  const bool cancel = row.outcome == "cancelled";  // once data arrives
+  service.AsyncRead(url, 1, url, 16);
+  ASSERT_TRUE(RunUntil(
+      [&] { return !seen.empty() && (seen.back().second || !Last().StatusCode || (cancel && Last().BytesRead)); }));
+  if (cancel) service.CancelAsyncRead(url);
+  const std::size_t delivered = seen.size();
+  QTest::qWait(20);
+  EXPECT_EQ(seen.size(), delivered) << "a notification came after the end";
   if (row.outcome.starts_with("=")) {
     ASSERT_TRUE(seen.back().second) << Last().ErrorDescription;
     EXPECT_EQ(ReadFileBytes(PosixFileSystem::ToNative(Last().Value())), row.outcome.substr(1));
     return;
   }
-  EXPECT_EQ(Last().ErrorDescription, row.outcome);
-  EXPECT_THROW(Last().Value(), RuntimeError);
-  QTest::qWait(20);
-  EXPECT_TRUE(std::none_of(seen.begin(), seen.end(), [](auto& n) { return n.second; }));
-  EXPECT_EQ(Last().StatusCode, AsyncStatus::Error) << "a notification came after the failure";
+  EXPECT_EQ(cancel ? "cancelled" : Last().ErrorDescription, row.outcome);
+  EXPECT_THROW(cancel ? service.CancelAsyncRead(url) : (void)Last().Value(), RuntimeError);
   EXPECT_TRUE(std::filesystem::is_empty(store)) << "a file was left behind";
 }
 
