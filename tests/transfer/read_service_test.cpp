@@ -202,7 +202,8 @@ TEST_P(FaultTest, EndsAsTheRowSays) {
     env.emplace_back(name, nullptr);
   for (auto [name, value] : row.env)
     env.emplace_back(name, std::regex_replace(value, std::regex("@"), server.Host()).c_str());
-  // A full disk: a small file system of its own.
+  // A full disk: a small file system of its own (unmounting the folder of
+  // the other rows, which is no mount point, does nothing).
   const std::string store = row.outcome == kFull ? folder.File("small") : folder.Native();
   ASSERT_TRUE(store == folder.Native() || (std::filesystem::create_directory(store) &&
                                            ::mount("tmpfs", store.c_str(), "tmpfs", 0, "size=64k") == 0));
