@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 
-#include <QCoreApplication>
 #include <QTest>
 #include <deque>
 #include <regex>
@@ -76,9 +75,6 @@ class ReadServiceTest : public ::testing::Test, public IAsyncReadHandler {
   static bool RunUntil(const std::function<bool()>& done) { return QTest::qWaitFor(done, 20000); }
   const AsyncProperty& Last() { return seen.back().first; }
 
-  int argc = 1;
-  char name[16] = "transfer_tests", *argv[2] = {name, nullptr};
-  QCoreApplication app{argc, argv};
   TempDir folder;
   std::vector<std::pair<AsyncProperty, bool>> seen;  // each notification, and whether it was the completion
   QtAsyncReadService service;

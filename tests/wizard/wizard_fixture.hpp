@@ -50,10 +50,11 @@ class WizardTest : public ::testing::Test {
   std::string Header() {
     return QAccessible::queryAccessibleInterface(window.WidgetOf(Ctl::Picture1))->text(QAccessible::Name).toStdString();
   }
-  // The control with the focus; Ctl::Count for none.
+  // The control that has the focus in the window (also while a dialog is
+  // in front of it); Ctl::Count for none.
   Ctl Focused() {
     for (const ControlDesign& d : MainWindowDesign())
-      if (window.WidgetOf(d.id) && window.Control(d.id).HasFocus()) return d.id;
+      if (window.WidgetOf(d.id) && window.WidgetOf(d.id) == window.focusWidget()) return d.id;
     return Ctl::Count;
   }
   std::vector<Ctl> VisibleFrames() {
