@@ -1,11 +1,9 @@
 #pragma once
 // A registry that passes every call on to another one and records what the
-// caller did: the keys it deleted in order, how many values it wrote, and
-// the handles it left open.
+// caller did: how many values it wrote, and the handles it left open.
 #include <cstdint>
-#include <map>
+#include <set>
 #include <string>
-#include <vector>
 
 #include "platform/registry_api.hpp"
 
@@ -13,17 +11,16 @@ class RecordingRegistryApi : public IRegistryApi {
  public:
   explicit RecordingRegistryApi(IRegistryApi& inner) : inner_(inner) {}
 
-  std::vector<std::string> deleted;  // full paths of deleted keys, in order
   int setValueCalls = 0;
-  std::size_t OpenHandles() const { return paths_.size(); }
+  std::size_t OpenHandles() const { return open_.size(); }
 
   TextCodePage CodePage() const override { return inner_.CodePage(); }
   long CreateKeyEx(RegHandle root, const std::string& sub, std::uint32_t access, RegHandle* result,
                    std::uint32_t* disposition) override {
-    return Opened(root, sub, result, inner_.CreateKeyEx(root, sub, access, result, disposition));
+    return Opened(result, inner_.CreateKeyEx(root, sub, access, result, disposition));
   }
   long OpenKeyEx(RegHandle root, const std::string& sub, std::uint32_t access, RegHandle* result) override {
-    return Opened(root, sub, result, inner_.OpenKeyEx(root, sub, access, result));
+    return Opened(result, inner_.OpenKeyEx(root, sub, access, result));
   }
   long QueryValueEx(RegHandle key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
                     std::uint32_t* size) override {
@@ -41,27 +38,18 @@ class RecordingRegistryApi : public IRegistryApi {
                  std::uint8_t* data, std::uint32_t* dataLen) override {
     return inner_.EnumValue(key, index, name, nameLen, type, data, dataLen);
   }
-  long DeleteKey(RegHandle key, const std::string& sub) override {
-    const long rc = inner_.DeleteKey(key, sub);
-    if (rc == Reg::Success) deleted.push_back(Join(key, sub));
-    return rc;
-  }
+  long DeleteKey(RegHandle key, const std::string& sub) override { return inner_.DeleteKey(key, sub); }
   long CloseKey(RegHandle key) override {
     const long rc = inner_.CloseKey(key);
-    if (rc == Reg::Success) paths_.erase(key);
+    if (rc == Reg::Success) open_.erase(key);
     return rc;
   }
 
  private:
-  std::string Join(RegHandle base, const std::string& sub) const {
-    const auto it = paths_.find(base);
-    return it == paths_.end() || it->second.empty() ? sub : sub.empty() ? it->second : it->second + "\\" + sub;
-  }
-  long Opened(RegHandle root, const std::string& sub, RegHandle* h, long rc) {
-    if (rc == Reg::Success) paths_[*h] = Join(root, sub);
+  long Opened(RegHandle* key, long rc) {
+    if (rc == Reg::Success) open_.insert(*key);
     return rc;
   }
-
   IRegistryApi& inner_;
-  std::map<RegHandle, std::string> paths_;
+  std::set<RegHandle> open_;
 };

@@ -20,10 +20,10 @@
 namespace {
 
 const std::string kMain = "Software\\Tessarine\\LarkspireBrowser\\Main";
-// "/home/łukasz/Программы" and "/srv/漢字/フォルダ".
+// "/home/łukasz/Программы/漢字/フォルダ".
 const std::string kUtf8 =
-    "/home/\xC5\x82ukasz/\xD0\x9F\xD1\x80\xD0\xBE\xD0\xB3\xD1\x80\xD0\xB0\xD0\xBC\xD0\xBC\xD1\x8B";
-const std::string kCjk = "/srv/\xE6\xBC\xA2\xE5\xAD\x97/\xE3\x83\x95\xE3\x82\xA9\xE3\x83\xAB\xE3\x83\x80";
+    "/home/\xC5\x82ukasz/\xD0\x9F\xD1\x80\xD0\xBE\xD0\xB3\xD1\x80\xD0\xB0\xD0\xBC\xD0\xBC\xD1\x8B/"
+    "\xE6\xBC\xA2\xE5\xAD\x97/\xE3\x83\x95\xE3\x82\xA9\xE3\x83\xAB\xE3\x83\x80";
 
 unsigned Mode(const std::string& path) {
   struct stat st {};
@@ -95,160 +95,140 @@ TEST(RegistryFile, ComesIntoBeingPrivateWithTheFirstKeyAndSeesEveryChange) {
   api.CloseKey(key);
 }
 
+// What lies at the file's place: a file of these bytes, or the same made
+// read-only, a link to it, a link to nowhere, a file with a linked lock, a
+// FIFO, a device, a folder, or the file grown beyond the size limit.
+enum Kind { kFile, kReadOnly, kLink, kDangling, kLinkedLock, kFifo, kDevice, kFolder, kHuge };
 struct Edge {
   const char* name;
-  std::function<void(const std::string& dir, const std::string& path)> make;
-  long read;           // reading "App Path"
-  long write;          // storing "ProductID"
+  Kind kind;
+  std::string text;
+  long read, write;    // reading "App Path", storing "ProductID"
   std::string reason;  // part of the store's reason, "" when nothing is refused
-  std::string appPath;
 };
 void PrintTo(const Edge& edge, std::ostream* os) { *os << edge.name; }
-std::function<void(const std::string&, const std::string&)> Writes(const std::string& text) {
-  return [text](const std::string&, const std::string& path) { WriteFileBytes(path, text); };
-}
-std::function<void(const std::string&, const std::string&)> Runs(
-    std::function<int(const std::string&, const std::string&)> make) {
-  return [make](const std::string& dir, const std::string& path) { ASSERT_EQ(make(dir, path), 0); };
-}
 
 class RegistryFileEdges : public ::testing::TestWithParam<Edge> {};
 
 TEST_P(RegistryFileEdges, AreReadRefusedOrSavedSafely) {
   const Edge& edge = GetParam();
   TempDir dir;
-  const std::string path = dir.File("registry.reg");
-  edge.make(dir.Native(), path);
+  const std::string path = dir.File("registry.reg"), target = dir.File("target.reg");
+  const Kind kind = edge.kind;
+  WriteFileBytes(kind == kLink ? target : kind == kDangling ? dir.File("unused") : path, edge.text);
+  ASSERT_EQ(kind == kReadOnly     ? chmod(path.c_str(), 0400)
+            : kind == kLink       ? symlink("target.reg", path.c_str())
+            : kind == kDangling   ? symlink("gone/registry.reg", path.c_str())
+            : kind == kLinkedLock ? symlink(dir.File("elsewhere").c_str(), (path + ".lock").c_str())
+            : kind == kFifo       ? (unlink(path.c_str()), mkfifo(path.c_str(), 0600))
+            : kind == kDevice     ? (unlink(path.c_str()), symlink("/dev/zero", path.c_str()))
+            : kind == kFolder     ? (unlink(path.c_str()), mkdir(path.c_str(), 0700))
+            : kind == kHuge       ? truncate(path.c_str(), (off_t{64} << 20) + 1)
+                                  : 0,
+            0);
   struct stat before {
   }, after{};
   lstat(path.c_str(), &before);
-  const std::string bytes = S_ISREG(before.st_mode) && before.st_size < 100000 ? ReadFileBytes(path) : "";
 
   FileRegistryApi api(path);
   const StoredValue app = ReadStoredAt(api, Reg::CurrentUser, kMain, "App Path");
   EXPECT_EQ(app.rc, edge.read);
-  if (edge.read == Reg::Success) EXPECT_EQ(app.data, BytesZ(edge.appPath));
+  if (app.rc == Reg::Success) EXPECT_EQ(app.data, BytesZ(kUtf8));
   std::string reason = api.Store().LastError();
   RegHandle key = 0;
   std::uint32_t disposition = 0;
   long rc = api.CreateKeyEx(Reg::CurrentUser, kMain, Reg::KeyWrite, &key, &disposition);
-  if (rc == Reg::Success) rc = WriteStored(api, key, "ProductID", Reg::Binary, {0xd5, 0xc0, 0x01}), api.CloseKey(key);
+  if (rc == Reg::Success) rc = WriteStored(api, key, "ProductID", Reg::Binary, {0xd5, 0xc0}), api.CloseKey(key);
   EXPECT_EQ(rc, edge.write);
   if (reason.empty()) reason = api.Store().LastError();
   EXPECT_EQ(reason.empty(), edge.reason.empty()) << reason;
   EXPECT_NE(reason.find(edge.reason), std::string::npos) << reason;
-  if (!reason.empty()) EXPECT_EQ(reason.rfind(dir.Native(), 0), 0u) << "the reason names the file: " << reason;
+  if (!reason.empty()) EXPECT_EQ(reason.rfind(dir.Native(), 0), 0u) << "the reason names the file";
 
   lstat(path.c_str(), &after);
   EXPECT_EQ(before.st_mode & S_IFMT, after.st_mode & S_IFMT) << "what lies there keeps its kind";
-  if (edge.write != Reg::Success && !bytes.empty())
-    EXPECT_EQ(ReadFileBytes(path), bytes) << "and a refused file its bytes";
-  if (edge.write == Reg::Success) {
-    FileRegistryApi next(path);  // as the next run of the program
-    EXPECT_EQ(ReadStoredAt(next, Reg::CurrentUser, kMain, "App Path").data, app.data);
-    EXPECT_EQ(ReadStoredAt(next, Reg::CurrentUser, kMain, "ProductID").data,
-              (std::vector<std::uint8_t>{0xd5, 0xc0, 0x01}));
-  }
+  if (kind <= kLinkedLock && edge.write != Reg::Success) EXPECT_EQ(ReadFileBytes(path), edge.text) << "and its bytes";
+  FileRegistryApi next(path);  // as the next run of the program
+  EXPECT_EQ(ReadStoredAt(next, Reg::CurrentUser, kMain, "App Path").data, app.data);
+  if (edge.write == Reg::Success)
+    EXPECT_EQ(ReadStoredAt(next, Reg::CurrentUser, kMain, "ProductID").data, (std::vector<std::uint8_t>{0xd5, 0xc0}));
+  if (kind == kLink) EXPECT_NE(ReadFileBytes(target).find("\"ProductID\"=hex:d5,c0"), std::string::npos);
   EXPECT_EQ(TempFiles(dir.Native()), 0);
-  EXPECT_FALSE(std::filesystem::exists(dir.Native() + "/elsewhere")) << "a linked lock is not followed";
+  EXPECT_FALSE(std::filesystem::exists(dir.File("elsewhere"))) << "a linked lock is not followed";
 }
 
+const long kOk = Reg::Success, kCorrupt = Reg::RegistryCorrupt, kBad = Reg::BadDb;
 INSTANTIATE_TEST_SUITE_P(
     Files, RegistryFileEdges,
     ::testing::Values(
-        Edge{"Utf8Folder", Writes(WithAppPath(kUtf8)), Reg::Success, Reg::Success, "", kUtf8},
-        Edge{"CjkFolder", Writes(WithAppPath(kCjk)), Reg::Success, Reg::Success, "", kCjk},
-        Edge{"RegistryEditorExport", Writes(RegistryEditorExport(kUtf8)), Reg::Success, Reg::Success, "", kUtf8},
-        Edge{"InvalidUtf8", Writes(WithAppPath("/home/\xC5ukasz")), Reg::RegistryCorrupt, Reg::RegistryCorrupt,
-             "line 5: bytes that are not UTF-8", ""},
-        Edge{"NestedTooDeep", Writes(RegFile("[HKEY_CURRENT_USER" + Deep(513) + "]\n")), Reg::RegistryCorrupt,
-             Reg::RegistryCorrupt, "line 4: keys nested deeper than the registry's 512 levels", ""},
-        Edge{"NestedAsDeepAsAllowed", Writes(RegFile("[HKEY_CURRENT_USER" + Deep(512) + "]\n")), Reg::FileNotFound,
-             Reg::Success, "", ""},
-        Edge{"NotARegistryFile", Writes("<html>hello</html>\n"), Reg::RegistryCorrupt, Reg::RegistryCorrupt,
-             "line 1: not a registry file", ""},
-        Edge{"Truncated", Writes(RegFile("\"ProductID\"=hex:d5,c0,\\\n")), Reg::RegistryCorrupt, Reg::RegistryCorrupt,
-             "line 4: continuation at end of file", ""},
-        Edge{"ReadOnly", Runs([](auto&, auto& path) {
-               return WriteFileBytes(path, WithAppPath(kUtf8)), chmod(path.c_str(), 0400);
-             }),
-             Reg::Success, Reg::AccessDenied, "read-only", kUtf8},
-        Edge{"SymlinkedFile", Runs([](auto& dir, auto& path) {
-               return WriteFileBytes(dir + "/target.reg", WithAppPath(kUtf8)), symlink("target.reg", path.c_str());
-             }),
-             Reg::Success, Reg::Success, "", kUtf8},
-        Edge{"DanglingSymlink", Runs([](auto&, auto& path) { return symlink("gone/registry.reg", path.c_str()); }),
-             Reg::FileNotFound, Reg::CantWrite, "a symbolic link whose target cannot be saved", ""},
-        Edge{"SymlinkedLock", Runs([](auto& dir, auto& path) {
-               return WriteFileBytes(path, WithAppPath(kUtf8)),
-                      symlink((dir + "/elsewhere").c_str(), (path + ".lock").c_str());
-             }),
-             Reg::Success, Reg::CantWrite, "the lock file is a symbolic link", kUtf8},
-        Edge{"Fifo", Runs([](auto&, auto& path) { return mkfifo(path.c_str(), 0600); }), Reg::BadDb, Reg::BadDb,
-             "not a regular file", ""},
-        Edge{"Device", Runs([](auto&, auto& path) { return symlink("/dev/zero", path.c_str()); }), Reg::BadDb,
-             Reg::BadDb, "not a regular file", ""},
-        Edge{"Folder", Runs([](auto&, auto& path) { return mkdir(path.c_str(), 0700); }), Reg::BadDb, Reg::BadDb,
-             "not a regular file", ""},
-        Edge{"Oversized", Runs([](auto&, auto& path) {
-               return WriteFileBytes(path, WithAppPath(kUtf8)), truncate(path.c_str(), (off_t{64} << 20) + 1);
-             }),
-             Reg::BadDb, Reg::BadDb, "64 MiB", ""}),
+        Edge{"Utf8AndCjkFolder", kFile, WithAppPath(kUtf8), kOk, kOk, ""},
+        Edge{"RegistryEditorExport", kFile, RegistryEditorExport(kUtf8), kOk, kOk, ""},
+        Edge{"InvalidUtf8", kFile, WithAppPath("/home/\xC5ukasz"), kCorrupt, kCorrupt,
+             "line 5: bytes that are not UTF-8"},
+        Edge{"NestedTooDeep", kFile, RegFile("[HKEY_CURRENT_USER" + Deep(513) + "]\n"), kCorrupt, kCorrupt,
+             "line 4: keys nested deeper than the registry's 512"},
+        Edge{"NestedAsDeepAsAllowed", kFile, RegFile("[HKEY_CURRENT_USER" + Deep(512) + "]\n"), Reg::FileNotFound, kOk,
+             ""},
+        Edge{"NotARegistryFile", kFile, "<html>hello</html>\n", kCorrupt, kCorrupt, "line 1: not a registry file"},
+        Edge{"Truncated", kFile, RegFile("\"ProductID\"=hex:d5,c0,\\\n"), kCorrupt, kCorrupt,
+             "line 4: continuation at end"},
+        Edge{"ReadOnly", kReadOnly, WithAppPath(kUtf8), kOk, Reg::AccessDenied, "read-only"},
+        Edge{"SymlinkedFile", kLink, WithAppPath(kUtf8), kOk, kOk, ""},
+        Edge{"DanglingSymlink", kDangling, "", Reg::FileNotFound, Reg::CantWrite,
+             "a symbolic link whose target cannot be"},
+        Edge{"SymlinkedLock", kLinkedLock, WithAppPath(kUtf8), kOk, Reg::CantWrite, "the lock file is a symbolic link"},
+        Edge{"Fifo", kFifo, "", kBad, kBad, "not a regular file"},
+        Edge{"Device", kDevice, "", kBad, kBad, "not a regular file"},
+        Edge{"Folder", kFolder, "", kBad, kBad, "not a regular file"},
+        Edge{"Oversized", kHuge, WithAppPath(kUtf8), kBad, kBad, "64 MiB"}),
     [](const ::testing::TestParamInfo<Edge>& info) { return std::string(info.param.name); });
+
+// A value whose every byte follows from its first four, so that a torn or
+// mixed save shows.
+std::vector<std::uint8_t> Payload(std::uint32_t n, std::size_t size) {
+  std::vector<std::uint8_t> data(size, static_cast<std::uint8_t>(n));
+  std::memcpy(data.data(), &n, 4);
+  return data;
+}
 
 // Writers in other processes: two at once keep all their values; one killed
 // at any moment leaves a whole file, and the next save clears its leftovers.
 TEST(RegistryFileProcesses, KeepEveryWriteAndSurviveAKilledWriter) {
   TempDir dir;
   const std::string path = dir.File("registry.reg");
-  const auto writer = [&](const std::string& prefix, int count) {
+  const auto writer = [&](const std::string& prefix, std::uint32_t count) {
     const pid_t pid = fork();
     if (pid != 0) return pid;
     FileRegistryApi api(path);
-    RegHandle key = 0;
-    std::uint32_t d = 0;
-    bool ok = api.CreateKeyEx(Reg::CurrentUser, "Software\\Test", Reg::KeyWrite, &key, &d) == Reg::Success;
-    for (std::uint32_t i = 0; ok && (count < 0 || static_cast<int>(i) < count); ++i) {
-      std::vector<std::uint8_t> data(count < 0 ? 64 * 1024 + i % 1000 : 4, static_cast<std::uint8_t>(i));
-      std::memcpy(data.data(), &i, 4);
-      ok = WriteStored(api, key, count < 0 ? prefix : prefix + std::to_string(i), Reg::Binary, data) == Reg::Success;
-    }
-    _exit(ok ? 0 : 1);
+    const RegHandle key = MustCreate(api, Reg::CurrentUser, "Software\\Test");
+    long rc = Reg::Success;
+    for (std::uint32_t i = 0; rc == Reg::Success && (count == 0 || i < count); ++i)
+      rc = count ? WriteStored(api, key, prefix + std::to_string(i), Reg::Binary, Payload(i, 4))
+                 : WriteStored(api, key, prefix, Reg::Binary, Payload(i, 64 * 1024 + i % 1000));
+    _exit(rc == Reg::Success ? 0 : 1);
   };
-  const pid_t a = writer("first", 150), b = writer("second", 150);
   int status = 0;
-  for (pid_t pid : {a, b})
+  for (pid_t pid : {writer("first", 150), writer("second", 150)})
     EXPECT_TRUE(waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0);
   FileRegistryApi api(path);
   for (const char* prefix : {"first", "second"})
     for (std::uint32_t i = 0; i < 150; ++i)
-      ASSERT_EQ(ReadStoredAt(api, Reg::CurrentUser, "Software\\Test", prefix + std::to_string(i)).data,
-                (std::vector<std::uint8_t>{static_cast<std::uint8_t>(i), 0, 0, 0}))
+      ASSERT_EQ(ReadStoredAt(api, Reg::CurrentUser, "Software\\Test", prefix + std::to_string(i)).data, Payload(i, 4))
           << prefix << i << " was lost";
 
   std::mt19937 random(20240607);
   for (int round = 0; round < 100; ++round) {
-    const pid_t pid = writer("payload", -1);
+    const pid_t pid = writer("payload", 0);
     usleep(std::uniform_int_distribution<useconds_t>(0, 20000)(random));
     kill(pid, SIGKILL);
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
     FileRegistryApi reader(path);
     const StoredValue v = ReadStoredAt(reader, Reg::CurrentUser, "Software\\Test", "payload");
-    ASSERT_TRUE(v.rc == Reg::Success || v.rc == Reg::FileNotFound)
-        << "round " << round << ": " << reader.Store().LastError();
     std::uint32_t n = 0;
-    if (v.rc == Reg::Success) std::memcpy(&n, v.data.data(), 4);
-    ASSERT_TRUE(v.rc != Reg::Success || v.data ==
-                                            [&] {
-                                              std::vector<std::uint8_t> d(64 * 1024 + n % 1000,
-                                                                          static_cast<std::uint8_t>(n));
-                                              std::memcpy(d.data(), &n, 4);
-                                              return d;
-                                            }())
-        << "round " << round << ": a torn value";
-    ASSERT_EQ(ReadStoredAt(reader, Reg::CurrentUser, "Software\\Test", "second149").rc, Reg::Success)
-        << "round " << round;
-    ASSERT_LE(TempFiles(dir.Native()), 1) << "round " << round << ": temporary files pile up";
+    if (v.data.size() >= 4) std::memcpy(&n, v.data.data(), 4);
+    ASSERT_TRUE(v.rc == Reg::FileNotFound || v.data == Payload(n, 64 * 1024 + n % 1000)) << round << ": torn";
+    ASSERT_EQ(ReadStoredAt(reader, Reg::CurrentUser, "Software\\Test", "second149").rc, Reg::Success) << round;
+    ASSERT_LE(TempFiles(dir.Native()), 1) << round << ": temporary files pile up";
   }
   const RegHandle key = MustCreate(api, Reg::CurrentUser, "Software\\Test");
   ASSERT_EQ(WriteStored(api, key, "after", Reg::Dword, {1, 0, 0, 0}), Reg::Success);

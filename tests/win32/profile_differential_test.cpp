@@ -5,6 +5,7 @@
 
 #include "platform/common/profile_file_reader.hpp"
 #include "platform/win32/win32_backends.hpp"
+#include "platform/win32/win32_prelude.hpp"
 #include "support/codepage.hpp"
 
 namespace {
