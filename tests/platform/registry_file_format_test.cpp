@@ -21,7 +21,7 @@ TEST(RegistryFileFormat, AHiveIsWrittenAsTheRegistryEditorExportsItAndReadBack) 
       "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software]\n\n"
       "[HKEY_CURRENT_USER\\Software\\Main]\n\"App Path\"=\"C:\\\\Program Files\\\\\\\"L\\\"\"\n@=dword:0000002a\n"
       "\"Temp\"=hex(2):25,54,25,00\n\"ProductID\"=hex:ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,\\\n"
-            "  ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab\n");
+      "  ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab\n");
   RegistryHive again;
   std::string error;
   ASSERT_TRUE(ParseRegistryFile(text, &again, &error)) << error;
@@ -48,8 +48,8 @@ TEST(RegistryFileFormat, ABrokenFileIsRejectedAndTheHiveLeftAsItWas) {
            "REGEDIT4\n[HKEY_NOWHERE\\K]\n", "REGEDIT4\n[HKEY_CURRENT_USER\\K\n", "REGEDIT4\n[-HKEY_CURRENT_USER\\K]\n",
            head + "\"a\"=\"b\n", head + "\"a=\"b\"\n", head + "\"a\"=\"\\n\"\n", head + "\"a\" \"b\"\n",
            head + "\"a\"=\"b\" c\n", head + "\"a\"=dword:123456789\n", head + "\"a\"=hex:1g\n",
-           head + "\"a\"=hex:100\n", head + "\"a\"=hex(zz):00\n", head + "\\\n\n\"a\"=\"b\"\n", head + "\"a\"=qword:00\n",
-           head + "\"a\"=\"\xe6\xbc\xa2\"\n"}) {
+           head + "\"a\"=hex:100\n", head + "\"a\"=hex(zz):00\n", head + "\\\n\n\"a\"=\"b\"\n",
+           head + "\"a\"=qword:00\n", head + "\"a\"=\"\xe6\xbc\xa2\"\n"}) {
     RegistryHive hive;
     hive.Root(Reg::CurrentUser)->AddSubkey("Before", nullptr)->SetValue("kept", Reg::Sz, BytesZ("yes"));
     const std::string before = SerializeRegistryFile(hive);

@@ -194,7 +194,8 @@ class FailingEnvironment : public IEnvironment {
 };
 
 TEST_F(cRegistryTest, AFailedExpansionRaisesAndTheKeyStillCloses) {
-  EXPECT_EQ(reg_.ExpandEnvStr("%LK_HOME%\\qvm"), "/home/zo\xC3\xAB\\qvm");
+  env_.vars["TEMP"] = "C:\\Temp";
+  EXPECT_EQ(reg_.ExpandEnvStr("%TEMP%\\qvm"), "C:\\Temp\\qvm");
   Put(kRoot, "e", Reg::ExpandSz, BytesZ("%TEMP%"));
   FailingEnvironment broken;
   cRegistry failing(recorder_, broken);
