@@ -40,8 +40,9 @@ TEST_F(RegistryConformance, KeysAreMadeAlongThePathFoundWithoutCaseAndNamedUpTo2
   const RegHandle a = Create("One\\Two\\Three", Reg::CurrentUser, &made),
                   b = Create(Text("ONE\\two\\Three"), Reg::CurrentUser, &again);
   const RegHandle c = Create("", a, &self);
-  EXPECT_EQ((Codes{made, again, self}), (Codes{Reg::CreatedNewKey, Reg::OpenedExistingKey,
-                                               backend_->wine ? Reg::CreatedNewKey : Reg::OpenedExistingKey}));
+  EXPECT_EQ((std::vector<std::uint32_t>{made, again, self}),
+            (std::vector<std::uint32_t>{Reg::CreatedNewKey, Reg::OpenedExistingKey,
+                                        backend_->wine ? Reg::CreatedNewKey : Reg::OpenedExistingKey}));
   EXPECT_TRUE(a != b && b != c) << "each open gives a handle of its own";
   ASSERT_EQ(WriteStored(api(), c, "v", Reg::Dword, {1, 2, 3, 4}), Reg::Success);
   EXPECT_EQ(ReadStored(api(), b, "v").data, (std::vector<std::uint8_t>{1, 2, 3, 4}));

@@ -42,8 +42,9 @@ class cRegistryTest : public ::testing::Test {
     char name[16];
     for (int i = 0; i < count; ++i) {
       std::snprintf(name, sizeof name, values ? "v%04d" : "k%04d", i);
-      if (values) ASSERT_EQ(WriteStored(raw(), key, name, Reg::Sz, BytesZ(std::to_string(i))), Reg::Success);
-      if (!values) raw().CloseKey(MustCreate(raw(), key, name));
+      ASSERT_EQ(values ? WriteStored(raw(), key, name, Reg::Sz, BytesZ(std::to_string(i)))
+                       : raw().CloseKey(MustCreate(raw(), key, name)),
+                Reg::Success);
     }
     raw().CloseKey(key);
   }
