@@ -9,116 +9,40 @@
 namespace {
 class ReadUpdateInfoTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    // The Welcome page's entry 0.
-    table.assign(1, UpdateComponent{});
-    table[0].sSourceUrl = kInfoUrl;
-    table[0].sFileName = "updchk.ndf";
-  }
-
-  // Writes the downloaded file and reads it as the download controller does.
-  void Read(const std::string& bytes) {
+  // Reads bytes as the downloaded file; the outcome and the table in one line.
+  std::string Read(const std::string& bytes) {
     WriteFileBytes(dir.File("updchk.ndf"), bytes);
     table[0].sDownloadedFile = dir.Path() + "updchk.ndf";
-    result = catalog.ReadUpdateInfo(table[0].sDownloadedFile);
+    std::string s = std::to_string(catalog.ReadUpdateInfo(table[0].sDownloadedFile));
+    if (table[0].bVerified) s += " verified";
+    for (std::size_t i = 1; i < table.size(); ++i)
+      for (const std::string* f : {&table[i].sFileName, &table[i].sSourceUrl, &table[i].sVersion, &table[i].sCrc})
+        if (!f->empty()) s += " " + *f;
+    return s;
   }
 
-  std::vector<std::string> Names() const {
-    std::vector<std::string> names;
-    for (std::size_t i = 2; i < table.size(); ++i) names.push_back(table[i].sFileName);
-    return names;
-  }
-
-  const std::string kInfoUrl = "http://updates.test:8731/browser/updchk.ndf";
   TempDir dir;
   FakePlatform fake;
-  ComponentTableType table;
-  std::string appVersion = "3.02.0012";
-  InstalledVersionList installed = {"3.02.0012", "0", "1.00.0001", "0", "0", "0"};
-  UpdateCatalog catalog{fake.Services(), table, appVersion, installed, kInfoUrl};
-  CatalogResult result = crError;
+  ComponentTableType table = ComponentTableType(1);
+  std::string appVersion = " 3.02.0012 ";
+  // The product compares with its stored version, not with this copy.
+  InstalledVersionList installed = {"9.99.9999", "0", "1.00.0001", "0", "0", "0"};
+  UpdateCatalog catalog{fake.Services(), table, appVersion, installed, "http://updates.test/browser/updchk.ndf"};
 };
 
-TEST_F(ReadUpdateInfoTest, UpdatesAvailableFillsTheTable) {
-  Read(CatalogText::Good().Bytes());
-  EXPECT_EQ(result, crUpdatesAvailable);
-  ASSERT_EQ(table.size(), 5u);
-  EXPECT_TRUE(table[0].bVerified);
-  EXPECT_EQ(table[0].sFileName, "updchk.ndf");
-  const UpdateComponent& setup = table[1];
-  EXPECT_EQ(setup.sSourceUrl, "http://updates.test:8731/dl/setup.msi");
-  EXPECT_EQ(setup.sFileName, "setup.msi");
-  EXPECT_EQ(setup.sCrc, "CBF43926");
-  EXPECT_EQ(Names(), (std::vector<std::string>{"rillgauge", "quillon.exe", "qvmclock"}));
-  EXPECT_EQ(table[3].sVersion, "1.00.0002");
-}
-
-TEST_F(ReadUpdateInfoTest, TheProductComparesWithItsStoredVersion) {
-  auto text = CatalogText::Good();
-  text.sections["larkspire"] = "enabled=1\r\nversion= 3.02.0013 \r\nexename=Larkspire.exe\r\n";
-  appVersion = " 3.02.0012 ";
-  // The copy in InstalledVersions is not what the product compares with.
-  installed[0] = "9.99.9999";
-  Read(text.Bytes());
-  ASSERT_GE(table.size(), 3u);
-  EXPECT_EQ(table[2].sFileName, "larkspire.exe");
-  EXPECT_EQ(table[2].sVersion, "3.02.0013");
-}
-
-TEST_F(ReadUpdateInfoTest, UpToDateKeepsExactlyEntriesZeroAndOne) {
-  auto text = CatalogText::Good();
-  for (const char* s : {"rillgauge", "quillon", "qvmclock"}) text.sections[s] = "enabled=0\r\n";
-  Read(text.Bytes());
-  EXPECT_EQ(result, crUpToDate);
-  ASSERT_EQ(table.size(), 2u);
-  EXPECT_TRUE(table[0].bVerified);
-  EXPECT_EQ(table[1].sFileName, "setup.msi");
-}
-
-TEST_F(ReadUpdateInfoTest, ARetryLeavesNothingOfTheFirstReadingBehind) {
-  Read(CatalogText::Good().Bytes());
-  ASSERT_EQ(table.size(), 5u);
+TEST_F(ReadUpdateInfoTest, EachOutcomeLeavesItsTable) {
+  const std::string setup = " verified setup.msi http://updates.test:8731/dl/setup.msi CBF43926";
+  EXPECT_EQ(Read(CatalogBytes("larkspire.version=3.02.0013 quillon.exename=Caf\xE9" + std::string(260, 'x'))),
+            "1" + setup + " larkspire 3.02.0013 rillgauge 1.00.0000 caf\xC3\xA9" + std::string(250, 'x') +
+                " 1.00.0002 qvmclock 0.50.0000");
   table[1].sDownloadedFile = "kept";
-  auto text = CatalogText::Good();
-  text.sections["rillgauge"] = "enabled=0\r\n";
-  text.sections["qvmclock"] = "enabled=0\r\n";
-  Read(text.Bytes());
-  EXPECT_EQ(Names(), std::vector<std::string>{"quillon.exe"});
-  // entry 1's other fields keep their values
+  EXPECT_EQ(Read(CatalogBytes("rillgauge.enabled=0 qvmclock.enabled=0")), "1" + setup + " quillon.exe 1.00.0002")
+      << "a retry leaves nothing of the first reading behind";
   EXPECT_EQ(table[1].sDownloadedFile, "kept");
+  EXPECT_EQ(Read(CatalogBytes() + " "), "0" + setup.substr(9) + " quillon.exe 1.00.0002") << "the table stays";
+  EXPECT_EQ(Read(CatalogBytes("rillgauge.enabled=0 quillon.enabled=0 qvmclock.enabled=0")), "2" + setup);
+  EXPECT_EQ(Read(CatalogBytes("setup.enabled=0")), "3" + setup);
+  table[0].sDownloadedFile.clear();
+  EXPECT_EQ(catalog.GetIniValue("setup", "size"), "") << "nothing downloaded";
 }
-
-TEST_F(ReadUpdateInfoTest, AnUnusableFileIsAnErrorAndLeavesTheTable) {
-  Read(CatalogText::Good().Bytes());
-  const auto before = table.size();
-  std::string bytes = CatalogText::Good().Bytes();
-  bytes += "\r\n";  // two bytes more than "size" says
-  Read(bytes);
-  EXPECT_EQ(result, crError);
-  EXPECT_FALSE(table[0].bVerified);
-  EXPECT_EQ(table.size(), before);
-}
-
-TEST_F(ReadUpdateInfoTest, SwitchedOffIsNotAvailable) {
-  auto text = CatalogText::Good();
-  text.sections["setup"] = "size=@SIZE@\r\nenabled=0\r\n";
-  Read(text.Bytes());
-  EXPECT_EQ(result, crNotAvailable);
-  EXPECT_TRUE(table[0].bVerified);
-  EXPECT_EQ(table.size(), 1u);
-}
-
-TEST_F(ReadUpdateInfoTest, GetIniValueReadsEntryZerosFileInWindows1252) {
-  const std::string longValue(300, 'x');
-  WriteFileBytes(dir.File("updchk.ndf"),
-                 "[setup]\r\nurl =  \"http://h/a.msi\"  \r\ncrc=\r\nlong=" + longValue + "\r\nexe=Caf\xE9.exe\r\n");
-  EXPECT_EQ(catalog.GetIniValue("setup", "url"), "");  // no downloaded file yet
-  table[0].sDownloadedFile = dir.Path() + "updchk.ndf";
-  EXPECT_EQ(catalog.GetIniValue("SETUP", "URL"), "http://h/a.msi");
-  EXPECT_EQ(catalog.GetIniValue("setup", "crc"), "");
-  EXPECT_EQ(catalog.GetIniValue("setup", "size"), "");
-  EXPECT_EQ(catalog.GetIniValue("setup", "long"), longValue.substr(0, 254));
-  EXPECT_EQ(catalog.GetIniValue("setup", "exe"), "Caf\xC3\xA9.exe");
-}
-
 }  // namespace
