@@ -1,82 +1,89 @@
+// The hand-over of the verified package to the system, and the window
+// message shared with the product's running programs.
+#include "support/diagnostics.hpp"
 #include "wizard/wizard_fixture.hpp"
 
 namespace {
-class InstallTest : public WizardTest {
- protected:
-  frmMain& Ready(const std::string& targetName) {
-    frmMain& f = Start();
-    f.ComponentTable.resize(2);
-    f.Transfer.CurrentIndex = 1;
-    f.CurrentPage = PageReady;
-    f.ShowPage(PageReady);
-    if (!targetName.empty()) {
-      WriteFileBytes(dir.File(targetName), "package");
-      f.ComponentTable[1].sTargetFile = f.Installed.State.AppPath + targetName;
-    }
-    return f;
-  }
+const std::string kRunFailed =
+    "An error has occurred while attempting to run install program.\r\nPlease rerun Larkspire AutoUpdate.";
+const std::string kDeleted =
+    "The Larkspire AutoUpdate file was not found on disk\r\nand may have been deleted since it was "
+    "downloaded.\r\n\r\nPlease rerun Larkspire AutoUpdate.";
+
+struct HandOver {
+  const char* name;
+  std::intptr_t shellResult;
+  bool deleted, broadcastFails;
+  std::string box;  // "" for none
+  bool closes;
 };
 
-TEST_F(InstallTest, InstallOpensTheQuotedPackageAndCloses) {
-  frmMain& f = Ready("larkspire setup.msi");
-  f.Cmd_Click(1);
-  ASSERT_EQ(shell.calls.size(), 1u);
-  EXPECT_EQ(shell.calls[0].operation, "open");
-  EXPECT_EQ(shell.calls[0].file, "\"" + f.Installed.State.AppPath + "larkspire setup.msi\"");
-  EXPECT_EQ(shell.calls[0].parameters, "");
-  EXPECT_EQ(shell.calls[0].directory, "");
-  EXPECT_EQ(shell.calls[0].show, 1);
-  EXPECT_EQ(fake.messages.broadcasts.size(), 1u);
-  EXPECT_EQ(BoxesShown(), 0u);
-  EXPECT_EQ(window.unloadCount, 1);
-}
+void PrintTo(const HandOver& h, std::ostream* os) { *os << h.name; }
 
-TEST_F(InstallTest, ShellResult32IsAFailureButTheWizardStillCloses) {
-  frmMain& f = Ready("setup.msi");
-  shell.shellResult = 32;
-  f.Cmd_Click(1);
-  ASSERT_EQ(BoxesShown(), 1u);
-  EXPECT_EQ(fake.messageBox.shown[0].prompt,
-            "An error has occurred while attempting to run install program.\r\nPlease rerun Larkspire AutoUpdate.");
-  EXPECT_EQ(fake.messageBox.shown[0].buttons, Mb::Exclamation | Mb::OkOnly);
-  EXPECT_EQ(fake.messageBox.shown[0].title, "Larkspire AutoUpdate - Error");
-  EXPECT_EQ(window.unloadCount, 1);
-  EXPECT_TRUE(f.MessageText.empty());
-}
+class InstallHandOver : public WizardTest, public ::testing::WithParamInterface<HandOver> {};
 
-TEST_F(InstallTest, DeletedPackageIsReportedAndTheWizardCloses) {
-  frmMain& f = Ready("setup.msi");
-  std::remove(dir.File("setup.msi").c_str());
+TEST_P(InstallHandOver, OnInstall) {
+  const HandOver& r = GetParam();
+  frmMain& f = Start();
+  f.ComponentTable.resize(2);
+  f.Transfer.CurrentIndex = 1;
+  f.CurrentPage = PageReady;
+  f.ShowPage(PageReady);
+  if (!r.deleted) WriteFileBytes(dir.File("larkspire setup.msi"), "package");
+  f.ComponentTable[1].sTargetFile = f.Installed.State.AppPath + "larkspire setup.msi";
+  shell.shellResult = r.shellResult;
+  fake.messages.broadcastFails = r.broadcastFails;
   f.Cmd_Click(1);
-  EXPECT_TRUE(shell.calls.empty());
-  ASSERT_EQ(BoxesShown(), 1u);
-  EXPECT_EQ(fake.messageBox.shown[0].prompt,
-            "The Larkspire AutoUpdate file was not found on disk\r\nand may have been deleted since it was "
-            "downloaded.\r\n\r\nPlease rerun Larkspire AutoUpdate.");
-  EXPECT_EQ(window.unloadCount, 1);
-}
 
-TEST_F(InstallTest, FailedBroadcastLeavesTheWizardOnTheReadyPage) {
-  frmMain& f = Ready("setup.msi");
-  fake.messages.broadcastFails = true;
-  f.Cmd_Click(1);
-  EXPECT_TRUE(shell.calls.empty());
-  EXPECT_EQ(BoxesShown(), 0u);
-  EXPECT_EQ(window.unloadCount, 0);
+  ASSERT_EQ(shell.calls.size(), r.deleted || r.broadcastFails ? 0u : 1u);
+  if (!shell.calls.empty()) {
+    EXPECT_EQ(shell.calls[0].operation, "open");
+    EXPECT_EQ(shell.calls[0].file, "\"" + f.Installed.State.AppPath + "larkspire setup.msi\"");
+    EXPECT_EQ(shell.calls[0].show, 1);
+  }
+  EXPECT_EQ(fake.messages.broadcasts.size(), r.broadcastFails ? 0u : 1u);
+  ASSERT_EQ(BoxesShown(), r.box.empty() ? 0u : 1u);
+  if (!r.box.empty()) {
+    EXPECT_EQ(fake.messageBox.shown[0].prompt, r.box);
+    EXPECT_EQ(fake.messageBox.shown[0].buttons, Mb::Exclamation | Mb::OkOnly);
+    EXPECT_EQ(fake.messageBox.shown[0].title, "Larkspire AutoUpdate - Error");
+  }
+  EXPECT_EQ(f.ExitCode(), r.box.empty() ? ExitStatus::Success : ExitStatus::HandOverFailed);
+  EXPECT_EQ(window.unloadCount, r.closes ? 1 : 0);
   EXPECT_EQ(f.CurrentPage, PageReady);
 }
 
-TEST_F(InstallTest, RegistrationGivesUpAfterTenAttempts) {
-  // Nine zeros, then an identifier on the tenth attempt: still a failure.
-  fake.messages.registerResults.assign(9, 0);
-  fake.messages.registerResults.push_back(0xC123);
-  Make();
-  EXPECT_THROW(form->Installer.RegisterMessages(), RuntimeError);
-  EXPECT_EQ(fake.messages.registerCalls, 10);
-  fake.messages.registerResults = {0, 0, 0xC124};
-  fake.messages.registerCalls = 0;
-  form->Installer.RegisterMessages();
-  EXPECT_EQ(fake.messages.registerCalls, 3);
-  EXPECT_EQ(form->Installer.MsgGeneral, 0xC124);
+INSTANTIATE_TEST_SUITE_P(Situations, InstallHandOver,
+                         ::testing::Values(HandOver{"Started", 33, false, false, "", true},
+                                           HandOver{"ShellResult32", 32, false, false, kRunFailed, true},
+                                           HandOver{"Deleted", 33, true, false, kDeleted, true},
+                                           HandOver{"BroadcastFails", 33, false, true, "", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(RegisterMessages, AsksUpToTenTimesWhileTheAnswerIsZero) {
+  const struct {
+    std::deque<std::uint32_t> answers;
+    int calls;
+    std::int32_t kept;  // 0: the error was raised
+  } rows[] = {
+      {{}, 1, static_cast<std::int32_t>(StableMessageId("lkSMsgGeneral"))},
+      {{0, 0, 0xC123}, 3, 0xC123},
+      {{0, 0, 0, 0, 0, 0, 0, 0, 0xC124}, 9, 0xC124},
+      {{0, 0, 0, 0, 0, 0, 0, 0, 0, 0xC125}, 10, 0},
+      {std::deque<std::uint32_t>(20, 0), 10, 0},
+  };
+  for (const auto& r : rows) {
+    FakePlatform fake;
+    frmMain form(fake.Services(), "updates.test");
+    fake.messages.registerResults = r.answers;
+    try {
+      form.Installer.RegisterMessages();
+    } catch (const RuntimeError& e) {
+      EXPECT_EQ(e.Number(), -2147220504);
+      EXPECT_EQ(e.Description(), "Couldn't register window messages.");
+    }
+    EXPECT_EQ(fake.messages.registerCalls, r.calls) << r.answers.size();
+    EXPECT_EQ(form.Installer.MsgGeneral, r.kept) << r.answers.size();
+  }
 }
 }  // namespace

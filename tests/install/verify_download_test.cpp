@@ -1,175 +1,108 @@
-// The main window's integrity check on real files: the verified copy, its
-// name and attributes, and every road that fails.
+// The check of a downloaded package and its copy into the product folder,
+// on real files: one row per situation.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 
 #include "fakes/fake_platform.hpp"
-#include "fakes/fake_window.hpp"
 #include "install/crc32.hpp"
 #include "install/integrity.hpp"
 #include "wizard/frm_main.hpp"
 
 namespace {
 namespace fs = std::filesystem;
+const std::string kFox = "The quick brown fox jumps over the lazy dog";
+const std::string kLarge(3 * kCrcReadPiece + 12345, 'p');
 
-class VerifyDownloadTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    fs::create_directory(dir.File("app"));
-    fs::create_directory(dir.File("dl"));
-    form = std::make_unique<frmMain>(fake.Services(), "updates.test:8731");
-    form->Installed.State.AppPath = dir.Path() + "app\\";
-    form->ComponentTable.resize(2);
-    form->Transfer.CurrentIndex = 1;
-    Package("setup.msi", "The quick brown fox jumps over the lazy dog", "414fa339");
-  }
+const char* const kNoFolder = "(no product folder)";
 
-  // The downloaded package as the table holds it: bytes on disk, read-only
-  // and hidden as the download controller leaves them.
-  void Package(const std::string& name, const std::string& bytes, const std::string& crc) {
-    content = bytes;
-    const std::string native = dir.File("dl/download.tmp");
-    if (fs::exists(native)) fs::permissions(native, fs::perms::owner_write, fs::perm_options::add);
-    WriteFileBytes(native, bytes);
-    downloaded = dir.Path() + "dl\\download.tmp";
-    fake.files.SetAttr(downloaded, Attr::ReadOnly | Attr::Hidden);
-    UpdateComponent& e = form->ComponentTable[1];
-    e.sFileName = name;
-    e.sCrc = crc;
-    e.sDownloadedFile = downloaded;
-  }
-
-  bool Verify() { return form->Installer.VerifyDownload(downloaded); }
-  const UpdateComponent& Entry() const { return form->ComponentTable[1]; }
-  std::vector<std::string> FilesIn(const std::string& sub) const {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir.File(sub))) names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
-  TempDir dir;
-  FakePlatform fake;
-  FakeEventLoop& events = fake.events;
-  std::unique_ptr<frmMain> form;
-  std::string content;
-  std::string downloaded;
+struct Situation {
+  const char* name;
+  std::string file;     // as the catalog names it
+  std::string taken;    // names already in the product folder
+  std::string outcome;  // "copied NAME", "kept WHY" (verified but not copied) or "refused"
+  std::string crc = "414fa339";
+  std::optional<std::string> bytes = kFox;  // the download; nothing when it is missing
+  int variants = 0;                         // "s0.m" onwards taken too
 };
 
-TEST_F(VerifyDownloadTest, AGoodPackageIsCopiedIntoTheProductFolder) {
-  ASSERT_TRUE(Verify());
-  EXPECT_TRUE(Entry().bVerified);
-  EXPECT_EQ(Entry().sTargetFile, dir.Path() + "app\\setup.msi");
-  EXPECT_EQ(ReadFileBytes(dir.File("app/setup.msi")), content);
-  // the download stays where it is, for the controller's clean-up
-  EXPECT_EQ(ReadFileBytes(dir.File("dl/download.tmp")), content);
-  // the hourglass during the copy, with events let through on both sides
-  EXPECT_EQ(events.pointer, (std::vector<bool>{true, false}));
-  EXPECT_EQ(events.doEvents, 2);
+void PrintTo(const Situation& s, std::ostream* os) { *os << s.name; }
+
+class VerifyDownload : public ::testing::TestWithParam<Situation> {};
+
+TEST_P(VerifyDownload, ChecksThenCopies) {
+  const Situation& r = GetParam();
+  TempDir dir;
+  FakePlatform fake;
+  frmMain form(fake.Services(), "updates.test");
+  const std::string app = dir.File("app.d"), download = dir.Path() + "download.tmp";
+  if (r.taken != kNoFolder) fs::create_directory(app);
+  std::istringstream taken(r.taken != kNoFolder ? r.taken : "");
+  for (std::string name; taken >> name;) WriteFileBytes(app + "/" + name, "taken");
+  for (int n = 0; n < r.variants; ++n) WriteFileBytes(app + "/s" + std::to_string(n) + ".m", "");
+  if (r.bytes) WriteFileBytes(dir.File("download.tmp"), *r.bytes);
+  if (r.bytes) fake.files.SetAttr(download, Attr::ReadOnly | Attr::Hidden);
+  form.Installed.State.AppPath = dir.Path() + "app.d\\";
+  form.ComponentTable.resize(2);
+  UpdateComponent& entry = form.ComponentTable[1];
+  entry.sFileName = r.file;
+  entry.sCrc = r.crc;
+  entry.sTargetFile = "earlier";
+  form.Transfer.CurrentIndex = 1;
+
+  const bool copied = form.Installer.VerifyDownload(download);
+  std::string outcome = copied ? "copied " + entry.sTargetFile.substr(form.Installed.State.AppPath.size()) : "refused";
+  if (!copied && entry.bVerified) outcome = "kept " + form.Installer.CopyFailure;
+  const std::string failurePrefix = "The update could not be copied to " + app + ": ";
+  if (outcome.starts_with("kept " + failurePrefix)) outcome.erase(5, failurePrefix.size());
+  EXPECT_EQ(outcome, r.outcome);
+  if (!copied) {
+    EXPECT_EQ(entry.sTargetFile, "earlier");
+    EXPECT_EQ(fake.events.pointer.empty(), !r.outcome.starts_with("kept P")) << "the pointer is back however it ends";
+    return;
+  }
+  EXPECT_EQ(form.Installer.CopyFailure, "");
+  EXPECT_EQ(ReadFileBytes(app + "/" + outcome.substr(7)), *r.bytes);
+  EXPECT_EQ(fake.files.GetAttr(entry.sTargetFile) & (Attr::ReadOnly | Attr::Hidden), 0);
+  EXPECT_EQ(ReadFileBytes(dir.File("download.tmp")), *r.bytes) << "the download stays for the clean-up";
+  EXPECT_EQ(fake.events.pointer, (std::vector<bool>{true, false}));
 }
 
-TEST_F(VerifyDownloadTest, TheCopyHasOnlyTheArchiveAttribute) {
-  ASSERT_EQ(fake.files.GetAttr(downloaded) & (Attr::ReadOnly | Attr::Hidden), Attr::ReadOnly | Attr::Hidden);
-  ASSERT_TRUE(Verify());
-  const std::int32_t a = fake.files.GetAttr(Entry().sTargetFile);
-  EXPECT_EQ(a & (Attr::ReadOnly | Attr::Hidden | Attr::System), 0);
-  // the archive bit lives in an extended attribute where the file system has them
-  if (fake.files.GetAttr(downloaded) & Attr::Hidden) {
-    EXPECT_EQ(a, Attr::Archive);
+INSTANTIATE_TEST_SUITE_P(
+    Situations, VerifyDownload,
+    ::testing::Values(Situation{"Good", "setup.msi", "", "copied setup.msi"},
+                      Situation{"CrcInCapitals", "setup.msi", "", "copied setup.msi", "414FA339"},
+                      Situation{"CrcWithALeadingZero", "setup.msi", "", "copied setup.msi", "07a1c45a", "package 23"},
+                      Situation{"LargerThanAPiece", "setup.msi", "", "copied setup.msi", FormatCrc(Crc32(kLarge)),
+                                kLarge},
+                      Situation{"Mismatch", "setup.msi", "", "refused", "414fa338"},
+                      Situation{"Missing", "setup.msi", "", "refused", "414fa339", std::nullopt},
+                      Situation{"Empty", "setup.msi", "", "refused", "00000000", ""},
+                      Situation{"ParentFolder", "../setup.msi", "", "refused"},
+                      Situation{"ParentFolderWithBackslash", "..\\setup.msi", "", "refused"},
+                      Situation{"Points", "..", "", "refused"}, Situation{"Drive", "x:setup.msi", "", "refused"},
+                      Situation{"TakenNames", "setup.msi", "setup.msi setup0.msi", "copied setup1.msi"},
+                      Situation{"OnlyAnExtension", ".msi", ".msi", "copied 0.msi"},
+                      Situation{"VariantOutsideTheFolder", "setup", "setup", "kept no free file name"},
+                      Situation{"LastFreeName", "s.m", "s.m", "copied s31999.m", "414fa339", kFox, 31999},
+                      Situation{"NoFreeName", "s.m", "s.m", "kept no free file name", "414fa339", kFox, 32000},
+                      Situation{"CopyFails", "setup.msi", kNoFolder, "kept Path not found"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SplitExtension, KnownAnswers) {
+  const struct {
+    const char *path, *base, *ext;
+  } rows[] = {{"setup.msi", "setup", "msi"},
+              {"archive.tar.gz", "archive.tar", "gz"},
+              {"ends.", "ends", ""},
+              {"setup", "setup", ""},
+              {".profile", ".profile", ""},
+              {"..", ".", ""},
+              {"Z:\\app.d\\setup", "Z:\\app", "d\\setup"}};
+  for (const auto& r : rows) {
+    EXPECT_EQ(SplitExtension(r.path, false), r.base) << r.path;
+    EXPECT_EQ(SplitExtension(r.path, true), r.ext) << r.path;
   }
 }
-
-TEST_F(VerifyDownloadTest, LowerCaseCrcTextMatches) {
-  Package("setup.msi", "123456789", "cbf43926");
-  EXPECT_TRUE(Verify());
-}
-
-TEST_F(VerifyDownloadTest, ACrcWithLeadingZerosMatches) {
-  // Find a small package whose CRC is below 0x10000000.
-  std::string bytes;
-  for (int n = 0;; ++n) {
-    bytes = "package " + std::to_string(n);
-    if (Crc32(bytes) < 0x10000000u) break;
-  }
-  const std::string text = FormatCrc(Crc32(bytes));
-  ASSERT_EQ(text[0], '0');
-  Package("setup.msi", bytes, text);
-  EXPECT_TRUE(Verify());
-}
-
-TEST_F(VerifyDownloadTest, AOneByteChangeAnywhereFails) {
-  std::string bytes(100000, 'p');
-  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7);
-  const std::string crc = FormatCrc(Crc32(bytes));
-  for (std::size_t at : {std::size_t{0}, bytes.size() / 2, bytes.size() - 1}) {
-    std::string changed = bytes;
-    changed[at] = static_cast<char>(changed[at] ^ 0x01);
-    Package("setup.msi", changed, crc);
-    EXPECT_FALSE(Verify()) << "changed at " << at;
-    EXPECT_FALSE(Entry().bVerified);
-  }
-  EXPECT_TRUE(FilesIn("app").empty());
-  Package("setup.msi", bytes, crc);
-  EXPECT_TRUE(Verify());
-}
-
-TEST_F(VerifyDownloadTest, AnEmptyOrMissingDownloadFails) {
-  Package("setup.msi", "", "00000000");
-  EXPECT_FALSE(Verify());
-  downloaded = dir.Path() + "dl\\missing.tmp";
-  EXPECT_FALSE(Verify());
-  EXPECT_FALSE(Entry().bVerified);
-  EXPECT_TRUE(FilesIn("app").empty());
-  EXPECT_TRUE(events.pointer.empty());
-}
-
-TEST_F(VerifyDownloadTest, TakenNamesGiveTheNextFreeOne) {
-  WriteFileBytes(dir.File("app/setup.msi"), "old");
-  WriteFileBytes(dir.File("app/setup0.msi"), "older");
-  ASSERT_TRUE(Verify());
-  EXPECT_EQ(Entry().sTargetFile, dir.Path() + "app\\setup1.msi");
-  EXPECT_EQ(ReadFileBytes(dir.File("app/setup1.msi")), content);
-  EXPECT_EQ(ReadFileBytes(dir.File("app/setup.msi")), "old");
-  EXPECT_EQ(ReadFileBytes(dir.File("app/setup0.msi")), "older");
-}
-
-TEST_F(VerifyDownloadTest, NamesThatLeadOutOfTheProductFolderFail) {
-  for (const char* name : {"", ".", "..", "...", "../setup.msi", "..\\setup.msi", "sub/setup.msi", "x:setup.msi"}) {
-    form->ComponentTable[1].sFileName = name;
-    EXPECT_FALSE(Verify()) << "name: " << name;
-    EXPECT_FALSE(Entry().bVerified) << "name: " << name;
-  }
-  EXPECT_TRUE(FilesIn("app").empty());
-  EXPECT_EQ(FilesIn(""), (std::vector<std::string>{"app", "dl"}));
-  EXPECT_EQ(FilesIn("dl"), std::vector<std::string>{"download.tmp"});
-}
-
-TEST_F(VerifyDownloadTest, AVariantNameNeverLeavesTheProductFolder) {
-  // A name without a point takes its variant's point from the folder's
-  // name: such a variant is refused rather than written beside the folder.
-  fs::rename(dir.File("app"), dir.File("app.d"));
-  form->Installed.State.AppPath = dir.Path() + "app.d\\";
-  WriteFileBytes(dir.File("app.d/setup"), "taken");
-  Package("setup", content, "414fa339");
-  EXPECT_FALSE(Verify());
-  EXPECT_EQ(FilesIn(""), (std::vector<std::string>{"app.d", "dl"}));
-}
-
-TEST_F(VerifyDownloadTest, ACopyThatFailsAfterTheMatchKeepsTheFlag) {
-  form->Installed.State.AppPath = dir.Path() + "no-such-folder\\";
-  form->ComponentTable[1].sTargetFile = "earlier";
-  EXPECT_FALSE(Verify());
-  EXPECT_TRUE(Entry().bVerified);
-  EXPECT_EQ(Entry().sTargetFile, "earlier");
-  // the pointer comes back however the copy ends
-  EXPECT_EQ(events.pointer, (std::vector<bool>{true, false}));
-}
-
-TEST_F(VerifyDownloadTest, ATableResetWhileEventsRunIsSafe) {
-  events.onDoEvents = [this] { form->ComponentTable.resize(1); };
-  EXPECT_FALSE(Verify());
-  EXPECT_EQ(form->ComponentTable.size(), 1u);
-}
-
 }  // namespace

@@ -1,259 +1,109 @@
-// ReadInstalledState: what the wizard learns at start-up from the registry,
-// and the stop when the product is not installed properly.
+// What the wizard learns from the registry at start-up, where the update
+// goes, and the stop when the product is not installed properly.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <filesystem>
-#include <string>
-
 #include "fakes/fake_platform.hpp"
-#include "fakes/registry_test_helpers.hpp"
-#include "platform/posix/file_hive_store.hpp"
-#include "platform/posix/posix_services.hpp"
 #include "support/runtime_error.hpp"
 #include "wizard/frm_main.hpp"
 
 namespace {
+using namespace std::string_literals;
 
-const std::string kMain = "Software\\Tessarine\\LarkspireBrowser\\Main";
-const std::string kComponents = "Software\\Tessarine\\Components";
-const std::string kStopMessage =
-    "Larkspire was either not installed or not\r\n"
-    "installed properly. Please reinstall Larkspire.\r\n"
-    "\r\n"
-    "Cannot continue with update.";
+struct Start {
+  FakePlatform fake;
+  TempDir dir;
+  frmMain form{fake.Services(), "updates.test"};
+  cRegistry reg{fake.registry, fake.environment};
 
-class ReadInstalledStateTest : public ::testing::Test {
- protected:
-  void Put(const std::string& path, const std::string& name, std::uint32_t type,
-           const std::vector<std::uint8_t>& data) {
-    const RegHandle key = MustCreate(fake_.registry, Reg::CurrentUser, path);
-    ASSERT_EQ(WriteStored(fake_.registry, key, name, type, data), Reg::Success);
-    fake_.registry.CloseKey(key);
+  Start() { reg.RootKey("Software\\Tessarine"); }
+  void Put(const std::string& key, const std::string& name, const RegValue& v) {
+    const int types[] = {1, 4, 3};  // binary keeps one byte fewer than it is given
+    RegValue data = v;
+    if (auto* bytes = std::get_if<ByteArray>(&data)) bytes->push_back(0);
+    ASSERT_TRUE(reg.RegWrite(key, name, data, types[v.index()]));
   }
-  void PutText(const std::string& path, const std::string& name, const std::string& text) {
-    Put(path, name, Reg::Sz, BytesZ(text));
-  }
-  bool Exists(const std::string& path) {
-    RegHandle key = 0;
-    if (fake_.registry.OpenKeyEx(Reg::CurrentUser, path, Reg::KeyRead, &key) != Reg::Success) return false;
-    fake_.registry.CloseKey(key);
-    return true;
-  }
-  // Runs discovery; true when the program was ended.
-  bool Run() {
+  // The product folder found, or "stop" when the program ended.
+  std::string Run() {
     try {
-      form_->Installed.ReadInstalledState();
+      form.Installed.ReadInstalledState();
     } catch (const ProgramEnded&) {
-      return true;
+      return "stop";
     }
-    return false;
+    return form.Installed.State.AppPath;
   }
-
-  FakePlatform fake_;
-  TempDir dir_;
-  std::unique_ptr<frmMain> form_ = std::make_unique<frmMain>(fake_.Services(), "updates.test");
 };
 
-// ---- the stop ----
-
-struct BadVersion {
-  const char* what;
-  bool keyExists;
-  std::uint32_t type;
-  std::vector<std::uint8_t> data;  // no value when empty and type is REG_NONE
-};
-
-void PrintTo(const BadVersion& row, std::ostream* os) { *os << row.what; }
-
-class NotInstalledProperly : public ReadInstalledStateTest, public ::testing::WithParamInterface<BadVersion> {};
-
-TEST_P(NotInstalledProperly, ShowsTheStopMessageAndEndsTheProgram) {
-  const auto& p = GetParam();
-  if (p.keyExists) {
-    if (p.type == Reg::None && p.data.empty())
-      PutText(kMain, "App Path", dir_.Path());
-    else
-      Put(kMain, "App Version", p.type, p.data);
-  }
-  ASSERT_TRUE(Run()) << "the program goes on";
-
-  EXPECT_EQ(fake_.process.endCount, 1);
-  ASSERT_EQ(fake_.messageBox.shown.size(), 1u);
-  EXPECT_EQ(fake_.messageBox.shown[0].prompt, kStopMessage);
-  EXPECT_EQ(fake_.messageBox.shown[0].buttons, Mb::Critical | Mb::OkOnly);
-  EXPECT_EQ(fake_.messageBox.shown[0].title, "Larkspire AutoUpdate");
-  EXPECT_EQ(form_->MessageText, "") << "the scratch text is emptied after use";
-
-  // Nothing after the stop ran.
-  EXPECT_EQ(fake_.guid.made, 0) << "no product identifier was made";
-  EXPECT_EQ(ReadStoredAt(fake_.registry, Reg::CurrentUser, kMain, "ProductID").rc, Reg::FileNotFound);
-  EXPECT_FALSE(Exists(kComponents));
-  EXPECT_TRUE(Exists(kMain)) << "the key that reading created stays";
-}
-
-INSTANTIATE_TEST_SUITE_P(Versions, NotInstalledProperly,
-                         ::testing::Values(BadVersion{"NoKey", false, Reg::None, {}},
-                                           BadVersion{"NoValue", true, Reg::None, {}},
-                                           BadVersion{"Empty", true, Reg::Sz, BytesZ("")},
-                                           BadVersion{"Blank", true, Reg::Sz, BytesZ("   ")},
-                                           BadVersion{"NulCharacter", true, Reg::Sz, BytesZ(std::string(1, '\0'))},
-                                           BadVersion{"ShortParts", true, Reg::Sz, BytesZ("3.2.12")},
-                                           BadVersion{"ShortBuild", true, Reg::Sz, BytesZ("3.02.12")},
-                                           BadVersion{"LetterInBuild", true, Reg::Sz, BytesZ("3.02.001a")},
-                                           BadVersion{"TwoParts", true, Reg::Sz, BytesZ("2.00")},
-                                           BadVersion{"Number", true, Reg::Dword, {0x2C, 0xD0, 0xCC, 0x01}},
-                                           BadVersion{"Binary", true, Reg::Binary, Bytes("3.02.0012")}),
-                         [](const ::testing::TestParamInfo<BadVersion>& info) { return std::string(info.param.what); });
-
-TEST(ReadInstalledStateOnTheRegistryFile, AnUnreadableFileMeansNotInstalledAndStaysAsItWas) {
-  TempDir dir;
-  const std::string path = dir.File("registry.reg");
-  const std::string text =
-      "Windows Registry Editor Version 5.00\n\n"
-      "[HKEY_CURRENT_USER\\Software\\Tessarine\\LarkspireBrowser\\Main]\n"
-      "\"App Version\"=\"3.02.0012\n";  // the closing quote is lost
-  WriteFileBytes(path, text);
-  FileRegistryApi registry(path);
-  FakePlatform fake({.registry = &registry});
-  frmMain form(fake.Services(), "updates.test");
-
-  EXPECT_THROW(form.Installed.ReadInstalledState(), ProgramEnded);
-  EXPECT_EQ(fake.process.endCount, 1);
-  ASSERT_EQ(fake.messageBox.shown.size(), 1u);
-  EXPECT_EQ(fake.messageBox.shown[0].prompt, kStopMessage);
-  EXPECT_EQ(ReadFileBytes(path), text) << "byte for byte";
-}
-
-TEST(ReadInstalledStateOnTheRegistryFile, AProductFolderInAnyScriptIsFound) {
-  TempDir dir;
-  // ".../łukasz/Программы": the registry file holds it as UTF-8, as it is.
-  const std::string folder =
-      dir.File("\xC5\x82ukasz/\xD0\x9F\xD1\x80\xD0\xBE\xD0\xB3\xD1\x80\xD0\xB0\xD0\xBC\xD0\xBC\xD1\x8B");
-  ASSERT_TRUE(std::filesystem::create_directories(folder));
-  const std::string path = dir.File("registry.reg");
-  WriteFileBytes(path, "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\" + kMain +
-                           "]\n\"App Version\"=\"3.02.0012\"\n\"App Path\"=\"" + folder + "\"\n");
-  FileRegistryApi registry(path);
-  FakePlatform fake({.registry = &registry});
-  frmMain form(fake.Services(), "updates.test");
-
-  form.Installed.ReadInstalledState();
-  EXPECT_TRUE(fake.messageBox.shown.empty());
-  std::string expected = folder + "/";
-  std::replace(expected.begin(), expected.end(), '/', '\\');
-  EXPECT_EQ(form.Installed.State.AppPath, expected) << "the folder itself, not the default one";
-}
-
-// ---- what is read ----
-
-TEST_F(ReadInstalledStateTest, AValidVersionGoesOnWithoutAMessage) {
-  PutText(kMain, "App Version", "3.02.0012");
-  PutText(kMain, "App Path", dir_.Path());
-  ASSERT_FALSE(Run());
-  EXPECT_TRUE(fake_.messageBox.shown.empty());
-  EXPECT_EQ(fake_.process.endCount, 0);
-  EXPECT_EQ(form_->Installed.State.AppVersion, "3.02.0012");
-  EXPECT_EQ(form_->Installed.State.AppPath, dir_.Path());
-  EXPECT_EQ(form_->Installer.MsgGeneral, static_cast<std::int32_t>(StableMessageId("lkSMsgGeneral")));
-  EXPECT_EQ(form_->Installed.Registry->RootKey(), "Software\\Tessarine");
-}
-
-TEST_F(ReadInstalledStateTest, AppVersionKeepsItsBlanks) {
-  PutText(kMain, "App Version", "  3.02.0012 ");
-  ASSERT_FALSE(Run());
-  EXPECT_EQ(form_->Installed.State.AppVersion, "  3.02.0012 ");
-  EXPECT_EQ(form_->Installed.State.InstalledVersions[0], "  3.02.0012 ") << "the product's own version is a copy";
-}
-
-TEST_F(ReadInstalledStateTest, ComponentVersionsAreTrimmedAndChecked) {
-  PutText(kMain, "App Version", "3.02.0012");
-  PutText(kComponents, "rillgauge", " 1.00.0001 ");
-  PutText(kComponents, "QUILLON", "2.1.3");  // names match without case; the version is not valid
-  Put(kComponents, "qvmpanel", Reg::Dword, {1, 0, 0, 0});
-  PutText(kComponents, "qvmclock", "4.05.0006");
-  PutText(kComponents, "larkspire", "9.99.9999");  // not read: the product's version is App Version
-  ASSERT_FALSE(Run());
-  const std::array<std::string, 6> expected = {"3.02.0012", "1.00.0001", "0", "0", "0", "4.05.0006"};
-  EXPECT_EQ(form_->Installed.State.InstalledVersions, expected);
-}
-
-TEST_F(ReadInstalledStateTest, AMissingComponentsKeyGivesZerosAndIsLeftCreated) {
-  PutText(kMain, "App Version", "3.02.0012");
-  ASSERT_FALSE(Run());
-  const std::array<std::string, 6> expected = {"3.02.0012", "0", "0", "0", "0", "0"};
-  EXPECT_EQ(form_->Installed.State.InstalledVersions, expected);
-  EXPECT_TRUE(Exists(kComponents));
-  EXPECT_FALSE(Exists("Software\\Tessarine\\LarkspireBrowser\\Components")) << "a sibling, not a child";
-}
-
-struct AppPathRow {
-  const char* what;
-  // The stored value; "<dir>" stands for the temporary folder in program form.
-  std::string stored;
-  std::uint32_t type;
-  std::string expected;
-};
-
-void PrintTo(const AppPathRow& row, std::ostream* os) { *os << row.what; }
-
-class AppPathFallback : public ReadInstalledStateTest, public ::testing::WithParamInterface<AppPathRow> {};
-
-TEST_P(AppPathFallback, NormalisedOrTheCurrentDrivesRoot) {
-  auto expand = [&](std::string s) {
-    const std::string dirNoSlash = dir_.Path().substr(0, dir_.Path().size() - 1);
-    for (std::size_t at; (at = s.find("<dir>")) != std::string::npos;) s.replace(at, 5, dirNoSlash);
-    return s;
+TEST(ReadInstalledState, StopsOrFindsTheProductFolder) {
+  const struct {
+    const char* what;
+    std::optional<RegValue> version, path;  // "<dir>" stands for the temporary folder
+    std::string expected;
+    std::string curDir = "";
+  } rows[] = {
+      {"no version", {}, "<dir>", "stop"},
+      {"an empty version", "", "<dir>", "stop"},
+      {"a blank version", "   ", "<dir>", "stop"},
+      {"the text of a value created empty", "\0"s, "<dir>", "stop"},
+      {"a short build", "3.02.12", "<dir>", "stop"},
+      {"a version as a number", std::int32_t{30200012}, "<dir>", "stop"},
+      {"a version as bytes", ByteArray{'3', '.', '0', '2', '.', '0', '0', '1', '2'}, "<dir>", "stop"},
+      {"a folder", "3.02.0012", "<dir>", "<dir>\\"},
+      {"a version with blanks", "  3.02.0012 ", "<dir>\\", "<dir>\\"},
+      {"a file", "3.02.0012", "<dir>\\larkspire.exe", "<dir>\\larkspire.exe\\"},
+      {"blanks around the folder", "3.02.0012", "  <dir>  ", "Z:\\"},
+      {"a missing folder", "3.02.0012", "<dir>\\gone", "Z:\\"},
+      {"no folder", "3.02.0012", {}, "Z:\\"},
+      {"a folder as bytes", "3.02.0012", ByteArray{'Z', ':', '\\'}, "c:\\", "D:\\setup"},
+      {"no drive letter", "3.02.0012", {}, "c:\\", "\\\\server\\share\\setup"},
+      {"no such drive", "3.02.0012", {}, "c:\\", "D:\\setup"},
   };
-  WriteFileBytes(dir_.File("larkspire.exe"), "MZ");
-  PutText(kMain, "App Version", "3.02.0012");
-  if (GetParam().type == Reg::Sz)
-    PutText(kMain, "App Path", expand(GetParam().stored));
-  else if (GetParam().type == Reg::Binary)
-    Put(kMain, "App Path", Reg::Binary, Bytes(expand(GetParam().stored)));
-  ASSERT_FALSE(Run());
-  EXPECT_EQ(form_->Installed.State.AppPath, expand(GetParam().expected));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Paths, AppPathFallback,
-    ::testing::Values(AppPathRow{"FolderWithoutBackslash", "<dir>", Reg::Sz, "<dir>\\"},
-                      AppPathRow{"FolderWithBackslash", "<dir>\\", Reg::Sz, "<dir>\\"},
-                      // The file test takes the text as it is: blanks before the drive name no folder.
-                      AppPathRow{"FolderWithBlanks", "  <dir>  ", Reg::Sz, "Z:\\"},
-                      AppPathRow{"AFile", "<dir>\\larkspire.exe", Reg::Sz, "<dir>\\larkspire.exe\\"},
-                      AppPathRow{"MissingFolder", "<dir>\\gone", Reg::Sz, "Z:\\"},
-                      AppPathRow{"OtherDrive", "C:\\Program Files\\Larkspire", Reg::Sz, "Z:\\"},
-                      AppPathRow{"Empty", "", Reg::Sz, "Z:\\"}, AppPathRow{"NoValue", "", Reg::None, "Z:\\"},
-                      AppPathRow{"Binary", "<dir>", Reg::Binary, "Z:\\"}),
-    [](const ::testing::TestParamInfo<AppPathRow>& info) { return std::string(info.param.what); });
-
-TEST_F(ReadInstalledStateTest, AMissingAppPathWithoutADriveLetterGivesC) {
-  PutText(kMain, "App Version", "3.02.0012");
-  fake_.files.curDir = "\\\\server\\share\\setup";
-  ASSERT_FALSE(Run());
-  EXPECT_EQ(form_->Installed.State.AppPath, "c:\\");
-}
-
-TEST_F(ReadInstalledStateTest, MakesSureAProductIdentifierIsStored) {
-  PutText(kMain, "App Version", "3.02.0012");
-  ASSERT_FALSE(Run());
-  const StoredValue id = ReadStoredAt(fake_.registry, Reg::CurrentUser, kMain, "ProductID");
-  EXPECT_EQ(id.type, Reg::Binary);
-  EXPECT_EQ(id.data.size(), 71u);
-}
-
-TEST_F(ReadInstalledStateTest, AFailedMessageRegistrationStopsBeforeTheRegistryIsRead) {
-  for (int i = 0; i < 10; ++i) fake_.messages.registerResults.push_back(0);
-  try {
-    form_->Installed.ReadInstalledState();
-    FAIL() << "no error";
-  } catch (const RuntimeError& e) {
-    EXPECT_EQ(e.Number(), -2147220504);
-    EXPECT_EQ(e.Description(), "Couldn't register window messages.");
+  for (const auto& r : rows) {
+    Start s;
+    const std::string dir = s.dir.Path().substr(0, s.dir.Path().size() - 1);
+    const auto expand = [&](std::string text) {
+      if (const auto at = text.find("<dir>"); at != std::string::npos) text.replace(at, 5, dir);
+      return text;
+    };
+    WriteFileBytes(s.dir.File("larkspire.exe"), "MZ");
+    s.fake.files.curDir = r.curDir;
+    if (r.version) s.Put("\\LarkspireBrowser\\Main", "App Version", *r.version);
+    if (auto* text = r.path ? std::get_if<std::string>(&*r.path) : nullptr)
+      s.Put("\\LarkspireBrowser\\Main", "App Path", expand(*text));
+    else if (r.path)
+      s.Put("\\LarkspireBrowser\\Main", "App Path", *r.path);
+    EXPECT_EQ(s.Run(), expand(r.expected)) << r.what;
+    const bool stopped = r.expected == "stop";
+    EXPECT_EQ(s.fake.process.endCount, stopped) << r.what;
+    ASSERT_EQ(s.fake.messageBox.shown.size(), stopped) << r.what;
+    EXPECT_EQ(!IsBytes(s.reg.RegRead("\\LarkspireBrowser\\Main", "ProductID")), stopped) << "stored only when read";
+    if (!stopped) continue;
+    EXPECT_EQ(s.fake.messageBox.shown[0].prompt,
+              "Larkspire was either not installed or not\r\ninstalled properly. Please reinstall Larkspire.\r\n\r\n"
+              "Cannot continue with update.");
+    EXPECT_EQ(s.fake.messageBox.shown[0].buttons, Mb::Critical | Mb::OkOnly);
+    EXPECT_EQ(s.fake.messageBox.shown[0].title, "Larkspire AutoUpdate");
   }
-  EXPECT_FALSE(Exists("Software")) << "nothing was read, so nothing was created";
-  EXPECT_TRUE(fake_.messageBox.shown.empty());
 }
 
+TEST(ReadInstalledState, ReadsTheVersionsOfTheComponents) {
+  Start s;
+  s.Put("\\LarkspireBrowser\\Main", "App Version", "  3.02.0012 ");
+  s.Put("\\Components", "rillgauge", " 1.00.0001 ");
+  s.Put("\\Components", "QUILLON", "2.1.3");
+  s.Put("\\Components", "qvmpanel", std::int32_t{1});
+  s.Put("\\Components", "qvmclock", "4.05.0006");
+  s.Put("\\Components", "larkspire", "9.99.9999");
+  s.Run();
+  EXPECT_EQ(s.form.Installed.State.AppVersion, "  3.02.0012 ");
+  const std::array<std::string, 6> expected = {"  3.02.0012 ", "1.00.0001", "0", "0", "0", "4.05.0006"};
+  EXPECT_EQ(s.form.Installed.State.InstalledVersions, expected);
+}
+
+TEST(ReadInstalledState, AFailedMessageRegistrationStopsBeforeTheRegistryIsRead) {
+  Start s;
+  s.fake.messages.registerResults.assign(10, 0);
+  EXPECT_THROW(s.form.Installed.ReadInstalledState(), RuntimeError);
+  RegHandle key = 0;
+  EXPECT_EQ(s.fake.registry.OpenKeyEx(Reg::CurrentUser, "Software", Reg::KeyRead, &key), Reg::FileNotFound);
+}
 }  // namespace
