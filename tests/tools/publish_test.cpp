@@ -137,9 +137,11 @@ class PublishTree : public ::testing::Test {
     return Run({"--package", packages.File(name), "--base-url", "http://127.0.0.1:8731/dl/", "--out", tree.Native(),
                 "--component", "larkspire=" + version, "--component", "quillon=2.02.0000,exename=Caf\xC3\xA9.EXE"});
   }
-  // The catalog as the wizard reads it, through the profile reader's buffer, in one line.
+  // The catalog as the wizard reads it: fetched whole, then read through the
+  // profile reader's buffer. In one line.
   std::string ReadCatalog() {
-    const std::string path = tree.Path() + "browser\\updchk.ndf";
+    WriteFileBytes(download.File("updchk.ndf"), ReadFileBytes(tree.File("browser/updchk.ndf")));
+    const std::string path = download.Path() + "updchk.ndf";
     const CatalogReading r = EvaluateCatalog(
         [&](const std::string& s, const std::string& k) {
           char buffer[255];
@@ -160,7 +162,7 @@ class PublishTree : public ::testing::Test {
   }
 
   FakePlatform fake;
-  TempDir packages, tree;
+  TempDir packages, tree, download;
 };
 
 TEST_F(PublishTree, EachUpdateGoesIntoTheTreeAndAFailureLeavesItAsItWas) {
