@@ -3,19 +3,15 @@
 // reading leaves.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <sstream>
+
 #include "catalog/profile_parser.hpp"
 #include "catalog/update_catalog.hpp"
-#include "catalog_text.hpp"
 #include "fakes/fake_platform.hpp"
 
 namespace {
 using namespace std::string_literals;
-
-std::string Padded(std::size_t size) {
-  std::string bytes = "[s]\nk=v\n";
-  bytes.resize(size, ' ');
-  return bytes;
-}
 
 // The value of key "k" in section "s" of each file; "<none>" when nothing is found.
 TEST(ProfileDocument, KnownAnswers) {
@@ -25,25 +21,49 @@ TEST(ProfileDocument, KnownAnswers) {
       {"  [ s ]  \n  k \t=\t a b  \r\n", "a b"},
       {"[s]\nk='single'\n", "single"},
       {"[s]\nk=\"mixed'\n", "\"mixed'"},
-      {"[s]\nk=\"\n", "\""},
       {"[s]\nk= \"\"x\"\" \n", "\"x\""},
       {"[s]\nk=first\nK=second\n", "first"},
       {"[s]\n[S]\nk=later\n", "<none>"},  // the first section of a name wins
       {"[s]\nk\nk=1\n", "<none>"},        // a key without "=" hides a later one
       {"[s]\rj=1\rk=a;b=c", "a;b=c"},
-      {"k=1\n[s]\n", "<none>"},
       {"[s\nk=1\n", "<none>"},
       {"[s] trailing\nk=2\n", "2"},
       {"[s]\nk=v\n\0"s, "<none>"},  // a NUL: no text
       {"\xEF\xBB\xBF[s]\nk=Caf\xC3\xA9\n", "Caf\xE9"},
       {"\xFF\xFE[\0s\0]\0\n\0k\0=\0\xE9\0\x2D\x4E"s, "\xE9?"},  // UTF-16, a letter beyond the code page
       {"\xFE\xFF\0[\0s\0]\0\n\0k\0=\x20\xAC"s, "\x80"},
-      {Padded(kMaxProfileBytes), "v"},
-      {Padded(kMaxProfileBytes + 1), "<none>"},
+      {"[s]\nk=v\n" + std::string(kMaxProfileBytes - 8, ' '), "v"},
+      {"[s]\nk=v\n" + std::string(kMaxProfileBytes - 7, ' '), "<none>"},
   };
   for (const auto& [bytes, value] : rows)
     EXPECT_EQ(ProfileDocument::Parse(bytes).Value("s", "k").value_or("<none>"), value) << bytes.substr(0, 40);
   EXPECT_EQ(ProfileDocument::Parse("[\xC9]\nk=1\n").Value("\xE9", "K"), "1") << "letters of the code page fold";
+}
+
+// A good update-information file (it offers the setup package, a newer
+// quillon and two components not installed) changed by "section.key=value"
+// edits ("-section" empties a section), padded to the length its "size"
+// names.
+std::string CatalogBytes(const std::string& edits, int lengthOff = 0) {
+  std::istringstream in(
+      "setup.size=1000 setup.enabled=1 setup.url=http://updates.test:8731/dl/setup.msi setup.crc=cbf43926 "
+      "larkspire.enabled=1 larkspire.version=3.02.0012 rillgauge.enabled=1 rillgauge.version=1.00.0000 "
+      "quillon.enabled=1 quillon.version=1.00.0002 quillon.exename=Quillon.EXE palvetta.enabled=0 "
+      "palvetta.version=9.00.0000 qvmpanel.enabled=1 qvmclock.enabled=1 qvmclock.version=0.50.0000 " +
+      edits);
+  std::map<std::string, std::string> values;  // "section.key" to value
+  for (std::string e; in >> e;) {
+    if (e[0] == '-') std::erase_if(values, [&](const auto& v) { return v.first.starts_with(e.substr(1) + "."); });
+    if (e[0] != '-') values[e.substr(0, e.find('='))] = e.substr(e.find('=') + 1);
+  }
+  std::string bytes;
+  for (const std::string section : ComponentKeys) {
+    bytes += "[" + section + "]\r\n";
+    for (const auto& [name, value] : values)
+      if (name.starts_with(section + ".")) bytes += name.substr(section.size() + 1) + "=" + value + "\r\n";
+  }
+  bytes.resize(1000 + lengthOff, ' ');
+  return bytes;
 }
 
 class ReadUpdateInfoTest : public ::testing::Test {
@@ -67,23 +87,54 @@ class ReadUpdateInfoTest : public ::testing::Test {
   // The product compares with its stored version, not with this copy.
   InstalledVersionList installed = {"9.99.9999", "0", "1.00.0001", "0", "0", "0"};
   UpdateCatalog catalog{fake.Services(), table, appVersion, installed, "http://updates.test/browser/updchk.ndf"};
+  const std::string good = "1 verified setup.msi http://updates.test:8731/dl/setup.msi CBF43926";
+  const std::string listed = " rillgauge 1.00.0000 quillon.exe 1.00.0002 qvmclock 0.50.0000";
 };
 
-TEST_F(ReadUpdateInfoTest, EachOutcomeLeavesItsTable) {
-  const std::string setup = " verified setup.msi http://updates.test:8731/dl/setup.msi CBF43926";
-  // A value is read through a buffer of 255 characters, and handed on in UTF-8.
-  EXPECT_EQ(Read(CatalogBytes("larkspire.version=3.02.0013 quillon.exename=Caf\xE9" + std::string(260, 'x'))),
-            "1" + setup + " larkspire 3.02.0013 rillgauge 1.00.0000 caf\xC3\xA9" + std::string(250, 'x') +
-                " 1.00.0002 qvmclock 0.50.0000");
+// Each outcome and the table it leaves, the package's address and CRC as
+// they are checked, and which check decides when several things are wrong.
+TEST_F(ReadUpdateInfoTest, OutcomeOfEachFile) {
+  const std::tuple<std::string, int, std::string> rows[] = {
+      {"", 0, good + listed},  // larkspire is current, palvetta off, qvmpanel without a version
+      {"rillgauge.enabled=0 quillon.version=1.00.0001 qvmclock.version=0.50", 0, "2" + good.substr(1)},
+      {"palvetta.enabled=00", 0,
+       good + " rillgauge 1.00.0000 quillon.exe 1.00.0002 palvetta 9.00.0000 qvmclock 0.50.0000"},
+      {"setup.enabled=0.0 qvmpanel.enabled=1e3 setup.size=+01000", 0, good + listed},
+      // A value is read through a buffer of 255 characters, and handed on in UTF-8.
+      {"larkspire.version=3.02.0013 quillon.exename=Caf\xE9" + std::string(260, 'x'), 0,
+       good + " larkspire 3.02.0013 rillgauge 1.00.0000 caf\xC3\xA9" + std::string(250, 'x') +
+           " 1.00.0002 qvmclock 0.50.0000"},
+      {"", -1, "0"},
+      {"", 1, "0"},
+      {"setup.size=1.0e3", 0, "0"},
+      {"qvmclock.enabled=", 0, "0"},
+      {"setup.enabled=0x1", 0, "0"},
+      {"setup.enabled=0 setup.url=ftp://h/s setup.crc=nothex", 0, "3 verified"},
+      {"setup.enabled=0 -palvetta", 0, "0"},
+      {"setup.url=ftp://h/s.msi", 0, "0"},
+      {"setup.crc=cbf4392", 0, "0"},
+      {"setup.crc=cbf439260", 0, "0"},
+      {"setup.crc=cbf4392g", 0, "0"},
+      {"setup.url=HTTP://Host/Dir/\xC9T\xC9.MSI", 0,
+       "1 verified \xC3\xA9t\xC3\xA9.msi http://host/dir/\xC3\xA9t\xC3\xA9.msi CBF43926" + listed},
+      {"setup.url=http://host/a\\b.msi", 0, "1 verified b.msi http://host/a\\b.msi CBF43926" + listed},
+      {"setup.url=http://www.larkspire.example", 0,
+       "1 verified www.larkspire.example http://www.larkspire.example CBF43926" + listed},
+      {"setup.url=https://host/s.msi", 0, "0"},
+      {"setup.url=http://host/dir.d/setup", 0, "0"},
+  };
+  for (const auto& [edits, off, expected] : rows) {
+    table.assign(1, {});
+    EXPECT_EQ(Read(CatalogBytes(edits, off)), expected) << edits;
+  }
+}
+
+TEST_F(ReadUpdateInfoTest, ARetryLeavesNothingOfTheFirstReadingBehind) {
+  ASSERT_EQ(Read(CatalogBytes("")), good + listed);
   table[1].sDownloadedFile = "kept";
-  EXPECT_EQ(Read(CatalogBytes("rillgauge.enabled=0 qvmclock.enabled=0")), "1" + setup + " quillon.exe 1.00.0002")
-      << "a retry leaves nothing of the first reading behind";
+  EXPECT_EQ(Read(CatalogBytes("rillgauge.enabled=0 qvmclock.enabled=0")), good + " quillon.exe 1.00.0002");
   EXPECT_EQ(table[1].sDownloadedFile, "kept");
-  EXPECT_EQ(Read(CatalogBytes() + " "), "0" + setup.substr(9) + " quillon.exe 1.00.0002") << "the table stays";
-  EXPECT_EQ(Read(CatalogBytes("quillon.enabled=0 rillgauge.enabled=0 qvmclock.enabled=0")), "2" + setup);
-  EXPECT_EQ(Read(CatalogBytes("setup.enabled=0")), "3" + setup);
-  EXPECT_EQ(Read(Padded(kMaxProfileBytes + 1)), "0" + setup.substr(9)) << "too large to be a profile file";
-  table[0].sDownloadedFile = dir.Path() + "missing.ndf";
-  EXPECT_EQ(catalog.ReadUpdateInfo(table[0].sDownloadedFile), crError);
+  EXPECT_EQ(Read(CatalogBytes("", 1)), "0" + good.substr(10) + " quillon.exe 1.00.0002") << "an error leaves the table";
+  EXPECT_EQ(Read(std::string(kMaxProfileBytes + 1, ' ')), "0" + good.substr(10) + " quillon.exe 1.00.0002");
 }
 }  // namespace
