@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
 #include <thread>
 
 #include "catalog/catalog_reading.hpp"
@@ -19,16 +20,11 @@
 namespace {
 namespace fs = std::filesystem;
 
-// A command line; "@" stands for "--package /x/Larkspire-3.03-Setup.MSI --out /srv".
+// A command line; "@" at its start stands for "--package /x/Larkspire-3.03-Setup.MSI --out /srv".
 std::vector<std::string> Line(const std::string& line) {
-  std::istringstream in(line);
-  std::vector<std::string> args;
-  for (std::string a; in >> a;)
-    if (a == "@")
-      args.insert(args.end(), {"--package", "/x/Larkspire-3.03-Setup.MSI", "--out", "/srv"});
-    else
-      args.push_back(a);
-  return args;
+  std::istringstream in(line.starts_with("@") ? "--package /x/Larkspire-3.03-Setup.MSI --out /srv" + line.substr(1)
+                                              : line);
+  return {std::istream_iterator<std::string>(in), {}};
 }
 
 // What the options hold in one line, or the error's one line.
