@@ -11,7 +11,6 @@
 #include "install/crc32.hpp"
 #include "install/crc32_kernels.hpp"
 #include "install/integrity.hpp"
-#include "support/diagnostics.hpp"
 #include "support/runtime_error.hpp"
 #include "wizard/frm_main.hpp"
 
@@ -19,19 +18,9 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(Crc32, KnownAnswers) {
-  const std::pair<std::string, const char*> rows[] = {
-      {"", "00000000"},
-      {"a", "E8B7BE43"},
-      {"123456789", "CBF43926"},
-      {"package 23", "07A1C45A"},
-      {std::string(32, '\xFF'), "FF6CAB0B"},
-  };
-  CrcCalculator calc;
-  for (const auto& [data, crc] : rows) {
-    const std::int32_t reg = calc.InitCrcTable(kCrc32Polynomial, -1);
-    EXPECT_EQ(FormatCrc(static_cast<std::uint32_t>(FinishCrc(calc.UpdateCrc(data, reg)))), crc) << data;
-    EXPECT_EQ(FormatCrc(Crc32(data)), crc) << data;
-  }
+  std::string crcs;
+  for (const char* data : {"", "a", "123456789", "package 23"}) crcs += FormatCrc(Crc32(data)) + " ";
+  EXPECT_EQ(crcs, "00000000 E8B7BE43 CBF43926 07A1C45A ");
 }
 
 // Every length up to where all kernels are in full stride, then long ones,
@@ -56,11 +45,12 @@ TEST(Crc32, EveryKernelMatchesZlib) {
   }
 }
 
-TEST(SplitExtension, APointInTheFirstPositionStartsNone) {
-  const std::pair<const char*, const char*> rows[] = {
-      {"setup.msi", "setup|msi"}, {"a.tar.gz", "a.tar|gz"}, {"ends.", "ends|"}, {".profile", ".profile|"}};
-  for (const auto& [path, parts] : rows)
-    EXPECT_EQ(SplitExtension(path, false) + "|" + SplitExtension(path, true), parts);
+// Only the last point starts an extension, and never in the first position.
+TEST(SplitExtension, KnownAnswers) {
+  std::string parts;
+  for (const char* path : {"setup.msi", "a.tar.gz", "ends.", ".profile"})
+    parts += SplitExtension(path, false) + "|" + SplitExtension(path, true) + " ";
+  EXPECT_EQ(parts, "setup|msi a.tar|gz ends| .profile| ");
 }
 
 const std::string kFox = "The quick brown fox jumps over the lazy dog", kLarge(3 * kCrcReadPiece + 5, 'p');
