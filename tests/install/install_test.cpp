@@ -116,6 +116,20 @@ TEST(VerifyDownload, ChecksThenCopies) {
     EXPECT_EQ(ReadFileBytes(dir.File("download.tmp")), *r.bytes) << "the download stays for the clean-up";
   }
 }
+TEST(VerifyDownload, ATableResetWhileEventsRunIsSafe) {
+  TempDir dir;
+  FakePlatform fake;
+  frmMain form(fake.Services(), "updates.test");
+  WriteFileBytes(dir.File("download.tmp"), kFox);
+  form.Installed.State.AppPath = dir.Path();
+  form.ComponentTable.resize(2);
+  form.ComponentTable[1].sFileName = "setup.msi";
+  form.ComponentTable[1].sCrc = "414FA339";
+  form.Transfer.CurrentIndex = 1;
+  fake.events.onDoEvents = [&] { form.ComponentTable.resize(1); };
+  EXPECT_FALSE(form.Installer.VerifyDownload(dir.Path() + "download.tmp"));
+}
+
 const std::string kRunFailed =
     "An error has occurred while attempting to run install program.\r\nPlease rerun Larkspire AutoUpdate.";
 const std::string kDeleted =
