@@ -164,7 +164,7 @@ TEST(HandOver, RunInstall) {
       outcome += call.operation + " " + call.file + " " + std::to_string(call.show);
     for (const auto& box : fake.messageBox.shown)
       outcome += " / " + box.prompt + " / " + std::to_string(box.buttons) + " " + box.title;
-    outcome += " / exit " + std::to_string(f.ExitCode()) + (fake.window.unloadCount ? " closed" : "");
+    outcome += " / exit " + std::to_string(f.ExitCode()) + (fake.window->Unloaded() ? " closed" : "");
     if (const auto at = outcome.find(dir.Path()); at != std::string::npos)
       outcome.replace(at, dir.Path().size(), "<dir>");
     EXPECT_EQ(outcome, expected);
