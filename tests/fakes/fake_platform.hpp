@@ -22,11 +22,13 @@
 #include "platform/event_loop.hpp"
 #include "platform/platform.hpp"
 #include "platform/posix/posix_services.hpp"
-#include "platform/qt/qt_main_window.hpp"
-#include "platform/qt/qt_services.hpp"
 #include "platform/resources.hpp"
 #include "platform/shell.hpp"
 #include "support/runtime_error.hpp"
+#ifndef _WIN32  // the Windows build shares only the registry and environment fakes
+#include "platform/qt/qt_main_window.hpp"
+#include "platform/qt/qt_services.hpp"
+#endif
 
 // An in-memory hive whose changes a test can make the store refuse.
 class FakeHiveStore : public MemoryHiveStore {
@@ -85,6 +87,7 @@ class FakeProcessControl : public IProcessControl {
   void EndProgram(int exitStatus) override;
 };
 
+#ifndef _WIN32
 // The real decoder, which a test can make fail.
 class FakePictureService : public QtPictureService {
  public:
@@ -97,6 +100,8 @@ class FakePictureService : public QtPictureService {
     return QtPictureService::LoadPicture(path);
   }
 };
+
+#endif
 
 class FakeWindowMessages : public IWindowMessages {
  public:
@@ -165,6 +170,7 @@ class FakeEventLoop : public IEventLoop {
   void SetBusyPointer(bool busy) override { pointer.push_back(busy); }
 };
 
+#ifndef _WIN32
 struct FakePlatform {
   // overrides: real services that take the place of fakes (a Qt window, a
   // registry file, the real read service).
@@ -197,6 +203,7 @@ struct FakePlatform {
  private:
   PlatformOverrides overrides_;
 };
+#endif
 
 // A temporary folder removed with everything in it at the end of a test.
 class TempDir {
