@@ -28,6 +28,11 @@ class WindowTest : public WizardTest {
 TEST_F(WindowTest, EveryControlSitsAtItsDesignPlace) {
   Open();
   EXPECT_EQ(window.size(), QSize(501, 375));
+  EXPECT_EQ(window.windowTitle(), "Larkspire AutoUpdate");
+  EXPECT_FALSE(window.windowIcon().isNull());
+  // The header picture went into the hidden holder, which took its size.
+  EXPECT_EQ(window.Surface(Ctl::picBitmap).ScaleWidth(), 501);
+  EXPECT_EQ(window.Surface(Ctl::picBitmap).ScaleHeight(), 67);
   EXPECT_FALSE(window.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
   for (const ControlDesign& d : MainWindowDesign()) {
     if (d.id == Ctl::picBitmap || d.id == Ctl::frPicture) continue;  // sized by the picture / the resize rule
