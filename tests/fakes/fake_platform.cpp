@@ -24,28 +24,26 @@ std::uint32_t FakeEnvironment::ExpandEnvironmentStrings(const char* src, char* d
   return CopyExpandedResult(out, dst, size);
 }
 
+namespace {
+// The next scripted answer, or the usual one when the script has run out.
+template <class T>
+T Next(std::deque<T>& script, T usual) {
+  if (script.empty()) return usual;
+  const T next = script.front();
+  script.pop_front();
+  return next;
+}
+}  // namespace
+
 int FakeMessageBox::MsgBox(const std::string& prompt, int buttons, const std::string& title) {
   shown.push_back({prompt, buttons, title});
-  if (!answers.empty()) {
-    const int a = answers.front();
-    answers.pop_front();
-    return a;
-  }
-  return (buttons & Mb::ButtonsMask) == Mb::YesNo ? Mb::No : Mb::Ok;
+  return Next(answers, (buttons & Mb::ButtonsMask) == Mb::YesNo ? Mb::No : Mb::Ok);
 }
 
 bool FakeGuidSource::CreateGuid(Guid* guid) {
   if (fail) return false;
-  if (!scripted.empty()) {
-    *guid = scripted.front();
-    scripted.pop_front();
-  } else {
-    ++made;
-    *guid = Guid{0x1234ABCDu + static_cast<std::uint32_t>(made),
-                 0x00EF,
-                 0x4A0B,
-                 {0x9C, 0x01, 0, 0, 0, 0, 0, static_cast<std::uint8_t>(made)}};
-  }
+  const auto n = static_cast<std::uint8_t>(++made);
+  *guid = Next(scripted, Guid{0x1234ABCDu + n, 0x00EF, 0x4A0B, {0x9C, 0x01, 0, 0, 0, 0, 0, n}});
   return true;
 }
 
@@ -57,18 +55,7 @@ void FakeProcessControl::EndProgram(int exitStatus) {
 
 std::uint32_t FakeWindowMessages::RegisterWindowMessage(const std::string& name) {
   ++registerCalls;
-  if (!registerResults.empty()) {
-    const std::uint32_t r = registerResults.front();
-    registerResults.pop_front();
-    return r;
-  }
-  return StableMessageId(name);
-}
-
-bool FakeWindowMessages::BroadcastNotifyMessage(std::uint32_t msg, std::uintptr_t, std::intptr_t) {
-  if (broadcastFails) return false;
-  broadcasts.push_back(msg);
-  return true;
+  return Next(registerResults, StableMessageId(name));
 }
 
 std::string TestFileSystem::GetTempPath() {

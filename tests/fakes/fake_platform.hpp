@@ -110,7 +110,10 @@ class FakeWindowMessages : public IWindowMessages {
   bool broadcastFails = false;
   std::vector<std::uint32_t> broadcasts;
   std::uint32_t RegisterWindowMessage(const std::string& name) override;
-  bool BroadcastNotifyMessage(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+  bool BroadcastNotifyMessage(std::uint32_t msg, std::uintptr_t, std::intptr_t) override {
+    if (!broadcastFails) broadcasts.push_back(msg);
+    return !broadcastFails;
+  }
 };
 
 // Real files, with switches to make temporary-file creation fail and to
