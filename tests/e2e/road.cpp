@@ -10,15 +10,11 @@
 #include <filesystem>
 #include <fstream>
 
+#include "support/c_registry.hpp"
+
 Road::Road(const std::string& sandbox, const std::string& updateHost) : sandbox_(sandbox) {
   std::filesystem::create_directories(ProductFolder());
   std::filesystem::create_directories(TempFolder());
-  // Temporary files of the wizard and of the read service go to the sandbox.
-  if (const char* old = std::getenv("TMPDIR")) {
-    hadTmpdir_ = true;
-    previousTmpdir_ = old;
-  }
-  setenv("TMPDIR", TempFolder().c_str(), 1);
   // The user's answers come from the script, and the end of the program is recorded.
   platform_ =
       std::make_unique<LinuxPlatform>(RegistryPath(), PlatformOverrides{.messageBox = &boxes_, .process = &process_});
@@ -39,10 +35,6 @@ Road::~Road() {
   form_.reset();
   platform_.reset();
   QApplication::processEvents();
-  if (hadTmpdir_)
-    setenv("TMPDIR", previousTmpdir_.c_str(), 1);
-  else
-    unsetenv("TMPDIR");
 }
 
 void Road::SeedRegistry(const std::string& sandbox, const std::string& appVersion,
@@ -50,18 +42,13 @@ void Road::SeedRegistry(const std::string& sandbox, const std::string& appVersio
                         std::optional<std::string> appPath) {
   std::filesystem::create_directories(sandbox + "/product");
   FileRegistryApi api(sandbox + "/config/larkspire/registry.reg");
-  const auto put = [&api](const std::string& key, const std::string& name, const std::string& value) {
-    RegHandle h = 0;
-    std::uint32_t disposition = 0;
-    api.CreateKeyEx(Reg::CurrentUser, key, Reg::KeyWrite, &h, &disposition);
-    api.SetValueEx(h, name, Reg::Sz, reinterpret_cast<const std::uint8_t*>(value.c_str()),
-                   static_cast<std::uint32_t>(value.size() + 1));
-    api.CloseKey(h);
-  };
-  put("Software\\Tessarine\\LarkspireBrowser\\Main", "App Version", appVersion);
+  FakeEnvironment environment;
+  cRegistry reg(api, environment);
+  reg.RootKey("Software\\Tessarine");
+  reg.RegWrite("\\LarkspireBrowser\\Main", "App Version", appVersion);
   const std::string path = appPath.value_or(sandbox + "/product");
-  if (!path.empty()) put("Software\\Tessarine\\LarkspireBrowser\\Main", "App Path", path);
-  for (const auto& [name, version] : components) put("Software\\Tessarine\\Components", name, version);
+  if (!path.empty()) reg.RegWrite("\\LarkspireBrowser\\Main", "App Path", path);
+  for (const auto& [name, version] : components) reg.RegWrite("\\Components", name, version);
 }
 
 void Road::Start() {

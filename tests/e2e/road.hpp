@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "fakes/fake_platform.hpp"
+#include "fakes/scoped_env.hpp"
 #include "platform/qt/linux_platform.hpp"
 #include "wizard/frm_main.hpp"
 #include "wizard/layout.hpp"
@@ -55,8 +56,8 @@ class Road {
 
  private:
   std::string sandbox_;
-  std::string previousTmpdir_;
-  bool hadTmpdir_ = false;
+  // Temporary files of the wizard and of the read service go to the sandbox.
+  ScopedEnv tmpdir_{"TMPDIR", (sandbox_ + "/tmp").c_str()};
   FakeMessageBox boxes_;
   FakeProcessControl process_;
   std::unique_ptr<LinuxPlatform> platform_;
