@@ -58,27 +58,10 @@ std::uint32_t FakeWindowMessages::RegisterWindowMessage(const std::string& name)
   return Next(registerResults, StableMessageId(name));
 }
 
-std::string TestFileSystem::GetTempPath() {
-  if (failTempPath) return "";
-  return tempPath.empty() ? PosixFileSystem::GetTempPath() : tempPath;
-}
-
-std::string TestFileSystem::GetTempFileName(const std::string& dir, const std::string& prefix) {
-  if (failTempFileName) return "";
-  std::string made = PosixFileSystem::GetTempFileName(dir, prefix);
-  if (!made.empty()) tempFilesMade.push_back(made);
-  return made;
-}
-
-std::string TestFileSystem::CurDir() {
-  if (failCurDir) RaiseError(ErrNo::PathNotFound);
-  return curDir.empty() ? PosixFileSystem::CurDir() : curDir;
-}
-
 bool FakeConnection::InternetGetConnectedStateEx(std::uint32_t* f, char* name, std::uint32_t len, std::uint32_t) {
   ++calls;
   if (answers) *f = flags;
-  if (answers && len) std::snprintf(name, len, "%s", this->name.c_str());
+  if (answers && len) std::snprintf(name, len, "eth0");
   return answers;
 }
 

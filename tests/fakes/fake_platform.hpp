@@ -43,7 +43,6 @@ class FakeHiveStore : public MemoryHiveStore {
 class FakeRegistry : public TreeRegistryApi {
  public:
   FakeRegistry() : TreeRegistryApi(store_) {}
-  RegistryHive& Hive() { return store_.Hive(); }
   FakeHiveStore& Store() { return store_; }
 
  private:
@@ -116,21 +115,21 @@ class FakeWindowMessages : public IWindowMessages {
   }
 };
 
-// Real files, with switches to make temporary-file creation fail and to
-// stand in another current folder.
+// Real files, in another temporary or current folder when a test says so,
+// recording the temporary files made; the user has no product folder of
+// their own.
 class TestFileSystem : public PosixFileSystem {
  public:
-  std::string tempPath;  // "" = the real one
-  bool failTempPath = false;
-  bool failTempFileName = false;
+  std::string tempPath, curDir;  // "": the real ones
   std::vector<std::string> tempFilesMade;
-  std::string curDir;  // "" = the real one
-  bool failCurDir = false;
-  std::string defaultProductFolder;  // the user's own product folder; "" = none
-  std::string GetTempPath() override;
-  std::string GetTempFileName(const std::string& dir, const std::string& prefix) override;
-  std::string CurDir() override;
-  std::string DefaultProductFolder() override { return defaultProductFolder; }
+  std::string GetTempPath() override { return tempPath.empty() ? PosixFileSystem::GetTempPath() : tempPath; }
+  std::string GetTempFileName(const std::string& dir, const std::string& prefix) override {
+    std::string made = PosixFileSystem::GetTempFileName(dir, prefix);
+    if (!made.empty()) tempFilesMade.push_back(made);
+    return made;
+  }
+  std::string CurDir() override { return curDir.empty() ? PosixFileSystem::CurDir() : curDir; }
+  std::string DefaultProductFolder() override { return ""; }
 };
 
 class FakeShell : public IShell {
@@ -154,7 +153,6 @@ class FakeConnection : public IConnectionService {
  public:
   bool answers = true;
   std::uint32_t flags = 0x42;  // configured, local network
-  std::string name = "eth0";
   int calls = 0;
   bool InternetGetConnectedStateEx(std::uint32_t* f, char* name, std::uint32_t len, std::uint32_t) override;
 };
