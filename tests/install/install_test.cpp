@@ -15,126 +15,107 @@
 #include "wizard/frm_main.hpp"
 
 namespace {
-namespace fs = std::filesystem;
-
-TEST(Crc32, KnownAnswers) {
-  std::string crcs;
-  for (const char* data : {"", "a", "123456789", "package 23"}) crcs += FormatCrc(Crc32(data)) + " ";
-  EXPECT_EQ(crcs, "00000000 E8B7BE43 CBF43926 07A1C45A ");
+// The CRC's known answers; then the extension: only the last point starts
+// one, and never in the first position.
+TEST(Integrity, KnownAnswers) {
+  std::string got;
+  for (const char* data : {"", "a", "123456789", "package 23"}) got += FormatCrc(Crc32(data)) + " ";
+  for (const char* path : {"a.tar.gz", "ends.", ".profile"})
+    got += SplitExtension(path, false) + "|" + SplitExtension(path, true) + " ";
+  EXPECT_EQ(got, "00000000 E8B7BE43 CBF43926 07A1C45A a.tar|gz ends| .profile| ");
 }
 
 // Every length up to where all kernels are in full stride, then long ones,
 // from random alignments and registers: the faults of vector code.
 TEST(Crc32, EveryKernelMatchesZlib) {
-  CrcCalculator calc;
-  calc.InitCrcTable(kCrc32Polynomial, -1);
   std::mt19937_64 gen(20240613);
   std::vector<std::uint8_t> buffer((1 << 20) + 64);
   for (auto& b : buffer) b = static_cast<std::uint8_t>(gen());
   for (std::size_t i = 0; i <= 1200 && !HasFailure(); ++i) {
-    const std::size_t n = i <= 1100 ? i : gen() % (1 << 20), offset = gen() % 64;
-    const std::uint8_t* p = buffer.data() + offset;
+    const std::size_t n = i <= 1100 ? i : gen() % (1 << 20);
+    const std::uint8_t* p = buffer.data() + gen() % 64;
     const auto reg = static_cast<std::uint32_t>(gen());
     const auto expected = ~static_cast<std::uint32_t>(crc32_z(~reg, p, n));  // zlib's register is complemented
-    SCOPED_TRACE("length " + std::to_string(n) + ", offset " + std::to_string(offset));
-    EXPECT_EQ(UpdateCrcSliced(kCrc32Slices, p, n, reg), expected) << "tables";
-    EXPECT_TRUE(!HasCarrylessMultiply() || UpdateCrcCarryless(p, n, reg) == expected) << "carry-less";
-    EXPECT_TRUE(!HasWideCarrylessMultiply() || UpdateCrcCarryless512(p, n, reg) == expected) << "wide carry-less";
-    const auto piece = calc.UpdateCrc(std::span(p, n / 3), static_cast<std::int32_t>(reg));
-    EXPECT_EQ(static_cast<std::uint32_t>(calc.UpdateCrc(std::span(p + n / 3, n - n / 3), piece)), expected);
+    const std::vector<std::uint32_t> got = {
+        // tables, carry-less, wide carry-less
+        UpdateCrcSliced(kCrc32Slices, p, n, reg), HasCarrylessMultiply() ? UpdateCrcCarryless(p, n, reg) : expected,
+        HasWideCarrylessMultiply() ? UpdateCrcCarryless512(p, n, reg) : expected};
+    EXPECT_EQ(got, std::vector(3, expected)) << "length " << n << ", offset " << p - buffer.data();
   }
 }
 
-// Only the last point starts an extension, and never in the first position.
-TEST(SplitExtension, KnownAnswers) {
-  std::string parts;
-  for (const char* path : {"setup.msi", "a.tar.gz", "ends.", ".profile"})
-    parts += SplitExtension(path, false) + "|" + SplitExtension(path, true) + " ";
-  EXPECT_EQ(parts, "setup|msi a.tar|gz ends| .profile| ");
-}
+struct Form {
+  TempDir dir;
+  FakePlatform fake;
+  frmMain form{fake.Services(), "updates.test"};
+  void Entry(const std::string& file, const std::string& crc, const std::string& target) {
+    form.ComponentTable.assign(1, {});
+    form.ComponentTable.push_back({"", file, "", target, "", crc, false});
+    form.Transfer.CurrentIndex = 1;
+  }
+  // text without the temporary folder, in either form
+  std::string Local(std::string text) const {
+    for (const std::string& d : {dir.Path(), dir.Native() + "/"})
+      for (auto at = text.find(d); at != std::string::npos; at = text.find(d)) text.erase(at, d.size());
+    return text;
+  }
+};
 
-const std::string kFox = "The quick brown fox jumps over the lazy dog", kLarge(3 * kCrcReadPiece + 5, 'p');
-const char* const kNoFolder = "(no product folder)";
+const std::string kFox = "The quick brown fox jumps over the lazy dog";
+const std::string kKept = "kept earlier, The update could not be copied to app.d: ";
 
-// What the check and the copy of the download did, in one line: "copied
-// NAME", "kept WHY" (verified but not copied) or "refused".
+// What the check and the copy did, in one line: copied, kept (verified but
+// not copied) or refused; the pointer's changes; the entry's target file.
 TEST(VerifyDownload, ChecksThenCopies) {
   const struct {
     std::string file, taken, outcome;  // the catalog's name, names in the product folder already
     std::string crc = "414fa339";
     std::optional<std::string> bytes = kFox;  // nothing: no download
-    int variants = 0;                         // "s0.m" onwards taken too
+    int variants = 0;                         // "s0.m" onwards taken too; -1: no product folder
+    bool reset = false;                       // the events that run reset the table
   } rows[] = {
-      {"setup.msi", "", "copied setup.msi"},
-      {"setup.msi", "", "copied setup.msi", "07a1c45a", "package 23"},
-      {"setup.msi", "", "copied setup.msi", FormatCrc(Crc32(kLarge)), kLarge},
-      {"setup.msi", "", "refused", "414fa338"},
-      {"setup.msi", "", "refused", "414fa339", std::nullopt},
-      {"setup.msi", "", "refused", "00000000", ""},
-      {"../setup.msi", "", "refused"},
-      {"..\\setup.msi", "", "refused"},
-      {"x:setup.msi", "", "refused"},
-      {"setup.msi", "setup.msi setup0.msi", "copied setup1.msi"},
-      {".msi", ".msi", "copied 0.msi"},
-      {"setup", "setup", "kept no free file name"},  // its variant would leave the folder "app.d"
-      {"s.m", "s.m", "copied s31999.m", "414fa339", kFox, 31999},
-      {"s.m", "s.m", "kept no free file name", "414fa339", kFox, 32000},
-      {"setup.msi", kNoFolder, "kept Path not found"},
+      {"setup.msi", "", "copied busy idle app.d\\setup.msi"},
+      {"setup.msi", "", "refused earlier", "414fa338"},
+      {"setup.msi", "", "refused earlier", "414fa339", std::nullopt},
+      {"setup.msi", "", "refused earlier", "00000000", ""},
+      {"../setup.msi", "", "refused earlier"},
+      {"..\\setup.msi", "", "refused earlier"},
+      {"x:setup.msi", "", "refused earlier"},
+      {"setup.msi", "setup.msi setup0.msi", "copied busy idle app.d\\setup1.msi"},
+      {".msi", ".msi", "copied busy idle app.d\\0.msi"},
+      {"setup", "setup", kKept + "no free file name"},  // its variant would leave the folder "app.d"
+      {"s.m", "s.m", "copied busy idle app.d\\s31999.m", "414fa339", kFox, 31999},
+      {"s.m", "s.m", kKept + "no free file name", "414fa339", kFox, 32000},
+      {"setup.msi", "", "kept busy idle earlier, The update could not be copied to app.d: Path not found", "414fa339",
+       kFox, -1},
+      {"setup.msi", "", "table reset, busy idle", "414fa339", kFox, 0, true},
   };
   for (const auto& r : rows) {
-    SCOPED_TRACE(r.file + " " + r.taken + " " + r.crc);
-    TempDir dir;
-    FakePlatform fake;
-    frmMain form(fake.Services(), "updates.test");
-    const std::string app = dir.File("app.d"), download = dir.Path() + "download.tmp";
-    if (r.taken != kNoFolder) fs::create_directory(app);
-    std::istringstream taken(r.taken != kNoFolder ? r.taken : "");
+    Form f;
+    const std::string app = f.dir.File("app.d"), download = f.dir.Path() + "download.tmp";
+    if (r.variants >= 0) std::filesystem::create_directory(app);
+    std::istringstream taken(r.taken);
     for (std::string name; taken >> name;) WriteFileBytes(app + "/" + name, "taken");
     for (int n = 0; n < r.variants; ++n) WriteFileBytes(app + "/s" + std::to_string(n) + ".m", "");
-    if (r.bytes) WriteFileBytes(dir.File("download.tmp"), *r.bytes);
-    if (r.bytes) fake.files.SetAttr(download, Attr::ReadOnly | Attr::Hidden);
-    form.Installed.State.AppPath = dir.Path() + "app.d\\";
-    form.ComponentTable.resize(2);
-    UpdateComponent& entry = form.ComponentTable[1];
-    entry.sFileName = r.file;
-    entry.sCrc = r.crc;
-    entry.sTargetFile = "earlier";
-    form.Transfer.CurrentIndex = 1;
-
-    const bool copied = form.Installer.VerifyDownload(download);
-    std::string outcome = copied ? "copied " + entry.sTargetFile.substr(form.Installed.State.AppPath.size())
-                                 : (entry.bVerified ? "kept " : "refused") + form.Installer.CopyFailure;
-    if (!copied && entry.sTargetFile != "earlier") outcome += " to " + entry.sTargetFile;
-    const std::string failure = "The update could not be copied to " + app + ": ";
-    if (outcome.starts_with("kept " + failure)) outcome.erase(5, failure.size());
-    EXPECT_EQ(outcome, r.outcome);
-    const bool pointed = copied || !fake.events.pointer.empty();  // the pointer comes back however the copy ends
-    EXPECT_EQ(fake.events.pointer, (pointed ? std::vector<bool>{true, false} : std::vector<bool>{}));
+    if (r.bytes) WriteFileBytes(f.dir.File("download.tmp"), *r.bytes);
+    if (r.bytes) f.fake.files.SetAttr(download, Attr::ReadOnly | Attr::Hidden);
+    f.form.Installed.State.AppPath = f.dir.Path() + "app.d\\";
+    f.Entry(r.file, r.crc, "earlier");
+    if (r.reset) f.fake.events.onDoEvents = [&] { f.form.ComponentTable.resize(1); };
+    const bool copied = f.form.Installer.VerifyDownload(download);
+    const auto& table = f.form.ComponentTable;
+    std::string got = copied ? "copied" : table.size() < 2 ? "table reset," : table[1].bVerified ? "kept" : "refused";
+    for (const bool busy : f.fake.events.pointer) got += busy ? " busy" : " idle";
+    if (table.size() > 1) got += " " + table[1].sTargetFile;
+    if (!f.form.Installer.CopyFailure.empty()) got += ", " + f.form.Installer.CopyFailure;
+    EXPECT_EQ(f.Local(got), r.outcome) << r.file << " " << r.taken << " " << r.crc;
     if (!copied) continue;
-    EXPECT_EQ(ReadFileBytes(app + "/" + outcome.substr(7)), *r.bytes);
-    EXPECT_EQ(fake.files.GetAttr(entry.sTargetFile) & (Attr::ReadOnly | Attr::Hidden), 0);
-    EXPECT_EQ(ReadFileBytes(dir.File("download.tmp")), *r.bytes) << "the download stays for the clean-up";
+    EXPECT_EQ(ReadFileBytes(app + "/" + got.substr(got.rfind('\\') + 1)) + ReadFileBytes(f.dir.File("download.tmp")),
+              *r.bytes + *r.bytes)
+        << "the download stays for the clean-up";
+    EXPECT_EQ(f.fake.files.GetAttr(table[1].sTargetFile) & (Attr::ReadOnly | Attr::Hidden), 0);
   }
 }
-TEST(VerifyDownload, ATableResetWhileEventsRunIsSafe) {
-  TempDir dir;
-  FakePlatform fake;
-  frmMain form(fake.Services(), "updates.test");
-  WriteFileBytes(dir.File("download.tmp"), kFox);
-  form.Installed.State.AppPath = dir.Path();
-  form.ComponentTable.resize(2);
-  form.ComponentTable[1].sFileName = "setup.msi";
-  form.ComponentTable[1].sCrc = "414FA339";
-  form.Transfer.CurrentIndex = 1;
-  fake.events.onDoEvents = [&] { form.ComponentTable.resize(1); };
-  EXPECT_FALSE(form.Installer.VerifyDownload(dir.Path() + "download.tmp"));
-}
-
-const std::string kRunFailed =
-    "An error has occurred while attempting to run install program.\r\nPlease rerun Larkspire AutoUpdate.";
-const std::string kDeleted =
-    "The Larkspire AutoUpdate file was not found on disk\r\nand may have been deleted since it was "
-    "downloaded.\r\n\r\nPlease rerun Larkspire AutoUpdate.";
 
 const std::string kError = " / 48 Larkspire AutoUpdate - Error / exit 4 closed";  // exclamation, OK only
 
@@ -143,51 +124,49 @@ const std::string kError = " / 48 Larkspire AutoUpdate - Error / exit 4 closed";
 TEST(HandOver, RunInstall) {
   const std::tuple<std::intptr_t, bool, bool, std::string> rows[] = {
       // the shell's result, the package deleted, the broadcast failing
-      {33, false, false, "open \"<dir>larkspire setup.msi\" 1 / exit 0 closed"},
-      {32, false, false, "open \"<dir>larkspire setup.msi\" 1 / " + kRunFailed + kError},
-      {33, true, false, " / " + kDeleted + kError},
+      {33, false, false, "open \"larkspire setup.msi\" 1 / exit 0 closed"},
+      {32, false, false,
+       "open \"larkspire setup.msi\" 1 / An error has occurred while attempting to run install program.\r\n"
+       "Please rerun Larkspire AutoUpdate." +
+           kError},
+      {33, true, false,
+       " / The Larkspire AutoUpdate file was not found on disk\r\nand may have been deleted since it was "
+       "downloaded.\r\n\r\nPlease rerun Larkspire AutoUpdate." +
+           kError},
       {33, false, true, " / exit 0"},
   };
   for (const auto& [shellResult, deleted, broadcastFails, expected] : rows) {
-    TempDir dir;
-    FakePlatform fake;
-    frmMain f(fake.Services(), "updates.test");
-    if (!deleted) WriteFileBytes(dir.File("larkspire setup.msi"), "package");
-    f.ComponentTable.resize(2);
-    f.ComponentTable[1].sTargetFile = dir.Path() + "larkspire setup.msi";
-    f.Transfer.CurrentIndex = 1;
-    fake.shell.shellResult = shellResult;
-    fake.messages.broadcastFails = broadcastFails;
-    f.Installer.RunInstall();
-    std::string outcome;
-    for (const auto& call : fake.shell.calls)
-      outcome += call.operation + " " + call.file + " " + std::to_string(call.show);
-    for (const auto& box : fake.messageBox.shown)
-      outcome += " / " + box.prompt + " / " + std::to_string(box.buttons) + " " + box.title;
-    outcome += " / exit " + std::to_string(f.ExitCode()) + (fake.window->Unloaded() ? " closed" : "");
-    if (const auto at = outcome.find(dir.Path()); at != std::string::npos)
-      outcome.replace(at, dir.Path().size(), "<dir>");
-    EXPECT_EQ(outcome, expected);
+    Form f;
+    if (!deleted) WriteFileBytes(f.dir.File("larkspire setup.msi"), "package");
+    f.Entry("", "", f.dir.Path() + "larkspire setup.msi");
+    f.fake.shell.shellResult = shellResult;
+    f.fake.messages.broadcastFails = broadcastFails;
+    f.form.Installer.RunInstall();
+    std::string got;
+    for (const auto& call : f.fake.shell.calls)
+      got += call.operation + " " + call.file + " " + std::to_string(call.show);
+    for (const auto& box : f.fake.messageBox.shown)
+      got += " / " + box.prompt + " / " + std::to_string(box.buttons) + " " + box.title;
+    got += " / exit " + std::to_string(f.form.ExitCode()) + (f.fake.window->Unloaded() ? " closed" : "");
+    EXPECT_EQ(f.Local(got), expected);
   }
 }
 
+// Up to ten attempts while the answer is zero; the tenth fails whatever it returned.
 TEST(RegisterMessages, AsksUpToTenTimesWhileTheAnswerIsZero) {
-  const std::tuple<std::deque<std::uint32_t>, int, std::int32_t> rows[] = {
-      {{}, 1, static_cast<std::int32_t>(StableMessageId("lkSMsgGeneral"))},
-      {{0, 0, 0, 0, 0, 0, 0, 0, 0xC124}, 9, 0xC124},
-      {{0, 0, 0, 0, 0, 0, 0, 0, 0, 0xC125}, 10, 0},  // the tenth attempt fails whatever it returned
-  };
-  for (const auto& [answers, calls, kept] : rows) {
-    FakePlatform fake;
-    frmMain form(fake.Services(), "updates.test");
-    fake.messages.registerResults = answers;
+  std::string got;
+  for (const std::size_t zeros : {8, 9}) {
+    Form f;
+    f.fake.messages.registerResults.assign(zeros, 0);
+    f.fake.messages.registerResults.push_back(0xC124);
     try {
-      form.Installer.RegisterMessages();
+      f.form.Installer.RegisterMessages();
     } catch (const RuntimeError& e) {
-      EXPECT_EQ(std::to_string(e.Number()) + " " + e.Description(), "-2147220504 Couldn't register window messages.");
+      got += std::to_string(e.Number()) + " " + e.Description() + " ";
     }
-    EXPECT_EQ(fake.messages.registerCalls, calls) << answers.size();
-    EXPECT_EQ(form.Installer.MsgGeneral, kept) << answers.size();
+    got +=
+        std::to_string(f.fake.messages.registerCalls) + " calls, " + std::to_string(f.form.Installer.MsgGeneral) + "; ";
   }
+  EXPECT_EQ(got, "9 calls, 49444; -2147220504 Couldn't register window messages. 10 calls, 0; ");
 }
 }  // namespace
