@@ -64,8 +64,8 @@ const std::string kFox = "The quick brown fox jumps over the lazy dog";
 const std::string kKept = "kept earlier, The update could not be copied to app.d: ";
 
 // What the check and the copy did, in one line: copied, kept (verified but
-// not copied) or refused; the pointer's changes; the entry's target file;
-// and for a copy, whether it is a plain file of the package's bytes.
+// not copied) or refused; the entry's target file; for a copy, whether it is
+// a plain file of the package's bytes; the reason; the pointer's changes.
 TEST(VerifyDownload, ChecksThenCopies) {
   const struct {
     std::string file, taken, outcome;  // the catalog's name, names in the product folder already
@@ -74,21 +74,20 @@ TEST(VerifyDownload, ChecksThenCopies) {
     int variants = 0;                         // "s0.m" onwards taken too; -1: no product folder
     bool reset = false;                       // the events that run reset the table
   } rows[] = {
-      {"setup.msi", "", "copied busy idle app.d\\setup.msi, plain"},
+      {"setup.msi", "", "copied app.d\\setup.msi, plain busy idle"},
       {"setup.msi", "", "refused earlier", "414fa338"},
       {"setup.msi", "", "refused earlier", "414fa339", std::nullopt},
       {"setup.msi", "", "refused earlier", "00000000", ""},
       {"../setup.msi", "", "refused earlier"},
       {"..\\setup.msi", "", "refused earlier"},
       {"x:setup.msi", "", "refused earlier"},
-      {"setup.msi", "setup.msi setup0.msi", "copied busy idle app.d\\setup1.msi, plain"},
-      {".msi", ".msi", "copied busy idle app.d\\0.msi, plain"},
+      {"setup.msi", "setup.msi setup0.msi", "copied app.d\\setup1.msi, plain busy idle"},
+      {".msi", ".msi", "copied app.d\\0.msi, plain busy idle"},
       {"setup", "setup", kKept + "no free file name"},  // its variant would leave the folder "app.d"
-      {"s.m", "s.m", "copied busy idle app.d\\s31999.m, plain", "414fa339", kFox, 31999},
+      {"s.m", "s.m", "copied app.d\\s31999.m, plain busy idle", "414fa339", kFox, 31999},
       {"s.m", "s.m", kKept + "no free file name", "414fa339", kFox, 32000},
-      {"setup.msi", "", "kept busy idle earlier, The update could not be copied to app.d: Path not found", "414fa339",
-       kFox, -1},
-      {"setup.msi", "", "table reset, busy idle", "414fa339", kFox, 0, true},
+      {"setup.msi", "", kKept + "Path not found busy idle", "414fa339", kFox, -1},
+      {"setup.msi", "", "table reset busy idle", "414fa339", kFox, 0, true},
   };
   for (const auto& r : rows) {
     Form f;
@@ -104,17 +103,22 @@ TEST(VerifyDownload, ChecksThenCopies) {
     if (r.reset) f.fake.events.onDoEvents = [&] { f.form.ComponentTable.resize(1); };
     const bool copied = f.form.Installer.VerifyDownload(download);
     const auto& table = f.form.ComponentTable;
-    std::string got = copied ? "copied" : table.size() < 2 ? "table reset," : table[1].bVerified ? "kept" : "refused";
-    for (const bool busy : f.fake.events.pointer) got += busy ? " busy" : " idle";
+    std::string got = copied ? "copied" : table.size() < 2 ? "table reset" : table[1].bVerified ? "kept" : "refused";
     if (table.size() > 1) got += " " + table[1].sTargetFile;
-    if (!f.form.Installer.CopyFailure.empty()) got += ", " + f.form.Installer.CopyFailure;
     if (copied && ReadFileBytes(app + "/" + got.substr(got.rfind('\\') + 1)) == *r.bytes &&
         (f.fake.files.GetAttr(table[1].sTargetFile) & (Attr::ReadOnly | Attr::Hidden)) == 0)
       got += ", plain";
+    if (!f.form.Installer.CopyFailure.empty()) got += ", " + f.form.Installer.CopyFailure;
+    for (const bool busy : f.fake.events.pointer) got += busy ? " busy" : " idle";
     EXPECT_EQ(f.Local(got), r.outcome) << r.file << " " << r.taken << " " << r.crc;
   }
 }
 
+const std::string kRunFailed =
+    "An error has occurred while attempting to run install program.\r\nPlease rerun Larkspire AutoUpdate.";
+const std::string kDeleted =
+    "The Larkspire AutoUpdate file was not found on disk\r\nand may have been deleted since it was downloaded.\r\n"
+    "\r\nPlease rerun Larkspire AutoUpdate.";
 const std::string kError = " / 48 Larkspire AutoUpdate - Error / exit 4 closed";  // exclamation, OK only
 
 // Install, in one line: the file given to the shell, the box shown, the
@@ -123,14 +127,8 @@ const std::string kError = " / 48 Larkspire AutoUpdate - Error / exit 4 closed";
 TEST(HandOver, RunInstall) {
   const std::tuple<std::intptr_t, bool, bool, std::string> rows[] = {
       // the shell's result, the package deleted, the broadcast failing
-      {32, false, false,
-       "open \"larkspire setup.msi\" 1 / An error has occurred while attempting to run install program.\r\n"
-       "Please rerun Larkspire AutoUpdate." +
-           kError},
-      {33, true, false,
-       " / The Larkspire AutoUpdate file was not found on disk\r\nand may have been deleted since it was "
-       "downloaded.\r\n\r\nPlease rerun Larkspire AutoUpdate." +
-           kError},
+      {32, false, false, "open \"larkspire setup.msi\" 1 / " + kRunFailed + kError},
+      {33, true, false, " / " + kDeleted + kError},
       {33, false, true, " / exit 0"},
   };
   for (const auto& [shellResult, deleted, broadcastFails, expected] : rows) {
