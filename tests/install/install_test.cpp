@@ -71,7 +71,7 @@ TEST(VerifyDownload, ChecksThenCopies) {
     std::string file, taken, outcome;  // the catalog's name, names in the product folder already
     std::string crc = "414fa339";
     std::optional<std::string> bytes = kFox;  // nothing: no download
-    int variants = 0;                         // "s0.m" onwards taken too; -1: no product folder
+    int variants = 0;                         // "s0.m" onwards taken too
     bool reset = false;                       // the events that run reset the table
   } rows[] = {
       {"setup.msi", "", "copied app.d\\setup.msi, plain busy idle"},
@@ -86,13 +86,12 @@ TEST(VerifyDownload, ChecksThenCopies) {
       {"setup", "setup", kKept + "no free file name"},  // its variant would leave the folder "app.d"
       {"s.m", "s.m", "copied app.d\\s31999.m, plain busy idle", "414fa339", kFox, 31999},
       {"s.m", "s.m", kKept + "no free file name", "414fa339", kFox, 32000},
-      {"setup.msi", "", kKept + "Path not found busy idle", "414fa339", kFox, -1},
       {"setup.msi", "", "table reset busy idle", "414fa339", kFox, 0, true},
   };
   for (const auto& r : rows) {
     Form f;
     const std::string app = f.dir.File("app.d"), download = f.dir.Path() + "download.tmp";
-    if (r.variants >= 0) std::filesystem::create_directory(app);
+    std::filesystem::create_directory(app);
     std::istringstream taken(r.taken);
     for (std::string name; taken >> name;) WriteFileBytes(app + "/" + name, "taken");
     for (int n = 0; n < r.variants; ++n) WriteFileBytes(app + "/s" + std::to_string(n) + ".m", "");

@@ -1,6 +1,6 @@
 // What the wizard learns at start-up: the installed versions, where the
 // update goes, the stop when the product is not installed properly, the
-// product identifier and its scrambled stored form, and the header picture.
+// product identifier and its scrambled stored form.
 #include <gtest/gtest.h>
 
 #include "fakes/fake_platform.hpp"
@@ -76,12 +76,6 @@ ByteArray StoredFormOf(const std::string& id) {
   return bytes;
 }
 
-// The stored form of identifiers that earlier versions wrote.
-TEST(ScrambleText, FlipsTheTopBitThenAddsTheKeyPhrase) {
-  EXPECT_EQ(ScrambleText(kKey, "0A-"), "\xC3\xA1\xC2\xB4\xC3\x84");  // 0xB0 ^ 'Q', 0xC1 ^ 'u', 0xAD ^ 'i'
-  EXPECT_TRUE(ScrambleText(kKey, std::string(32, '0') + "0A-").ends_with("\xC3\xA1\xC2\xB4\xC3\x84"));
-}
-
 // The identifier, and what is stored then.
 TEST(GetProductID, KeepsAValidStoredIdentifierAndReplacesAnyOther) {
   const std::pair<std::optional<RegValue>, std::string> rows[] = {
@@ -101,6 +95,9 @@ TEST(GetProductID, KeepsAValidStoredIdentifierAndReplacesAnyOther) {
     EXPECT_EQ(ReadStoredAt(s.fake.registry, Reg::CurrentUser, "Software\\Tessarine" + kMain, "ProductID").data,
               StoredFormOf(id));
   }
+  // The stored form of identifiers that earlier versions wrote.
+  EXPECT_EQ(ScrambleText(kKey, "0A-"), "\xC3\xA1\xC2\xB4\xC3\x84");  // 0xB0 ^ 'Q', 0xC1 ^ 'u', 0xAD ^ 'i'
+  EXPECT_TRUE(ScrambleText(kKey, std::string(32, '0') + "0A-").ends_with("\xC3\xA1\xC2\xB4\xC3\x84"));
   Start s;
   s.fake.guid.fail = true;
   const std::string noGuid = GetProductID(s.reg, s.fake.guid);
@@ -108,17 +105,4 @@ TEST(GetProductID, KeepsAValidStoredIdentifierAndReplacesAnyOther) {
   EXPECT_EQ(noGuid + " " + GetProductID(s.reg, s.fake.guid), "Unregistered Unregistered");
 }
 
-// After two failed loads a later call gives up at its first, until a load
-// works (the real decoder's own test shows the temporary copy is removed).
-TEST(LoadResourcePicture, TriesTwiceThenOnceUntilALoadWorks) {
-  Start s;
-  std::string loads;  // after each call: the decoder's calls so far, and whether a picture came
-  for (const auto& [failures, name] : std::initializer_list<std::pair<int, const char*>>{
-           {3, "rid_bitmap"}, {0, "rid_bitmap"}, {0, "RID_Bitmap"}, {1, "rid_bitmap"}, {0, "rid_icon"}}) {
-    s.fake.pictures.failNext += failures;  // the last: only the program's own resources
-    const bool got = s.form.Installed.LoadResourcePicture(name) != nullptr;
-    loads += std::to_string(s.fake.pictures.loadedPaths.size()) + (got ? "+ " : "- ");
-  }
-  EXPECT_EQ(loads, "2- 3- 4+ 6+ 6- ");
-}
 }  // namespace
