@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-namespace {
 // Whether it is newer, and the version as the catalog keeps it. An installed
 // text that is no number never loses; the major part may have any length,
 // even none; beyond the signed 32-bit range nothing is newer.
@@ -28,4 +27,3 @@ TEST(IsNewerVersion, KnownAnswers) {
     EXPECT_EQ(std::to_string(newer) + " " + version, expected) << installed << " vs " << offered;
   }
 }
-}  // namespace

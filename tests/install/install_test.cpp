@@ -13,7 +13,6 @@
 #include "install/integrity.hpp"
 #include "wizard/frm_main.hpp"
 
-namespace {
 // The CRC's known answers; then the extension: only the last point starts
 // one, and never in the first position.
 TEST(Integrity, KnownAnswers) {
@@ -48,8 +47,7 @@ struct Form {
   FakePlatform fake;
   frmMain form{fake.Services(), "updates.test"};
   void Entry(const std::string& file, const std::string& crc, const std::string& target) {
-    form.ComponentTable.assign(1, {});
-    form.ComponentTable.push_back({"", file, "", target, "", crc, false});
+    form.ComponentTable = {{}, {"", file, "", target, "", crc, false}};
     form.Transfer.CurrentIndex = 1;
   }
   // The text without the temporary folder, in either form.
@@ -155,4 +153,3 @@ TEST(RegisterMessages, AsksUpToTenTimesWhileTheAnswerIsZero) {
   EXPECT_THROW(f.form.Installer.RegisterMessages(), std::exception);
   EXPECT_EQ(f.fake.messages.registerCalls, 10);
 }
-}  // namespace
