@@ -107,5 +107,4 @@ TEST_F(ReadUpdateInfoTest, ARetryLeavesNothingOfTheFirstReadingBehind) {
   EXPECT_EQ(Read(CatalogBytes("rillgauge.enabled=0 qvmclock.enabled=0")), good + " quillon.exe 1.00.0002");
   EXPECT_EQ(table[1].sDownloadedFile, "kept");
   EXPECT_EQ(Read(CatalogBytes("", 1)), "0" + good.substr(10) + " quillon.exe 1.00.0002") << "an error leaves the table";
-  EXPECT_EQ(Read(std::string(kMaxProfileBytes + 1, ' ')), "0" + good.substr(10) + " quillon.exe 1.00.0002");
 }

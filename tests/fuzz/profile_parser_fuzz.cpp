@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       },
       static_cast<std::int64_t>(size),
       [&](int row, std::string& version) {
-        return row >= 1 && row <= 6 ? IsNewerVersion(installed[row], version) : !(ok = false);
+        ok = ok && row >= 1 && row <= 6;
+        return ok && IsNewerVersion(installed[row], version);
       });
   std::string url = r.setupUrl, crc = r.setupCrc;
   const bool listed = r.result == crUpdatesAvailable || r.result == crUpToDate;
