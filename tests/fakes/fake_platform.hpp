@@ -1,15 +1,13 @@
 #pragma once
 // The fake platform of the behaviour tests: an in-memory registry, a
 // scripted message box, a GUID source and message registry that can be told
-// to fail, a process control that records the end of the program, a
-// picture decoder that can be told to fail, desktop
+// to fail, a process control that records the end of the program, desktop
 // services with switches, a scripted read service and a clock the test
-// sets. The window and the error dialog are the real ones (the program
-// needs a QApplication, on the offscreen platform), with nothing attached:
-// the test calls the handlers that clicks and timers would call. Files are
-// the real ones (tests point them at temporary folders), wrapped so that a
-// test can make the temporary folder unusable; the update-information file
-// is read by the real profile reader.
+// sets. The window, the error dialog and the picture decoder are the real
+// ones (the program needs a QApplication, on the offscreen platform), with
+// nothing attached to the window: the test calls the handlers that clicks
+// and timers would call. Files are the real ones, in folders the test
+// chooses; the update-information file is read by the real profile reader.
 #include <deque>
 #include <functional>
 #include <map>
@@ -85,22 +83,6 @@ class FakeProcessControl : public IProcessControl {
   // Records the end and unwinds, so nothing after it runs.
   void EndProgram(int exitStatus) override;
 };
-
-#ifndef _WIN32
-// The real decoder, which a test can make fail.
-class FakePictureService : public QtPictureService {
- public:
-  std::vector<std::string> loadedPaths;
-  bool fail = false;
-  int failNext = 0;  // the next this many loads fail, then loads work again
-  std::shared_ptr<Picture> LoadPicture(const std::string& path) override {
-    loadedPaths.push_back(path);
-    if (fail || (failNext > 0 && failNext--)) throw RuntimeError(481, "Invalid picture");
-    return QtPictureService::LoadPicture(path);
-  }
-};
-
-#endif
 
 class FakeWindowMessages : public IWindowMessages {
  public:
@@ -184,7 +166,7 @@ struct FakePlatform {
   FakeMessageBox messageBox;
   FakeProcessControl process;
   EmbeddedResources resources;
-  FakePictureService pictures;
+  QtPictureService pictures;
   FakeWindowMessages messages;
   ProfileFileReader profiles{files};
   FakeEventLoop events;
