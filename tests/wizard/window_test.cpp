@@ -1,11 +1,10 @@
 // The real window as the user meets it: the design's places, clicks and
-// keys, the pixels the drawing routines produce, what a screen reader reads
-// and the error dialog.
+// keys, the pixels the drawing routines produce and what a screen reader
+// reads.
 #include <QLabel>
 #include <QPushButton>
 #include <cmath>
 
-#include "support/frm_error.hpp"
 #include "wizard_fixture.hpp"
 
 namespace {
@@ -113,22 +112,4 @@ TEST_F(WindowTest, WhatIsPaintedIsRightAndReadable) {
   EXPECT_EQ(progress->valueInterface()->maximumValue().toInt(), 100);
 }
 
-TEST_F(WindowTest, TheErrorDialogIsModalLaidOutAndClosedByOk) {
-  Open();
-  bool modal = false;
-  fake.onErrorDialog = [&](QtErrorDialog& d) {
-    modal = d.isModal();
-    EXPECT_EQ(d.Control(ErrCtl::Label3).Geometry().Top, 795 + d.Control(ErrCtl::Label2).Geometry().Height + 200);
-    EXPECT_NEAR(d.WidgetOf(ErrCtl::Cmd)->geometry().bottom() + 1, d.height() - Px(160), 1);  // twips round to pixels
-  };
-  const std::string text = "The server name or address could not be resolved.";
-  auto view = fake.dialogs->CreateErrorDialog();
-  frmError dialog(*view);
-  dialog.Init(text);
-  dialog.Form_Load();
-  view->ShowModal();
-  EXPECT_TRUE(modal);
-  EXPECT_EQ(fake.errorDialogs, std::vector<std::string>{text});
-  EXPECT_FALSE(static_cast<QtErrorDialog*>(view.get())->isVisible());
-}
 }  // namespace
