@@ -1,6 +1,5 @@
 // cRegistry over the registry backend of the build: what each operation
-// returns, what it stores, which rights it asks for, and that it leaves no
-// key open behind it.
+// returns, what it stores, and that it leaves no key open behind it.
 #include "support/c_registry.hpp"
 
 #include <gtest/gtest.h>
@@ -13,7 +12,6 @@ namespace {
 
 const std::string kRoot = "Software\\Tessarine";
 RegValue Text(const std::string& s) { return RegValue(s); }
-RegValue Number(std::int32_t n) { return RegValue(n); }
 RegValue Array(const std::vector<std::uint8_t>& b) { return RegValue(ByteArray(b)); }
 using Names = std::vector<std::string>;
 
@@ -28,24 +26,21 @@ class cRegistryTest : public ::testing::Test {
   IRegistryApi& raw() { return backend_->Api(); }
   void Put(const std::string& path, const std::string& name, std::uint32_t type,
            const std::vector<std::uint8_t>& data) {
-    const RegHandle key = MustCreate(raw(), Reg::CurrentUser, path);
+    const RegHandle key = MustCreate(raw(), Reg::CurrentUser, kRoot + path);
     ASSERT_EQ(WriteStored(raw(), key, name, type, data), Reg::Success);
     raw().CloseKey(key);
   }
   bool Exists(const std::string& path) {
     RegHandle key = 0;
-    return raw().OpenKeyEx(Reg::CurrentUser, path, Reg::KeyRead, &key) == Reg::Success && !raw().CloseKey(key);
+    return raw().OpenKeyEx(Reg::CurrentUser, kRoot + path, Reg::KeyRead, &key) == Reg::Success && !raw().CloseKey(key);
   }
-  // Subkeys k0000... or values v0000... of a key, through the registry calls.
+  // Subkeys or values named 10000, 10001, ... (name order is number order).
   void Many(const std::string& path, int count, bool values) {
-    const RegHandle key = MustCreate(raw(), Reg::CurrentUser, path);
-    char name[16];
-    for (int i = 0; i < count; ++i) {
-      std::snprintf(name, sizeof name, values ? "v%04d" : "k%04d", i);
-      ASSERT_EQ(values ? WriteStored(raw(), key, name, Reg::Sz, BytesZ(std::to_string(i)))
-                       : raw().CloseKey(MustCreate(raw(), key, name)),
+    const RegHandle key = MustCreate(raw(), Reg::CurrentUser, kRoot + path);
+    for (int i = 10000; i < 10000 + count; ++i)
+      ASSERT_EQ(values ? WriteStored(raw(), key, std::to_string(i), Reg::Sz, BytesZ(std::to_string(i)))
+                       : raw().CloseKey(MustCreate(raw(), key, std::to_string(i))),
                 Reg::Success);
-    }
     raw().CloseKey(key);
   }
 
@@ -58,21 +53,24 @@ class cRegistryTest : public ::testing::Test {
 TEST_F(cRegistryTest, ReadGivesEachTypeItsKindOfValue) {
   EXPECT_EQ(reg_.RegRead("\\Types", "v"), Text(std::string(1, '\0'))) << "a missing key: made, and a NUL";
   EXPECT_EQ(reg_.RegRead("\\Types", "v"), Text("")) << "a missing value";
-  const std::vector<std::tuple<std::uint32_t, std::vector<std::uint8_t>, RegValue>> rows = {
-      {Reg::Sz, Bytes(std::string("ab\0cd\0", 6)), Text("ab")},
-      {Reg::Sz, Bytes(" ab"), Text(" ab")},
-      {Reg::MultiSz, Bytes(std::string("first\0second\0\0", 14)), Text("first")},
-      {Reg::ExpandSz, BytesZ("%lk_home%\\d %LK_NONE%"), Text("/home/zo\xC3\xAB\\d %LK_NONE%")},
-      {Reg::ExpandSz, Bytes("abc"), Text("ab")},
-      {Reg::Dword, {0xFF, 0xFF, 0xFF, 0xFF}, Number(-1)},
-      {Reg::DwordBigEndian, {0x12, 0x34, 0x56, 0x78}, Number(0x12345678)},
-      {Reg::Binary, {0xD5, 0xC0, 0x01}, Array({0xD5, 0xC0, 0x01, 0x00})},
-      {Reg::Binary, {}, Array({0x00})},
-      {0x12345678u, {0xDE, 0xAD}, Text("")}};
-  for (std::size_t i = 0; i < rows.size(); ++i)
-    Put(kRoot + "\\Types", "v" + std::to_string(i), std::get<0>(rows[i]), std::get<1>(rows[i]));
-  for (std::size_t i = 0; i < rows.size(); ++i)
-    EXPECT_EQ(reg_.RegRead("\\Types", "v" + std::to_string(i)), std::get<2>(rows[i])) << "row " << i;
+  const struct {
+    std::uint32_t type;
+    std::vector<std::uint8_t> data;
+    RegValue read;
+  } rows[] = {{Reg::Sz, Bytes(std::string("ab\0cd\0", 6)), Text("ab")},
+              {Reg::Sz, Bytes(" ab"), Text(" ab")},
+              {Reg::MultiSz, Bytes(std::string("first\0second\0\0", 14)), Text("first")},
+              {Reg::ExpandSz, BytesZ("%lk_home%\\d %LK_NONE%"), Text("/home/zo\xC3\xAB\\d %LK_NONE%")},
+              {Reg::ExpandSz, Bytes("abc"), Text("ab")},
+              {Reg::Dword, {0xFF, 0xFF, 0xFF, 0xFF}, RegValue(-1)},
+              {Reg::DwordBigEndian, {0x12, 0x34, 0x56, 0x78}, RegValue(0x12345678)},
+              {Reg::Binary, {0xD5, 0xC0, 0x01}, Array({0xD5, 0xC0, 0x01, 0x00})},
+              {Reg::Binary, {}, Array({0x00})},
+              {0x12345678u, {0xDE, 0xAD}, Text("")}};
+  for (const auto& row : rows) {
+    Put("\\Types", "v", row.type, row.data);
+    EXPECT_EQ(reg_.RegRead("\\Types", "v"), row.read) << "row " << &row - rows;
+  }
 }
 
 TEST_F(cRegistryTest, WriteStoresEachDatatypeOrRefuses) {
@@ -83,89 +81,79 @@ TEST_F(cRegistryTest, WriteStoresEachDatatypeOrRefuses) {
     std::uint32_t type;  // stored, or 0 when RegWrite gives false and stores nothing
     std::vector<std::uint8_t> stored;
   } rows[] = {{Text("3.02.0012"), 1, 0, Reg::Sz, BytesZ("3.02.0012")},
-              {Number(-42), 1, 0, Reg::Sz, BytesZ("-42")},
+              {RegValue(-42), 1, 0, Reg::Sz, BytesZ("-42")},
               {Array({0, 1, 2, 3}), 3, 0, Reg::Binary, {0, 1, 2}},
               {Array({7}), 3, 0, Reg::Binary, {}},
-              {Number(0x12345678), 4, 0, Reg::Dword, {0x78, 0x56, 0x34, 0x12}},
+              {RegValue(0x12345678), 4, 0, Reg::Dword, {0x78, 0x56, 0x34, 0x12}},
               {Text(" -2 "), 4, 0, Reg::Dword, {0xFE, 0xFF, 0xFF, 0xFF}},
               {Text("x"), 3, 0, 0, {}},
               {Text("x"), 2, 0, 0, {}},
               {Array({}), 3, ErrNo::SubscriptOutOfRange, 0, {}},
               {Text("2147483648"), 4, ErrNo::Overflow, 0, {}},
               {Array({1, 2}), 1, ErrNo::TypeMismatch, 0, {}}};
-  int i = 0;
-  const std::vector<std::uint8_t> before = BytesZ("before");
   for (const auto& row : rows) {
-    const std::string name = "w" + std::to_string(i++);
-    Put(kRoot + "\\Main", name, Reg::Sz, before);
+    SCOPED_TRACE(&row - rows);
+    Put("\\Main", "w", Reg::Sz, BytesZ("before"));
     bool written = false;
-    EXPECT_EQ(ErrorOf([&] { written = reg_.RegWrite("\\Main", name, row.data, row.datatype); }), row.error) << name;
-    EXPECT_EQ(written, row.type != 0) << name;
-    const StoredValue v = ReadStoredAt(raw(), Reg::CurrentUser, kRoot + "\\Main", name);
-    EXPECT_EQ(std::make_tuple(v.type, v.data),
-              std::make_tuple(row.type ? row.type : Reg::Sz, row.type ? row.stored : before))
-        << name;
+    EXPECT_EQ(ErrorOf([&] { written = reg_.RegWrite("\\Main", "w", row.data, row.datatype); }), row.error);
+    const StoredValue v = ReadStoredAt(raw(), Reg::CurrentUser, kRoot + "\\Main", "w");
+    EXPECT_EQ(std::make_tuple(written, v.type, v.data),
+              std::make_tuple(row.type != 0, row.type ? row.type : Reg::Sz, row.type ? row.stored : BytesZ("before")));
   }
 }
 
-TEST_F(cRegistryTest, EnumKeysListsUpTo1025SubkeysInOrder) {
+TEST_F(cRegistryTest, EnumListsUpTo1025SubkeysOrValuesInOrder) {
   Names arr{"keep"};
   EXPECT_FALSE(reg_.RegEnumKeys("Anything", arr, false, 0)) << "root 0 is no key";
   reg_.RootKey("Software\\Tess");  // a plain prefix
   EXPECT_FALSE(reg_.RegEnumKeys("arine\\Components", arr)) << "a missing key: made, and false";
   reg_.RootKey(kRoot);
-  EXPECT_TRUE(reg_.RegEnumKeys("\\Components", arr));
-  EXPECT_EQ(arr, Names{"keep"}) << "no subkeys leave the array";
+  EXPECT_TRUE(reg_.RegEnumKeys("\\Components", arr) && arr == Names{"keep"}) << "no subkeys leave the array";
   for (const char* n : {"qvmpanel", "Palvetta", "rillgauge", "Quillon"})
-    Put(kRoot + "\\Components\\" + n, "", Reg::Sz, {});
+    Put("\\Components\\" + std::string(n), "", Reg::Sz, {});
   arr = Names(6, "old");
   ASSERT_TRUE(reg_.RegEnumKeys("\\Components", arr));
   EXPECT_EQ(arr, (Names{"Palvetta", "Quillon", "qvmpanel", "rillgauge"})) << "cut to the names found";
-  Many(kRoot + "\\Many", 1026, false);
-  Many(kRoot + "\\Many", 1026, true);
-  ASSERT_TRUE(reg_.RegEnumKeys("\\Many", arr));
-  EXPECT_EQ(arr.size(), 1025u);
-  EXPECT_EQ(arr.back(), "k1024");
-  ASSERT_TRUE(reg_.RegEnumValues("\\Many", arr));
-  EXPECT_EQ(arr.size(), 1025u);
-  EXPECT_EQ(arr.back(), "1024");
+  Many("\\Many", 1026, false);
+  Many("\\Many", 1026, true);
+  EXPECT_TRUE(reg_.RegEnumKeys("\\Many", arr) && arr.size() == 1025u && arr.back() == "11024");
+  EXPECT_TRUE(reg_.RegEnumValues("\\Many", arr) && arr.size() == 1025u && arr.back() == "11024");
 }
 
 TEST_F(cRegistryTest, EnumValuesGivesTheDataAsText) {
-  const std::string key = kRoot + "\\Values";  // values made in name order: Wine enumerates so
-  Put(key, "a", Reg::Dword, {0xFF, 0xFF, 0xFF, 0xFF});
-  Put(key, "b", Reg::Binary, Bytes("ABC"));
-  Put(key, "c", Reg::ExpandSz, BytesZ("%LK_HOME%"));
-  Put(key, "d", Reg::MultiSz, Bytes(std::string("a\0b\0\0", 5)));
-  Put(key, "f", Reg::Dword, {0xFF, 0xFF});
-  Put(key, "h", Reg::Binary, std::vector<std::uint8_t>(257, 'x'));
-  Put(key, "i", Reg::Binary, std::vector<std::uint8_t>(256, 'y'));
-  Put(key, "j" + std::string(255, 'n'), Reg::Sz, BytesZ("name too long"));
-  Put(key, "k", Reg::Dword, {});
+  // Named "a", "b", ... in the order made (Wine enumerates in name order); "h" has 256 letters, too many.
+  const std::pair<std::uint32_t, std::vector<std::uint8_t>> values[] = {
+      {Reg::Dword, {0xFF, 0xFF, 0xFF, 0xFF}},
+      {Reg::Binary, Bytes("ABC")},
+      {Reg::ExpandSz, BytesZ("%LK_HOME%")},
+      {Reg::MultiSz, Bytes(std::string("a\0b\0\0", 5))},
+      {Reg::Dword, {0xFF, 0xFF}},
+      {Reg::Binary, std::vector<std::uint8_t>(257, 'x')},
+      {Reg::Binary, std::vector<std::uint8_t>(256, 'y')},
+      {Reg::Sz, BytesZ("name too long")},
+      {Reg::Dword, {}},
+      {Reg::Binary, {}},
+      {Reg::Sz, BytesZ("after")}};
+  char name = 'a';
+  for (const auto& [type, data] : values) Put("\\Values", std::string(name == 'h' ? 256 : 1, name), type, data), ++name;
   Names arr;
-  ASSERT_TRUE(reg_.RegEnumValues("\\Values", arr));
-  EXPECT_EQ(arr, (Names{"-1", "AB", "%LK_HOME%", std::string("a\0b\0", 4), "-1", "", std::string(255, 'y'), "", "0"}))
-      << "numbers in decimal, texts less their last byte; what does not fit the buffers is skipped";
-  Put(key, "m", Reg::Binary, {});
-  Put(key, "n", Reg::Sz, BytesZ("after"));
   EXPECT_FALSE(reg_.RegEnumValues("\\Values", arr)) << "a text without data fails the listing";
-  EXPECT_EQ(arr.size(), 9u) << "what came before stays";
+  EXPECT_EQ(arr, (Names{"-1", "AB", "%LK_HOME%", std::string("a\0b\0", 4), "-1", "", std::string(255, 'y'), "", "0"}))
+      << "numbers in decimal, texts less their last byte; what does not fit the buffers is skipped; what came "
+         "before stays";
 }
 
 TEST_F(cRegistryTest, DeleteRemovesTheKeyAndEverythingBelowUpTo2048SubkeysAKey) {
-  for (const char* k : {"\\Tree\\B\\D", "\\Tree\\B\\C", "\\Tree\\E", "\\Sibling"}) Put(kRoot + k, "v", Reg::Sz, {});
-  ASSERT_TRUE(reg_.RegDelete("\\Tree"));
-  EXPECT_TRUE(!Exists(kRoot + "\\Tree") && Exists(kRoot + "\\Sibling"));
+  for (const char* k : {"\\Tree\\B\\D", "\\Tree\\B\\C", "\\Tree\\E", "\\Sibling"}) Put(k, "v", Reg::Sz, {});
+  EXPECT_TRUE(reg_.RegDelete("\\Tree") && !Exists("\\Tree") && Exists("\\Sibling"));
   EXPECT_FALSE(reg_.RegDelete("\\Tree"));
   EXPECT_FALSE(reg_.RegDelete("Sibling", false)) << "a path without a backslash finds no parent";
-  EXPECT_TRUE(reg_.RegDelete(kRoot + "\\Sibling", false));
-  EXPECT_FALSE(Exists(kRoot + "\\Sibling"));
-  Many(kRoot + "\\Big\\Crowded", 2049, false);
+  EXPECT_TRUE(reg_.RegDelete(kRoot + "\\Sibling", false) && !Exists("\\Sibling"));
+  Many("\\Big\\Crowded", 2049, false);
   EXPECT_FALSE(reg_.RegDelete("\\Big")) << "2049 subkeys: the listing never saw its end";
-  EXPECT_TRUE(Exists(kRoot + "\\Big\\Crowded\\k0000")) << "and nothing went";
-  ASSERT_EQ(raw().DeleteKey(Reg::CurrentUser, kRoot + "\\Big\\Crowded\\k2048"), Reg::Success);
-  EXPECT_TRUE(reg_.RegDelete("\\Big"));
-  EXPECT_FALSE(Exists(kRoot + "\\Big"));
+  EXPECT_TRUE(Exists("\\Big\\Crowded\\10000")) << "and nothing went";
+  ASSERT_EQ(raw().DeleteKey(Reg::CurrentUser, kRoot + "\\Big\\Crowded\\12048"), Reg::Success);
+  EXPECT_TRUE(reg_.RegDelete("\\Big") && !Exists("\\Big"));
 }
 
 // Names and texts cross in the registry's code page; Windows-1252 has no "漢".
@@ -185,7 +173,7 @@ class FailingEnvironment : public IEnvironment {
 TEST_F(cRegistryTest, AFailedExpansionRaisesAndTheKeyStillCloses) {
   env_.vars["TEMP"] = "C:\\Temp";
   EXPECT_EQ(reg_.ExpandEnvStr("%TEMP%\\qvm"), "C:\\Temp\\qvm");
-  Put(kRoot, "e", Reg::ExpandSz, BytesZ("%TEMP%"));
+  Put("", "e", Reg::ExpandSz, BytesZ("%TEMP%"));
   FailingEnvironment broken;
   cRegistry failing(recorder_, broken);
   failing.RootKey(kRoot);
