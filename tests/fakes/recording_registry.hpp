@@ -8,48 +8,40 @@
 #include "platform/registry_api.hpp"
 
 class RecordingRegistryApi : public IRegistryApi {
+  using Str = const std::string&;
+  using U32 = std::uint32_t;
+  using U8 = std::uint8_t;
+  using H = RegHandle;
+
  public:
-  explicit RecordingRegistryApi(IRegistryApi& inner) : inner_(inner) {}
+  explicit RecordingRegistryApi(IRegistryApi& inner) : in_(inner) {}
 
   int setValueCalls = 0;
   std::size_t OpenHandles() const { return open_.size(); }
 
-  TextCodePage CodePage() const override { return inner_.CodePage(); }
-  long CreateKeyEx(RegHandle root, const std::string& sub, std::uint32_t access, RegHandle* result,
-                   std::uint32_t* disposition) override {
-    return Opened(result, inner_.CreateKeyEx(root, sub, access, result, disposition));
+  TextCodePage CodePage() const override { return in_.CodePage(); }
+  long CreateKeyEx(H r, Str s, U32 a, H* k, U32* d) override { return Opened(k, in_.CreateKeyEx(r, s, a, k, d)); }
+  long OpenKeyEx(H r, Str s, U32 a, H* k) override { return Opened(k, in_.OpenKeyEx(r, s, a, k)); }
+  long QueryValueEx(H k, Str n, U32* t, U8* d, U32* s) override { return in_.QueryValueEx(k, n, t, d, s); }
+  long SetValueEx(H k, Str n, U32 t, const U8* d, U32 s) override {
+    return ++setValueCalls, in_.SetValueEx(k, n, t, d, s);
   }
-  long OpenKeyEx(RegHandle root, const std::string& sub, std::uint32_t access, RegHandle* result) override {
-    return Opened(result, inner_.OpenKeyEx(root, sub, access, result));
+  long EnumKeyEx(H k, U32 i, char* n, U32* l) override { return in_.EnumKeyEx(k, i, n, l); }
+  long EnumValue(H k, U32 i, char* n, U32* l, U32* t, U8* d, U32* s) override {
+    return in_.EnumValue(k, i, n, l, t, d, s);
   }
-  long QueryValueEx(RegHandle key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
-                    std::uint32_t* size) override {
-    return inner_.QueryValueEx(key, name, type, data, size);
-  }
-  long SetValueEx(RegHandle key, const std::string& name, std::uint32_t type, const std::uint8_t* data,
-                  std::uint32_t size) override {
-    ++setValueCalls;
-    return inner_.SetValueEx(key, name, type, data, size);
-  }
-  long EnumKeyEx(RegHandle key, std::uint32_t index, char* name, std::uint32_t* nameLen) override {
-    return inner_.EnumKeyEx(key, index, name, nameLen);
-  }
-  long EnumValue(RegHandle key, std::uint32_t index, char* name, std::uint32_t* nameLen, std::uint32_t* type,
-                 std::uint8_t* data, std::uint32_t* dataLen) override {
-    return inner_.EnumValue(key, index, name, nameLen, type, data, dataLen);
-  }
-  long DeleteKey(RegHandle key, const std::string& sub) override { return inner_.DeleteKey(key, sub); }
-  long CloseKey(RegHandle key) override {
-    const long rc = inner_.CloseKey(key);
-    if (rc == Reg::Success) open_.erase(key);
+  long DeleteKey(H k, Str s) override { return in_.DeleteKey(k, s); }
+  long CloseKey(H k) override {
+    const long rc = in_.CloseKey(k);
+    if (rc == Reg::Success) open_.erase(k);
     return rc;
   }
 
  private:
-  long Opened(RegHandle* key, long rc) {
-    if (rc == Reg::Success) open_.insert(*key);
+  long Opened(H* k, long rc) {
+    if (rc == Reg::Success) open_.insert(*k);
     return rc;
   }
-  IRegistryApi& inner_;
+  IRegistryApi& in_;
   std::set<RegHandle> open_;
 };

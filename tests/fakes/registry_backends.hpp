@@ -10,7 +10,11 @@
 #include "fakes/fake_platform.hpp"
 
 #ifdef _WIN32
-#include "win32/win32_registry_backend.hpp"
+#include <atomic>
+#include <stdexcept>
+
+#include "platform/win32/win32_backends.hpp"
+#include "platform/win32/win32_prelude.hpp"
 #else
 #include <unistd.h>
 
@@ -31,14 +35,38 @@ class RegistryBackend {
 };
 
 #ifdef _WIN32
+// The system's own registry: each case gets two fresh scratch keys below the
+// real HKEY_CURRENT_USER, onto which the process's HKEY_CURRENT_USER and
+// HKEY_LOCAL_MACHINE are mapped; they go with everything below them after.
 class SystemRegistryBackend : public RegistryBackend {
  public:
-  SystemRegistryBackend() { wine = RunningUnderWine(); }
+  SystemRegistryBackend() {
+    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    wine = ntdll && GetProcAddress(ntdll, "wine_get_version");
+    static std::atomic<unsigned> counter{0};
+    path_ = "Software\\LarkspireTests\\" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter);
+    RegDeleteTreeA(HKEY_CURRENT_USER, path_.c_str());  // what a crashed run of this process id left
+    for (int i = 0; i < 2; ++i)
+      if (RegCreateKeyExA(HKEY_CURRENT_USER, (path_ + (i ? "\\LocalMachine" : "\\CurrentUser")).c_str(), 0, nullptr, 0,
+                          KEY_ALL_ACCESS, nullptr, &keys_[i], nullptr) != ERROR_SUCCESS)
+        throw std::runtime_error("no scratch registry");
+    // Only once both exist: the first mapping moves HKEY_CURRENT_USER.
+    if (RegOverridePredefKey(HKEY_CURRENT_USER, keys_[0]) || RegOverridePredefKey(HKEY_LOCAL_MACHINE, keys_[1]))
+      throw std::runtime_error("no mapping");
+  }
+  ~SystemRegistryBackend() override {
+    RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+    for (HKEY key : keys_) RegCloseKey(key);
+    RegDeleteTreeA(HKEY_CURRENT_USER, path_.c_str());
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\LarkspireTests");  // once the last case of every process has gone
+  }
   IRegistryApi& Api() override { return registry_; }
   std::unique_ptr<IRegistryApi> OpenAnother() override { return std::make_unique<Win32RegistryApi>(); }
 
  private:
-  Win32ScratchRegistry scratch_;
+  std::string path_;
+  HKEY keys_[2] = {};
   Win32RegistryApi registry_;
 };
 inline std::unique_ptr<RegistryBackend> MakeRegistryBackend() { return std::make_unique<SystemRegistryBackend>(); }

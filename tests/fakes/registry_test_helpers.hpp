@@ -38,12 +38,10 @@ inline std::string InCodePage(const IRegistryApi& api, const std::string& ansi) 
   return api.CodePage() == TextCodePage::Utf8 ? AnsiToUtf8(ansi) : ansi;
 }
 
-inline RegHandle MustCreate(IRegistryApi& api, RegHandle base, const std::string& path,
-                            std::uint32_t access = kKeyAllAccess, std::uint32_t* disposition = nullptr) {
+inline RegHandle MustCreate(IRegistryApi& api, RegHandle base, const std::string& path, std::uint32_t* made = nullptr) {
   RegHandle key = 0;
   std::uint32_t d = 0;
-  EXPECT_EQ(api.CreateKeyEx(base, path, access, &key, &d), Reg::Success) << "creating " << path;
-  if (disposition) *disposition = d;
+  EXPECT_EQ(api.CreateKeyEx(base, path, kKeyAllAccess, &key, made ? made : &d), Reg::Success) << "creating " << path;
   return key;
 }
 
@@ -62,9 +60,8 @@ inline StoredValue ReadStored(IRegistryApi& api, RegHandle key, const std::strin
 
 inline StoredValue ReadStoredAt(IRegistryApi& api, RegHandle root, const std::string& path, const std::string& name) {
   RegHandle key = 0;
-  StoredValue v;
-  if ((v.rc = api.OpenKeyEx(root, path, kKeyAllAccess, &key)) != Reg::Success) return v;
-  v = ReadStored(api, key, name);
+  if (const long rc = api.OpenKeyEx(root, path, kKeyAllAccess, &key); rc != Reg::Success) return {rc, 0, {}};
+  const StoredValue v = ReadStored(api, key, name);
   api.CloseKey(key);
   return v;
 }
@@ -77,14 +74,4 @@ inline long WriteStored(IRegistryApi& api, RegHandle key, const std::string& nam
   guarded.push_back(0xEE);
   return api.SetValueEx(key, name, type, data.empty() ? nullptr : guarded.data(),
                         static_cast<std::uint32_t>(data.size()));
-}
-
-// The names of a key's subkeys by index, up to the end code.
-inline std::vector<std::string> SubkeyNames(IRegistryApi& api, RegHandle key) {
-  std::vector<std::string> names;
-  char buf[256];
-  std::uint32_t len = sizeof buf;
-  for (std::uint32_t i = 0; api.EnumKeyEx(key, i, buf, &len) == Reg::Success; ++i, len = sizeof buf)
-    names.emplace_back(buf, len);
-  return names;
 }

@@ -5,7 +5,6 @@
 #include "platform/win32/win32_backends.hpp"
 #include "platform/win32/win32_prelude.hpp"
 #include "support/codepage.hpp"
-#include "win32/win32_registry_backend.hpp"
 
 namespace {
 
@@ -19,14 +18,13 @@ TEST(Win32Services, TheSystemsCodePageIsOurs) {
 }
 
 WPARAM received = 0;
-LRESULT CALLBACK Listen(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message >= 0xC000) received = wParam;
-  return DefWindowProcA(window, message, wParam, lParam);
-}
 
 TEST(Win32Services, TheBroadcastReachesTopLevelWindows) {
   WNDCLASSA cls{};
-  cls.lpfnWndProc = Listen;
+  cls.lpfnWndProc = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+    if (message >= 0xC000) received = wParam;
+    return DefWindowProcA(window, message, wParam, lParam);
+  };
   cls.lpszClassName = "LarkspireListener";
   RegisterClassA(&cls);
   const HWND window =
