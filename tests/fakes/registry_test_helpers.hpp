@@ -40,8 +40,7 @@ inline std::string InCodePage(const IRegistryApi& api, const std::string& ansi) 
 
 inline RegHandle MustCreate(IRegistryApi& api, RegHandle base, const std::string& path, std::uint32_t* made = nullptr) {
   RegHandle key = 0;
-  std::uint32_t d = 0;
-  EXPECT_EQ(api.CreateKeyEx(base, path, kKeyAllAccess, &key, made ? made : &d), Reg::Success) << "creating " << path;
+  EXPECT_EQ(api.CreateKeyEx(base, path, kKeyAllAccess, &key, made), Reg::Success) << "creating " << path;
   return key;
 }
 

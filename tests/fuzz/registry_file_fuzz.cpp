@@ -8,15 +8,12 @@
 #include "platform/common/registry_file_format.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string_view text(reinterpret_cast<const char*>(data), size);
   for (const TextCodePage cp : {TextCodePage::Windows1252, TextCodePage::Utf8}) {
-    RegistryHive hive(cp);
+    RegistryHive hive(cp), again(cp);
     std::string error;
-    if (!ParseRegistryFile(text, &hive, &error)) continue;
+    if (!ParseRegistryFile(std::string_view(reinterpret_cast<const char*>(data), size), &hive, &error)) continue;
     const std::string saved = SerializeRegistryFile(hive);
-    RegistryHive again(cp);
-    if (!ParseRegistryFile(saved, &again, &error)) std::abort();
-    if (SerializeRegistryFile(again) != saved) std::abort();
+    if (!ParseRegistryFile(saved, &again, &error) || SerializeRegistryFile(again) != saved) std::abort();
   }
   return 0;
 }

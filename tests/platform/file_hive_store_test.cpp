@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <regex>
 
@@ -18,25 +19,20 @@
 namespace {
 
 const std::string kMain = "Software\\Tessarine\\LarkspireBrowser\\Main";
-// "/home/łukasz/Программы/漢字".
-const std::string kUtf8 =
-    "/home/\xC5\x82ukasz/\xD0\x9F\xD1\x80\xD0\xBE\xD0\xB3\xD1\x80\xD0\xB0\xD0\xBC\xD0\xBC\xD1\x8B/"
-    "\xE6\xBC\xA2\xE5\xAD\x97";
+const std::string kUtf8 = "/home/\xC5\x82ukasz/\xE6\xBC\xA2\xE5\xAD\x97";  // "/home/łukasz/漢字"
 
 unsigned Mode(const std::string& path) {
   struct stat st {};
   return stat(path.c_str(), &st) ? 0 : st.st_mode & 07777;
 }
-int TempFiles(const std::string& dir) {
-  int n = 0;
-  for (const auto& e : std::filesystem::directory_iterator(dir))
-    n += e.path().filename().string().rfind(".registry.reg.tmp", 0) == 0;
-  return n;
+long TempFiles(const std::string& dir) {
+  return std::count_if(std::filesystem::directory_iterator(dir), {},
+                       [](const auto& e) { return e.path().filename().string().starts_with(".registry.reg.tmp"); });
 }
-std::string RegFile(const std::string& body) {
-  return "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\" + kMain + "]\n" + body;
+std::string WithAppPath(const std::string& folder) {
+  return "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\" + kMain + "]\n\"App Path\"=\"" + folder +
+         "\"\n";
 }
-std::string WithAppPath(const std::string& folder) { return RegFile("\"App Path\"=\"" + folder + "\"\n"); }
 
 TEST(RegistryFilePlace, FollowsTheUsersConfigurationFolder) {
   ScopedEnv home("HOME", "/home/ann");
