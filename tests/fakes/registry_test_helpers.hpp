@@ -21,13 +21,11 @@ struct StoredValue {
 
 // The run-time error number a call raises, or 0.
 template <typename Call>
-int ErrorOf(Call call) {
-  try {
-    call();
-  } catch (const RuntimeError& e) {
-    return e.Number();
-  }
+int ErrorOf(Call call) try {
+  call();
   return 0;
+} catch (const RuntimeError& e) {
+  return e.Number();
 }
 
 inline std::vector<std::uint8_t> Bytes(const std::string& s) { return std::vector<std::uint8_t>(s.begin(), s.end()); }

@@ -113,11 +113,9 @@ TEST(RegistryFile, WhatLiesAtItsPlaceIsReadRefusedOrSavedSafely) {
     EXPECT_TRUE(reason.empty() == row.reason.empty() && reason.find(row.reason) != std::string::npos) << reason;
     EXPECT_TRUE(reason.empty() || reason.rfind(dir.Native(), 0) == 0) << "the reason names the file: " << reason;
     EXPECT_TRUE(kind > kLinkedLock || row.write == Reg::Success || ReadFileBytes(path) == row.text) << "kept as it was";
-    FileRegistryApi next(path);  // as the next run of the program
-    EXPECT_EQ(ReadStoredAt(next, Reg::CurrentUser, kMain, "App Path").data, app.data);
-    EXPECT_EQ(ReadStoredAt(next, Reg::CurrentUser, kMain, "ProductID").data,
-              row.write == Reg::Success ? Bytes("\xd5\xc0") : Bytes(""));
-    EXPECT_EQ(kind == kLink, ReadFileBytes(target).find("\"ProductID\"=hex:d5,c0") != std::string::npos);
+    EXPECT_TRUE(row.write != Reg::Success ||
+                ReadFileBytes(kind == kLink ? target : path).find("\"ProductID\"=hex:d5,c0") != std::string::npos)
+        << "saved, through a link to its target";
     EXPECT_TRUE(TempFiles(dir.Native()) == 0 && !std::filesystem::exists(dir.File("elsewhere")))
         << "a linked lock is not followed";
   }
@@ -140,21 +138,20 @@ TEST(RegistryFileProcesses, KeepEveryWriteAndSurviveAKilledWriter) {
     _exit(0);
   };
   FileRegistryApi api(path);
+  const RegHandle key = MustCreate(api, Reg::CurrentUser, sub);
   for (int round = 0, status = 0; round < 20; ++round) {
     const pid_t killed = writer(0, 0), other = writer(round * 30, 30);
     EXPECT_TRUE(waitpid(other, &status, 0) == other && WIFEXITED(status) && WEXITSTATUS(status) == 0);
     kill(killed, SIGKILL);
     ASSERT_EQ(waitpid(killed, &status, 0), killed);
     for (int n = 0; n < round * 30 + 30; ++n)
-      ASSERT_EQ(ReadStoredAt(api, Reg::CurrentUser, sub, std::to_string(n)).rc, Reg::Success) << n << " was lost";
-    const StoredValue v = ReadStoredAt(api, Reg::CurrentUser, sub, "big");
+      ASSERT_EQ(ReadStored(api, key, std::to_string(n)).rc, Reg::Success) << n << " was lost";
+    const StoredValue v = ReadStored(api, key, "big");
     ASSERT_TRUE(v.rc == Reg::FileNotFound || (!v.data.empty() && v.data == big(v.data[0]))) << round << ": torn";
-    ASSERT_LE(TempFiles(dir.Native()), 1) << round << ": temporary files pile up";
+    ASSERT_EQ(WriteStored(api, key, "after", Reg::Dword, {1, 0, 0, 0}), Reg::Success);
+    ASSERT_EQ(TempFiles(dir.Native()), 0) << round << ": the next save leaves no leftovers";
   }
-  const RegHandle key = MustCreate(api, Reg::CurrentUser, sub);
-  ASSERT_EQ(WriteStored(api, key, "after", Reg::Dword, {1, 0, 0, 0}), Reg::Success);
   api.CloseKey(key);
-  EXPECT_EQ(TempFiles(dir.Native()), 0);
 }
 
 }  // namespace
