@@ -1,8 +1,7 @@
 #pragma once
 // A registry that passes every call on to another one and records what the
-// caller did: how many values it wrote, and the handles it left open.
+// caller did: how many values it wrote, and how many handles it left open.
 #include <cstdint>
-#include <set>
 #include <string>
 
 #include "platform/registry_api.hpp"
@@ -17,11 +16,11 @@ class RecordingRegistryApi : public IRegistryApi {
   explicit RecordingRegistryApi(IRegistryApi& inner) : in_(inner) {}
 
   int setValueCalls = 0;
-  std::size_t OpenHandles() const { return open_.size(); }
+  std::size_t OpenHandles() const { return open_; }
 
   TextCodePage CodePage() const override { return in_.CodePage(); }
-  long CreateKeyEx(H r, Str s, U32 a, H* k, U32* d) override { return Opened(k, in_.CreateKeyEx(r, s, a, k, d)); }
-  long OpenKeyEx(H r, Str s, U32 a, H* k) override { return Opened(k, in_.OpenKeyEx(r, s, a, k)); }
+  long CreateKeyEx(H r, Str s, U32 a, H* k, U32* d) override { return Count(in_.CreateKeyEx(r, s, a, k, d), 1); }
+  long OpenKeyEx(H r, Str s, U32 a, H* k) override { return Count(in_.OpenKeyEx(r, s, a, k), 1); }
   long QueryValueEx(H k, Str n, U32* t, U8* d, U32* s) override { return in_.QueryValueEx(k, n, t, d, s); }
   long SetValueEx(H k, Str n, U32 t, const U8* d, U32 s) override {
     return ++setValueCalls, in_.SetValueEx(k, n, t, d, s);
@@ -31,17 +30,13 @@ class RecordingRegistryApi : public IRegistryApi {
     return in_.EnumValue(k, i, n, l, t, d, s);
   }
   long DeleteKey(H k, Str s) override { return in_.DeleteKey(k, s); }
-  long CloseKey(H k) override {
-    const long rc = in_.CloseKey(k);
-    if (rc == Reg::Success) open_.erase(k);
-    return rc;
-  }
+  long CloseKey(H k) override { return Count(in_.CloseKey(k), -1); }
 
  private:
-  long Opened(H* k, long rc) {
-    if (rc == Reg::Success) open_.insert(*k);
+  long Count(long rc, int change) {
+    if (rc == Reg::Success) open_ += change;
     return rc;
   }
   IRegistryApi& in_;
-  std::set<RegHandle> open_;
+  std::size_t open_ = 0;
 };

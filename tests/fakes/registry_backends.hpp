@@ -23,24 +23,11 @@
 
 class RegistryBackend {
  public:
-  virtual ~RegistryBackend() = default;
-  virtual IRegistryApi& Api() = 0;
-  // A second client of the same registry, as another process would see it.
-  virtual std::unique_ptr<IRegistryApi> OpenAnother() = 0;
-  // Wine's registry departs from Windows' and ours (tests/win32/README.md):
-  // values enumerate in name order, key names may have 256 characters, a
-  // handle without KEY_CREATE_SUB_KEY makes subkeys, and a key reopened
-  // through an empty path is reported created.
-  bool wine = false;
-};
-
 #ifdef _WIN32
-// The system's own registry: each case gets two fresh scratch keys below the
-// real HKEY_CURRENT_USER, onto which the process's HKEY_CURRENT_USER and
-// HKEY_LOCAL_MACHINE are mapped; they go with everything below them after.
-class SystemRegistryBackend : public RegistryBackend {
- public:
-  SystemRegistryBackend() {
+  // Two scratch keys below the real HKEY_CURRENT_USER, onto which the
+  // process's HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE are mapped; they go
+  // with everything below them after.
+  RegistryBackend() {
     const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
     wine = ntdll && GetProcAddress(ntdll, "wine_get_version");
     static std::atomic<unsigned> counter{0};
@@ -54,34 +41,34 @@ class SystemRegistryBackend : public RegistryBackend {
     if (RegOverridePredefKey(HKEY_CURRENT_USER, keys_[0]) || RegOverridePredefKey(HKEY_LOCAL_MACHINE, keys_[1]))
       throw std::runtime_error("no mapping");
   }
-  ~SystemRegistryBackend() override {
+  ~RegistryBackend() {
     RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
     RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
     for (HKEY key : keys_) RegCloseKey(key);
     RegDeleteTreeA(HKEY_CURRENT_USER, path_.c_str());
     RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\LarkspireTests");  // once the last case of every process has gone
   }
-  IRegistryApi& Api() override { return registry_; }
-  std::unique_ptr<IRegistryApi> OpenAnother() override { return std::make_unique<Win32RegistryApi>(); }
+  std::unique_ptr<IRegistryApi> OpenAnother() { return std::make_unique<Win32RegistryApi>(); }
+#else
+  std::unique_ptr<IRegistryApi> OpenAnother() { return std::make_unique<FileRegistryApi>(path_); }
+#endif
+  IRegistryApi& Api() { return registry_; }
+  // Wine's registry departs from Windows' and ours (tests/win32/README.md):
+  // key names may have 256 characters, a handle without KEY_CREATE_SUB_KEY
+  // makes subkeys, and a key reopened through an empty path is reported
+  // created.
+  bool wine = false;
 
  private:
+#ifdef _WIN32
   std::string path_;
   HKEY keys_[2] = {};
   Win32RegistryApi registry_;
-};
-inline std::unique_ptr<RegistryBackend> MakeRegistryBackend() { return std::make_unique<SystemRegistryBackend>(); }
 #else
-// The suites check the store's rules, not the disk: a memory-backed folder
-// keeps their many saves quick.
-class FileRegistryBackend : public RegistryBackend {
- public:
-  IRegistryApi& Api() override { return registry_; }
-  std::unique_ptr<IRegistryApi> OpenAnother() override { return std::make_unique<FileRegistryApi>(path_); }
-
- private:
+  // The suites check the store's rules, not the disk: a memory-backed folder
+  // keeps their many saves quick.
   TempDir dir_{access("/dev/shm", W_OK) == 0 ? "/dev/shm" : ""};
   std::string path_ = dir_.File("config/larkspire/registry.reg");
   FileRegistryApi registry_{path_};
-};
-inline std::unique_ptr<RegistryBackend> MakeRegistryBackend() { return std::make_unique<FileRegistryBackend>(); }
 #endif
+};

@@ -11,7 +11,7 @@ using Codes = std::vector<long>;
 
 class RegistryConformance : public ::testing::Test {
  protected:
-  IRegistryApi& api() { return backend_->Api(); }
+  IRegistryApi& api() { return backend_.Api(); }
   RegHandle Create(const std::string& path, RegHandle base = Reg::CurrentUser, std::uint32_t* disposition = nullptr) {
     return MustCreate(api(), base, path, disposition);
   }
@@ -28,7 +28,7 @@ class RegistryConformance : public ::testing::Test {
   // Names here are written in Windows-1252; each backend gets its code page.
   std::string Text(const std::string& ansi) { return InCodePage(api(), ansi); }
 
-  std::unique_ptr<RegistryBackend> backend_ = MakeRegistryBackend();
+  RegistryBackend backend_;
 };
 
 TEST_F(RegistryConformance, KeysAreMadeAlongThePathFoundWithoutCaseAndNamedUpTo255Characters) {
@@ -37,7 +37,7 @@ TEST_F(RegistryConformance, KeysAreMadeAlongThePathFoundWithoutCaseAndNamedUpTo2
                   b = Create(Text("ONE\\two\\Three"), Reg::CurrentUser, &again), c = Create("", a, &self);
   EXPECT_EQ((std::vector<std::uint32_t>{made, again, self}),
             (std::vector<std::uint32_t>{Reg::CreatedNewKey, Reg::OpenedExistingKey,
-                                        backend_->wine ? Reg::CreatedNewKey : Reg::OpenedExistingKey}));
+                                        backend_.wine ? Reg::CreatedNewKey : Reg::OpenedExistingKey}));
   EXPECT_TRUE(a != b && b != c) << "each open gives a handle of its own";
   ASSERT_EQ(WriteStored(api(), c, "v", Reg::Dword, {1, 2, 3, 4}), Reg::Success);
   EXPECT_EQ(ReadStored(api(), b, "v").data, (std::vector<std::uint8_t>{1, 2, 3, 4}));
@@ -45,7 +45,7 @@ TEST_F(RegistryConformance, KeysAreMadeAlongThePathFoundWithoutCaseAndNamedUpTo2
   api().CloseKey(Create(Text("\xE9t\xE9"), a));
   api().CloseKey(Create(std::string(255, 'k'), a));
   RegHandle key = 0;
-  EXPECT_NE(api().CreateKeyEx(a, std::string(backend_->wine ? 257 : 256, 'k'), kKeyAllAccess, &key, &made),
+  EXPECT_NE(api().CreateKeyEx(a, std::string(backend_.wine ? 257 : 256, 'k'), kKeyAllAccess, &key, &made),
             Reg::Success);
   EXPECT_EQ((Codes{Open("One\\Two"), Open("Missing\\Deeper"), Open("Missing"), Open("OnlyHere"),
                    Open(Text("one\\two\\three\\\xC9T\xC9"))}),
@@ -71,7 +71,7 @@ TEST_F(RegistryConformance, EveryTypeIsStoredByteForByteAndSeenByAnotherClient) 
       {"large", Reg::Binary, large},
       {"type max", 0xFFFFFFFFu, BytesZ("odd")}};
   const std::string path = Text("Types\\[x] a]b;=@\"-caf\xE9");
-  auto another = backend_->OpenAnother();  // the two take turns to write, each through a handle kept open
+  auto another = backend_.OpenAnother();  // the two take turns to write, each through a handle kept open
   const RegHandle mine = Create(path), theirs = MustCreate(*another, Reg::CurrentUser, path);
   ASSERT_EQ(WriteStored(*another, theirs, "TEXT", Reg::Binary, {1}), Reg::Success);  // replaced, type and all
   for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -93,7 +93,7 @@ TEST_F(RegistryConformance, AHandleDoesOnlyWhatItsRightsAllow) {
   EXPECT_EQ(
       (Codes{Open("Rights", Reg::KeyRead, &read), api().CloseKey(Create("Rights")), Open("Rights", Reg::KeyRead, &read),
              Open("Rights", Reg::KeyWrite, &write), WriteStored(api(), read, "v", Reg::Sz, {}),
-             backend_->wine ? Reg::AccessDenied : api().CreateKeyEx(read, "Other", kKeyAllAccess, &child, &made),
+             backend_.wine ? Reg::AccessDenied : api().CreateKeyEx(read, "Other", kKeyAllAccess, &child, &made),
              WriteStored(api(), write, "v", Reg::Sz, {}), Query(write), Query(read)}),
       (Codes{Reg::FileNotFound, Reg::Success, Reg::Success, Reg::Success, Reg::AccessDenied, Reg::AccessDenied,
              Reg::Success, Reg::AccessDenied, Reg::Success}))

@@ -23,7 +23,7 @@ class cRegistryTest : public ::testing::Test {
     reg_.RootKey(kRoot);
   }
   ~cRegistryTest() override { EXPECT_EQ(recorder_.OpenHandles(), 0u) << "a key was left open"; }
-  IRegistryApi& raw() { return backend_->Api(); }
+  IRegistryApi& raw() { return backend_.Api(); }
   void Put(const std::string& path, const std::string& name, std::uint32_t type,
            const std::vector<std::uint8_t>& data) {
     const RegHandle key = MustCreate(raw(), Reg::CurrentUser, kRoot + path);
@@ -31,7 +31,7 @@ class cRegistryTest : public ::testing::Test {
     raw().CloseKey(key);
   }
 
-  std::unique_ptr<RegistryBackend> backend_ = MakeRegistryBackend();
+  RegistryBackend backend_;
   RecordingRegistryApi recorder_{raw()};
   FakeEnvironment env_;
   cRegistry reg_{recorder_, env_};
