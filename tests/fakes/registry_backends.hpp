@@ -3,11 +3,12 @@
 // both builds: on Linux the per-user registry file, in the Windows build
 // (run under Wine) the system's own registry with HKEY_CURRENT_USER and
 // HKEY_LOCAL_MACHINE mapped onto fresh scratch keys. Each case gets a
-// registry of its own that starts empty.
+// registry of its own that starts empty. The helpers come along.
 #include <memory>
 #include <string>
 
 #include "fakes/fake_platform.hpp"
+#include "fakes/registry_test_helpers.hpp"
 
 #ifdef _WIN32
 #include <atomic>

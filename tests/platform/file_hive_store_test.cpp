@@ -13,7 +13,6 @@
 #include <regex>
 
 #include "fakes/registry_backends.hpp"
-#include "fakes/registry_test_helpers.hpp"
 #include "fakes/scoped_env.hpp"
 
 namespace {

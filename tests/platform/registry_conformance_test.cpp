@@ -3,9 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "fakes/registry_backends.hpp"
-#include "fakes/registry_test_helpers.hpp"
-
-namespace {
 
 using Codes = std::vector<long>;
 
@@ -100,5 +97,3 @@ TEST_F(RegistryConformance, AHandleDoesOnlyWhatItsRightsAllow) {
       << "KEY_READ cannot write nor make subkeys (Wine makes them); KEY_WRITE cannot read";
   for (RegHandle h : {read, write}) api().CloseKey(h);
 }
-
-}  // namespace

@@ -26,8 +26,6 @@ void SetVar(const char* name, const char* value) { setenv(name, value, 1); }
 std::uint32_t MessageId(const std::string& name) { return StableMessageId(name); }
 #endif
 
-namespace {
-
 class PlatformServices : public ::testing::Test {
  protected:
   PlatformServices() { std::filesystem::create_directory(files_.NativePath(dir_)); }
@@ -110,5 +108,3 @@ TEST(PlatformIdentifiers, GuidsAreRandomVersion4AndMessageIdsNamedWithoutCase) {
   const std::uint32_t id = MessageId("lkSMsgGeneral");
   EXPECT_TRUE(id >= 0xC000u && id <= 0xFFFFu && MessageId("LKSMSGGENERAL") == id && MessageId("lkSMsgOther") != id);
 }
-
-}  // namespace

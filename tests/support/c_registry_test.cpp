@@ -7,7 +7,6 @@
 
 #include "fakes/recording_registry.hpp"
 #include "fakes/registry_backends.hpp"
-#include "fakes/registry_test_helpers.hpp"
 
 namespace {
 

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
 TEST(Codepage, EveryByteSurvivesARoundTripAndWhatItCannotHoldBecomesAQuestionMark) {
   for (int b = 0; b < 256; ++b)
     EXPECT_EQ(Utf8ToAnsiExact(AnsiToUtf8(std::string(1, static_cast<char>(b)))), std::string(1, static_cast<char>(b)));
@@ -23,5 +21,3 @@ TEST(Codepage, Utf16InLittleEndianCodeUnits) {
             std::string("A\xE2\x82\xAC\xF0\x9F\x98\x80\0\xEF\xBF\xBD", 12) + "A")
       << "a zero unit is a character, a lone surrogate a replacement, a final odd byte nothing";
 }
-
-}  // namespace

@@ -6,12 +6,8 @@
 
 #include "fakes/registry_test_helpers.hpp"
 
-namespace {
-
 TEST(RegValue, ConvertsTextsAndNumbersToText) {
   EXPECT_EQ(ValueToText(RegValue(std::int32_t{-2147483647 - 1})) + ValueToText(RegValue(" 3.02 ")),
             "-2147483648 3.02 ");
   EXPECT_EQ(ErrorOf([] { ValueToText(RegValue(ByteArray{1, 2})); }), ErrNo::TypeMismatch);
 }
-
-}  // namespace
