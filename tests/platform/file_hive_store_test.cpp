@@ -66,31 +66,29 @@ TEST(RegistryFile, ComesIntoBeingPrivateWithTheFirstKeyAndSeesEveryChange) {
 }
 
 // What lies at the file's place: a file of these bytes, or the same made
-// read-only, a link to it, a link to nowhere, a file with a linked lock, a
+// read-only, a link to it, a file with a linked lock, a link to nowhere, a
 // FIFO, or the file grown beyond the size limit.
-enum Kind { kFile, kReadOnly, kLink, kDangling, kLinkedLock, kFifo, kHuge };
+enum Kind { kFile, kReadOnly, kLink, kLinkedLock, kDangling, kFifo, kHuge };
 
 TEST(RegistryFile, WhatLiesAtItsPlaceIsReadRefusedOrSavedSafely) {
   const long kOk = Reg::Success, kCorrupt = Reg::RegistryCorrupt, kBad = Reg::BadDb;
-  const struct {
-    Kind kind;
-    std::string text;
-    long read, write;    // reading "App Path", storing "ProductID"
-    std::string reason;  // part of the store's reason, "" when nothing is refused
-  } rows[] = {{kFile, WithAppPath(kUtf8), kOk, kOk, ""},
-              {kFile, WithAppPath("/home/\xC5ukasz"), kCorrupt, kCorrupt, "line 4: bytes that are not UTF-8"},
-              {kReadOnly, WithAppPath(kUtf8), kOk, Reg::AccessDenied, "read-only"},
-              {kLink, WithAppPath(kUtf8), kOk, kOk, ""},
-              {kDangling, "", Reg::FileNotFound, Reg::CantWrite, "a symbolic link whose target cannot be"},
-              {kLinkedLock, WithAppPath(kUtf8), kOk, Reg::CantWrite, "the lock file is a symbolic link"},
-              {kFifo, "", kBad, kBad, "not a regular file"},
-              {kHuge, WithAppPath(kUtf8), kBad, kBad, "64 MiB"}};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(&row - rows);
+  // What lies there, the App Path in the file, the codes of reading it and of storing "ProductID", and part of
+  // the store's reason ("" when nothing is refused).
+  const std::tuple<Kind, std::string, long, long, std::string> rows[] = {
+      {kFile, kUtf8, kOk, kOk, ""},
+      {kFile, "/home/\xC5ukasz", kCorrupt, kCorrupt, "line 4: bytes that are not UTF-8"},
+      {kReadOnly, kUtf8, kOk, Reg::AccessDenied, "read-only"},
+      {kLink, kUtf8, kOk, kOk, ""},
+      {kDangling, kUtf8, Reg::FileNotFound, Reg::CantWrite, "a symbolic link whose target cannot be"},
+      {kLinkedLock, kUtf8, kOk, Reg::CantWrite, "the lock file is a symbolic link"},
+      {kFifo, kUtf8, kBad, kBad, "not a regular file"},
+      {kHuge, kUtf8, kBad, kBad, "64 MiB"}};
+  for (const auto& [kind, folder, readRc, writeRc, reason] : rows) {
+    SCOPED_TRACE(std::to_string(kind) + reason);
     TempDir dir;
     const std::string path = dir.File("registry.reg"), target = dir.File("target.reg");
-    const Kind kind = row.kind;
-    WriteFileBytes(kind == kLink ? target : kind == kDangling ? dir.File("unused") : path, row.text);
+    const std::string text = WithAppPath(folder);
+    WriteFileBytes(kind == kLink ? target : kind == kDangling ? dir.File("unused") : path, text);
     ASSERT_EQ(kind == kReadOnly     ? chmod(path.c_str(), 0400)
               : kind == kLink       ? symlink("target.reg", path.c_str())
               : kind == kDangling   ? symlink("gone/registry.reg", path.c_str())
@@ -102,17 +100,17 @@ TEST(RegistryFile, WhatLiesAtItsPlaceIsReadRefusedOrSavedSafely) {
     FileRegistryApi api(path);
     const StoredValue app = ReadStoredAt(api, Reg::CurrentUser, kMain, "App Path");
     EXPECT_EQ(std::make_pair(app.rc, app.data),
-              std::make_pair(row.read, app.rc == Reg::Success ? BytesZ(kUtf8) : Bytes("")));
-    std::string reason = api.Store().LastError();
+              std::make_pair(readRc, app.rc == Reg::Success ? BytesZ(kUtf8) : Bytes("")));
+    std::string why = api.Store().LastError();
     RegHandle key = 0;
     long rc = api.CreateKeyEx(Reg::CurrentUser, kMain, Reg::KeyWrite, &key, nullptr);
     if (rc == Reg::Success) rc = WriteStored(api, key, "ProductID", Reg::Binary, {0xd5, 0xc0}), api.CloseKey(key);
-    EXPECT_EQ(rc, row.write);
-    if (reason.empty()) reason = api.Store().LastError();
-    EXPECT_TRUE(reason.empty() == row.reason.empty() && reason.find(row.reason) != std::string::npos) << reason;
-    EXPECT_TRUE(reason.empty() || reason.rfind(dir.Native(), 0) == 0) << "the reason names the file: " << reason;
-    EXPECT_TRUE(kind > kLinkedLock || row.write == Reg::Success || ReadFileBytes(path) == row.text) << "kept as it was";
-    EXPECT_TRUE(row.write != Reg::Success ||
+    EXPECT_EQ(rc, writeRc);
+    if (why.empty()) why = api.Store().LastError();
+    EXPECT_TRUE(why.empty() == reason.empty() && why.find(reason) != std::string::npos) << why;
+    EXPECT_TRUE(why.empty() || why.rfind(dir.Native(), 0) == 0) << "the reason names the file: " << why;
+    EXPECT_TRUE(kind >= kDangling || writeRc == Reg::Success || ReadFileBytes(path) == text) << "kept as it was";
+    EXPECT_TRUE(writeRc != Reg::Success ||
                 ReadFileBytes(kind == kLink ? target : path).find("\"ProductID\"=hex:d5,c0") != std::string::npos)
         << "saved, through a link to its target";
     EXPECT_TRUE(TempFiles(dir.Native()) == 0 && !std::filesystem::exists(dir.File("elsewhere")))

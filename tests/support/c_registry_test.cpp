@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "fakes/recording_registry.hpp"
 #include "fakes/registry_backends.hpp"
 
@@ -38,47 +40,40 @@ class cRegistryTest : public ::testing::Test {
 TEST_F(cRegistryTest, ReadGivesEachTypeItsKindOfValue) {
   EXPECT_EQ(reg_.RegRead("\\Types", "v"), Text(std::string(1, '\0'))) << "a missing key: made, and a NUL";
   EXPECT_EQ(reg_.RegRead("\\Types", "v"), Text("")) << "a missing value";
-  const struct {
-    std::uint32_t type;
-    std::vector<std::uint8_t> data;
-    RegValue read;
-  } rows[] = {{Reg::Sz, Bytes(std::string("ab\0cd\0", 6)), Text("ab")},
-              {Reg::Sz, Bytes(" ab"), Text(" ab")},
-              {Reg::MultiSz, Bytes(std::string("first\0second\0\0", 14)), Text("first")},
-              {Reg::ExpandSz, BytesZ("%lk_home%\\d %LK_NONE%"), Text("/home/zo\xC3\xAB\\d %LK_NONE%")},
-              {Reg::ExpandSz, Bytes("abc"), Text("ab")},
-              {Reg::Dword, {0xFF, 0xFF, 0xFF, 0xFF}, RegValue(-1)},
-              {Reg::DwordBigEndian, {0x12, 0x34, 0x56, 0x78}, RegValue(0x12345678)},
-              {Reg::Binary, {0xD5, 0xC0, 0x01}, Array({0xD5, 0xC0, 0x01, 0x00})},
-              {Reg::Binary, {}, Array({0x00})},
-              {0x12345678u, {0xDE, 0xAD}, Text("")}};
-  for (const auto& row : rows) {
-    Put("\\Types", "v", row.type, row.data);
-    EXPECT_EQ(reg_.RegRead("\\Types", "v"), row.read) << "row " << &row - rows;
+  const std::tuple<std::uint32_t, std::vector<std::uint8_t>, RegValue> rows[] = {
+      {Reg::Sz, Bytes(std::string("ab\0cd\0", 6)), Text("ab")},
+      {Reg::Sz, Bytes(" ab"), Text(" ab")},
+      {Reg::MultiSz, Bytes(std::string("first\0second\0\0", 14)), Text("first")},
+      {Reg::ExpandSz, BytesZ("%lk_home%\\d %LK_NONE%"), Text("/home/zo\xC3\xAB\\d %LK_NONE%")},
+      {Reg::ExpandSz, Bytes("abc"), Text("ab")},
+      {Reg::Dword, {0xFF, 0xFF, 0xFF, 0xFF}, RegValue(-1)},
+      {Reg::DwordBigEndian, {0x12, 0x34, 0x56, 0x78}, RegValue(0x12345678)},
+      {Reg::Binary, {0xD5, 0xC0, 0x01}, Array({0xD5, 0xC0, 0x01, 0x00})},
+      {Reg::Binary, {}, Array({0x00})},
+      {0x12345678u, {0xDE, 0xAD}, Text("")}};
+  for (const auto& [type, data, read] : rows) {
+    Put("\\Types", "v", type, data);
+    EXPECT_EQ(reg_.RegRead("\\Types", "v"), read) << type << ": " << ::testing::PrintToString(data);
   }
 }
 
 // The program writes bytes (datatype 3) only.
 TEST_F(cRegistryTest, WriteStoresBytesOrRefuses) {
-  const struct {
-    RegValue data;
-    std::int32_t datatype;
-    int error;           // raised, or 0
-    std::uint32_t type;  // stored, or 0 when RegWrite gives false and stores nothing
-    std::vector<std::uint8_t> stored;
-  } rows[] = {{Array({0, 1, 2, 3}), 3, 0, Reg::Binary, {0, 1, 2}},
-              {Array({7}), 3, 0, Reg::Binary, {}},
-              {Text("x"), 3, 0, 0, {}},
-              {Text("x"), 2, 0, 0, {}},
-              {Array({}), 3, ErrNo::SubscriptOutOfRange, 0, {}}};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(&row - rows);
+  // Data, datatype, the error raised (or 0), and the bytes stored (none when RegWrite gives false).
+  const std::tuple<RegValue, std::int32_t, int, std::optional<std::vector<std::uint8_t>>> rows[] = {
+      {Array({0, 1, 2, 3}), 3, 0, std::vector<std::uint8_t>{0, 1, 2}},
+      {Array({7}), 3, 0, Bytes("")},
+      {Text("x"), 3, 0, std::nullopt},
+      {Text("x"), 2, 0, std::nullopt},
+      {Array({}), 3, ErrNo::SubscriptOutOfRange, std::nullopt}};
+  for (const auto& [data, datatype, error, stored] : rows) {
+    SCOPED_TRACE(::testing::PrintToString(data) + " as " + std::to_string(datatype));
     Put("\\Main", "w", Reg::Sz, BytesZ("before"));
     bool written = false;
-    EXPECT_EQ(ErrorOf([&] { written = reg_.RegWrite("\\Main", "w", row.data, row.datatype); }), row.error);
+    EXPECT_EQ(ErrorOf([&] { written = reg_.RegWrite("\\Main", "w", data, datatype); }), error);
     const StoredValue v = ReadStoredAt(raw(), Reg::CurrentUser, kRoot + "\\Main", "w");
     EXPECT_EQ(std::make_tuple(written, v.type, v.data),
-              std::make_tuple(row.type != 0, row.type ? row.type : Reg::Sz, row.type ? row.stored : BytesZ("before")));
+              stored ? std::make_tuple(true, Reg::Binary, *stored) : std::make_tuple(false, Reg::Sz, BytesZ("before")));
   }
 }
 
