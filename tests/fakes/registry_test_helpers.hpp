@@ -66,9 +66,8 @@ inline StoredValue ReadStoredAt(IRegistryApi& api, RegHandle root, const std::st
 // Stores exactly the bytes given, from a buffer whose next byte is not a NUL
 // (the system's registry keeps a NUL that follows uncounted text).
 inline long WriteStored(IRegistryApi& api, RegHandle key, const std::string& name, std::uint32_t type,
-                        const std::vector<std::uint8_t>& data) {
-  std::vector<std::uint8_t> guarded(data);
-  guarded.push_back(0xEE);
-  return api.SetValueEx(key, name, type, data.empty() ? nullptr : guarded.data(),
-                        static_cast<std::uint32_t>(data.size()));
+                        std::vector<std::uint8_t> data) {
+  const auto size = static_cast<std::uint32_t>(data.size());
+  data.push_back(0xEE);
+  return api.SetValueEx(key, name, type, size ? data.data() : nullptr, size);
 }

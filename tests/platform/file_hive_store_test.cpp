@@ -20,10 +20,7 @@ namespace {
 const std::string kMain = "Software\\Tessarine\\LarkspireBrowser\\Main";
 const std::string kUtf8 = "/home/\xC5\x82ukasz/\xE6\xBC\xA2\xE5\xAD\x97";  // "/home/łukasz/漢字"
 
-unsigned Mode(const std::string& path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) ? 0 : st.st_mode & 07777;
-}
+unsigned Mode(const std::string& path) { return static_cast<unsigned>(std::filesystem::status(path).permissions()); }
 long TempFiles(const std::string& dir) {
   return std::count_if(std::filesystem::directory_iterator(dir), {},
                        [](const auto& e) { return e.path().filename().string().starts_with(".registry.reg.tmp"); });

@@ -14,8 +14,7 @@ namespace {
 std::optional<std::string> Parsed(const std::string& text) {
   RegistryHive hive;
   std::string error;
-  if (!ParseRegistryFile(text, &hive, &error)) return std::nullopt;
-  return SerializeRegistryFile(hive);
+  return ParseRegistryFile(text, &hive, &error) ? std::optional(SerializeRegistryFile(hive)) : std::nullopt;
 }
 std::string Deep(int levels) { return levels ? Deep(levels - 1) + "\\k" : "REGEDIT4\n[HKEY_CURRENT_USER"; }
 

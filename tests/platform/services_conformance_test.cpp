@@ -42,7 +42,6 @@ class PlatformServices : public ::testing::Test {
 };
 
 TEST_F(PlatformServices, TemporaryFilesAreNewEmptyAndNamedByThreeLettersOfTheirPrefix) {
-  EXPECT_EQ(files_.GetAttr(files_.GetTempPath()) & Attr::Directory, Attr::Directory);
   std::set<std::string> made;
   for (int i = 0; i < 5; ++i) {
     const std::string name = files_.GetTempFileName(dir_, "qvmlonger");
@@ -51,7 +50,8 @@ TEST_F(PlatformServices, TemporaryFilesAreNewEmptyAndNamedByThreeLettersOfTheirP
         << "empty, and never given twice: " << name;
   }
   EXPECT_EQ(files_.GetTempFileName(dir_ + "missing\\", "qvm"), "");
-  EXPECT_EQ(files_.NativePath(files_.CurDir()), std::filesystem::current_path().string());
+  EXPECT_TRUE((files_.GetAttr(files_.GetTempPath()) & Attr::Directory) &&
+              files_.NativePath(files_.CurDir()) == std::filesystem::current_path().string());
 }
 
 TEST_F(PlatformServices, FilesAreCopiedWithTheirReadOnlyStateAndFailWithTheProgramsNumbers) {

@@ -83,14 +83,4 @@ TEST_F(cRegistryTest, NamesAndTextsCrossInTheRegistrysCodePage) {
   EXPECT_EQ(reg_.RegRead("\\K\xC3\xA9", "\xC3\xA4"), Text("\xE2\x82\xAC"));
 }
 
-TEST_F(cRegistryTest, AFailedExpansionRaisesAndTheKeyStillCloses) {
-  struct : IEnvironment {
-    std::uint32_t ExpandEnvironmentStrings(const char*, char*, std::uint32_t) override { return 0; }
-  } broken;
-  cRegistry failing(recorder_, broken);
-  failing.RootKey(kRoot);
-  Put("", "e", Reg::ExpandSz, BytesZ("%TEMP%"));
-  EXPECT_EQ(ErrorOf([&] { failing.RegRead("", "e"); }), ErrNo::InvalidArgument);
-}
-
 }  // namespace
