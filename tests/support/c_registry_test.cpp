@@ -13,7 +13,6 @@
 namespace {
 
 const std::string kRoot = "Software\\Tessarine";
-RegValue Text(const std::string& s) { return RegValue(s); }
 RegValue Array(const std::vector<std::uint8_t>& b) { return RegValue(ByteArray(b)); }
 
 class cRegistryTest : public ::testing::Test {
@@ -38,19 +37,19 @@ class cRegistryTest : public ::testing::Test {
 };
 
 TEST_F(cRegistryTest, ReadGivesEachTypeItsKindOfValue) {
-  EXPECT_EQ(reg_.RegRead("\\Types", "v"), Text(std::string(1, '\0'))) << "a missing key: made, and a NUL";
-  EXPECT_EQ(reg_.RegRead("\\Types", "v"), Text("")) << "a missing value";
+  EXPECT_EQ(reg_.RegRead("\\Types", "v"), RegValue(std::string(1, '\0'))) << "a missing key: made, and a NUL";
+  EXPECT_EQ(reg_.RegRead("\\Types", "v"), RegValue("")) << "a missing value";
   const std::tuple<std::uint32_t, std::vector<std::uint8_t>, RegValue> rows[] = {
-      {Reg::Sz, Bytes(std::string("ab\0cd\0", 6)), Text("ab")},
-      {Reg::Sz, Bytes(" ab"), Text(" ab")},
-      {Reg::MultiSz, Bytes(std::string("first\0second\0\0", 14)), Text("first")},
-      {Reg::ExpandSz, BytesZ("%lk_home%\\d %LK_NONE%"), Text("/home/zo\xC3\xAB\\d %LK_NONE%")},
-      {Reg::ExpandSz, Bytes("abc"), Text("ab")},
+      {Reg::Sz, Bytes(std::string("ab\0cd\0", 6)), RegValue("ab")},
+      {Reg::Sz, Bytes(" ab"), RegValue(" ab")},
+      {Reg::MultiSz, Bytes(std::string("first\0second\0\0", 14)), RegValue("first")},
+      {Reg::ExpandSz, BytesZ("%lk_home%\\d %LK_NONE%"), RegValue("/home/zo\xC3\xAB\\d %LK_NONE%")},
+      {Reg::ExpandSz, Bytes("abc"), RegValue("ab")},
       {Reg::Dword, {0xFF, 0xFF, 0xFF, 0xFF}, RegValue(-1)},
       {Reg::DwordBigEndian, {0x12, 0x34, 0x56, 0x78}, RegValue(0x12345678)},
       {Reg::Binary, {0xD5, 0xC0, 0x01}, Array({0xD5, 0xC0, 0x01, 0x00})},
       {Reg::Binary, {}, Array({0x00})},
-      {0x12345678u, {0xDE, 0xAD}, Text("")}};
+      {0x12345678u, {0xDE, 0xAD}, RegValue("")}};
   for (const auto& [type, data, read] : rows) {
     Put("\\Types", "v", type, data);
     EXPECT_EQ(reg_.RegRead("\\Types", "v"), read) << type << ": " << ::testing::PrintToString(data);
@@ -63,8 +62,7 @@ TEST_F(cRegistryTest, WriteStoresBytesOrRefuses) {
   const std::tuple<RegValue, std::int32_t, int, std::optional<std::vector<std::uint8_t>>> rows[] = {
       {Array({0, 1, 2, 3}), 3, 0, std::vector<std::uint8_t>{0, 1, 2}},
       {Array({7}), 3, 0, Bytes("")},
-      {Text("x"), 3, 0, std::nullopt},
-      {Text("x"), 2, 0, std::nullopt},
+      {RegValue("x"), 3, 0, std::nullopt},
       {Array({}), 3, ErrNo::SubscriptOutOfRange, std::nullopt}};
   for (const auto& [data, datatype, error, stored] : rows) {
     SCOPED_TRACE(::testing::PrintToString(data) + " as " + std::to_string(datatype));
@@ -80,7 +78,7 @@ TEST_F(cRegistryTest, WriteStoresBytesOrRefuses) {
 // Names and texts cross in the registry's code page.
 TEST_F(cRegistryTest, NamesAndTextsCrossInTheRegistrysCodePage) {
   Put(InCodePage(raw(), "\\K\xE9"), InCodePage(raw(), "\xE4"), Reg::Sz, BytesZ(InCodePage(raw(), "\x80")));
-  EXPECT_EQ(reg_.RegRead("\\K\xC3\xA9", "\xC3\xA4"), Text("\xE2\x82\xAC"));
+  EXPECT_EQ(reg_.RegRead("\\K\xC3\xA9", "\xC3\xA4"), RegValue("\xE2\x82\xAC"));
 }
 
 }  // namespace

@@ -17,9 +17,8 @@ TEST(Win32Services, TheSystemsCodePageIsOurs) {
         << b;
 }
 
-WPARAM received = 0;
-
 TEST(Win32Services, TheBroadcastReachesTopLevelWindows) {
+  static WPARAM received = 0;
   WNDCLASSA cls{};
   cls.lpfnWndProc = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
     if (message >= 0xC000) received = wParam;
