@@ -13,11 +13,11 @@
 #include "support/c_registry.hpp"
 
 Road::Road(const std::string& sandbox, const std::string& updateHost) : sandbox_(sandbox) {
-  std::filesystem::create_directories(ProductFolder());
+  std::filesystem::create_directories(sandbox_ + "/product");
   std::filesystem::create_directories(TempFolder());
   // The user's answers come from the script, and the end of the program is recorded.
-  platform_ =
-      std::make_unique<LinuxPlatform>(RegistryPath(), PlatformOverrides{.messageBox = &boxes_, .process = &process_});
+  platform_ = std::make_unique<LinuxPlatform>(sandbox_ + "/config/larkspire/registry.reg",
+                                              PlatformOverrides{.messageBox = &boxes_, .process = &process_});
   platform_->reader.SetDownloadFolder(QString::fromStdString(TempFolder()));
   window_ = platform_->window.get();
   platform_->dialogs->onShown = [this](QtErrorDialog& d) {

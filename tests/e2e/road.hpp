@@ -44,15 +44,12 @@ class Road {
   QtMainWindow& Window() { return *window_; }
   FakeMessageBox& Boxes() { return boxes_; }
   FakeProcessControl& Process() { return process_; }
-  QtAsyncReadService& Reader() { return platform_->reader; }
   // Texts of the error dialogs shown so far.
   const std::vector<std::string>& ErrorDialogs() const { return errors_; }
   // Called while an error dialog is open, before it is closed.
   std::function<void(QtErrorDialog&)> onErrorDialog;
 
-  std::string ProductFolder() const { return sandbox_ + "/product"; }
   std::string TempFolder() const { return sandbox_ + "/tmp"; }
-  std::string RegistryPath() const { return sandbox_ + "/config/larkspire/registry.reg"; }
 
  private:
   std::string sandbox_;
