@@ -312,13 +312,7 @@ size_t QtAsyncReadService::OnBody(char* data, size_t size, size_t count, void* f
 size_t QtAsyncReadService::Body(Fetch& f, const char* data, size_t size) {
   if (!f.dataBegun) return size;  // the body of an answer that is not the file
   for (size_t done = 0; done < size;) {
-    ssize_t w;
-    if (writeLimit_ >= 0 && f.written + static_cast<curl_off_t>(size - done) > writeLimit_) {
-      w = -1;
-      errno = ENOSPC;
-    } else {
-      w = ::write(f.fd, data + done, size - done);
-    }
+    const ssize_t w = ::write(f.fd, data + done, size - done);
     if (w < 0) {
       if (errno == EINTR) continue;
       if (errno == ENOSPC || errno == EDQUOT) {

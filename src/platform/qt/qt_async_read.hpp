@@ -43,9 +43,6 @@ class QtAsyncReadService : public QObject, public IAsyncReadService {
   void SetProgressInterval(int milliseconds) { progressMs_ = milliseconds; }
   // Where the fetched files go (the temporary folder by default).
   void SetDownloadFolder(const QString& folder) { folder_ = folder; }
-  // Makes writes fail as on a full disk once this many bytes are written
-  // (for tests of that path where no small file system can be mounted).
-  void SetWriteLimitForTesting(qint64 bytes) { writeLimit_ = bytes; }
 
   static constexpr int kMaxRedirects = 5;
   static constexpr long kStallBytesPerSecond = 100;
@@ -99,5 +96,4 @@ class QtAsyncReadService : public QObject, public IAsyncReadService {
   int stallSeconds_ = 60;
   int progressMs_ = 40;
   QString folder_;
-  qint64 writeLimit_ = -1;
 };
