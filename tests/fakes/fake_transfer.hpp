@@ -3,7 +3,6 @@
 // sets. It keeps the real service's rules the program relies on: a fetch
 // exists from AsyncRead until its completion or its cancel; nothing is
 // delivered for a key without a fetch; cancelling such a key raises.
-#include <cstdint>
 #include <set>
 #include <string>
 #include <vector>
@@ -28,23 +27,19 @@ class FakeAsyncReadService : public IAsyncReadService {
     if (!running.erase(key)) throw RuntimeError(12017, "No download is running under that key.");
   }
 
-  // Each delivers a notification and is false when the key has no fetch. A
-  // progress with status 0 is a failure, whose fetch stays until the
-  // receiver cancels it.
-  bool Progress(const std::string& key, std::int32_t status, std::int32_t read = 0, std::int32_t max = 0,
+  // A progress of a fetch that runs. Status 0 is a failure, whose fetch
+  // stays until the receiver cancels it.
+  void Progress(const std::string& key, std::int32_t status, std::int32_t read = 0, std::int32_t max = 0,
                 const std::string& error = "") {
-    return Deliver(false, {key, 1, status, read, max, "", status == 0, status ? 0 : 12030, error});
+    if (running.count(key))
+      handler->AsyncReadProgress({key, 1, status, read, max, "", status == 0, status ? 0 : 12030, error});
   }
-  // The completion with the local file; failed: without data, text is the error.
-  bool Complete(const std::string& key, const std::string& text, std::int32_t type = 1, bool failed = false) {
-    return Deliver(true, {key, type, 6, 0, 0, failed ? "" : text, failed, failed ? 12030 : 0, failed ? text : ""});
-  }
-
- private:
-  bool Deliver(bool complete, const AsyncProperty& p) {
-    if (!running.count(p.PropertyName) || (complete && !running.erase(p.PropertyName))) return false;
-    complete ? handler->AsyncReadComplete(p) : handler->AsyncReadProgress(p);
-    return true;
+  // The completion of a fetch that runs, with the local file; failed:
+  // without data, and text is the error.
+  void Complete(const std::string& key, const std::string& text, std::int32_t type = 1, bool failed = false) {
+    if (running.erase(key))
+      handler->AsyncReadComplete(
+          {key, type, 6, 0, 0, failed ? "" : text, failed, failed ? 12030 : 0, failed ? text : ""});
   }
 };
 
