@@ -40,11 +40,9 @@ class DownloadControllerTest : public WizardTest {
     for (const std::string& text : fake.errorDialogs) o += "|" + text;
     for (const ShownMessage& m : fake.messageBox.shown) o += "|" + m.prompt.substr(0, m.prompt.find("\r\n\r\nPlease"));
     const std::string file = PosixFileSystem::FromNative(dir.File("lkd1.tmp"));
-    const bool kept = std::filesystem::exists(dir.File("lkd1.tmp"));
-    return o +
-           (!kept                                                         ? "|gone"
-            : fake.files.GetAttr(file) == (Attr::ReadOnly | Attr::Hidden) ? "|kept marked"
-                                                                          : "|kept") +
+    const bool kept = std::filesystem::exists(dir.File("lkd1.tmp")),
+               marked = kept && fake.files.GetAttr(file) == (Attr::ReadOnly | Attr::Hidden);
+    return o + (kept ? "|kept" : "|gone") + (marked ? " marked" : "") +
            (form->ComponentTable[0].sDownloadedFile == file ? " listed" : "") +
            (fake.reader.running.empty() ? "" : " fetching");
   }
@@ -54,14 +52,12 @@ class DownloadControllerTest : public WizardTest {
 // earlier downloads, and its status line follows the stages of the fetch,
 // the package's name shortened in the middle to the line's width.
 TEST_F(DownloadControllerTest, FetchStartsOnAFreshStatusViewAndFollowsTheStages) {
-  Start().Cmd_Click(1);
-  window.Control(lblInfo(1)).SetCaption("stale");
+  Start().Cmd_Click(1), window.Control(lblInfo(1)).SetCaption("stale");
   fake.files.SetAttr(form->ComponentTable[0].sDownloadedFile = MakeFile("lkd1.tmp"), Attr::ReadOnly | Attr::Hidden);
   UpdateComponent& package = form->ComponentTable.emplace_back();
   package.sSourceUrl = "http://u.test/setup.msi",
   package.sFileName = std::string(40, 'a') + std::string(40, 'b') + ".msi";
-  form->CurrentPage = PageResult;
-  form->Cmd_Click(1);
+  form->CurrentPage = PageResult, form->Cmd_Click(1);
   std::string lines = Outcome() + "|" + fake.reader.reads.back();
   for (int code : {1, 2, 11, 4, 5, 6})
     fake.reader.Progress(package.sSourceUrl, code),
@@ -78,19 +74,18 @@ using T = DownloadControllerTest;
 using Scenario = std::function<void(T&)>;
 
 // The check page's fetch: data begins at 100 s (an earlier transfer left
-// 9 s elapsed), read of max bytes have arrived at now, and the status timer
-// ticks once. An error of the handler is answered Yes, to go on.
-Scenario Figures(double now, int read, int max) {
+// 9 s elapsed), read of max bytes have arrived at now; with tick, the
+// status timer ticks once. An error of the handler is answered Yes, to go on.
+Scenario Figures(double now, int read, int max, bool tick = false) {
   return [=](T& t) {
     t.Check(), t.form->Transfer.ElapsedSeconds = 9, t.Answer({Mb::Yes}), t.fake.clock.now = 100;
     t.fake.reader.Progress(kInfoUrl, AsyncStatus::BeginDownloadData, 0, max), t.fake.clock.now = now;
-    t.fake.reader.Progress(kInfoUrl, AsyncStatus::DownloadingData, read, max), t.form->tmrStatus_Timer();
+    t.fake.reader.Progress(kInfoUrl, AsyncStatus::DownloadingData, read, max);
+    if (tick) t.form->tmrStatus_Timer();
   };
 }
-std::string Shows(std::string received, std::string remaining, std::string rate, std::string percent,
-                  std::string box = "") {
-  return "Downloading updchk.ndf|" + received + "|" + remaining + "|0:01 minutes|" + rate + "|" + percent +
-         "|bar @Stop Cancel  ticking" + box + "|gone fetching";
+std::string Shows(const std::string& figures, const std::string& box = "") {
+  return "Downloading updchk.ndf|" + figures + "|bar @Stop Cancel  ticking" + box + "|gone fetching";
 }
 
 // Stop is clicked, and answered, while 12.5 of 640 KB have arrived in 2 s
@@ -98,20 +93,18 @@ std::string Shows(std::string received, std::string remaining, std::string rate,
 // while a progress lets the window work. Then perhaps Retry.
 Scenario Stop(int answer, bool arrived = false, bool inYield = false, bool retry = false) {
   return [=](T& t) {
-    FakeAsyncReadService& reader = t.fake.reader;
-    t.Check(), reader.Progress(kInfoUrl, AsyncStatus::BeginDownloadData, 0, 655360), t.fake.clock.now = 2;
-    reader.Progress(kInfoUrl, AsyncStatus::DownloadingData, 12800, 655360), t.Answer({answer});
+    Figures(102, 12800, 655360, true)(t), t.Answer({answer});
     const std::string file = t.MakeFile("lkd1.tmp");
-    arrived ? reader.Complete(kInfoUrl, file) : void(t.form->ComponentTable[0].sDownloadedFile = file);
+    arrived ? t.fake.reader.Complete(kInfoUrl, file) : void(t.form->ComponentTable[0].sDownloadedFile = file);
     t.events.onDoEvents = [&t, clicked = false]() mutable {
       if (!std::exchange(clicked, true)) t.form->cmdLoad_Click(0);
     };
-    inYield ? reader.Progress(kInfoUrl, AsyncStatus::DownloadingData, 25600, 655360) : t.events.onDoEvents();
+    inYield ? t.fake.reader.Progress(kInfoUrl, AsyncStatus::DownloadingData, 25600, 655360) : t.events.onDoEvents();
     EXPECT_EQ(t.fake.messageBox.shown.at(0).buttons, Mb::YesNo | Mb::Question);
     if (retry) t.form->cmdLoad_Click(1);
   };
 }
-const std::string kReceiving = "Downloading updchk.ndf|12.50 KB of 640.00 KB|1:40 minutes|0:00|6.25 Kbps|2|";
+const std::string kReceiving = "Downloading updchk.ndf|12.50 KB of 640.00 KB|1:40 minutes|0:01 minutes|6.25 Kbps|2|";
 const std::string kAsked = "|Are you sure you want to stop this download?";
 
 // The check page's fetch fails with this description; connected: what the
@@ -142,16 +135,15 @@ TEST_P(TransferRoadTest, EndsAsTheRowSays) {
 // clang-format off
 const Row kRows[] = {
     // At 1 KB/s the time remaining is whole seconds, halves to even, before minutes and hours are split off.
-    {"RateBelowOneCountsAsOne", Figures(102, 512, 61952), Shows("0.50 KB of 60.50 KB", "1:00 minutes", "1.00 Kbps", "1")},
-    {"UnderOneSecondCountsAsOne", Figures(100.25, 10240, 20480), Shows("10.00 KB of 20.00 KB", "0:01 minutes", "10.00 Kbps", "50")},
-    {"Whole", Figures(104, 655360, 655360), Shows("640.00 KB of 640.00 KB", "0.00", "160.00 Kbps", "100")},
-    {"MoreThanAnnounced", Figures(101, 2048, 1024), Shows("2.00 KB of 1.00 KB", "0:00 minutes", "2.00 Kbps", "100")},
-    {"HalfToEven", Figures(101, 512, 3072), Shows("0.50 KB of 3.00 KB", "0:02 minutes", "1.00 Kbps", "17")},
-    {"ToAnHour", Figures(101, 512, 3686400), Shows("0.50 KB of 3600.00 KB", "1:00:00 hours", "1.00 Kbps", "0")},
-    {"Hours", Figures(101, 512, 3814912), Shows("0.50 KB of 3725.50 KB", "1:02:05 hours", "1.00 Kbps", "0")},
-    {"NoLengthAnnounced", Figures(103, 5000, 0), Shows("", "", "", "0")},
+    {"RateBelowOneCountsAsOne", Figures(102, 512, 61952), Shows("0.50 KB of 60.50 KB|1:00 minutes|0:00|1.00 Kbps|1")},
+    {"UnderOneSecondCountsAsOne", Figures(100.25, 10240, 20480), Shows("10.00 KB of 20.00 KB|0:01 minutes|0:00|10.00 Kbps|50")},
+    {"Whole", Figures(104, 655360, 655360), Shows("640.00 KB of 640.00 KB|0.00|0:00|160.00 Kbps|100")},
+    {"MoreThanAnnounced", Figures(101, 2048, 1024), Shows("2.00 KB of 1.00 KB|0:00 minutes|0:00|2.00 Kbps|100")},
+    {"HalfToEven", Figures(101, 512, 3072), Shows("0.50 KB of 3.00 KB|0:02 minutes|0:00|1.00 Kbps|17")},
+    {"Hours", Figures(101, 512, 3814912), Shows("0.50 KB of 3725.50 KB|1:02:05 hours|0:00|1.00 Kbps|0")},
+    {"NoLengthAnnounced", Figures(103, 5000, 0), Shows("||||0")},
     // A figure that cannot be computed is reported as an error of that handler, and the transfer goes on.
-    {"PercentBeyond32Bits", Figures(102, 2147483647, 1), Shows("", "", "", "0", "|An unexpected error has occurred.\r\n\r\nThe error number is 6\r\nThe string describing this error is:\r\n\"Overflow\"\r\nThe error occurred in Module h0008")},
+    {"PercentBeyond32Bits", Figures(102, 2147483647, 1), Shows("||||0", "|An unexpected error has occurred.\r\n\r\nThe error number is 6\r\nThe string describing this error is:\r\n\"Overflow\"\r\nThe error occurred in Module h0008")},
     // Stop asks; Yes stops the transfer and deletes its files, and Retry fetches again. A file that arrives is
     // kept, marked, and handed over later, from the deferral's timer.
     {"StopNo", Stop(Mb::No), kReceiving + "bar @Stop Cancel  ticking" + kAsked + "|kept listed fetching"},
@@ -180,8 +172,7 @@ INSTANTIATE_TEST_SUITE_P(Table, TransferRoadTest, ::testing::ValuesIn(kRows),
 // interface that is up and no loopback. Routes as /proc/net/route shows them
 // (after its header) and /proc/net/ipv6_route (route flags second last).
 TEST(KernelNetStateTest, FlagsFromTheRoutesAndTheInterfaces) {
-  const std::string v6 = std::string(32, '0') + " 00 " + std::string(32, '0') + " 00 fe80" + std::string(28, '0') +
-                         " 00000400 00000001 00000000 ";
+  const std::string z(32, '0'), v6 = z + " 00 " + z + " 00 " + z + " 00000400 00000001 00000000 ";
   const std::tuple<std::string, std::string, std::vector<NetInterface>, bool, const char*> rows[] = {
       // clang-format off
       {"eth0 00000000 0102A8C0 0003 0 0 100 00000000", "", {{"eth0", 0x1003}}, true, "56 eth0"},  // with a proxy and dial-up
