@@ -4,7 +4,6 @@
 
 #include <filesystem>
 #include <regex>
-#include <sstream>
 
 #include "fakes/fake_transfer.hpp"
 #include "platform/posix/net_state.hpp"
@@ -15,8 +14,7 @@ const std::string kInfoUrl = "http://updates.test:8731/browser/updchk.ndf";
 
 class DownloadControllerTest : public WizardTest {
  public:  // for the rows' scenarios
-  using WizardTest::Answer, WizardTest::connection, WizardTest::dir, WizardTest::events, WizardTest::fake,
-      WizardTest::form;
+  using WizardTest::dir, WizardTest::fake, WizardTest::form;
 
   // Welcome, Next, Next: the check page fetches the update-information file.
   void Check() { Start().Cmd_Click(1), form->Cmd_Click(1); }
@@ -78,7 +76,7 @@ using Scenario = std::function<void(T&)>;
 // status timer ticks once. An error of the handler is answered Yes, to go on.
 Scenario Figures(double now, int read, int max, bool tick = false) {
   return [=](T& t) {
-    t.Check(), t.form->Transfer.ElapsedSeconds = 9, t.Answer({Mb::Yes}), t.fake.clock.now = 100;
+    t.Check(), t.form->Transfer.ElapsedSeconds = 9, t.fake.messageBox.answers = {Mb::Yes}, t.fake.clock.now = 100;
     t.fake.reader.Progress(kInfoUrl, AsyncStatus::BeginDownloadData, 0, max), t.fake.clock.now = now;
     t.fake.reader.Progress(kInfoUrl, AsyncStatus::DownloadingData, read, max);
     if (tick) t.form->tmrStatus_Timer();
@@ -93,13 +91,14 @@ std::string Shows(const std::string& figures, const std::string& box = "") {
 // while a progress lets the window work. Then perhaps Retry.
 Scenario Stop(int answer, bool arrived = false, bool inYield = false, bool retry = false) {
   return [=](T& t) {
-    Figures(102, 12800, 655360, true)(t), t.Answer({answer});
+    Figures(102, 12800, 655360, true)(t), t.fake.messageBox.answers = {answer};
     const std::string file = t.MakeFile("lkd1.tmp");
     arrived ? t.fake.reader.Complete(kInfoUrl, file) : void(t.form->ComponentTable[0].sDownloadedFile = file);
-    t.events.onDoEvents = [&t, clicked = false]() mutable {
+    t.fake.events.onDoEvents = [&t, clicked = false]() mutable {
       if (!std::exchange(clicked, true)) t.form->cmdLoad_Click(0);
     };
-    inYield ? t.fake.reader.Progress(kInfoUrl, AsyncStatus::DownloadingData, 25600, 655360) : t.events.onDoEvents();
+    inYield ? t.fake.reader.Progress(kInfoUrl, AsyncStatus::DownloadingData, 25600, 655360)
+            : t.fake.events.onDoEvents();
     EXPECT_EQ(t.fake.messageBox.shown.at(0).buttons, Mb::YesNo | Mb::Question);
     if (retry) t.form->cmdLoad_Click(1);
   };
@@ -111,7 +110,7 @@ const std::string kAsked = "|Are you sure you want to stop this download?";
 // connection service says.
 Scenario Fails(std::string description, bool connected = true) {
   return [=](T& t) {
-    t.connection.flags = connected ? 0x40 : 0x02;
+    t.fake.connection.flags = connected ? 0x40 : 0x02;
     t.Check(), t.fake.reader.Progress(kInfoUrl, AsyncStatus::Error, 0, 0, description);
   };
 }
@@ -121,15 +120,11 @@ const std::string kResolve = "The server name or address could not be resolved";
 const std::string kRetry = "Unable to complete the download of this file. Please click Retry.";
 const std::string kCorrupt = "The downloaded file was corrupt.";
 
-struct Row {
-  const char* name;
-  Scenario scenario;
-  std::string outcome;
-};
+using Row = std::tuple<const char*, Scenario, std::string>;  // name, scenario, outcome
 class TransferRoadTest : public T, public ::testing::WithParamInterface<Row> {};
 TEST_P(TransferRoadTest, EndsAsTheRowSays) {
-  GetParam().scenario(*this);
-  EXPECT_EQ(Outcome(), GetParam().outcome);
+  std::get<1>(GetParam())(*this);
+  EXPECT_EQ(Outcome(), std::get<2>(GetParam()));
 }
 
 // clang-format off
@@ -165,28 +160,28 @@ const Row kRows[] = {
     {"NoEntry", [](T& t) { t.Check(), t.form->Transfer.CurrentIndex = 7, t.fake.reader.Complete(kInfoUrl, t.MakeFile("lkd1.tmp")); }, Stopped(kCorrupt)}};
 // clang-format on
 INSTANTIATE_TEST_SUITE_P(Table, TransferRoadTest, ::testing::ValuesIn(kRows),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& info) { return std::string(std::get<0>(info.param)); });
 
-// The connection flags (hex) and name from the kernel's routes; the wizard
+// The connection flags and name from the kernel's routes; the wizard
 // warns "no connection" without Configured (40): a default route through an
 // interface that is up and no loopback. Routes as /proc/net/route shows them
 // (after its header) and /proc/net/ipv6_route (route flags second last).
 TEST(KernelNetStateTest, FlagsFromTheRoutesAndTheInterfaces) {
   const std::string z(32, '0'), v6 = z + " 00 " + z + " 00 " + z + " 00000400 00000001 00000000 ";
-  const std::tuple<std::string, std::string, std::vector<NetInterface>, bool, const char*> rows[] = {
+  const std::tuple<std::string, std::string, std::vector<NetInterface>, bool, std::uint32_t, std::string> rows[] = {
       // clang-format off
-      {"eth0 00000000 0102A8C0 0003 0 0 100 00000000", "", {{"eth0", 0x1003}}, true, "56 eth0"},  // with a proxy and dial-up
-      {"ppp0 00000000 00000000 0001 0 0 0 00000000", "", {{"ppp0", 0x10d1}}, false, "41 ppp0"},    // a modem
-      {"eth0 00000000 0102A8C0 0003 0 0 100 00000000", "", {{"eth0", 0x1002}, {"wlan0", 0x1003}}, false, "0 wlan0"},  // down
-      {"eth0 0002A8C0 00000000 0001 0 0 100 00FFFFFF", "", {{"eth0", 0x1003}}, false, "0 eth0"},    // no default route
-      {"eth0 00000000 0102A8C0 0002 0 0 100 00000000", "", {{"eth0", 0x1003}}, false, "0 eth0"},    // a route not up
-      {"lo 00000000 00000000 0001 0 0 0 00000000", "", {{"lo", 0x9}}, false, "20 "},                // offline
-      {"", v6 + "00000003 eth1", {{"lo", 0x9}, {"eth1", 0x1003}}, false, "42 eth1"},
-      {"", v6 + "00200201 eth1", {{"eth1", 0x1003}}, false, "0 eth1"}};                             // a reject route
+      {"eth0 00000000 0102A8C0 0003 0 0 100 00000000", "", {{"eth0", 0x1003}}, true, 0x56, "eth0"},  // with a proxy and dial-up
+      {"ppp0 00000000 00000000 0001 0 0 0 00000000", "", {{"ppp0", 0x10d1}}, false, 0x41, "ppp0"},    // a modem
+      {"eth0 00000000 0102A8C0 0003 0 0 100 00000000", "", {{"eth0", 0x1002}, {"wlan0", 0x1003}}, false, 0x0, "wlan0"},  // down
+      {"eth0 0002A8C0 00000000 0001 0 0 100 00FFFFFF", "", {{"eth0", 0x1003}}, false, 0x0, "eth0"},    // no default route
+      {"eth0 00000000 0102A8C0 0002 0 0 100 00000000", "", {{"eth0", 0x1003}}, false, 0x0, "eth0"},    // a route not up
+      {"lo 00000000 00000000 0001 0 0 0 00000000", "", {{"lo", 0x9}}, false, 0x20, ""},                // offline
+      {"", v6 + "00000003 eth1", {{"lo", 0x9}, {"eth1", 0x1003}}, false, 0x42, "eth1"},
+      {"", v6 + "00200201 eth1", {{"eth1", 0x1003}}, false, 0x0, "eth1"}};                             // a reject route
   // clang-format on
-  for (const auto& [ipv4, ipv6, interfaces, extra, flags] : rows) {
+  for (const auto& [ipv4, ipv6, interfaces, extra, flags, name] : rows) {
     const ConnectionFlags c = ComputeConnectionFlags({"header\n" + ipv4, ipv6, interfaces, extra, extra, true});
-    EXPECT_EQ((std::ostringstream() << std::hex << c.flags << " " << c.name).str(), flags) << ipv4 << ipv6;
+    EXPECT_EQ(std::pair(c.flags, c.name), std::pair(flags, name)) << ipv4 << ipv6;
   }
   EXPECT_FALSE(ComputeConnectionFlags(KernelNetState{}).answered);  // the tables could not be read
 }

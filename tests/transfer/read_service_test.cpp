@@ -23,10 +23,7 @@ std::string Reply(const std::string& status, const std::string& body, const std:
 
 // How a server answers a request, given its head; then it closes, or with a
 // trickle it sends that every 20 ms and never closes ("": keeps silent).
-struct Script {
-  std::function<std::string(const std::string& head)> answer;
-  const char* trickle = nullptr;
-};
+using Script = std::pair<std::function<std::string(const std::string& head)>, const char* /* trickle */>;
 
 // A small HTTP server on 127.0.0.1, in the event loop; its connections are
 // its children.
@@ -38,11 +35,11 @@ std::unique_ptr<QTcpServer> Serve(const Script& script) {
     QObject::connect(socket, &QTcpSocket::readyRead, [=, head = std::string()]() mutable {
       const bool answered = head.find("\r\n\r\n") != std::string::npos;
       if ((head += socket->readAll().toStdString()).find("\r\n\r\n") == std::string::npos || answered) return;
-      socket->write(QByteArray::fromStdString(script.answer(head)));
-      if (!script.trickle) return socket->disconnectFromHost();
+      socket->write(QByteArray::fromStdString(script.first(head)));
+      if (!script.second) return socket->disconnectFromHost();
       auto* timer = new QTimer(socket);
       QObject::connect(timer, &QTimer::timeout, [=] {
-        if (socket->state() == QAbstractSocket::ConnectedState) socket->write(script.trickle);
+        if (socket->state() == QAbstractSocket::ConnectedState) socket->write(script.second);
       });
       timer->start(20);
     });
@@ -76,16 +73,15 @@ Script Answer(std::string bytes, const char* trickle = nullptr) {
 }
 // Answers with the request's first line, and "fresh" when it told every
 // cache to fetch anew.
-const Script kEcho{[](const std::string& head) {
+std::string Echo(const std::string& head) {
   const bool fresh = head.find("\r\nCache-Control: no-cache\r\nPragma: no-cache\r\n") != std::string::npos;
   return Reply("200 OK", head.substr(0, head.find("\r\n")) + (fresh ? " fresh" : ""));
-}};
+}
 // The file redirects to /1, /N to /(N+1), up to /<last>, which answers.
-Script Redirects(int last) {
-  return {[last](const std::string& head) {
-    const int n = std::atoi(head.c_str() + 5);
-    return Reply(n < last ? "302 Found" : "200 OK", "end", "Location: /" + std::to_string(n + 1) + "\r\n");
-  }};
+template <int last>
+std::string Redirects(const std::string& head) {
+  const int n = std::atoi(head.c_str() + 5);
+  return Reply(n < last ? "302 Found" : "200 OK", "end", "Location: /" + std::to_string(n + 1) + "\r\n");
 }
 
 const std::string kOk = "HTTP/1.1 200 OK\r\n", kChunked = kOk + "Transfer-Encoding: chunked\r\n\r\n";
@@ -104,15 +100,15 @@ struct FaultRow {
 
 // clang-format off
 const FaultRow kRows[] = {
-    {"HttpProxy", kEcho, "=GET http://larkspire-update.invalid/browser/updchk.ndf HTTP/1.1 fresh", kInvalid, {{"http_proxy", "http://@"}}},
-    {"UpperCaseProxy", kEcho, "=GET http://larkspire-update.invalid/browser/updchk.ndf HTTP/1.1 fresh", kInvalid, {{"HTTP_PROXY", "@"}}},
-    {"NoProxyDomain", kEcho, kUnresolved, kInvalid, {{"http_proxy", "@"}, {"NO_PROXY", "localhost .INVALID"}}},
-    {"NoProxyRange", kEcho, "=GET /browser/updchk.ndf HTTP/1.1 fresh", "@", {{"http_proxy", "@"}, {"no_proxy", "10.0.0.0/8,127.0.0.0/8"}}},
+    {"HttpProxy", {Echo, nullptr}, "=GET http://larkspire-update.invalid/browser/updchk.ndf HTTP/1.1 fresh", kInvalid, {{"http_proxy", "http://@"}}},
+    {"UpperCaseProxy", {Echo, nullptr}, "=GET http://larkspire-update.invalid/browser/updchk.ndf HTTP/1.1 fresh", kInvalid, {{"HTTP_PROXY", "@"}}},
+    {"NoProxyDomain", {Echo, nullptr}, kUnresolved, kInvalid, {{"http_proxy", "@"}, {"NO_PROXY", "localhost .INVALID"}}},
+    {"NoProxyRange", {Echo, nullptr}, "=GET /browser/updchk.ndf HTTP/1.1 fresh", "@", {{"http_proxy", "@"}, {"no_proxy", "10.0.0.0/8,127.0.0.0/8"}}},
     {"Gzip", Answer(kOk + "Content-Encoding: gzip\r\n\r\n" + std::string("\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03\xcb\x49\x2c\xca\x06\x00\x14\x95\xc8\xde\x04\x00\x00\x00", 24)), "=lark (no length)"},
     {"Chunked", Answer(kChunked + "5\r\nhello\r\n6;x=y\r\n, you!\r\n0\r\nX-T: t\r\n\r\n"), "=hello, you! (no length)"},
     {"InterimAnswer", Answer("HTTP/1.1 100 Continue\r\n\r\n" + Reply("200 OK", "after")), "=after"},
-    {"FiveRedirects", Redirects(5), "=end"},
-    {"SixRedirects", Redirects(6), "The server redirected the download too many times."},
+    {"FiveRedirects", {Redirects<5>, nullptr}, "=end"},
+    {"SixRedirects", {Redirects<6>, nullptr}, "The server redirected the download too many times."},
     {"RedirectToHttps", Answer(Reply("302 Found", "", "Location: https://h/\r\n")), "The server redirected the download to an address that is not allowed: https://h/"},
     {"Status403", Answer(Reply("403 Forbidden", "<h1>403</h1>")), "The access code is invalid."},
     {"Status404", Answer(Reply("404 Not Found", "<h1>404</h1>")), "The handle is invalid."},
