@@ -1,7 +1,7 @@
-// The read service against real servers on loopback: nginx for the road
-// that works, and one table of faulty servers, proxies and a full disk for
-// every other road. Every fetch stores into a private folder, so the tests
-// see every file the service leaves behind.
+// The read service against real servers on loopback (the end-to-end tests
+// fetch from nginx): one table of servers, faulty or not, proxies and a full
+// disk. Every fetch stores into a private folder, so the tests see every
+// file the service leaves behind.
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 
