@@ -13,17 +13,6 @@
 #include "support/codepage.hpp"
 #include "support/runtime_error.hpp"
 
-std::uint32_t FakeEnvironment::ExpandEnvironmentStrings(const char* src, char* dst, std::uint32_t size) {
-  // vars hold program texts (UTF-8); the call itself is a single-byte one.
-  const bool utf8 = codePage == TextCodePage::Utf8;
-  const std::string out = ExpandPercentReferences(src, [&](const std::string& name) -> std::optional<std::string> {
-    for (const auto& [k, v] : vars)
-      if (NamesEqual(utf8 ? k : Utf8ToAnsi(k), name, codePage)) return utf8 ? v : Utf8ToAnsi(v);
-    return std::nullopt;
-  });
-  return CopyExpandedResult(out, dst, size);
-}
-
 namespace {
 // The next scripted answer, or the usual one when the script has run out.
 template <class T>

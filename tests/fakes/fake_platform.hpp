@@ -22,6 +22,7 @@
 #include "platform/posix/posix_services.hpp"
 #include "platform/resources.hpp"
 #include "platform/shell.hpp"
+#include "support/codepage.hpp"
 #include "support/runtime_error.hpp"
 #ifndef _WIN32  // the Windows build shares only the registry and environment fakes
 #include "platform/qt/qt_main_window.hpp"
@@ -52,7 +53,18 @@ class FakeEnvironment : public IEnvironment {
   std::map<std::string, std::string> vars;  // names and values as program texts
   // The code page of the call's texts: that of the registry it serves.
   TextCodePage codePage = TextCodePage::Windows1252;
-  std::uint32_t ExpandEnvironmentStrings(const char* src, char* dst, std::uint32_t size) override;
+  std::uint32_t ExpandEnvironmentStrings(const char* src, char* dst, std::uint32_t size) override {
+    // vars hold program texts (UTF-8); the call itself is a single-byte one.
+    const bool utf8 = codePage == TextCodePage::Utf8;
+    return CopyExpandedResult(ExpandPercentReferences(src,
+                                                      [&](const std::string& name) -> std::optional<std::string> {
+                                                        for (const auto& [k, v] : vars)
+                                                          if (NamesEqual(utf8 ? k : Utf8ToAnsi(k), name, codePage))
+                                                            return utf8 ? v : Utf8ToAnsi(v);
+                                                        return std::nullopt;
+                                                      }),
+                              dst, size);
+  }
 };
 
 struct ShownMessage {
