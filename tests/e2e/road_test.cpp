@@ -13,17 +13,6 @@
 #include "support/diagnostics.hpp"
 
 namespace {
-// The output of a command; "FAILED(status): output" when it fails.
-std::string RunCommand(const std::string& command) {
-  std::string out;
-  if (FILE* p = popen((command + " 2>&1").c_str(), "r")) {
-    char buf[4096];
-    while (size_t n = fread(buf, 1, sizeof buf, p)) out.append(buf, n);
-    if (const int rc = pclose(p)) out = "FAILED(" + std::to_string(rc) + "): " + out;
-  }
-  return out;
-}
-
 std::string logged;  // the log lines written while a road runs
 void RecordLine(LogArea area, LogLevel, std::string_view line) {
   logged += std::string(LogAreaName(area)) + ": " + std::string(line) + "\n";
@@ -75,9 +64,11 @@ class RoadTest : public ::testing::Test {
     if (!s.registryText.empty()) WriteFileBytes(sandbox.File("config/larkspire/registry.reg"), s.registryText);
     WriteFileBytes(opener, "#!/bin/sh\n" + s.opener + "\n");
     std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
-    ASSERT_EQ(RunCommand(std::string(LARKSPIRE_PUBLISH) + " --package '" + package + "' --base-url http://" +
-                         nginx.Host() + "/downloads/ --out '" + server.Native() + "' " + s.components),
-              "");
+    // The publishing tool says on stderr what went wrong.
+    ASSERT_EQ(std::system((std::string(LARKSPIRE_PUBLISH) + " --package '" + package + "' --base-url http://" +
+                           nginx.Host() + "/downloads/ --out '" + server.Native() + "' " + s.components)
+                              .c_str()),
+              0);
     if (s.corruptPackage) WriteFileBytes(server.File("downloads/larkspire-setup.msi"), "not the package");
     road = std::make_unique<Road>(sandbox.Native(), nginx.Host());
     road->Start();
