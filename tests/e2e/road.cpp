@@ -10,8 +10,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "support/c_registry.hpp"
-
 Road::Road(const std::string& sandbox, const std::string& updateHost) : sandbox_(sandbox) {
   std::filesystem::create_directories(sandbox_ + "/product");
   std::filesystem::create_directories(TempFolder());
@@ -35,20 +33,6 @@ Road::~Road() {
   form_.reset();
   platform_.reset();
   QApplication::processEvents();
-}
-
-void Road::SeedRegistry(const std::string& sandbox, const std::string& appVersion,
-                        const std::vector<std::pair<std::string, std::string>>& components,
-                        std::optional<std::string> appPath) {
-  std::filesystem::create_directories(sandbox + "/product");
-  FileRegistryApi api(sandbox + "/config/larkspire/registry.reg");
-  FakeEnvironment environment;
-  cRegistry reg(api, environment);
-  reg.RootKey("Software\\Tessarine");
-  reg.RegWrite("\\LarkspireBrowser\\Main", "App Version", appVersion);
-  const std::string path = appPath.value_or(sandbox + "/product");
-  if (!path.empty()) reg.RegWrite("\\LarkspireBrowser\\Main", "App Path", path);
-  for (const auto& [name, version] : components) reg.RegWrite("\\Components", name, version);
 }
 
 void Road::Start() {

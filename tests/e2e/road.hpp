@@ -8,7 +8,6 @@
 #include <QString>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,13 +22,6 @@ class Road {
   // sandbox: a folder holding config/ (the registry), product/ and tmp/.
   Road(const std::string& sandbox, const std::string& updateHost);
   ~Road();
-
-  // Seeds the sandbox registry with an installed product whose "App Path"
-  // is appPath (the sandbox's product folder when nothing is given; none
-  // at all when "").
-  static void SeedRegistry(const std::string& sandbox, const std::string& appVersion,
-                           const std::vector<std::pair<std::string, std::string>>& components,
-                           std::optional<std::string> appPath = std::nullopt);
 
   void Start();
   void Click(Ctl button);

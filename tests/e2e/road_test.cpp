@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <regex>
 
 #include "fakes/nginx_server.hpp"
 #include "support/diagnostics.hpp"
@@ -43,8 +44,6 @@ class RoadTest : public ::testing::Test {
   void TearDown() override {
     road.reset();
     SetLogSink(nullptr);
-    std::error_code ignored;
-    std::filesystem::permissions(sandbox.File("locked"), std::filesystem::perms::owner_all, ignored);
     // Nothing of ours is left in the temporary folder.
     for (const std::string& name : FilesIn(sandbox.File("tmp"))) ADD_FAILURE() << "left behind: " << name;
   }
@@ -60,8 +59,16 @@ class RoadTest : public ::testing::Test {
 
   // Sets the situation up and publishes the update; then the wizard starts.
   void Open(const Situation& s) {
-    Road::SeedRegistry(sandbox.Native(), "3.02.0012", {{"quillon", "2.01.0003"}}, Folder(s.appPath));
-    if (!s.registryText.empty()) WriteFileBytes(sandbox.File("config/larkspire/registry.reg"), s.registryText);
+    // An older Larkspire, as its installer left the registry.
+    const std::string app = std::regex_replace(Folder(s.appPath), std::regex("\\\\"), "\\\\");
+    std::filesystem::create_directories(sandbox.File("config/larkspire"));
+    WriteFileBytes(sandbox.File("config/larkspire/registry.reg"),
+                   !s.registryText.empty()
+                       ? s.registryText
+                       : "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Tessarine\\LarkspireBrowser\\Main]\n"
+                         "\"App Version\"=\"3.02.0012\"\n" +
+                             (app.empty() ? "" : "\"App Path\"=\"" + app + "\"\n") +
+                             "[HKEY_CURRENT_USER\\Software\\Tessarine\\Components]\n\"quillon\"=\"2.01.0003\"\n");
     WriteFileBytes(opener, "#!/bin/sh\n" + s.opener + "\n");
     std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
     // The publishing tool says on stderr what went wrong.

@@ -10,7 +10,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "support/codepage.hpp"
 #include "support/runtime_error.hpp"
 
 namespace {
@@ -30,7 +29,6 @@ int FakeMessageBox::MsgBox(const std::string& prompt, int buttons, const std::st
 }
 
 bool FakeGuidSource::CreateGuid(Guid* guid) {
-  if (fail) return false;
   const auto n = static_cast<std::uint8_t>(++made);
   *guid = Next(scripted, Guid{0x1234ABCDu + n, 0x00EF, 0x4A0B, {0x9C, 0x01, 0, 0, 0, 0, 0, n}});
   return true;
@@ -48,7 +46,6 @@ std::uint32_t FakeWindowMessages::RegisterWindowMessage(const std::string& name)
 }
 
 bool FakeConnection::InternetGetConnectedStateEx(std::uint32_t* f, char* name, std::uint32_t len, std::uint32_t) {
-  ++calls;
   if (answers) *f = flags;
   if (answers && len) std::snprintf(name, len, "eth0");
   return answers;
@@ -57,7 +54,6 @@ bool FakeConnection::InternetGetConnectedStateEx(std::uint32_t* f, char* name, s
 FakePlatform::FakePlatform(PlatformOverrides overrides) : overrides_(overrides) {
   dialogs->onShown = [this](QtErrorDialog& d) {
     errorDialogs.push_back(d.Control(ErrCtl::Label2).Caption());
-    if (onErrorDialog) onErrorDialog(d);
     static_cast<QPushButton*>(d.WidgetOf(ErrCtl::Cmd))->click();  // OK
   };
 }

@@ -3,11 +3,11 @@
 // both builds: on Linux the per-user registry file, in the Windows build
 // (run under Wine) the system's own registry with HKEY_CURRENT_USER and
 // HKEY_LOCAL_MACHINE mapped onto fresh scratch keys. Each case gets a
-// registry of its own that starts empty. The helpers come along.
+// registry of its own that starts empty. The helpers come along, and the
+// system's environment, whose texts are in the code page of its registry.
 #include <memory>
 #include <string>
 
-#include "fakes/fake_platform.hpp"
 #include "fakes/registry_test_helpers.hpp"
 
 #ifdef _WIN32
@@ -16,10 +16,16 @@
 
 #include "platform/win32/win32_backends.hpp"
 #include "platform/win32/win32_prelude.hpp"
+using SystemEnvironment = Win32Environment;
+inline void SetVar(const char* name, const std::string& utf8) {
+  SetEnvironmentVariableA(name, Utf8ToAnsi(utf8).c_str());
+}
 #else
 #include <unistd.h>
 
-#include "platform/posix/file_hive_store.hpp"
+#include "fakes/fake_platform.hpp"
+using SystemEnvironment = PosixEnvironment;
+inline void SetVar(const char* name, const std::string& value) { setenv(name, value.c_str(), 1); }
 #endif
 
 class RegistryBackend {

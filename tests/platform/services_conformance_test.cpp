@@ -7,22 +7,15 @@
 #include <random>
 #include <set>
 
-#include "fakes/registry_test_helpers.hpp"
+#include "fakes/registry_backends.hpp"
 #include "install_state/product_id_rules.hpp"
 #ifdef _WIN32
-#include "platform/win32/win32_backends.hpp"
-#include "platform/win32/win32_prelude.hpp"
 using Files = Win32FileSystem;
-using Environment = Win32Environment;
 using Guids = Win32GuidSource;
-void SetVar(const char* name, const char* value) { SetEnvironmentVariableA(name, value); }
 std::uint32_t MessageId(const std::string& name) { return Win32WindowMessages().RegisterWindowMessage(name); }
 #else
-#include "platform/posix/posix_services.hpp"
 using Files = PosixFileSystem;
-using Environment = PosixEnvironment;
 using Guids = PosixGuidSource;
-void SetVar(const char* name, const char* value) { setenv(name, value, 1); }
 std::uint32_t MessageId(const std::string& name) { return StableMessageId(name); }
 #endif
 
@@ -81,7 +74,7 @@ TEST_F(PlatformServices, FilesAreCopiedWithTheirReadOnlyStateAndFailWithTheProgr
 TEST(PlatformEnvironment, ExpandsReferencesToVariables) {
   SetVar("LK_A", "alpha");
   SetVar("LK_EMPTY", "");
-  Environment env;
+  SystemEnvironment env;
   const auto expand = [&](const std::string& text) {  // asks for the size first, as callers do
     std::string out(env.ExpandEnvironmentStrings(text.c_str(), nullptr, 0), '#');
     EXPECT_EQ(env.ExpandEnvironmentStrings(text.c_str(), out.data(), static_cast<std::uint32_t>(out.size())),

@@ -7,10 +7,34 @@
 
 #include <optional>
 
-#include "fakes/recording_registry.hpp"
 #include "fakes/registry_backends.hpp"
 
 namespace {
+// A registry that passes every call on to another one and counts the
+// handles the caller left open.
+class RecordingRegistryApi : public IRegistryApi {
+  using Str = const std::string&;
+  using U32 = std::uint32_t;
+  using U8 = std::uint8_t;
+  using H = RegHandle;
+  long Count(long rc, int change) { return open += rc == Reg::Success ? change : 0, rc; }
+  IRegistryApi& in_;
+
+ public:
+  explicit RecordingRegistryApi(IRegistryApi& inner) : in_(inner) {}
+  long open = 0;  // handles the caller has not closed
+  TextCodePage CodePage() const override { return in_.CodePage(); }
+  long CreateKeyEx(H r, Str s, U32 a, H* k, U32* d) override { return Count(in_.CreateKeyEx(r, s, a, k, d), 1); }
+  long OpenKeyEx(H r, Str s, U32 a, H* k) override { return Count(in_.OpenKeyEx(r, s, a, k), 1); }
+  long QueryValueEx(H k, Str n, U32* t, U8* d, U32* s) override { return in_.QueryValueEx(k, n, t, d, s); }
+  long SetValueEx(H k, Str n, U32 t, const U8* d, U32 s) override { return in_.SetValueEx(k, n, t, d, s); }
+  long EnumKeyEx(H k, U32 i, char* n, U32* l) override { return in_.EnumKeyEx(k, i, n, l); }
+  long EnumValue(H k, U32 i, char* n, U32* l, U32* t, U8* d, U32* s) override {
+    return in_.EnumValue(k, i, n, l, t, d, s);
+  }
+  long DeleteKey(H k, Str s) override { return in_.DeleteKey(k, s); }
+  long CloseKey(H k) override { return Count(in_.CloseKey(k), -1); }
+};
 
 const std::string kRoot = "Software\\Tessarine";
 RegValue Array(const std::vector<std::uint8_t>& b) { return RegValue(ByteArray(b)); }
@@ -18,11 +42,10 @@ RegValue Array(const std::vector<std::uint8_t>& b) { return RegValue(ByteArray(b
 class cRegistryTest : public ::testing::Test {
  protected:
   cRegistryTest() {
-    env_.codePage = raw().CodePage();
-    env_.vars["LK_HOME"] = "/home/zo\xC3\xAB";
+    SetVar("LK_HOME", "/home/zo\xC3\xAB");
     reg_.RootKey(kRoot);
   }
-  ~cRegistryTest() override { EXPECT_EQ(recorder_.OpenHandles(), 0u) << "a key was left open"; }
+  ~cRegistryTest() override { EXPECT_EQ(recorder_.open, 0) << "a key was left open"; }
   IRegistryApi& raw() { return backend_.Api(); }
   void Put(const std::string& path, const std::string& name, std::uint32_t type, std::vector<std::uint8_t> data) {
     const RegHandle key = MustCreate(raw(), Reg::CurrentUser, kRoot + path);
@@ -32,7 +55,7 @@ class cRegistryTest : public ::testing::Test {
 
   RegistryBackend backend_;
   RecordingRegistryApi recorder_{raw()};
-  FakeEnvironment env_;
+  SystemEnvironment env_;
   cRegistry reg_{recorder_, env_};
 };
 

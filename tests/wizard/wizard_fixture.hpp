@@ -1,7 +1,7 @@
 #pragma once
 // The wizard on the fake platform and the real window, with an installed
-// product seeded in the in-memory registry and its folder in a temporary
-// directory. What the user would see is read from the window.
+// product seeded in the registry and its folder in a temporary directory. What the user would see is read from the
+// window.
 #include <gtest/gtest.h>
 
 #include <QAccessible>

@@ -89,19 +89,6 @@ class IHiveStore {
   virtual TextCodePage CodePage() const { return TextCodePage::Windows1252; }
 };
 
-class MemoryHiveStore : public IHiveStore {
- public:
-  long Begin(bool, RegistryHive** hive) override {
-    *hive = &hive_;
-    return Reg::Success;
-  }
-  long End(bool) override { return Reg::Success; }
-  RegistryHive& Hive() { return hive_; }
-
- private:
-  RegistryHive hive_;
-};
-
 // The Win32-shaped registry calls over a hive store. Handles name a key by
 // its path, so a store that reloads between calls keeps them valid; a handle
 // whose key was deleted fails with KeyDeleted, and so does a handle to a key
