@@ -31,18 +31,13 @@ int OnLoopback(int port, bool connectTo) {
 }
 }  // namespace
 
-int FreeLoopbackPort() {
-  if (const int port = OnLoopback(0, false)) return port;
-  throw std::runtime_error("no free port");
-}
-
 NginxServer::NginxServer(const std::string& root) {
   char tmpl[] = "/tmp/larkspire-nginx-XXXXXX";
   if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
   prefix_ = tmpl;
   // Another program may take the free port before nginx does: try again.
   for (int attempt = 0; attempt < 5 && pid_ < 0; ++attempt) {
-    port_ = FreeLoopbackPort();
+    if (!(port_ = OnLoopback(0, false))) throw std::runtime_error("no free port");
     // One process, which dies with the test program. As root, workers would
     // drop to an account that cannot read the test's private folders.
     std::ofstream(prefix_ + "/nginx.conf")
@@ -76,16 +71,8 @@ NginxServer::NginxServer(const std::string& root) {
   if (pid_ < 0) throw std::runtime_error("nginx did not start; see " + prefix_ + "/error.log");
 }
 
-void NginxServer::Stop() {
-  if (pid_ > 0) {
-    kill(pid_, SIGKILL);  // open keep-alive connections must not hold a stop up
-    waitpid(pid_, nullptr, 0);
-    pid_ = -1;
-  }
-}
-
 NginxServer::~NginxServer() {
-  Stop();
+  if (pid_ > 0) kill(pid_, SIGKILL), waitpid(pid_, nullptr, 0);  // keep-alive connections must not hold it up
   std::error_code ec;
   std::filesystem::remove_all(prefix_, ec);
 }

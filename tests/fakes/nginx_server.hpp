@@ -16,13 +16,9 @@ class NginxServer {
 
   // "127.0.0.1:PORT"
   std::string Host() const { return "127.0.0.1:" + std::to_string(port_); }
-  void Stop();
 
  private:
   std::string prefix_;
   int port_ = 0;
   pid_t pid_ = -1;
 };
-
-// A free TCP port on loopback (nothing listens on it when this returns).
-int FreeLoopbackPort();

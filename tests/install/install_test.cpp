@@ -144,12 +144,3 @@ TEST(HandOver, RunInstall) {
     EXPECT_EQ(f.Local(got), expected);
   }
 }
-
-// The tenth attempt fails whatever it returned (the error's text is the
-// start-up page test's).
-TEST(RegisterMessages, AsksUpToTenTimesWhileTheAnswerIsZero) {
-  Form f;
-  f.fake.messages.registerResults = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0xC124};
-  EXPECT_THROW(f.form.Installer.RegisterMessages(), std::exception);
-  EXPECT_EQ(f.fake.messages.registerCalls, 10);
-}

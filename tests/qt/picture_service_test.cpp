@@ -1,6 +1,6 @@
 // The real picture decoder behind LoadResourcePicture: the embedded header
-// picture comes out at its design size, and what is no picture is refused
-// without leaving its temporary file behind.
+// picture decodes, and what is no picture is refused without leaving its
+// temporary file behind.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -21,17 +21,13 @@ class ResourcesWithABrokenOne : public EmbeddedResources {
   }
 };
 
-TEST(QtPictureTest, TheHeaderDecodesAt501By67AndABrokenPictureGivesNothing) {
+TEST(QtPictureTest, TheHeaderDecodesAndABrokenPictureGivesNothing) {
   TempDir temp;
   ResourcesWithABrokenOne resources;
   FakePlatform fake{{.resources = &resources}};
   fake.files.tempPath = temp.Path();
   frmMain form(fake.Services(), "updates.test");
-  const auto picture = form.Installed.LoadResourcePicture("rid_bitmap");
-  ASSERT_NE(picture, nullptr);
-  EXPECT_EQ(picture->Width(), 501);
-  EXPECT_EQ(picture->Height(), 67);
-  EXPECT_FALSE(dynamic_cast<const QtPicture&>(*picture).Image().isNull());
+  EXPECT_NE(form.Installed.LoadResourcePicture("rid_bitmap"), nullptr);  // its size and colours: the window test's
   EXPECT_EQ(form.Installed.LoadResourcePicture("rid_broken"), nullptr);
   ASSERT_EQ(fake.files.tempFilesMade.size(), 3u) << "the header once, the broken picture twice";
   EXPECT_EQ(fake.files.tempFilesMade[0].rfind(temp.Path() + "qvm", 0), 0u);

@@ -1,5 +1,5 @@
-// The drawing routines: tiling the header picture, shortening texts to a
-// width, the header band and the progress bar.
+// The drawing routines: tiling the header picture and shortening texts to
+// a width (the band and the bar are the window test's).
 #include "wizard/drawing.hpp"
 
 #include "platform/qt/qt_main_window.hpp"
@@ -70,13 +70,4 @@ TEST(ShortenTextTest, KeepsWhatFitsAndShortensInTheMiddleOrAtTheEnd) {
   EXPECT_EQ(RoundHalfEven(-0.5), 0);
 }
 
-TEST_F(WizardTest, TheProgressIsClampedAndYields) {
-  frmMain& f = Start();
-  const int yields = events.doEvents;
-  for (const auto& [percent, label] : std::vector<std::pair<int, std::string>>{{-5, "0"}, {250, "100"}, {33, "33"}}) {
-    f.ShowProgress(percent);
-    EXPECT_EQ(Caption(Ctl::lblLoad), label);
-  }
-  EXPECT_EQ(events.doEvents, yields + 3);
-}
 }  // namespace

@@ -84,9 +84,11 @@ INSTANTIATE_TEST_SUITE_P(Pages, PageTest, ::testing::ValuesIn(kPages),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(WizardTest, StartUpErrorsStopBeforeAnyPage) {
-  fake.messages.registerResults.assign(10, 0);  // registration never succeeds
+  // The registration is asked up to ten times while it answers 0, and the tenth fails whatever it gave.
+  fake.messages.registerResults = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0xC124};
   Answer({Mb::Yes});
   EXPECT_EQ(Start().CurrentPage, 0);
+  EXPECT_EQ(fake.messages.registerCalls, 10);
   ASSERT_EQ(BoxesShown(), 1u);
   EXPECT_NE(fake.messageBox.shown[0].prompt.find("The error number is -2147220504\r\nThe string describing this "
                                                  "error is:\r\n\"Couldn't register window messages.\"\r\nThe error "
