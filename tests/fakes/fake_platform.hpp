@@ -2,12 +2,13 @@
 // The fake platform of the behaviour tests: a scripted message box and GUID
 // source, a message registry that can be told to fail, a process control
 // that records the end of the program, desktop services with switches, a
-// scripted read service and a clock the test sets. The window, the error dialog and the picture decoder are the real
-// ones (the program needs a QApplication, on the offscreen platform), with
-// nothing attached to the window: the test calls the handlers that clicks
-// and timers would call. Files are the real ones, in folders the test
-// chooses; so are the environment, the profile reader and the per-user
-// registry file, in a home of its own.
+// scripted read service and a clock the test sets. The window, the error
+// dialog and the picture decoder are the real ones (the program needs a
+// QApplication, on the offscreen platform), with nothing attached to the
+// window: the test calls the handlers that clicks and timers would call.
+// Files are the real ones, in folders the test chooses; so are the
+// environment, the profile reader and the per-user registry file, in a home
+// of its own.
 #include <deque>
 #include <functional>
 #include <string>
