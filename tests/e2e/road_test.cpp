@@ -61,14 +61,12 @@ class RoadTest : public ::testing::Test {
   void Open(const Situation& s) {
     // An older Larkspire, as its installer left the registry.
     const std::string app = std::regex_replace(Folder(s.appPath), std::regex("\\\\"), "\\\\");
+    const std::string installed =
+        "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Tessarine\\LarkspireBrowser\\Main]\n\"App Version\"=\"3.02.0012\"\n" +
+        (app.empty() ? "" : "\"App Path\"=\"" + app + "\"\n") +
+        "[HKEY_CURRENT_USER\\Software\\Tessarine\\Components]\n\"quillon\"=\"2.01.0003\"\n";
     std::filesystem::create_directories(sandbox.File("config/larkspire"));
-    WriteFileBytes(sandbox.File("config/larkspire/registry.reg"),
-                   !s.registryText.empty()
-                       ? s.registryText
-                       : "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Tessarine\\LarkspireBrowser\\Main]\n"
-                         "\"App Version\"=\"3.02.0012\"\n" +
-                             (app.empty() ? "" : "\"App Path\"=\"" + app + "\"\n") +
-                             "[HKEY_CURRENT_USER\\Software\\Tessarine\\Components]\n\"quillon\"=\"2.01.0003\"\n");
+    WriteFileBytes(sandbox.File("config/larkspire/registry.reg"), s.registryText.empty() ? installed : s.registryText);
     WriteFileBytes(opener, "#!/bin/sh\n" + s.opener + "\n");
     std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
     // The publishing tool says on stderr what went wrong.

@@ -93,6 +93,7 @@ TEST(GetProductID, KeepsAValidStoredIdentifierAndReplacesAnyOther) {
   EXPECT_EQ(ScrambleText(kKey, "0A-"), "\xC3\xA1\xC2\xB4\xC3\x84");  // 0xB0 ^ 'Q', 0xC1 ^ 'u', 0xAD ^ 'i'
   EXPECT_TRUE(ScrambleText(kKey, std::string(32, '0') + "0A-").ends_with("\xC3\xA1\xC2\xB4\xC3\x84"));
   Start s;  // a registry file that may not be written does not stop the start-up
-  WriteFileBytes(s.fake.home.File("registry.reg"), "REGEDIT4\n"), chmod(s.fake.home.File("registry.reg").c_str(), 0400);
+  WriteFileBytes(s.fake.home.File("registry.reg"), "REGEDIT4\n");
+  chmod(s.fake.home.File("registry.reg").c_str(), 0400);
   EXPECT_EQ(GetProductID(s.reg, s.fake.guid), "Unregistered");
 }

@@ -200,13 +200,14 @@ void PosixFileSystem::SetAttr(const std::string& path, std::int32_t attributes) 
     mode |= S_IWUSR;
   // A user other than root may change the extended attributes only of a
   // file it may write: they are changed before the file becomes read-only.
-  if (chmod(native.c_str(), mode | S_IWUSR) != 0) RaiseErrno(errno, native);
+  const mode_t writable = mode | S_IWUSR;
+  if (writable != (st.st_mode & 07777) && chmod(native.c_str(), writable) != 0) RaiseErrno(errno, native);
   const auto stored = static_cast<unsigned char>(attributes & kStoredBits);
   if (stored)
     setxattr(native.c_str(), kAttrName, &stored, 1, 0);  // best effort
   else
     removexattr(native.c_str(), kAttrName);
-  if (chmod(native.c_str(), mode) != 0) RaiseErrno(errno, native);
+  if (mode != writable && chmod(native.c_str(), mode) != 0) RaiseErrno(errno, native);
 }
 
 void PosixFileSystem::Kill(const std::string& path) {
