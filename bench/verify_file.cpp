@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <string>
 
+#include "backends/posix/file_system.hpp"
 #include "fakes/fake_platform.hpp"
 #include "install/installer_handoff.hpp"
-#include "platform/posix/posix_services.hpp"
 
 int main(int argc, char** argv) {
   if (argc != 4) {
@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
   const std::int32_t currentIndex = 1;
   table[1].sFileName = std::filesystem::path(argv[1]).filename().string();
   table[1].sCrc = argv[3];
-  InstallerHandoff check(fake.Services(), table, currentIndex, state);
+  InstallerHandoff check(fake.services, table, currentIndex, state);
 
   const std::string file = PosixFileSystem::FromNative(std::filesystem::absolute(argv[1]).string());
   const auto start = std::chrono::steady_clock::now();

@@ -1,6 +1,6 @@
 # Script mode: writes OUTPUT, a C++ file defining the embedded resource table.
 string(REPLACE "," ";" entries "${ENTRIES}")
-set(body "// Generated at build time from resources/. Do not edit.\n#include \"platform/resources.hpp\"\n\nnamespace {\n")
+set(body "// Generated at build time from resources/. Do not edit.\n#include \"backends/common/embedded_resources.hpp\"\n\nnamespace {\n")
 set(table "")
 set(index 0)
 foreach(entry IN LISTS entries)

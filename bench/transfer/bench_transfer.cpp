@@ -13,13 +13,13 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "platform/posix/net_state.hpp"
-#include "platform/posix/posix_services.hpp"
-#include "platform/qt/linux_platform.hpp"
-#include "platform/qt/qt_async_read.hpp"
-#include "platform/qt/qt_main_window.hpp"
-#include "platform/qt/qt_services.hpp"
-#include "platform/resources.hpp"
+#include "app/linux_platform.hpp"
+#include "backends/posix/file_system.hpp"
+#include "backends/qt/read_service/async_read_service.hpp"
+#include "backends/qt/window/error_dialog.hpp"
+#include "backends/qt/window/main_window.hpp"
+#include "platform/async_read_service.hpp"
+#include "platform/main_window_view.hpp"
 #include "wizard/frm_main.hpp"
 
 namespace {
@@ -86,10 +86,11 @@ int main(int argc, char** argv) {
   Stopwatch reader(service);
   // The real Linux program's services, with the read service timed.
   const std::string registry = std::string(argv[2]) + "/registry.reg";
-  LinuxPlatform linux(registry, PlatformOverrides{.reader = &reader});
+  LinuxPlatform linux(registry);
+  linux.services.reader = &reader;
   QtMainWindow& window = *linux.window;
   QtDialogFactory& dialogs = *linux.dialogs;
-  const Platform platform = linux.Services();
+  const Platform platform = linux.services;
 
   frmMain form(platform, "benchmark");
   window.Attach(&form);

@@ -6,8 +6,9 @@
 #include <filesystem>
 #include <string_view>
 
-#include "platform/qt/linux_platform.hpp"
-#include "platform/qt/qt_logging.hpp"
+#include "app/linux_platform.hpp"
+#include "backends/qt/logging.hpp"
+#include "backends/qt/window/main_window.hpp"
 #include "support/diagnostics.hpp"
 #include "wizard/frm_main.hpp"
 
@@ -63,7 +64,7 @@ int main(int argc, char** argv) {
 
   LinuxPlatform platform;
   ReportMissingRegistryFile(platform.registry.Store());
-  frmMain form(platform.Services(), LARKSPIRE_UPDATE_HOST);
+  frmMain form(platform.services, LARKSPIRE_UPDATE_HOST);
   QtMainWindow& window = *platform.window;
   window.Attach(&form);
   window.SetQuitOnUnload(true);

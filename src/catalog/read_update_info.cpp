@@ -23,10 +23,10 @@ std::string UpdateCatalog::GetIniValue(const std::string& sSection, const std::s
   if (table_.empty()) return "";
   const std::string& file = table_[0].sDownloadedFile;
   try {
-    if (!FileExists(platform_.files, file)) return "";
+    if (!FileExists(*platform_.files, file)) return "";
     char buffer[kValueBuffer] = {};
-    const std::uint32_t n = platform_.profiles.GetPrivateProfileString(Utf8ToAnsi(sSection), Utf8ToAnsi(sKey), "",
-                                                                       buffer, kValueBuffer, file);
+    const std::uint32_t n = platform_.profiles->GetPrivateProfileString(Utf8ToAnsi(sSection), Utf8ToAnsi(sKey), "",
+                                                                        buffer, kValueBuffer, file);
     return AnsiToUtf8(std::string_view(buffer, std::min(n, kValueBuffer - 1)));
   } catch (const std::exception&) {
     return "";
@@ -47,7 +47,7 @@ CatalogResult UpdateCatalog::ReadUpdateInfo(const std::string& sFile) {
   try {
     const CatalogReading reading = EvaluateCatalog(
         [this](const std::string& section, const std::string& key) { return GetIniValue(section, key); },
-        FileLength(platform_.files, sFile),
+        FileLength(*platform_.files, sFile),
         [this](int row, std::string& version) { return IsNewerVersion(row, version); });
     result = reading.result;
     if (result == crError)

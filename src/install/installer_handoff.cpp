@@ -8,7 +8,7 @@
 
 bool InstallerHandoff::CheckWindowsInstaller() {
   try {
-    return platform_.shell.InstallerPresent();
+    return platform_.shell->InstallerPresent();
   } catch (...) {
     return false;
   }
@@ -24,7 +24,7 @@ std::string InstallerHandoff::InstallerMissingText() {
 }
 
 bool InstallerHandoff::NotifyRunningPrograms() {
-  const bool sent = platform_.messages.BroadcastNotifyMessage(static_cast<std::uint32_t>(MsgGeneral), 1000, 0);
+  const bool sent = platform_.messages->BroadcastNotifyMessage(static_cast<std::uint32_t>(MsgGeneral), 1000, 0);
   if (!sent) LogFailure(LogArea::Broadcast, "the running Larkspire programs could not be told to close");
   return sent;
 }
@@ -35,8 +35,8 @@ bool InstallerHandoff::RunInstall() {
   const std::string target = currentIndex_ >= 0 && static_cast<std::size_t>(currentIndex_) < table_.size()
                                  ? table_[static_cast<std::size_t>(currentIndex_)].sTargetFile
                                  : std::string();
-  if (FileExists(platform_.files, target)) {
-    const std::intptr_t result = platform_.shell.ShellExecute("open", "\"" + target + "\"", "", "", 1);
+  if (FileExists(*platform_.files, target)) {
+    const std::intptr_t result = platform_.shell->ShellExecute("open", "\"" + target + "\"", "", "", 1);
     if (result <= 32) {
       MessageText = std::string("An error has occurred while attempting to run install program.") + CRLF +
                     "Please rerun " + AppTitle + ".";
@@ -47,8 +47,8 @@ bool InstallerHandoff::RunInstall() {
   }
   if (!MessageText.empty()) {
     ExitCode = ExitStatus::HandOverFailed;
-    platform_.messageBox.MsgBox(MessageText, Mb::Exclamation | Mb::OkOnly, ErrorTitle);
+    platform_.messageBox->MsgBox(MessageText, Mb::Exclamation | Mb::OkOnly, ErrorTitle);
   }
-  platform_.window.Unload();
+  platform_.window->Unload();
   return false;
 }

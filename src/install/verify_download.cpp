@@ -36,7 +36,7 @@ class BusyPointer {
 }  // namespace
 
 bool InstallerHandoff::VerifyDownload(const std::string& sFile) {
-  IFileSystem& files = platform_.files;
+  IFileSystem& files = *platform_.files;
   CopyFailure.clear();
   const std::size_t index = static_cast<std::size_t>(currentIndex_);
   UpdateComponent entry;
@@ -72,12 +72,12 @@ bool InstallerHandoff::VerifyDownload(const std::string& sFile) {
   try {
     if (FileExists(files, destination)) destination = UniqueFileName(files, destination);
     if (!IsFileDirectlyIn(state_.AppPath, destination)) return FailCopy("no free file name");
-    BusyPointer busy(platform_.events);
-    platform_.events.DoEvents();
+    BusyPointer busy(*platform_.events);
+    platform_.events->DoEvents();
     files.FileCopy(sFile, destination);
     // The download was made read-only and hidden; the copy is a plain file.
     files.SetAttr(destination, Attr::Archive);
-    platform_.events.DoEvents();
+    platform_.events->DoEvents();
   } catch (const std::exception& e) {
     return FailCopy(AsRuntimeError(e).Description());
   }
@@ -94,7 +94,7 @@ bool InstallerHandoff::VerifyDownload(const std::string& sFile) {
 bool InstallerHandoff::FailCopy(const std::string& reason) {
   std::string folder;
   try {
-    folder = platform_.files.NativePath(state_.AppPath);
+    folder = platform_.files->NativePath(state_.AppPath);
   } catch (...) {
     folder = state_.AppPath;
   }

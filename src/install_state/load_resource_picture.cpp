@@ -2,7 +2,7 @@
 #include "support/runtime_error.hpp"
 
 std::shared_ptr<Picture> InstalledStateReader::LoadResourcePicture(const std::string& name) {
-  IFileSystem& files = platform_.files;
+  IFileSystem& files = *platform_.files;
   while (true) {
     std::string tempFile;
     try {
@@ -10,10 +10,10 @@ std::shared_ptr<Picture> InstalledStateReader::LoadResourcePicture(const std::st
       if (folder.empty()) folder.assign(1, '.');  // the current folder
       tempFile = files.GetTempFileName(folder, "qvm");
       if (!tempFile.empty()) {
-        const auto bytes = platform_.resources.LoadResource(name, "CUSTOM");
+        const auto bytes = platform_.resources->LoadResource(name, "CUSTOM");
         if (!bytes) throw RuntimeError(326, "Resource with identifier '" + name + "' not found");
         files.WriteFile(tempFile, *bytes);
-        auto picture = platform_.pictures.LoadPicture(tempFile);
+        auto picture = platform_.pictures->LoadPicture(tempFile);
         files.Kill(tempFile);
         pictureFailures_ = 0;
         return picture;

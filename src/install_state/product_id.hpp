@@ -2,7 +2,7 @@
 // The per-installation product identifier, kept scrambled in the registry.
 #include <string>
 
-#include "platform/system_services.hpp"
+#include "platform/guid_source.hpp"
 #include "support/c_registry.hpp"
 
 // The identifier stored under the registry's root, or a new one once stored,

@@ -3,7 +3,7 @@
 // it is scrambled for storage, and how a GUID becomes one.
 #include <string>
 
-#include "platform/system_services.hpp"
+#include "platform/guid_source.hpp"
 
 // The fixed key phrase of the scrambling.
 inline constexpr const char* kProductIdKeyPhrase = "Quiet Harbour Lantern Phrase 42!";

@@ -13,7 +13,7 @@ const char* const kComponentsKey = "\\Components";
 }  // namespace
 
 void InstalledStateReader::ReadInstalledState() {
-  Registry = std::make_unique<cRegistry>(platform_.registry, platform_.environment);
+  Registry = std::make_unique<cRegistry>(*platform_.registry, *platform_.environment);
   if (registerMessages_) registerMessages_();
   Registry->RootKey("Software\\Tessarine");
 
@@ -24,8 +24,8 @@ void InstalledStateReader::ReadInstalledState() {
     const std::string MessageText = std::string("Larkspire was either not installed or not") + CRLF +
                                     "installed properly. Please reinstall Larkspire." + CRLF + CRLF +
                                     "Cannot continue with update.";
-    platform_.messageBox.MsgBox(MessageText, Mb::Critical | Mb::OkOnly, AppTitle);
-    platform_.process.EndProgram(ExitStatus::NotInstalled);
+    platform_.messageBox->MsgBox(MessageText, Mb::Critical | Mb::OkOnly, AppTitle);
+    platform_.process->EndProgram(ExitStatus::NotInstalled);
     return;  // only reached where ending is simulated
   }
   State.AppVersion = ValueToText(version);
@@ -33,16 +33,16 @@ void InstalledStateReader::ReadInstalledState() {
   // A path of another type can name no folder: it falls back like a missing one.
   const RegValue pathValue = Registry->RegRead(kMainKey, "App Path");
   std::string path = IsBytes(pathValue) ? std::string() : ValueToText(pathValue);
-  if (!FileExists(platform_.files, path)) {
+  if (!FileExists(*platform_.files, path)) {
     const std::string named = path;
-    path = GetDefaultPath(platform_.files);
+    path = GetDefaultPath(*platform_.files);
     LogFailure(LogArea::Startup,
                "\"App Path\" " + (named.empty() ? std::string("is not set") : "\"" + named + "\" is no folder here") +
-                   "; the update goes to " + platform_.files.NativePath(path));
+                   "; the update goes to " + platform_.files->NativePath(path));
   }
   State.AppPath = NormalizePath(path, true);
 
-  GetProductID(*Registry, platform_.guid);
+  GetProductID(*Registry, *platform_.guid);
 
   State.InstalledVersions[0] = State.AppVersion;
   for (std::size_t i = 1; i < kInstalledComponentNames.size(); ++i) {

@@ -1,22 +1,14 @@
 #pragma once
-// The resources embedded into the program at build time.
-#include <cstddef>
+// The program's own resources (icon, header picture, error bitmap).
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
 
-#include "platform/system_services.hpp"
-
-struct EmbeddedResource {
-  const char* name;
-  const char* type;
-  const unsigned char* data;
-  std::size_t size;
-};
-
-extern const EmbeddedResource kEmbeddedResources[];
-extern const std::size_t kEmbeddedResourceCount;
-
-// The program's own resources, looked up without regard to case.
-class EmbeddedResources : public IResources {
+class IResources {
  public:
-  std::optional<std::vector<std::uint8_t>> LoadResource(const std::string& name,
-                                                       const std::string& type) override;
+  virtual ~IResources() = default;
+  // The bytes of the resource of that name and type (names match without
+  // regard to case), or nothing.
+  virtual std::optional<std::vector<std::uint8_t>> LoadResource(const std::string& name, const std::string& type) = 0;
 };

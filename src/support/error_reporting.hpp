@@ -5,7 +5,8 @@
 #include <string>
 
 #include "platform/event_loop.hpp"
-#include "platform/system_services.hpp"
+#include "platform/message_box.hpp"
+#include "platform/process_control.hpp"
 #include "support/runtime_error.hpp"
 
 // The module codes that name where an unexpected error was caught: start-up

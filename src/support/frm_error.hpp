@@ -4,7 +4,7 @@
 // wizard's own buttons.
 #include <string>
 
-#include "platform/window.hpp"
+#include "platform/error_dialog_view.hpp"
 
 class frmError {
  public:

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/shell.hpp"
+#include "platform/connection.hpp"
 
 // True when the platform answered and reports a configured connection.
 // info and name, when given, receive the description and the connection's

@@ -14,7 +14,7 @@
 DownloadController::DownloadController(const Platform& platform, ITransferHost& host, ComponentTableType& table,
                                        std::string updateHost, ErrorReporter& errors)
     : platform_(platform), host_(host), table_(table), updateHost_(std::move(updateHost)), errors_(errors) {
-  htp = std::make_unique<uHttp>(platform_.reader, platform_.connection, platform_.events,
+  htp = std::make_unique<uHttp>(*platform_.reader, *platform_.connection, *platform_.events,
                                 static_cast<IHttpEvents&>(*this));
 }
 
@@ -73,8 +73,8 @@ void DownloadController::RetryDownload() {
 void DownloadController::cmdLoad_Click(int Index) {
   if (Index == CmdLoadStop) {
     // The transfer goes on while the question is open.
-    const int answer =
-        platform_.messageBox.MsgBox("Are you sure you want to stop this download?", Mb::YesNo | Mb::Question, AppTitle);
+    const int answer = platform_.messageBox->MsgBox("Are you sure you want to stop this download?",
+                                                    Mb::YesNo | Mb::Question, AppTitle);
     if (answer == Mb::Yes) StopDownload();
   } else if (Index == CmdLoadRetry) {
     RetryDownload();
@@ -89,9 +89,9 @@ std::string DownloadController::DescribeTransferError(const std::string& sError)
 bool DownloadController::DeleteLocalFile(const std::string& path) {
   try {
     // A file that is not there is as good as deleted.
-    if (FileExists(platform_.files, path)) {
-      platform_.files.SetAttr(path, Attr::Normal);
-      platform_.files.Kill(path);
+    if (FileExists(*platform_.files, path)) {
+      platform_.files->SetAttr(path, Attr::Normal);
+      platform_.files->Kill(path);
     }
     return true;
   } catch (const std::exception&) {
@@ -123,7 +123,7 @@ void DownloadController::htp_StatusChange(const std::string&, std::int32_t lStat
       const auto width = static_cast<std::int16_t>(C(Ctl::Label1_3).Geometry().Width - 240);
       text = "Downloading " + host_.ShortenText(entry ? entry->sFileName : std::string(), true, width);
       ElapsedSeconds = 0;
-      TransferStart = static_cast<float>(platform_.clock.Timer());
+      TransferStart = static_cast<float>(platform_.clock->Timer());
       T(TimerId::tmrStatus).SetEnabled(true);
       break;
     }
@@ -154,7 +154,7 @@ void DownloadController::htp_ProgressChange(const std::string&, float lProgress,
     if (!C(Ctl::picLoad).Enabled()) return;
     C(lblInfo(0))
         .SetCaption(FormatFixed2(lProgress / 1024.0f) + " KB" + " of " + FormatFixed2(lProgressMax / 1024.0f) + " KB");
-    float elapsed = static_cast<float>(platform_.clock.Timer()) - TransferStart;
+    float elapsed = static_cast<float>(platform_.clock->Timer()) - TransferStart;
     if (elapsed < 1) elapsed = 1;
     float rate = (lProgress / elapsed) / 1024.0f;
     if (rate < 1) rate = 1;
@@ -178,11 +178,11 @@ void DownloadController::htp_DownloadComplete(const std::string& sKey, std::int3
   C(cmdLoad(0)).SetEnabled(false);
   C(cmdLoad(1)).SetEnabled(false);
   T(TimerId::tmrStatus).SetEnabled(false);
-  platform_.events.Sleep(500);
+  platform_.events->Sleep(500);
   try {
     UpdateComponent* entry = Entry(CurrentIndex);
-    if (lType == 1 && entry && FileExists(platform_.files, vData)) {
-      platform_.files.SetAttr(vData, Attr::ReadOnly | Attr::Hidden);
+    if (lType == 1 && entry && FileExists(*platform_.files, vData)) {
+      platform_.files->SetAttr(vData, Attr::ReadOnly | Attr::Hidden);
       entry->sDownloadedFile = vData;
       T(TimerId::tmrDownload).SetEnabled(true);
       return;
@@ -211,7 +211,7 @@ void DownloadController::htp_HTTPError(const std::string& sKey, const std::strin
   LogFailure(LogArea::Transfer, (sKey.empty() ? std::string("the transfer") : sKey) + ": " + sError);
   StopDownload();
   const std::string text = DescribeTransferError(sError);
-  std::unique_ptr<IErrorDialogView> view = platform_.dialogs.CreateErrorDialog();
+  std::unique_ptr<IErrorDialogView> view = platform_.dialogs->CreateErrorDialog();
   frmError dialog(*view);
   dialog.Init(text);
   dialog.Form_Load();

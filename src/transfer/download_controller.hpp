@@ -80,8 +80,8 @@ class DownloadController : private IHttpEvents {
   std::unique_ptr<uHttp> htp;
 
  private:
-  IControl& C(Ctl id) { return platform_.window.Control(id); }
-  ITimer& T(TimerId id) { return platform_.window.Timer(id); }
+  IControl& C(Ctl id) { return platform_.window->Control(id); }
+  ITimer& T(TimerId id) { return platform_.window->Timer(id); }
   UpdateComponent* Entry(std::int32_t index);
 
   Platform platform_;

@@ -77,10 +77,15 @@ void uHttp::AsyncReadProgress(const AsyncProperty& prop) {
   events_.DoEvents();
 }
 
+std::string AsyncValue(const AsyncProperty& prop) {
+  if (prop.Failed) throw RuntimeError(prop.ErrorNumber, prop.ErrorDescription);
+  return prop.Path;
+}
+
 void uHttp::AsyncReadComplete(const AsyncProperty& prop) {
   std::string value;
   try {
-    value = prop.Value();
+    value = AsyncValue(prop);
   } catch (const RuntimeError& e) {
     sink_.htp_HTTPError(prop.PropertyName, e.Description());
     return;

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/async_read.hpp"
+#include "platform/async_read_service.hpp"
+#include "platform/connection.hpp"
 #include "platform/event_loop.hpp"
-#include "platform/shell.hpp"
 
 // The stages a transfer reports through StatusChange.
 enum TransferStatus : std::int32_t {
@@ -20,6 +20,10 @@ enum TransferStatus : std::int32_t {
 };
 
 // The events of the transfer control, handled by the main window.
+// The local file a completion names; raises the fetch's failure as a
+// run-time error (its number and description) when it failed.
+std::string AsyncValue(const AsyncProperty& prop);
+
 class IHttpEvents {
  public:
   virtual ~IHttpEvents() = default;

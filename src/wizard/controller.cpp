@@ -4,11 +4,11 @@
 
 void frmMain::Form_Load() {
   try {
-    platform_.window.SetIcon("rid_icon");
-    platform_.window.SetCaption(AppTitle);
+    platform_.window->SetIcon("rid_icon");
+    platform_.window->SetCaption(AppTitle);
     Installed.ReadInstalledState();
     if (std::shared_ptr<Picture> picture = Installed.LoadResourcePicture("rid_bitmap")) {
-      ISurface& holder = platform_.window.Surface(Ctl::picBitmap);
+      ISurface& holder = platform_.window->Surface(Ctl::picBitmap);
       holder.SetAutoRedraw(true);
       holder.SetPicture(std::move(picture));
     }
@@ -37,7 +37,7 @@ void frmMain::Cmd_Click(int Index) {
       ShowPage(CurrentPage);
       break;
     case CmdCancel:
-      if (CloseWithoutConfirm || ConfirmExit(CurrentPage)) platform_.window.Unload();
+      if (CloseWithoutConfirm || ConfirmExit(CurrentPage)) platform_.window->Unload();
       break;
     default:
       break;
@@ -92,7 +92,7 @@ bool frmMain::ConfirmExit(std::int32_t page) {
     MessageText =
         std::string(AppTitle) + " has not completed." + CRLF + CRLF + "Are you sure you want to exit " + AppTitle + "?";
     const int answer =
-        platform_.messageBox.MsgBox(MessageText, Mb::YesNo | Mb::Question | Mb::DefaultButton2, AppTitle);
+        platform_.messageBox->MsgBox(MessageText, Mb::YesNo | Mb::Question | Mb::DefaultButton2, AppTitle);
     if (answer == Mb::No) {
       MessageText.clear();
       return false;

@@ -50,12 +50,12 @@ std::string ShortenTextTo(const std::string& text, bool middle, std::int16_t wid
 
 void frmMain::Form_Resize() {
   const TwipsRect band = C(Ctl::Picture1).Geometry();
-  C(Ctl::frPicture).SetGeometry({-30, band.Height, platform_.window.WidthTwips(), 30});
+  C(Ctl::frPicture).SetGeometry({-30, band.Height, platform_.window->WidthTwips(), 30});
 }
 
 void frmMain::DrawHeader(const std::string& title, std::int32_t size) {
-  ISurface& band = platform_.window.Surface(Ctl::Picture1);
-  ISurface& picture = platform_.window.Surface(Ctl::picBitmap);
+  ISurface& band = platform_.window->Surface(Ctl::Picture1);
+  ISurface& picture = platform_.window->Surface(Ctl::picBitmap);
   band.SetAutoRedraw(true);
   band.SetFontSize(size);
   band.Cls();
@@ -70,7 +70,7 @@ void frmMain::DrawHeader(const std::string& title, std::int32_t size) {
 
 void frmMain::ShowProgress(std::int32_t percent) {
   percent = std::clamp(percent, 0, 100);
-  ISurface& bar = platform_.window.Surface(Ctl::picLoad);
+  ISurface& bar = platform_.window->Surface(Ctl::picLoad);
   bar.SetAutoRedraw(true);
   bar.Cls();
   if (percent > 0) {
@@ -80,9 +80,9 @@ void frmMain::ShowProgress(std::int32_t percent) {
     bar.FillBox(0, 0, barWidth, bar.ScaleHeight(), kProgressColor);
   }
   C(Ctl::lblLoad).SetCaption(std::to_string(percent));
-  platform_.events.DoEvents();
+  platform_.events->DoEvents();
 }
 
 std::string frmMain::ShortenText(const std::string& text, bool middle, std::int16_t width) {
-  return ShortenTextTo(text, middle, width, [this](const std::string& s) { return platform_.window.TextWidth(s); });
+  return ShortenTextTo(text, middle, width, [this](const std::string& s) { return platform_.window->TextWidth(s); });
 }

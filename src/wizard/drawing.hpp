@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/window.hpp"
+#include "platform/surface.hpp"
 
 inline constexpr std::uint32_t SRCCOPY = 0xCC0020;
 inline constexpr std::uint32_t kHeaderTitleColor = 0xFFFFFF;

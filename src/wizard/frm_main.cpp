@@ -8,7 +8,7 @@ frmMain::frmMain(const Platform& platform, std::string updateHost)
       Catalog(platform_, ComponentTable, Installed.State.AppVersion, Installed.State.InstalledVersions, UpdateInfoUrl),
       Transfer(platform_, *this, ComponentTable, UpdateHost, Errors),
       Installer(platform_, ComponentTable, Transfer.CurrentIndex, Installed.State),
-      Errors(platform_.messageBox, platform_.process, platform_.events) {}
+      Errors(*platform_.messageBox, *platform_.process, *platform_.events) {}
 
 frmMain::~frmMain() = default;
 

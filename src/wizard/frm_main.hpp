@@ -118,7 +118,7 @@ class frmMain : public IMainWindowEvents, public ITransferHost {
   const Platform& Services() const { return platform_; }
 
  private:
-  IControl& C(Ctl id) { return platform_.window.Control(id); }
-  ITimer& T(TimerId id) { return platform_.window.Timer(id); }
+  IControl& C(Ctl id) { return platform_.window->Control(id); }
+  ITimer& T(TimerId id) { return platform_.window->Timer(id); }
   UpdateComponent* Entry(std::int32_t index);
 };

@@ -4,7 +4,10 @@
 #include <array>
 #include <string>
 
-#include "platform/window.hpp"
+#include "platform/control.hpp"
+#include "platform/error_dialog_view.hpp"
+#include "platform/main_window_view.hpp"
+#include "platform/picture_service.hpp"
 
 enum class CtlKind { Picture, Frame, Line, Label, Button, Caption };
 

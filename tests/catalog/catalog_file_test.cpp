@@ -5,9 +5,10 @@
 
 #include <sstream>
 
+#include "backends/common/profile_file_reader.hpp"
 #include "catalog/profile_parser.hpp"
 #include "catalog/update_catalog.hpp"
-#include "fakes/fake_platform.hpp"
+#include "fakes/fake_services.hpp"
 
 using namespace std::string_literals;
 
@@ -64,12 +65,14 @@ class ReadUpdateInfoTest : public ::testing::Test {
   }
 
   TempDir dir;
-  FakePlatform fake;
+  TestFileSystem files;
+  ProfileFileReader profiles{files};
   ComponentTableType table = ComponentTableType(1);
   std::string appVersion = " 3.02.0012 ";
   // The product compares with its stored version, not with this copy.
   InstalledVersionList installed = {"9.99.9999", "0", "1.00.0001", "0", "0", "0"};
-  UpdateCatalog catalog{fake.Services(), table, appVersion, installed, "http://updates.test/browser/updchk.ndf"};
+  UpdateCatalog catalog{
+      {.files = &files, .profiles = &profiles}, table, appVersion, installed, "http://updates.test/browser/updchk.ndf"};
   const std::string good = "1 verified setup.msi http://updates.test:8731/dl/setup.msi CBF43926";
   const std::string listed = " rillgauge 1.00.0000 quillon.exe 1.00.0002 qvmclock 0.50.0000";
 };

@@ -14,8 +14,9 @@ Road::Road(const std::string& sandbox, const std::string& updateHost) : sandbox_
   std::filesystem::create_directories(sandbox_ + "/product");
   std::filesystem::create_directories(TempFolder());
   // The user's answers come from the script, and the end of the program is recorded.
-  platform_ = std::make_unique<LinuxPlatform>(sandbox_ + "/config/larkspire/registry.reg",
-                                              PlatformOverrides{.messageBox = &boxes_, .process = &process_});
+  platform_ = std::make_unique<LinuxPlatform>(sandbox_ + "/config/larkspire/registry.reg");
+  platform_->services.messageBox = &boxes_;
+  platform_->services.process = &process_;
   platform_->reader.SetDownloadFolder(QString::fromStdString(TempFolder()));
   window_ = platform_->window.get();
   platform_->dialogs->onShown = [this](QtErrorDialog& d) {
@@ -23,7 +24,7 @@ Road::Road(const std::string& sandbox, const std::string& updateHost) : sandbox_
     if (onErrorDialog) onErrorDialog(d);
     QTest::mouseClick(d.WidgetOf(ErrCtl::Cmd), Qt::LeftButton);
   };
-  form_ = std::make_unique<frmMain>(platform_->Services(), updateHost);
+  form_ = std::make_unique<frmMain>(platform_->services, updateHost);
   window_->Attach(form_.get());
 }
 

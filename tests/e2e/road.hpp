@@ -11,9 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "app/linux_platform.hpp"
+#include "backends/qt/window/error_dialog.hpp"
+#include "backends/qt/window/main_window.hpp"
 #include "fakes/fake_platform.hpp"
 #include "fakes/scoped_env.hpp"
-#include "platform/qt/linux_platform.hpp"
 #include "wizard/frm_main.hpp"
 #include "wizard/layout.hpp"
 

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/async_read.hpp"
+#include "platform/async_read_service.hpp"
+#include "platform/clock.hpp"
 #include "support/runtime_error.hpp"
 
 class FakeAsyncReadService : public IAsyncReadService {

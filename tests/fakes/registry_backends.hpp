@@ -14,8 +14,9 @@
 #include <atomic>
 #include <stdexcept>
 
-#include "platform/win32/win32_backends.hpp"
-#include "platform/win32/win32_prelude.hpp"
+#include "backends/win32/environment.hpp"
+#include "backends/win32/prelude.hpp"
+#include "backends/win32/registry_api.hpp"
 using SystemEnvironment = Win32Environment;
 inline void SetVar(const char* name, const std::string& utf8) {
   SetEnvironmentVariableA(name, Utf8ToAnsi(utf8).c_str());
@@ -23,7 +24,9 @@ inline void SetVar(const char* name, const std::string& utf8) {
 #else
 #include <unistd.h>
 
-#include "fakes/fake_platform.hpp"
+#include "backends/posix/environment.hpp"
+#include "backends/posix/file_hive_store.hpp"
+#include "fakes/fake_services.hpp"
 using SystemEnvironment = PosixEnvironment;
 inline void SetVar(const char* name, const std::string& value) { setenv(name, value.c_str(), 1); }
 #endif
@@ -60,7 +63,7 @@ class RegistryBackend {
   std::unique_ptr<IRegistryApi> OpenAnother() { return std::make_unique<FileRegistryApi>(path_); }
 #endif
   IRegistryApi& Api() { return registry_; }
-  // Wine's registry departs from Windows' and ours (tests/win32/README.md):
+  // Wine's registry departs from Windows' and ours (tests/backends/win32/README.md):
   // key names may have 256 characters, a handle without KEY_CREATE_SUB_KEY
   // makes subkeys, and a key reopened through an empty path is reported
   // created.

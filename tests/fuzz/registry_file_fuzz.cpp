@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/common/registry_file_format.hpp"
+#include "backends/common/registry_file_format.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   for (const TextCodePage cp : {TextCodePage::Windows1252, TextCodePage::Utf8}) {

@@ -45,7 +45,7 @@ TEST(Crc32, EveryKernelMatchesZlib) {
 struct Form {
   TempDir dir;
   FakePlatform fake;
-  frmMain form{fake.Services(), "updates.test"};
+  frmMain form{fake.services, "updates.test"};
   void Entry(const std::string& file, const std::string& crc, const std::string& target) {
     form.ComponentTable = {{}, {"", file, "", target, "", crc, false}};
     form.Transfer.CurrentIndex = 1;

@@ -15,7 +15,7 @@ const std::string kOld = "ZZZZZZZZ-GHIJ-KLMN-OPQR-STUVWXYZ0123", kNew = "0000ABC
 
 struct Start {
   FakePlatform fake;
-  frmMain form{fake.Services(), "updates.test"};
+  frmMain form{fake.services, "updates.test"};
   cRegistry reg{fake.registry, fake.environment};
 
   Start() { reg.RootKey("Software\\Tessarine"); }

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "catalog/profile_parser.hpp"
-#include "fakes/fake_platform.hpp"
+#include "fakes/fake_services.hpp"
 #include "install/crc32.hpp"
 #include "install/integrity.hpp"
 #include "publish_error.hpp"

@@ -5,8 +5,13 @@
 #include <filesystem>
 #include <regex>
 
+#include "backends/posix/connection_state.hpp"
+#include "backends/posix/file_system.hpp"
 #include "fakes/fake_transfer.hpp"
-#include "platform/posix/net_state.hpp"
+#include "platform/async_read_service.hpp"
+#include "platform/main_window_view.hpp"
+#include "platform/message_box.hpp"
+#include "platform/timer.hpp"
 #include "wizard/wizard_fixture.hpp"
 
 namespace {

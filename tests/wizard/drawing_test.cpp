@@ -2,7 +2,8 @@
 // a width (the band and the bar are the window test's).
 #include "wizard/drawing.hpp"
 
-#include "platform/qt/qt_main_window.hpp"
+#include "backends/qt/window/picture_box.hpp"
+#include "platform/surface.hpp"
 #include "wizard_fixture.hpp"
 
 namespace {

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <cmath>
 
+#include "backends/qt/window/design.hpp"
 #include "wizard_fixture.hpp"
 
 namespace {

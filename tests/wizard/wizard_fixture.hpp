@@ -15,9 +15,6 @@
 
 class WizardTest : public ::testing::Test {
  protected:
-  // overrides: real services in place of fakes.
-  explicit WizardTest(PlatformOverrides overrides = {}) : fake(overrides) {}
-
   void SetUp() override {
     cRegistry reg(fake.registry, fake.environment);
     reg.RootKey("Software\\Tessarine");
@@ -27,7 +24,7 @@ class WizardTest : public ::testing::Test {
   }
 
   frmMain& Make() {
-    form = std::make_unique<frmMain>(fake.Services(), "updates.test:8731");
+    form = std::make_unique<frmMain>(fake.services, "updates.test:8731");
     return *form;
   }
 

@@ -1,10 +1,10 @@
 #include "catalog_check.hpp"
 
+#include "backends/common/profile_file_reader.hpp"
 #include "catalog/catalog_reading.hpp"
 #include "catalog/catalog_rules.hpp"
 #include "catalog/text_case.hpp"
 #include "install/integrity.hpp"
-#include "platform/common/profile_file_reader.hpp"
 #include "publish_error.hpp"
 #include "support/codepage.hpp"
 

@@ -1,0 +1,52 @@
+#pragma once
+// Every real backend of the Linux program in one place, wired into the
+// Platform the main window takes: the per-user registry file, the Linux
+// services, and the Qt window, dialogs, message boxes and read service.
+#include <memory>
+#include <string>
+
+#include "backends/common/embedded_resources.hpp"
+#include "backends/common/profile_file_reader.hpp"
+#include "backends/posix/clock.hpp"
+#include "backends/posix/connection_state.hpp"
+#include "backends/posix/desktop_opener.hpp"
+#include "backends/posix/environment.hpp"
+#include "backends/posix/file_hive_store.hpp"
+#include "backends/posix/file_system.hpp"
+#include "backends/posix/guid_source.hpp"
+#include "backends/posix/process_control.hpp"
+#include "backends/qt/event_loop.hpp"
+#include "backends/qt/message_box.hpp"
+#include "backends/qt/picture_service.hpp"
+#include "backends/qt/read_service/async_read_service.hpp"
+#include "backends/qt/window/error_dialog.hpp"
+#include "backends/qt/window/main_window.hpp"
+#include "backends/qt/window_messages.hpp"
+#include "platform/platform.hpp"
+
+struct LinuxPlatform {
+  // registryPath: the per-user registry file to use.
+  explicit LinuxPlatform(const std::string& registryPath = FileHiveStore::DefaultPath());
+
+  FileRegistryApi registry;
+  PosixEnvironment environment;
+  PosixFileSystem files;
+  PosixGuidSource guid;
+  QtMessageBox messageBox;
+  PosixProcessControl process;
+  EmbeddedResources resources;
+  QtPictureService pictures;
+  QtWindowMessages messages;
+  QtEventLoop events;
+  PosixShell shell;
+  PosixConnectionService connection;
+  QtAsyncReadService reader;
+  PosixClock clock;
+  ProfileFileReader profiles{files};
+  std::unique_ptr<QtMainWindow> window;
+  std::unique_ptr<QtDialogFactory> dialogs;
+
+  // Every service above; a caller may put one of its own in a member's place
+  // (a test's scripted answers) before it hands them on.
+  Platform services;
+};

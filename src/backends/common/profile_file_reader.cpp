@@ -1,0 +1,46 @@
+#include "backends/common/profile_file_reader.hpp"
+
+#include <algorithm>
+#include <cstring>
+
+#include "catalog/profile_parser.hpp"
+
+namespace {
+// The file's bytes, or "" when it cannot be read or is too large to be a
+// profile file. Read in pieces, so a huge file costs no more than the limit.
+std::string ReadProfileBytes(IFileSystem& files, const std::string& fileName) {
+  try {
+    const auto reader = files.OpenRead(fileName);
+    if (reader->Length() > static_cast<std::int64_t>(kMaxProfileBytes)) return "";
+    constexpr std::size_t kPiece = 64 * 1024;
+    std::string bytes;
+    while (bytes.size() <= kMaxProfileBytes) {
+      const std::size_t had = bytes.size();
+      bytes.resize(had + kPiece);
+      const std::size_t n = reader->Read(reinterpret_cast<std::uint8_t*>(bytes.data()) + had, kPiece);
+      bytes.resize(had + n);
+      if (n == 0) return bytes;
+    }
+    return "";
+  } catch (const std::exception&) {
+    return "";
+  }
+}
+}  // namespace
+
+std::uint32_t ProfileFileReader::GetPrivateProfileString(const std::string& section, const std::string& key,
+                                                         const std::string& def, char* buffer, std::uint32_t size,
+                                                         const std::string& fileName) {
+  if (!buffer || size == 0) return 0;
+  std::string value = def;
+  try {
+    const ProfileDocument doc = ProfileDocument::Parse(ReadProfileBytes(files_, fileName));
+    if (auto found = doc.Value(section, key)) value = std::move(*found);
+  } catch (const std::exception&) {
+    value = def;  // out of memory while parsing: the file reads as missing
+  }
+  const std::size_t n = std::min<std::size_t>(value.size(), size - 1);
+  std::memcpy(buffer, value.data(), n);
+  buffer[n] = '\0';
+  return static_cast<std::uint32_t>(n);
+}

@@ -1,0 +1,303 @@
+#include "backends/posix/file_hive_store.hpp"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+#include "backends/common/registry_file_format.hpp"
+#include "support/diagnostics.hpp"
+
+namespace {
+// Larger files are not the registry: a sane limit keeps a huge or endless
+// file from being read for ever.
+constexpr std::size_t kMaxFileSize = std::size_t{64} << 20;
+
+std::string DirName(const std::string& path) {
+  const std::size_t p = path.rfind('/');
+  if (p == std::string::npos) return ".";
+  if (p == 0) return "/";
+  return path.substr(0, p);
+}
+
+std::string BaseName(const std::string& path) {
+  const std::size_t p = path.rfind('/');
+  return p == std::string::npos ? path : path.substr(p + 1);
+}
+
+// Creates a folder and its parents, private to the user.
+bool MakeDirs(const std::string& dir) {
+  struct stat st {};
+  if (stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+  const std::string parent = DirName(dir);
+  if (parent != dir && !MakeDirs(parent)) return false;
+  return mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+bool WriteAll(int fd, const std::string& text) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = write(fd, text.data() + done, text.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// Reads to the end, stopping as soon as there is more than limit bytes.
+bool ReadAll(int fd, std::size_t limit, std::string* out) {
+  char buf[65536];
+  while (out->size() <= limit) {
+    const ssize_t n = read(fd, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) return true;
+    out->append(buf, static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+std::string Reason(const std::string& path, const std::string& why) { return path + ": " + why; }
+std::string SystemReason(const std::string& path, const std::string& what) {
+  return Reason(path, what + ": " + std::strerror(errno));
+}
+
+// Whether the user may change the file. The owner's own write permission
+// decides for the owner, even for the administrator: saving replaces the
+// file through its folder, so the file's mode would otherwise never count.
+bool UserMayWrite(const std::string& path, const struct stat& st) {
+  if (st.st_uid == geteuid()) return (st.st_mode & S_IWUSR) != 0;
+  return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+}  // namespace
+
+FileHiveStore::FileHiveStore(std::string path) : path_(std::move(path)), lockPath_(path_ + ".lock") {}
+
+FileHiveStore::~FileHiveStore() { Unlock(); }
+
+std::string FileHiveStore::DefaultPath() {
+  std::string base;
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/') {
+    base = xdg;
+  } else {
+    const char* home = std::getenv("HOME");
+    base = std::string(home && *home ? home : ".") + "/.config";
+  }
+  return base + "/larkspire/registry.reg";
+}
+
+long FileHiveStore::Load() {
+  // Not blocking: a pipe in the file's place must not hold the program up.
+  const int fd = open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    if (errno != ENOENT) {
+      lastError_ = SystemReason(path_, "cannot open");
+      return Reg::BadDb;
+    }
+    // No file yet: an empty registry.
+    if (existed_ || !loaded_) hive_ = RegistryHive(TextCodePage::Utf8);
+    existed_ = false;
+    loaded_ = true;
+    corrupt_ = false;
+    corruptReason_.clear();
+    readOnly_ = false;
+    lastError_.clear();
+    return Reg::Success;
+  }
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<std::uintmax_t>(st.st_size) > kMaxFileSize) {
+    const bool regular = S_ISREG(st.st_mode);
+    close(fd);
+    lastError_ = Reason(path_, regular ? "larger than the registry file's limit of 64 MiB"
+                                       : "not a regular file (a folder, device or pipe)");
+    return Reg::BadDb;
+  }
+  readOnly_ = !UserMayWrite(path_, st);
+  std::string text;
+  const bool ok = ReadAll(fd, kMaxFileSize, &text);
+  const int readErrno = errno;
+  close(fd);
+  if (!ok || text.size() > kMaxFileSize) {
+    errno = readErrno;
+    lastError_ =
+        ok ? Reason(path_, "larger than the registry file's limit of 64 MiB") : SystemReason(path_, "cannot read");
+    loaded_ = false;
+    return Reg::BadDb;
+  }
+  // Only the contents tell whether the file changed: a file replaced within
+  // one tick of the file system's clock may keep its inode number, size and
+  // time, and trusting those would bring back what another process replaced.
+  if (loaded_ && existed_ && text == text_) {
+    lastError_ = corruptReason_;
+    return corrupt_ ? Reg::RegistryCorrupt : Reg::Success;
+  }
+  text_ = std::move(text);
+  existed_ = true;
+  loaded_ = true;
+  RegistryHive parsed(TextCodePage::Utf8);
+  std::string why;
+  if (!ParseRegistryFile(text_, &parsed, &why)) {
+    corrupt_ = true;
+    corruptReason_ = lastError_ = Reason(path_, why);
+    return Reg::RegistryCorrupt;
+  }
+  corrupt_ = false;
+  corruptReason_.clear();
+  lastError_.clear();
+  hive_ = std::move(parsed);
+  return Reg::Success;
+}
+
+long FileHiveStore::SaveTarget(std::string* target) {
+  struct stat st {};
+  if (lstat(path_.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+    *target = path_;
+    return Reg::Success;
+  }
+  // A link is saved through, as editors do: the new file replaces the
+  // link's target and the link stays.
+  char* real = realpath(path_.c_str(), nullptr);
+  if (!real) {
+    lastError_ = SystemReason(path_, "a symbolic link whose target cannot be saved");
+    return Reg::CantWrite;
+  }
+  *target = real;
+  std::free(real);
+  return Reg::Success;
+}
+
+long FileHiveStore::Save() {
+  const std::string& target = saveTarget_;
+  const std::string dir = DirName(target);
+  const std::string text = SerializeRegistryFile(hive_);
+  std::string tmpl = dir + "/." + BaseName(target) + ".tmp.XXXXXX";
+  const int fd = mkostemp(tmpl.data(), O_CLOEXEC);
+  if (fd < 0) {
+    lastError_ = SystemReason(target, "cannot save");
+    loaded_ = false;
+    return Reg::CantWrite;
+  }
+  fchmod(fd, 0600);
+  const bool written = WriteAll(fd, text) && fsync(fd) == 0;
+  if (close(fd) != 0 || !written || rename(tmpl.c_str(), target.c_str()) != 0) {
+    lastError_ = SystemReason(target, "cannot save");
+    unlink(tmpl.c_str());
+    loaded_ = false;  // reload from disk: the change did not happen
+    return Reg::CantWrite;
+  }
+  // Make the rename itself durable.
+  if (const int dfd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dfd >= 0) {
+    fsync(dfd);
+    close(dfd);
+  }
+  // Remember the new file so the next call need not parse it again.
+  text_ = text;
+  existed_ = true;
+  return Reg::Success;
+}
+
+void FileHiveStore::Unlock() {
+  if (lockFd_ >= 0) {
+    flock(lockFd_, LOCK_UN);
+    close(lockFd_);
+    lockFd_ = -1;
+  }
+}
+
+long FileHiveStore::Lock() {
+  if (!MakeDirs(DirName(path_))) {
+    lastError_ = SystemReason(DirName(path_), "cannot make the folder");
+    return Reg::CantWrite;
+  }
+  // Never through a link: a planted one could make the lock create or lock
+  // a file anywhere the user may write.
+  lockFd_ = open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0600);
+  struct stat st {};
+  if (lockFd_ < 0 || fstat(lockFd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+    // A folder the user may not write in makes the registry read-only.
+    const bool denied = lockFd_ < 0 && (errno == EACCES || errno == EPERM || errno == EROFS);
+    lastError_ = lockFd_ < 0 && errno == ELOOP ? Reason(lockPath_, "the lock file is a symbolic link")
+                 : lockFd_ < 0                 ? SystemReason(lockPath_, "cannot open the lock file")
+                                               : Reason(lockPath_, "the lock file is not a regular file");
+    Unlock();
+    return denied ? Reg::AccessDenied : Reg::CantWrite;
+  }
+  while (flock(lockFd_, LOCK_EX) != 0) {
+    if (errno != EINTR) {
+      lastError_ = SystemReason(lockPath_, "cannot lock");
+      Unlock();
+      return Reg::CantWrite;
+    }
+  }
+  if (const long rc = SaveTarget(&saveTarget_)) {
+    Unlock();
+    return rc;
+  }
+  // Temporary files left by a writer that died are stale now.
+  const std::string dir = DirName(saveTarget_);
+  const std::string prefix = "." + BaseName(saveTarget_) + ".tmp.";
+  if (DIR* d = opendir(dir.c_str())) {
+    while (dirent* e = readdir(d))
+      if (std::string_view(e->d_name).substr(0, prefix.size()) == prefix) unlink((dir + "/" + e->d_name).c_str());
+    closedir(d);
+  }
+  return Reg::Success;
+}
+
+long FileHiveStore::Begin(bool forWrite, RegistryHive** hive) {
+  const long rc = Open(forWrite, hive);
+  if (rc != Reg::Success) ReportFailure();
+  return rc;
+}
+
+void FileHiveStore::ReportFailure() {
+  // Once per reason: the wizard reads many values from a file it cannot use.
+  if (lastError_.empty() || lastError_ == lastReported_) return;
+  lastReported_ = lastError_;
+  LogFailure(LogArea::Registry, lastError_);
+}
+
+long FileHiveStore::Open(bool forWrite, RegistryHive** hive) {
+  if (forWrite) {
+    if (const long rc = Lock()) return rc;
+  }
+  // Saves replace the file atomically, so a reader always sees a whole file
+  // and needs no lock.
+  const long rc = Load();
+  if (rc != Reg::Success) {
+    Unlock();
+    return rc;
+  }
+  if (forWrite && readOnly_) {
+    lastError_ = Reason(path_, "the file is read-only; nothing is written to it");
+    Unlock();
+    return Reg::AccessDenied;
+  }
+  *hive = &hive_;
+  return Reg::Success;
+}
+
+long FileHiveStore::End(bool commit) {
+  long rc = Reg::Success;
+  if (lockFd_ >= 0) {
+    if (commit)
+      rc = Save();
+    else
+      loaded_ = false;  // an abandoned change must not linger in the cache
+    Unlock();
+  }
+  if (rc != Reg::Success) ReportFailure();
+  return rc;
+}

@@ -1,0 +1,70 @@
+#pragma once
+// The per-user registry file. Each change is made under an exclusive
+// advisory lock on a companion lock file, against the file's latest
+// contents, and saved atomically (temporary file, flush, rename), so two
+// processes never lose each other's writes and a crash leaves either the old
+// or the new file. A file that cannot be parsed is never overwritten: every
+// call fails with RegistryCorrupt until it is repaired. Names and texts are
+// UTF-8. A file the user may not write is read-only: changes fail with
+// AccessDenied. A symbolic link in the file's place is saved through to its
+// target; the lock file is never followed through a link. Anything but a
+// regular file of at most 64 MiB is refused (BadDb) without being read.
+#include <string>
+
+#include "backends/common/registry_tree.hpp"
+
+class FileHiveStore : public IHiveStore {
+ public:
+  explicit FileHiveStore(std::string path);
+  ~FileHiveStore() override;
+
+  long Begin(bool forWrite, RegistryHive** hive) override;
+  long End(bool commit) override;
+  TextCodePage CodePage() const override { return TextCodePage::Utf8; }
+
+  const std::string& Path() const { return path_; }
+  // Why the file was last refused, with its path and, for a file that cannot
+  // be parsed, the line ("" when it was not).
+  const std::string& LastError() const { return lastError_; }
+
+  // $XDG_CONFIG_HOME/larkspire/registry.reg, or ~/.config/... without it.
+  static std::string DefaultPath();
+
+ private:
+  long Load();
+  long Lock();
+  long SaveTarget(std::string* target);
+  long Save();
+  void Unlock();
+  long Open(bool forWrite, RegistryHive** hive);
+  // Writes the reason of a failure to the log, once for each reason.
+  void ReportFailure();
+
+  std::string path_;
+  std::string lockPath_;
+  int lockFd_ = -1;
+  // Where saves go: the file, or the target of the link in its place.
+  std::string saveTarget_;
+  RegistryHive hive_{TextCodePage::Utf8};
+  bool loaded_ = false;
+  bool corrupt_ = false;
+  bool readOnly_ = false;
+  // The text the cached hive came from.
+  std::string text_;
+  bool existed_ = false;
+  std::string lastError_;
+  std::string lastReported_;
+  // Why the cached text could not be parsed.
+  std::string corruptReason_;
+};
+
+// TreeRegistryApi over the per-user registry file.
+class FileRegistryApi : public TreeRegistryApi {
+ public:
+  explicit FileRegistryApi(std::string path = FileHiveStore::DefaultPath())
+      : TreeRegistryApi(store_), store_(std::move(path)) {}
+  FileHiveStore& Store() { return store_; }
+
+ private:
+  FileHiveStore store_;
+};

@@ -1,0 +1,296 @@
+#include "backends/posix/file_system.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "support/diagnostics.hpp"
+#include "support/runtime_error.hpp"
+
+namespace {
+// Hidden, system and archive have no Linux counterpart; they are kept in an
+// extended attribute where the file system has them.
+constexpr const char* kAttrName = "user.larkspire.attributes";
+constexpr std::int32_t kStoredBits = Attr::Hidden | Attr::System | Attr::Archive;
+
+bool ParentExists(const std::string& native) {
+  const std::size_t p = native.rfind('/');
+  if (p == std::string::npos) return true;
+  const std::string parent = p == 0 ? "/" : native.substr(0, p);
+  struct stat st {};
+  return stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+[[noreturn]] void RaiseErrno(int err, const std::string& native) {
+  switch (err) {
+    case ENOENT:
+      RaiseError(ParentExists(native) ? ErrNo::FileNotFound : ErrNo::PathNotFound);
+    case ENOTDIR:
+    case ENAMETOOLONG:
+      RaiseError(ErrNo::PathNotFound);
+    case ENOSPC:
+    case EDQUOT:
+      RaiseError(ErrNo::DiskFull);
+    case EACCES:
+    case EPERM:
+      RaiseError(ErrNo::PermissionDenied);
+    default:
+      // The system's own words say more than the general error does
+      // ("Read-only file system", "Too many levels of symbolic links").
+      throw RuntimeError(ErrNo::PathFileAccess,
+                         ErrorDescription(ErrNo::PathFileAccess) + " (" + std::strerror(err) + ")");
+  }
+}
+
+std::string Native(const std::string& path) {
+  std::string n = PosixFileSystem::ToNative(path);
+  if (n.empty()) RaiseError(ErrNo::PathNotFound);
+  return n;
+}
+
+class PosixReader : public IFileReader {
+ public:
+  PosixReader(int fd, std::int64_t length) : fd_(fd), length_(length) {}
+  ~PosixReader() override { close(fd_); }
+  std::int64_t Length() const override { return length_; }
+  std::size_t Read(std::uint8_t* buffer, std::size_t n) override {
+    while (true) {
+      const ssize_t got = read(fd_, buffer, n);
+      if (got >= 0) return static_cast<std::size_t>(got);
+      if (errno != EINTR) RaiseError(ErrNo::PathFileAccess);
+    }
+  }
+
+ private:
+  int fd_;
+  std::int64_t length_;
+};
+
+bool WriteAll(int fd, const std::uint8_t* data, std::size_t n) {
+  while (n > 0) {
+    const ssize_t w = write(fd, data, n);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += w;
+    n -= static_cast<std::size_t>(w);
+  }
+  return true;
+}
+
+bool IsReadOnly(const struct stat& st) { return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0; }
+}  // namespace
+
+std::string PosixFileSystem::ToNative(const std::string& path) {
+  std::string p = path;
+  for (char& c : p)
+    if (c == '\\') c = '/';
+  if (p.size() >= 2 && p[1] == ':' && std::isalpha(static_cast<unsigned char>(p[0]))) {
+    if (p[0] != 'Z' && p[0] != 'z') return "";
+    p = p.substr(2);
+    if (p.empty() || p[0] != '/') p = "/" + p;
+  }
+  return p;
+}
+
+std::string PosixFileSystem::FromNative(const std::string& native) {
+  std::string p = native;
+  for (char& c : p)
+    if (c == '/') c = '\\';
+  return native.empty() || native[0] != '/' ? p : "Z:" + p;
+}
+
+std::string PosixFileSystem::NativePath(const std::string& path) { return ToNative(path); }
+
+std::string PosixFileSystem::DefaultProductFolder() {
+  std::string base;
+  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/') {
+    base = xdg;
+  } else if (const char* home = std::getenv("HOME"); home && *home == '/') {
+    base = std::string(home) + "/.local/share";
+  } else {
+    return "";
+  }
+  const std::string folder = base + "/larkspire";
+  // Made with its parents, private to the user where it is new.
+  for (std::size_t slash = 1; slash != std::string::npos;) {
+    slash = folder.find('/', slash + 1);
+    const std::string part = folder.substr(0, slash);
+    if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
+      LogFailure(LogArea::Startup, "cannot make the product folder " + part + ": " + std::strerror(errno));
+      return "";
+    }
+  }
+  struct stat st {};
+  if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    LogFailure(LogArea::Startup, folder + " is not a folder");
+    return "";
+  }
+  return FromNative(folder + "/");
+}
+
+std::string PosixFileSystem::GetTempPath() {
+  const char* t = std::getenv("TMPDIR");
+  std::string dir = t && *t == '/' ? t : "/tmp";
+  if (dir.back() != '/') dir += '/';
+  return FromNative(dir);
+}
+
+std::string PosixFileSystem::GetTempFileName(const std::string& dir, const std::string& prefix) {
+  std::string native = ToNative(dir);
+  if (native.empty()) return "";
+  if (native.back() != '/') native += '/';
+  std::string tmpl = native + prefix.substr(0, 3) + "XXXXXX.tmp";
+  // mkstemps creates the file exclusively: an existing name or a planted
+  // link is never followed.
+  const int fd = mkstemps(tmpl.data(), 4);
+  if (fd < 0) return "";
+  close(fd);
+  return FromNative(tmpl);
+}
+
+std::unique_ptr<IFileReader> PosixFileSystem::OpenRead(const std::string& path) {
+  const std::string native = Native(path);
+  const int fd = open(native.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) RaiseErrno(errno, native);
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    close(fd);
+    RaiseError(ErrNo::PathFileAccess);
+  }
+  return std::make_unique<PosixReader>(fd, static_cast<std::int64_t>(st.st_size));
+}
+
+void PosixFileSystem::WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  const std::string native = Native(path);
+  const int fd = open(native.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+  if (fd < 0) RaiseErrno(errno, native);
+  const bool ok = WriteAll(fd, bytes.data(), bytes.size());
+  const int err = errno;
+  if (close(fd) != 0 || !ok) RaiseErrno(ok ? errno : err, native);
+}
+
+std::int32_t PosixFileSystem::GetAttr(const std::string& path) {
+  const std::string native = Native(path);
+  struct stat st {};
+  if (stat(native.c_str(), &st) != 0) RaiseErrno(errno, native);
+  std::int32_t a = 0;
+  if (S_ISDIR(st.st_mode)) a |= Attr::Directory;
+  if (IsReadOnly(st)) a |= Attr::ReadOnly;
+  unsigned char stored = 0;
+  if (getxattr(native.c_str(), kAttrName, &stored, 1) == 1) a |= stored & kStoredBits;
+  return a;
+}
+
+void PosixFileSystem::SetAttr(const std::string& path, std::int32_t attributes) {
+  const std::string native = Native(path);
+  struct stat st {};
+  if (stat(native.c_str(), &st) != 0) RaiseErrno(errno, native);
+  mode_t mode = st.st_mode & 07777;
+  if (attributes & Attr::ReadOnly)
+    mode &= ~(S_IWUSR | S_IWGRP | S_IWOTH);
+  else
+    mode |= S_IWUSR;
+  // A user other than root may change the extended attributes only of a
+  // file it may write: they are changed before the file becomes read-only.
+  const mode_t writable = mode | S_IWUSR;
+  if (writable != (st.st_mode & 07777) && chmod(native.c_str(), writable) != 0) RaiseErrno(errno, native);
+  const auto stored = static_cast<unsigned char>(attributes & kStoredBits);
+  if (stored)
+    setxattr(native.c_str(), kAttrName, &stored, 1, 0);  // best effort
+  else
+    removexattr(native.c_str(), kAttrName);
+  if (mode != writable && chmod(native.c_str(), mode) != 0) RaiseErrno(errno, native);
+}
+
+void PosixFileSystem::Kill(const std::string& path) {
+  const std::string native = Native(path);
+  struct stat st {};
+  if (lstat(native.c_str(), &st) != 0) RaiseErrno(errno, native);
+  // A folder is no file, and a read-only file is protected, as on Windows.
+  if (S_ISDIR(st.st_mode)) RaiseError(ErrNo::FileNotFound);
+  if (!S_ISLNK(st.st_mode) && IsReadOnly(st)) RaiseError(ErrNo::PathFileAccess);
+  if (unlink(native.c_str()) != 0) RaiseErrno(errno, native);
+}
+
+void PosixFileSystem::FileCopy(const std::string& source, const std::string& destination) {
+  const std::string from = Native(source);
+  const std::string to = Native(destination);
+  const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) RaiseErrno(errno, from);
+  struct stat st {};
+  if (fstat(in, &st) != 0 || S_ISDIR(st.st_mode)) {
+    close(in);
+    RaiseError(ErrNo::PathFileAccess);
+  }
+  struct stat dst {};
+  if (stat(to.c_str(), &dst) == 0 && (S_ISDIR(dst.st_mode) || IsReadOnly(dst))) {
+    close(in);
+    RaiseError(ErrNo::PathFileAccess);
+  }
+  const int out = open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
+  if (out < 0) {
+    const int err = errno;
+    close(in);
+    RaiseErrno(err, to);
+  }
+  bool ok = true;
+  int err = 0;
+  off_t left = st.st_size;
+  while (left > 0) {
+    const ssize_t n = copy_file_range(in, nullptr, out, nullptr, static_cast<std::size_t>(left), 0);
+    if (n > 0) {
+      left -= n;
+      continue;
+    }
+    if (n == 0) break;
+    if (errno == EINTR) continue;
+    if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) {
+      ok = false;
+      err = errno;
+    }
+    break;
+  }
+  // Fall back to plain reads for what copy_file_range would not do.
+  std::vector<std::uint8_t> buf;
+  while (ok) {
+    if (buf.empty()) buf.resize(1 << 20);
+    const ssize_t n = read(in, buf.data(), buf.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      ok = false;
+      err = errno;
+      break;
+    }
+    if (n == 0) break;
+    if (!WriteAll(out, buf.data(), static_cast<std::size_t>(n))) {
+      ok = false;
+      err = errno;
+    }
+  }
+  close(in);
+  if (close(out) != 0 && ok) {
+    ok = false;
+    err = errno;
+  }
+  if (!ok) {
+    unlink(to.c_str());  // never leave half a copy behind
+    RaiseErrno(err, to);
+  }
+  // The copy carries the source's read-only state, as on Windows.
+  if (IsReadOnly(st)) chmod(to.c_str(), 0444);
+}
+
+std::string PosixFileSystem::CurDir() {
+  char buf[4096];
+  if (!getcwd(buf, sizeof buf)) RaiseError(ErrNo::PathNotFound);
+  return FromNative(buf);
+}

@@ -1,0 +1,31 @@
+#pragma once
+// Files on Linux.
+//
+// Paths: the program speaks in Windows-shaped paths. The Linux file system
+// appears as drive Z: ("Z:\home\ann" is /home/ann), as under Wine; a path
+// that begins with "\" is on that drive too, and other drive letters do not
+// exist.
+#include <string>
+
+#include "platform/file_system.hpp"
+
+class PosixFileSystem : public IFileSystem {
+ public:
+  std::string GetTempPath() override;
+  std::string GetTempFileName(const std::string& dir, const std::string& prefix) override;
+  std::unique_ptr<IFileReader> OpenRead(const std::string& path) override;
+  void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) override;
+  std::int32_t GetAttr(const std::string& path) override;
+  void SetAttr(const std::string& path, std::int32_t attributes) override;
+  void Kill(const std::string& path) override;
+  void FileCopy(const std::string& source, const std::string& destination) override;
+  std::string CurDir() override;
+  std::string NativePath(const std::string& path) override;
+  // $XDG_DATA_HOME/larkspire (~/.local/share/larkspire without it).
+  std::string DefaultProductFolder() override;
+
+  // The program's form of a Linux path.
+  static std::string FromNative(const std::string& native);
+  // The Linux path of a program path; "" for a drive that does not exist.
+  static std::string ToNative(const std::string& path);
+};

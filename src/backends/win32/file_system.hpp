@@ -1,0 +1,23 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/file_system.hpp"
+
+// Files through kernel32 (GetTempPathA, GetTempFileNameA, attributes, copy).
+// Paths are ANSI on the way to the system.
+class Win32FileSystem : public IFileSystem {
+ public:
+  std::string GetTempPath() override;
+  std::string GetTempFileName(const std::string& dir, const std::string& prefix) override;
+  std::unique_ptr<IFileReader> OpenRead(const std::string& path) override;
+  void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) override;
+  std::int32_t GetAttr(const std::string& path) override;
+  void SetAttr(const std::string& path, std::int32_t attributes) override;
+  void Kill(const std::string& path) override;
+  void FileCopy(const std::string& source, const std::string& destination) override;
+  std::string CurDir() override;
+  std::string NativePath(const std::string& path) override { return path; }
+};

@@ -1,0 +1,22 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "platform/registry_api.hpp"
+
+// advapi32's registry.
+class Win32RegistryApi : public IRegistryApi {
+ public:
+  long CreateKeyEx(RegHandle root, const std::string& subKey, std::uint32_t access, RegHandle* result,
+                   std::uint32_t* disposition) override;
+  long OpenKeyEx(RegHandle root, const std::string& subKey, std::uint32_t access, RegHandle* result) override;
+  long QueryValueEx(RegHandle key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
+                    std::uint32_t* size) override;
+  long SetValueEx(RegHandle key, const std::string& name, std::uint32_t type, const std::uint8_t* data,
+                  std::uint32_t size) override;
+  long EnumKeyEx(RegHandle key, std::uint32_t index, char* name, std::uint32_t* nameLen) override;
+  long EnumValue(RegHandle key, std::uint32_t index, char* name, std::uint32_t* nameLen, std::uint32_t* type,
+                 std::uint8_t* data, std::uint32_t* dataLen) override;
+  long DeleteKey(RegHandle key, const std::string& subKey) override;
+  long CloseKey(RegHandle key) override;
+};

@@ -1,0 +1,56 @@
+#pragma once
+// The asynchronous read service: fetches a URL into a local file and
+// reports the fetch's stages and progress as notifications on the
+// user-interface thread.
+#include <cstdint>
+#include <string>
+
+// Status codes of a notification.
+namespace AsyncStatus {
+constexpr std::int32_t Error = 0;
+constexpr std::int32_t FindingResource = 1;
+constexpr std::int32_t Connecting = 2;
+constexpr std::int32_t BeginDownloadData = 4;
+constexpr std::int32_t DownloadingData = 5;
+constexpr std::int32_t EndDownloadData = 6;
+constexpr std::int32_t SendingRequest = 11;
+}  // namespace AsyncStatus
+
+// What a notification carries. For an error (StatusCode 0, or a completion
+// whose data cannot be had) ErrorNumber and ErrorDescription tell what went
+// wrong; the transfer control raises that error when it reads the value.
+struct AsyncProperty {
+  std::string PropertyName;    // the fetch's key
+  std::int32_t AsyncType = 1;  // 1: the data is a local file
+  std::int32_t StatusCode = 0;
+  std::int32_t BytesRead = 0;
+  std::int32_t BytesMax = 0;  // below 1: the size is not known
+  std::string Path;           // completion: the local file
+  bool Failed = false;
+  std::int32_t ErrorNumber = 0;
+  std::string ErrorDescription;
+};
+
+class IAsyncReadHandler {
+ public:
+  virtual ~IAsyncReadHandler() = default;
+  virtual void AsyncReadProgress(const AsyncProperty& prop) = 0;
+  virtual void AsyncReadComplete(const AsyncProperty& prop) = 0;
+};
+
+namespace AsyncOptions {
+constexpr std::int32_t GetLatestVersion = 16;  // bypass every cache
+}
+
+class IAsyncReadService {
+ public:
+  virtual ~IAsyncReadService() = default;
+  virtual void SetHandler(IAsyncReadHandler* handler) = 0;
+  // Starts fetching target under the key propertyName. Raises RuntimeError
+  // (with a description) when the fetch cannot be started.
+  virtual void AsyncRead(const std::string& target, std::int32_t asyncType, const std::string& propertyName,
+                         std::int32_t options) = 0;
+  // Stops the fetch of that key: nothing more is delivered for it and its
+  // partial file is removed. Raises when no such fetch runs.
+  virtual void CancelAsyncRead(const std::string& propertyName) = 0;
+};

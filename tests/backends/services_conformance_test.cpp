@@ -1,0 +1,110 @@
+// The small platform services as the program uses them, held alike by the
+// Linux backends and (in the Windows build) the Win32 ones: files and their
+// error numbers, temporary names, %NAME% expansion, GUIDs and message ids.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <set>
+
+#include "fakes/registry_backends.hpp"
+#include "install_state/product_id_rules.hpp"
+#ifdef _WIN32
+#include "backends/win32/file_system.hpp"
+#include "backends/win32/guid_source.hpp"
+#include "backends/win32/window_messages.hpp"
+using Files = Win32FileSystem;
+using Guids = Win32GuidSource;
+std::uint32_t MessageId(const std::string& name) { return Win32WindowMessages().RegisterWindowMessage(name); }
+#else
+#include "backends/posix/file_system.hpp"
+#include "backends/posix/guid_source.hpp"
+#include "backends/posix/message_id.hpp"
+using Files = PosixFileSystem;
+using Guids = PosixGuidSource;
+std::uint32_t MessageId(const std::string& name) { return StableMessageId(name); }
+#endif
+
+class PlatformServices : public ::testing::Test {
+ protected:
+  PlatformServices() { std::filesystem::create_directory(files_.NativePath(dir_)); }
+  ~PlatformServices() override { std::filesystem::remove_all(files_.NativePath(dir_)); }
+  std::string Read(const std::string& path) {
+    const auto reader = files_.OpenRead(path);
+    std::string bytes(static_cast<std::size_t>(reader->Length()), '\0');
+    EXPECT_EQ(reader->Read(reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size()), bytes.size());
+    return bytes;
+  }
+
+  Files files_;
+  std::string dir_ = files_.GetTempPath() + "larkspire-" + std::to_string(std::random_device()()) + "\\";
+};
+
+TEST_F(PlatformServices, TemporaryFilesAreNewEmptyAndNamedByThreeLettersOfTheirPrefix) {
+  std::set<std::string> made;
+  for (int i = 0; i < 5; ++i) {
+    // The fourth letter is one the random part of a name never holds.
+    const std::string name = files_.GetTempFileName(dir_, "qvm-longer");
+    EXPECT_TRUE(name.rfind(dir_ + "qvm", 0) == 0 && name.find("qvm-") == std::string::npos && name.ends_with(".tmp") &&
+                Read(name).empty() && made.insert(name).second)
+        << "empty, and never given twice: " << name;
+  }
+  EXPECT_EQ(files_.GetTempFileName(dir_ + "missing\\", "qvm"), "");
+  EXPECT_TRUE((files_.GetAttr(files_.GetTempPath()) & Attr::Directory) &&
+              files_.NativePath(files_.CurDir()) == std::filesystem::current_path().string());
+}
+
+TEST_F(PlatformServices, FilesAreCopiedWithTheirReadOnlyStateAndFailWithTheProgramsNumbers) {
+  const std::string missing = dir_ + "missing", noFolder = dir_ + "no folder\\file", folder = dir_ + "sub",
+                    file = dir_ + "file", other = dir_ + "other";
+  std::filesystem::create_directory(files_.NativePath(folder));
+  files_.WriteFile(file, std::vector<std::uint8_t>(70000, 'x'));
+  files_.WriteFile(other, Bytes("other"));
+  files_.WriteFile(file, {'a', 'b'});
+  files_.FileCopy(file, other);
+  EXPECT_EQ(Read(other), "ab" + std::string(69998, 'x')) << "written from the start; copied over the destination";
+  files_.SetAttr(file, Attr::ReadOnly);
+  files_.FileCopy(file, dir_ + "copy");
+  EXPECT_EQ(files_.GetAttr(dir_ + "copy") & (Attr::ReadOnly | Attr::Directory), Attr::ReadOnly);
+  EXPECT_EQ((std::vector<int>{ErrorOf([&] { files_.OpenRead(missing); }), ErrorOf([&] { files_.OpenRead(noFolder); }),
+                              ErrorOf([&] { files_.OpenRead(folder); }), ErrorOf([&] { files_.GetAttr(missing); }),
+                              ErrorOf([&] { files_.GetAttr(noFolder); }), ErrorOf([&] { files_.Kill(missing); }),
+                              ErrorOf([&] { files_.Kill(folder); }), ErrorOf([&] { files_.FileCopy(missing, other); }),
+                              ErrorOf([&] { files_.FileCopy(other, file); }), ErrorOf([&] { files_.Kill(file); })}),
+            (std::vector<int>{ErrNo::FileNotFound, ErrNo::PathNotFound, ErrNo::PathFileAccess, ErrNo::FileNotFound,
+                              ErrNo::PathNotFound, ErrNo::FileNotFound, ErrNo::FileNotFound, ErrNo::FileNotFound,
+                              ErrNo::PathFileAccess, ErrNo::PathFileAccess}));
+  for (const std::string& f : {file, dir_ + "copy"}) files_.SetAttr(f, Attr::Normal), files_.Kill(f);
+  EXPECT_EQ(ErrorOf([&] { files_.OpenRead(file); }), ErrNo::FileNotFound);
+}
+
+TEST(PlatformEnvironment, ExpandsReferencesToVariables) {
+  SetVar("LK_A", "alpha");
+  SetVar("LK_EMPTY", "");
+  SystemEnvironment env;
+  const auto expand = [&](const std::string& text) {  // asks for the size first, as callers do
+    std::string out(env.ExpandEnvironmentStrings(text.c_str(), nullptr, 0), '#');
+    EXPECT_EQ(env.ExpandEnvironmentStrings(text.c_str(), out.data(), static_cast<std::uint32_t>(out.size())),
+              out.size());
+    return out;
+  };
+  EXPECT_EQ(expand("%LK_A%\\%lk_a%[%LK_EMPTY%]"), std::string("alpha\\alpha[]") + '\0');
+  for (const std::string same : {"%LK_NONE%LK_A%", "100% sure %LK_A%", "%%LK_A%%", "%LK_A", ""})
+    EXPECT_EQ(expand(same), same + '\0') << "left as it is";
+  char small[5] = "xxxx";
+  EXPECT_EQ(env.ExpandEnvironmentStrings("%LK_A%", small, 4), 6u) << "the size needed";
+#ifndef _WIN32  // the system writes what fits; callers ask for the size first
+  EXPECT_STREQ(small, "xxxx") << "nothing written into a buffer too small";
+#endif
+}
+
+TEST(PlatformIdentifiers, GuidsAreRandomVersion4AndMessageIdsNamedWithoutCase) {
+  Guids source;
+  std::set<std::string> seen;
+  for (Guid g; seen.size() < 100 && source.CreateGuid(&g) && IsValidProductID(FormatProductID(g));)
+    EXPECT_TRUE(g.Data3 >> 12 == 4 && (g.Data4[0] & 0xC0) == 0x80 && seen.insert(FormatProductID(g)).second)
+        << "version 4, the RFC 4122 variant, and never twice: " << FormatProductID(g);
+  EXPECT_EQ(seen.size(), 100u);
+  const std::uint32_t id = MessageId("lkSMsgGeneral");
+  EXPECT_TRUE(id >= 0xC000u && id <= 0xFFFFu && MessageId("LKSMSGGENERAL") == id && MessageId("lkSMsgOther") != id);
+}

@@ -1,0 +1,42 @@
+// What only the Win32 backends do: the system's code page, the broadcast to
+// the product's windows, and the installer's object.
+#include <gtest/gtest.h>
+
+#include "backends/win32/ansi_text.hpp"
+#include "backends/win32/prelude.hpp"
+#include "backends/win32/shell.hpp"
+#include "backends/win32/window_messages.hpp"
+#include "support/codepage.hpp"
+
+namespace {
+
+// The core converts with its own Windows-1252 table; on a system with
+// another code page its conversions and the system's would part.
+TEST(Win32Services, TheSystemsCodePageIsOurs) {
+  EXPECT_EQ(GetACP(), 1252u);
+  for (int b = 0; b < 256; ++b)
+    EXPECT_EQ(SystemAnsiToUtf8(std::string(1, static_cast<char>(b))), AnsiToUtf8(std::string(1, static_cast<char>(b))))
+        << b;
+}
+
+TEST(Win32Services, TheBroadcastReachesTopLevelWindows) {
+  static WPARAM received = 0;
+  WNDCLASSA cls{};
+  cls.lpfnWndProc = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+    if (message >= 0xC000) received = wParam;
+    return DefWindowProcA(window, message, wParam, lParam);
+  };
+  cls.lpszClassName = "LarkspireListener";
+  RegisterClassA(&cls);
+  const HWND window =
+      CreateWindowExA(0, cls.lpszClassName, "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(window, nullptr);
+  Win32WindowMessages messages;
+  EXPECT_TRUE(messages.BroadcastNotifyMessage(messages.RegisterWindowMessage("lkSMsgGeneral"), 1000, 0));
+  EXPECT_EQ(received, 1000u) << "a window of the sending thread gets it at once";
+  DestroyWindow(window);
+}
+
+TEST(Win32Services, TheInstallerObjectCanBeMade) { EXPECT_TRUE(Win32Shell().InstallerPresent()); }
+
+}  // namespace

@@ -1,0 +1,129 @@
+#pragma once
+// The tests' own services, none of which needs a window: a scripted message
+// box and GUID source, a message registry that can be told to fail, a
+// process control that records the end of the program, desktop services
+// with switches, an event loop that counts its yields, real files in folders
+// the test chooses, and temporary folders that go with the test.
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "backends/posix/file_system.hpp"
+#include "platform/connection.hpp"
+#include "platform/event_loop.hpp"
+#include "platform/guid_source.hpp"
+#include "platform/message_box.hpp"
+#include "platform/process_control.hpp"
+#include "platform/shell.hpp"
+#include "platform/window_messages.hpp"
+
+struct ShownMessage {
+  std::string prompt;
+  int buttons;
+  std::string title;
+};
+
+class FakeMessageBox : public IMessageBox {
+ public:
+  std::deque<int> answers;  // answers given in order; Ok/No when empty
+  std::vector<ShownMessage> shown;
+  int MsgBox(const std::string& prompt, int buttons, const std::string& title) override;
+};
+
+class FakeGuidSource : public IGuidSource {
+ public:
+  std::deque<Guid> scripted;  // given first; then a counter-based GUID
+  int made = 0;
+  bool CreateGuid(Guid* guid) override;
+};
+
+class FakeProcessControl : public IProcessControl {
+ public:
+  int endCount = 0;
+  int lastExitStatus = -1;
+  // Records the end and unwinds, so nothing after it runs.
+  void EndProgram(int exitStatus) override;
+};
+
+class FakeWindowMessages : public IWindowMessages {
+ public:
+  std::deque<std::uint32_t> registerResults;  // then StableMessageId
+  int registerCalls = 0;
+  bool broadcastFails = false;
+  std::uint32_t RegisterWindowMessage(const std::string& name) override;
+  bool BroadcastNotifyMessage(std::uint32_t, std::uintptr_t, std::intptr_t) override { return !broadcastFails; }
+};
+
+// Real files, in another temporary or current folder when a test says so,
+// recording the temporary files made; the user has no product folder of
+// their own.
+class TestFileSystem : public PosixFileSystem {
+ public:
+  std::string tempPath, curDir;  // "": the real ones
+  std::vector<std::string> tempFilesMade;
+  std::string GetTempPath() override { return tempPath.empty() ? PosixFileSystem::GetTempPath() : tempPath; }
+  std::string GetTempFileName(const std::string& dir, const std::string& prefix) override {
+    std::string made = PosixFileSystem::GetTempFileName(dir, prefix);
+    if (!made.empty()) tempFilesMade.push_back(made);
+    return made;
+  }
+  std::string CurDir() override { return curDir.empty() ? PosixFileSystem::CurDir() : curDir; }
+  std::string DefaultProductFolder() override { return ""; }
+};
+
+class FakeShell : public IShell {
+ public:
+  bool installerPresent = true;
+  std::intptr_t shellResult = 42;
+  struct Call {
+    std::string operation, file, parameters, directory;
+    int show;
+  };
+  std::vector<Call> calls;
+  bool InstallerPresent() override { return installerPresent; }
+  std::intptr_t ShellExecute(const std::string& operation, const std::string& file, const std::string& parameters,
+                             const std::string& directory, int showCommand) override {
+    calls.push_back({operation, file, parameters, directory, showCommand});
+    return shellResult;
+  }
+};
+
+class FakeConnection : public IConnectionService {
+ public:
+  bool answers = true;
+  std::uint32_t flags = 0x42;  // configured, local network
+  bool InternetGetConnectedStateEx(std::uint32_t* f, char* name, std::uint32_t len, std::uint32_t) override;
+};
+
+class FakeEventLoop : public IEventLoop {
+ public:
+  int doEvents = 0;
+  std::vector<bool> pointer;
+  std::function<void()> onDoEvents;
+  void DoEvents() override {
+    ++doEvents;
+    if (onDoEvents) onDoEvents();
+  }
+  void Sleep(std::uint32_t) override {}
+  void SetBusyPointer(bool busy) override { pointer.push_back(busy); }
+};
+
+// A temporary folder removed with everything in it at the end of a test.
+class TempDir {
+ public:
+  TempDir();
+  // A folder below base instead of the usual temporary-files folder.
+  explicit TempDir(const std::string& base);
+  ~TempDir();
+  const std::string& Native() const { return native_; }  // "/tmp/..."
+  std::string Path() const;                              // "Z:\tmp\...\"
+  std::string File(const std::string& name) const { return native_ + "/" + name; }
+
+ private:
+  std::string native_;
+};
+
+std::string ReadFileBytes(const std::string& nativePath);
+void WriteFileBytes(const std::string& nativePath, const std::string& bytes);
