@@ -72,9 +72,10 @@ void DownloadController::RetryDownload() {
 
 void DownloadController::cmdLoad_Click(int Index) {
   if (Index == CmdLoadStop) {
-    // The transfer goes on while the question is open.
-    const int answer =
-        platform_.messageBox.MsgBox("Are you sure you want to stop this download?", Mb::YesNo | Mb::Question, AppTitle);
+    // No is the default: Enter on a Stop pressed by mistake keeps the
+    // download. The transfer goes on while the question is open.
+    const int answer = platform_.messageBox.MsgBox("Are you sure you want to stop this download?",
+                                                   Mb::YesNo | Mb::Question | Mb::DefaultButton2, AppTitle);
     if (answer == Mb::Yes) StopDownload();
   } else if (Index == CmdLoadRetry) {
     RetryDownload();

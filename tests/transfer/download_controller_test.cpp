@@ -99,7 +99,7 @@ Scenario Stop(int answer, bool arrived = false, bool inYield = false, bool retry
     };
     inYield ? t.fake.reader.Progress(kInfoUrl, AsyncStatus::DownloadingData, 25600, 655360)
             : t.fake.events.onDoEvents();
-    EXPECT_EQ(t.fake.messageBox.shown.at(0).buttons, Mb::YesNo | Mb::Question);
+    EXPECT_EQ(t.fake.messageBox.shown.at(0).buttons, Mb::YesNo | Mb::Question | Mb::DefaultButton2);
     if (retry) t.form->cmdLoad_Click(1);
   };
 }
