@@ -25,6 +25,7 @@ T Next(std::deque<T>& script, T usual) {
 
 int FakeMessageBox::MsgBox(const std::string& prompt, int buttons, const std::string& title) {
   shown.push_back({prompt, buttons, title});
+  if (auto work = std::exchange(whileOpen, nullptr)) work();
   return Next(answers, (buttons & Mb::ButtonsMask) == Mb::YesNo ? Mb::No : Mb::Ok);
 }
 
