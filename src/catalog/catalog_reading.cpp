@@ -4,7 +4,7 @@
 
 #include "catalog/catalog_rules.hpp"
 #include "catalog/number_text.hpp"
-#include "catalog/text_case.hpp"
+#include "support/text_case.hpp"
 
 namespace {
 constexpr int kSetupRow = 0;

@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "catalog/number_text.hpp"
-#include "catalog/text_case.hpp"
 #include "install_state/path_helpers.hpp"
 #include "install_state/version_rules.hpp"
+#include "support/text_case.hpp"
 
 namespace {
 std::string WithoutPoints(std::string text) {

@@ -4,8 +4,8 @@
 #include <utility>
 #include <vector>
 
-#include "catalog/text_case.hpp"
 #include "support/codepage.hpp"
+#include "support/text_case.hpp"
 
 namespace {
 // Ctrl-Z, the old end-of-file mark, counts as a blank as it does for the

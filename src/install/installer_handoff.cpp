@@ -30,11 +30,19 @@ bool InstallerHandoff::NotifyRunningPrograms() {
 }
 
 bool InstallerHandoff::RunInstall() {
-  if (!NotifyRunningPrograms()) return false;
-  std::string MessageText;
   const std::string target = currentIndex_ >= 0 && static_cast<std::size_t>(currentIndex_) < table_.size()
                                  ? table_[static_cast<std::size_t>(currentIndex_)].sTargetFile
                                  : std::string();
+  // Programs still running could hold the files the installer replaces, so
+  // the package is not started. The user is told, as on the check page, and
+  // stays on this page with Install to try again.
+  if (!NotifyRunningPrograms()) {
+    LogFailure(LogArea::Install, "the package " + platform_.files->NativePath(target) +
+                                     " was not handed to the installer: the running programs were not told to close");
+    platform_.messageBox->MsgBox(ProgramsNotToldText, Mb::Exclamation | Mb::OkOnly, ErrorTitle);
+    return false;
+  }
+  std::string MessageText;
   if (FileExists(*platform_.files, target)) {
     const std::intptr_t result = platform_.shell->ShellExecute("open", "\"" + target + "\"", "", "", 1);
     if (result <= 32) {

@@ -30,7 +30,11 @@ class InstallerHandoff {
   static std::string InstallerMissingText();
   // Tells the product's running programs to close; false when not sent.
   bool NotifyRunningPrograms();
-  // Hands the verified package to the installer and closes the window.
+  // What the user is told when they could not be.
+  static constexpr const char* ProgramsNotToldText = "The running Larkspire programs could not be told to close.";
+  // Hands the verified package to the installer and closes the window. When
+  // the running programs could not be told, says so and leaves the window
+  // open on its page.
   bool RunInstall();
 
   // The registered window message.

@@ -72,10 +72,15 @@ void DownloadController::RetryDownload() {
 
 void DownloadController::cmdLoad_Click(int Index) {
   if (Index == CmdLoadStop) {
-    // The transfer goes on while the question is open.
+    // No is the default: Enter on a Stop pressed by mistake keeps the
+    // download. The transfer goes on while the question is open and may end
+    // meanwhile, its file handed over and the next page shown, or its failure
+    // reported: a Yes then has nothing left to stop and leaves that page as it
+    // is. Until the hand-over (Stop still on, or the file waiting for the
+    // deferral) a Yes stops the transfer.
     const int answer = platform_.messageBox->MsgBox("Are you sure you want to stop this download?",
-                                                    Mb::YesNo | Mb::Question, AppTitle);
-    if (answer == Mb::Yes) StopDownload();
+                                                    Mb::YesNo | Mb::Question | Mb::DefaultButton2, AppTitle);
+    if (answer == Mb::Yes && (C(cmdLoad(0)).Enabled() || T(TimerId::tmrDownload).Enabled())) StopDownload();
   } else if (Index == CmdLoadRetry) {
     RetryDownload();
   }

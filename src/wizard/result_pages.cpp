@@ -8,7 +8,7 @@ void frmMain::ShowCheckPage() {
   // Without the notification no transfer starts; the user is told so and
   // may retry, rather than left looking at a connection that never comes.
   if (!Installer.NotifyRunningPrograms()) {
-    Transfer.htp_HTTPError(UpdateInfoUrl, "The running Larkspire programs could not be told to close");
+    Transfer.htp_HTTPError(UpdateInfoUrl, InstallerHandoff::ProgramsNotToldText);
     return;
   }
   Transfer.DeleteDownloadedFiles();

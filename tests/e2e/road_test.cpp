@@ -162,26 +162,27 @@ const Situation kSituations[] = {
 INSTANTIATE_TEST_SUITE_P(Situations, UserRoad, ::testing::ValuesIn(kSituations),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(RoadTest, StopHalfwayAsksDeletesThePartAndRetryCompletes) {
-  WriteFileBytes(package, std::string(3 << 20, 'q'));
+// The package comes slowly (256 KB/s), so that Stop finds it on its way.
+TEST_F(RoadTest, StopHalfwayAsksDeletesThePartRetryCompletesAndALateYesStopsNothing) {
+  WriteFileBytes(package, std::string(1 << 20, 'q'));
   Open({.name = "stop"});
   CheckForUpdates();
   WriteFileBytes(server.File(".slow"), "");
   road->Click(Ctl::Cmd1);
   ASSERT_TRUE(road->WaitFor([&] { return !road->Caption(Ctl::lblInfo0).empty(); })) << road->Caption(Ctl::Label1_3);
-  road->Boxes().answers = {Mb::No, Mb::Yes};
+  road->Boxes().answers = {Mb::No, Mb::Yes, Mb::Yes};
   road->Click(Ctl::cmdLoad0);
   EXPECT_NE(road->Caption(Ctl::Label1_3), "Download stopped");
   road->Click(Ctl::cmdLoad0);
   EXPECT_EQ(road->Caption(Ctl::Label1_3), "Download stopped");
   EXPECT_TRUE(FilesIn(road->TempFolder()).empty());
-  std::filesystem::remove(server.File(".slow"));
   road->Click(Ctl::cmdLoad1);
-  ASSERT_TRUE(WaitForPage(PageReady)) << road->Caption(Ctl::Label1_3);
+  // Stop once more, its question open until the package has arrived and the Ready page is up: Install still works.
+  road->Boxes().whileOpen = [&] { WaitForPage(PageReady); };
+  road->Click(Ctl::cmdLoad0);
   road->Click(Ctl::Cmd1);
-  EXPECT_EQ(Ends(),
-            "page 7 | box Are you sure you want to stop this download? | box Are you sure you want to stop this "
-            "download? | opened @sandbox/product/larkspire-setup.msi | exit 0");
+  const std::string asked = " | box Are you sure you want to stop this download?";
+  EXPECT_EQ(Ends(), "page 7" + asked + asked + asked + " | opened @sandbox/product/larkspire-setup.msi | exit 0");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 #include "backends/posix/message_id.hpp"
 
@@ -22,6 +23,7 @@ T Next(std::deque<T>& script, T usual) {
 
 int FakeMessageBox::MsgBox(const std::string& prompt, int buttons, const std::string& title) {
   shown.push_back({prompt, buttons, title});
+  if (auto work = std::exchange(whileOpen, nullptr)) work();
   return Next(answers, (buttons & Mb::ButtonsMask) == Mb::YesNo ? Mb::No : Mb::Ok);
 }
 

@@ -27,7 +27,8 @@ struct ShownMessage {
 
 class FakeMessageBox : public IMessageBox {
  public:
-  std::deque<int> answers;  // answers given in order; Ok/No when empty
+  std::deque<int> answers;          // answers given in order; Ok/No when empty
+  std::function<void()> whileOpen;  // runs once, while the next box is open, as the window goes on working
   std::vector<ShownMessage> shown;
   int MsgBox(const std::string& prompt, int buttons, const std::string& title) override;
 };

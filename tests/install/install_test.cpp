@@ -119,14 +119,18 @@ const std::string kDeleted =
 const std::string kError = " / 48 Larkspire AutoUpdate - Error / exit 4 closed";  // exclamation, OK only
 
 // Install, in one line: the file given to the shell, the box shown, the
-// exit status and whether the wizard closed. (The working hand-over is the
-// end-to-end road's.)
+// exit status, whether the wizard closed, and the log. (The working
+// hand-over is the end-to-end road's.)
 TEST(HandOver, RunInstall) {
   const std::tuple<std::intptr_t, bool, bool, std::string> rows[] = {
       // the shell's result, the package deleted, the broadcast failing
       {32, false, false, "open \"larkspire setup.msi\" 1 / " + kRunFailed + kError},
       {33, true, false, " / " + kDeleted + kError},
-      {33, false, true, " / exit 0"},
+      {33, false, true,
+       " / The running Larkspire programs could not be told to close. / 48 Larkspire AutoUpdate - Error / exit 0"
+       "larkspire.broadcast: the running Larkspire programs could not be told to close\nlarkspire.install: "
+       "the package larkspire setup.msi was not handed to the installer: the running programs were not told to "
+       "close\n"},
   };
   for (const auto& [shellResult, deleted, broadcastFails, expected] : rows) {
     Form f;
@@ -134,13 +138,15 @@ TEST(HandOver, RunInstall) {
     f.Entry("", "", f.dir.Path() + "larkspire setup.msi");
     f.fake.shell.shellResult = shellResult;
     f.fake.messages.broadcastFails = broadcastFails;
+    testing::internal::CaptureStderr();
     f.form.Installer.RunInstall();
     std::string got;
     for (const auto& call : f.fake.shell.calls)
       got += call.operation + " " + call.file + " " + std::to_string(call.show);
     for (const auto& box : f.fake.messageBox.shown)
       got += " / " + box.prompt + " / " + std::to_string(box.buttons) + " " + box.title;
-    got += " / exit " + std::to_string(f.form.ExitCode()) + (f.fake.window->Unloaded() ? " closed" : "");
+    got += " / exit " + std::to_string(f.form.ExitCode()) + (f.fake.window->Unloaded() ? " closed" : "") +
+           testing::internal::GetCapturedStderr();
     EXPECT_EQ(f.Local(got), expected);
   }
 }

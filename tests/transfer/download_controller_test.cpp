@@ -92,19 +92,23 @@ std::string Shows(const std::string& figures, const std::string& box = "") {
 }
 
 // Stop is clicked, and answered, while 12.5 of 640 KB have arrived in 2 s
-// and lkd1.tmp has arrived (else it is listed as downloaded); inYield:
+// and lkd1.tmp is listed as downloaded; with ends 1 the file arrives while
+// the question is open, with 2 it is handed over too; inYield: clicked
 // while a progress lets the window work. Then perhaps Retry.
-Scenario Stop(int answer, bool arrived = false, bool inYield = false, bool retry = false) {
+Scenario Stop(int answer, int ends = 0, bool inYield = false, bool retry = false) {
   return [=](T& t) {
     Figures(102, 12800, 655360, true)(t), t.fake.messageBox.answers = {answer};
-    const std::string file = t.MakeFile("lkd1.tmp");
-    arrived ? t.fake.reader.Complete(kInfoUrl, file) : void(t.form->ComponentTable[0].sDownloadedFile = file);
+    const std::string file = t.form->ComponentTable[0].sDownloadedFile = t.MakeFile("lkd1.tmp");
+    t.fake.messageBox.whileOpen = [&t, file, ends] {
+      if (ends) t.fake.reader.Complete(kInfoUrl, file);
+      if (ends > 1) t.form->tmrDownload_Timer();
+    };
     t.fake.events.onDoEvents = [&t, clicked = false]() mutable {
       if (!std::exchange(clicked, true)) t.form->cmdLoad_Click(0);
     };
     inYield ? t.fake.reader.Progress(kInfoUrl, AsyncStatus::DownloadingData, 25600, 655360)
             : t.fake.events.onDoEvents();
-    EXPECT_EQ(t.fake.messageBox.shown.at(0).buttons, Mb::YesNo | Mb::Question);
+    EXPECT_EQ(t.fake.messageBox.shown.at(0).buttons, Mb::YesNo | Mb::Question | Mb::DefaultButton2);
     if (retry) t.form->cmdLoad_Click(1);
   };
 }
@@ -145,12 +149,13 @@ const Row kRows[] = {
     // A figure that cannot be computed is reported as an error of that handler, and the transfer goes on.
     {"PercentBeyond32Bits", Figures(102, 2147483647, 1), Shows("||||0", "|An unexpected error has occurred.\r\n\r\nThe error number is 6\r\nThe string describing this error is:\r\n\"Overflow\"\r\nThe error occurred in Module h0008")},
     // Stop asks; Yes stops the transfer and deletes its files, and Retry fetches again. A file that arrives is
-    // kept, marked, and handed over later, from the deferral's timer.
+    // kept, marked, and handed over later, from the deferral's timer; once it is, Yes leaves the next page be.
     {"StopNo", Stop(Mb::No), kReceiving + "bar @Stop Cancel  ticking" + kAsked + "|kept listed fetching"},
-    {"StopYesAfterTheFileArrived", Stop(Mb::Yes, true), "Download stopped|||||0|@Retry Cancel " + kAsked + "|gone"},
-    {"StopNoAfterTheFileArrived", Stop(Mb::No, true), kReceiving + "bar @Cancel  deferred" + kAsked + "|kept marked listed"},
-    {"StopYesDuringAProgress", Stop(Mb::Yes, false, true), "Download stopped|||||0|@Retry Cancel " + kAsked + "|gone"},
-    {"StopYesThenRetry", Stop(Mb::Yes, false, false, true), "Attempting to connect to updates.test:8731|||||0|bar Stop @Cancel " + kAsked + "|gone fetching"},
+    {"StopYesAfterTheFileArrived", Stop(Mb::Yes, 1), "Download stopped|||||0|@Retry Cancel " + kAsked + "|gone"},
+    {"StopNoAfterTheFileArrived", Stop(Mb::No, 1), kReceiving + "bar @Cancel  deferred" + kAsked + "|kept marked listed"},
+    {"StopYesAfterTheHandOver", Stop(Mb::Yes, 2), kReceiving + "bar @Next Cancel " + kAsked + "|gone"},
+    {"StopYesDuringAProgress", Stop(Mb::Yes, 0, true), "Download stopped|||||0|@Retry Cancel " + kAsked + "|gone"},
+    {"StopYesThenRetry", Stop(Mb::Yes, 0, false, true), "Attempting to connect to updates.test:8731|||||0|bar Stop @Cancel " + kAsked + "|gone fetching"},
     {"Storage", Fails("NOT ENOUGH STORAGE IS AVAILABLE TO PROCESS THIS COMMAND.", false), Stopped(kRetry)},
     {"AccessCode", Fails("The access code is invalid."), Stopped(kRetry)},
     {"ResolveConnected", Fails(kResolve), Stopped(kResolve + ".")},

@@ -3,10 +3,10 @@
 #include "backends/common/profile_file_reader.hpp"
 #include "catalog/catalog_reading.hpp"
 #include "catalog/catalog_rules.hpp"
-#include "catalog/text_case.hpp"
 #include "install/integrity.hpp"
 #include "publish_error.hpp"
 #include "support/codepage.hpp"
+#include "support/text_case.hpp"
 
 namespace {
 // The wizard's value buffer.

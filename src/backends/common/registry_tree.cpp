@@ -4,29 +4,11 @@
 #include <cstring>
 
 #include "support/codepage.hpp"
-
-char FoldAnsi(char c) {
-  const auto b = static_cast<unsigned char>(c);
-  if (b >= 'a' && b <= 'z') return static_cast<char>(b - 32);
-  // Windows-1252 letters with a capital form.
-  if (b >= 0xE0 && b <= 0xFE && b != 0xF7) return static_cast<char>(b - 32);
-  switch (b) {
-    case 0x9A:
-      return static_cast<char>(0x8A);  // š
-    case 0x9C:
-      return static_cast<char>(0x8C);  // œ
-    case 0x9E:
-      return static_cast<char>(0x8E);  // ž
-    case 0xFF:
-      return static_cast<char>(0x9F);  // ÿ
-    default:
-      return c;
-  }
-}
+#include "support/text_case.hpp"
 
 std::string FoldName(std::string_view name) {
   std::string out(name);
-  for (char& c : out) c = FoldAnsi(c);
+  for (char& c : out) c = static_cast<char>(UpperAnsiByte(static_cast<unsigned char>(c)));
   return out;
 }
 
@@ -51,8 +33,8 @@ int CompareNames(std::string_view a, std::string_view b, TextCodePage cp) {
   while (i < a.size() && j < b.size()) {
     char32_t x = 0, y = 0;
     if (cp == TextCodePage::Windows1252) {
-      x = static_cast<unsigned char>(FoldAnsi(a[i++]));
-      y = static_cast<unsigned char>(FoldAnsi(b[j++]));
+      x = UpperAnsiByte(static_cast<unsigned char>(a[i++]));
+      y = UpperAnsiByte(static_cast<unsigned char>(b[j++]));
     } else {
       // A byte that is not UTF-8 stands for itself, after every character.
       const auto bad = [](std::string_view s, std::size_t at) { return 0x110000 + static_cast<unsigned char>(s[at]); };

@@ -60,7 +60,6 @@ RegHandle RootFromName(std::string_view name);
 // Windows-1252 names fold byte by byte; UTF-8 names fold character by
 // character (ASCII, Latin, Greek and Cyrillic letters), so the bytes of a
 // multi-byte character are never taken for letters of their own.
-char FoldAnsi(char c);
 std::string FoldName(std::string_view name);  // Windows-1252
 char32_t FoldCodePoint(char32_t cp);
 bool NamesEqual(std::string_view a, std::string_view b, TextCodePage cp = TextCodePage::Windows1252);

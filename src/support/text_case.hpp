@@ -1,6 +1,7 @@
 #pragma once
 // Upper and lower case for the letters of the system's code page
-// (Windows-1252), the way the catalog compares and stores its texts.
+// (Windows-1252): the one case table of the program, by which the catalog
+// compares and stores its texts and the registry compares its names.
 #include <string>
 #include <string_view>
 

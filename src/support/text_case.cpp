@@ -1,4 +1,4 @@
-#include "catalog/text_case.hpp"
+#include "support/text_case.hpp"
 
 #include <array>
 
