@@ -42,3 +42,32 @@ struct Platform {
   IAsyncReadService* reader = nullptr;
   IClock* clock = nullptr;
 };
+
+// The platform of a composition root that keeps each service in a member of
+// the service's own name, as an object or a pointer that owns one.
+template <class Root>
+Platform ServicesOf(Root& root) {
+  const auto at = [](auto& service) {
+    if constexpr (requires { service.get(); })
+      return service.get();
+    else
+      return &service;
+  };
+  return {.registry = at(root.registry),
+          .environment = at(root.environment),
+          .files = at(root.files),
+          .guid = at(root.guid),
+          .messageBox = at(root.messageBox),
+          .process = at(root.process),
+          .resources = at(root.resources),
+          .pictures = at(root.pictures),
+          .messages = at(root.messages),
+          .profiles = at(root.profiles),
+          .events = at(root.events),
+          .window = at(root.window),
+          .dialogs = at(root.dialogs),
+          .shell = at(root.shell),
+          .connection = at(root.connection),
+          .reader = at(root.reader),
+          .clock = at(root.clock)};
+}
