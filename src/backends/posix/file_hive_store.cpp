@@ -100,8 +100,8 @@ std::string FileHiveStore::DefaultPath() {
 
 long FileHiveStore::Load() {
   // Not blocking: a pipe in the file's place must not hold the program up.
-  const int fd = open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) {
+  UniqueFd fd(open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  if (!fd.Valid()) {
     if (errno != ENOENT) {
       lastError_ = SystemReason(path_, "cannot open");
       return Reg::BadDb;
@@ -117,18 +117,17 @@ long FileHiveStore::Load() {
     return Reg::Success;
   }
   struct stat st {};
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<std::uintmax_t>(st.st_size) > kMaxFileSize) {
+  if (fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) || static_cast<std::uintmax_t>(st.st_size) > kMaxFileSize) {
     const bool regular = S_ISREG(st.st_mode);
-    close(fd);
     lastError_ = Reason(path_, regular ? "larger than the registry file's limit of 64 MiB"
                                        : "not a regular file (a folder, device or pipe)");
     return Reg::BadDb;
   }
   readOnly_ = !UserMayWrite(path_, st);
   std::string text;
-  const bool ok = ReadAll(fd, kMaxFileSize, &text);
+  const bool ok = ReadAll(fd.Get(), kMaxFileSize, &text);
   const int readErrno = errno;
-  close(fd);
+  fd.Reset();
   if (!ok || text.size() > kMaxFileSize) {
     errno = readErrno;
     lastError_ =
@@ -183,25 +182,22 @@ long FileHiveStore::Save() {
   const std::string dir = DirName(target);
   const std::string text = SerializeRegistryFile(hive_);
   std::string tmpl = dir + "/." + BaseName(target) + ".tmp.XXXXXX";
-  const int fd = mkostemp(tmpl.data(), O_CLOEXEC);
-  if (fd < 0) {
+  UniqueFd fd(mkostemp(tmpl.data(), O_CLOEXEC));
+  if (!fd.Valid()) {
     lastError_ = SystemReason(target, "cannot save");
     loaded_ = false;
     return Reg::CantWrite;
   }
-  fchmod(fd, 0600);
-  const bool written = WriteAll(fd, text) && fsync(fd) == 0;
-  if (close(fd) != 0 || !written || rename(tmpl.c_str(), target.c_str()) != 0) {
+  fchmod(fd.Get(), 0600);
+  const bool written = WriteAll(fd.Get(), text) && fsync(fd.Get()) == 0;
+  if (!fd.Close() || !written || rename(tmpl.c_str(), target.c_str()) != 0) {
     lastError_ = SystemReason(target, "cannot save");
     unlink(tmpl.c_str());
     loaded_ = false;  // reload from disk: the change did not happen
     return Reg::CantWrite;
   }
   // Make the rename itself durable.
-  if (const int dfd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dfd >= 0) {
-    fsync(dfd);
-    close(dfd);
-  }
+  if (const UniqueFd folder(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)); folder.Valid()) fsync(folder.Get());
   // Remember the new file so the next call need not parse it again.
   text_ = text;
   existed_ = true;
@@ -209,11 +205,8 @@ long FileHiveStore::Save() {
 }
 
 void FileHiveStore::Unlock() {
-  if (lockFd_ >= 0) {
-    flock(lockFd_, LOCK_UN);
-    close(lockFd_);
-    lockFd_ = -1;
-  }
+  if (lockFd_.Valid()) flock(lockFd_.Get(), LOCK_UN);
+  lockFd_.Reset();
 }
 
 long FileHiveStore::Lock() {
@@ -223,18 +216,19 @@ long FileHiveStore::Lock() {
   }
   // Never through a link: a planted one could make the lock create or lock
   // a file anywhere the user may write.
-  lockFd_ = open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0600);
+  lockFd_.Reset(open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0600));
+  const bool opened = lockFd_.Valid();
   struct stat st {};
-  if (lockFd_ < 0 || fstat(lockFd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (!opened || fstat(lockFd_.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
     // A folder the user may not write in makes the registry read-only.
-    const bool denied = lockFd_ < 0 && (errno == EACCES || errno == EPERM || errno == EROFS);
-    lastError_ = lockFd_ < 0 && errno == ELOOP ? Reason(lockPath_, "the lock file is a symbolic link")
-                 : lockFd_ < 0                 ? SystemReason(lockPath_, "cannot open the lock file")
-                                               : Reason(lockPath_, "the lock file is not a regular file");
+    const bool denied = !opened && (errno == EACCES || errno == EPERM || errno == EROFS);
+    lastError_ = !opened && errno == ELOOP ? Reason(lockPath_, "the lock file is a symbolic link")
+                 : !opened                 ? SystemReason(lockPath_, "cannot open the lock file")
+                                           : Reason(lockPath_, "the lock file is not a regular file");
     Unlock();
     return denied ? Reg::AccessDenied : Reg::CantWrite;
   }
-  while (flock(lockFd_, LOCK_EX) != 0) {
+  while (flock(lockFd_.Get(), LOCK_EX) != 0) {
     if (errno != EINTR) {
       lastError_ = SystemReason(lockPath_, "cannot lock");
       Unlock();
@@ -291,7 +285,7 @@ long FileHiveStore::Open(bool forWrite, RegistryHive** hive) {
 
 long FileHiveStore::End(bool commit) {
   long rc = Reg::Success;
-  if (lockFd_ >= 0) {
+  if (lockFd_.Valid()) {
     if (commit)
       rc = Save();
     else

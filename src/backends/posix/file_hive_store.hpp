@@ -12,6 +12,7 @@
 #include <string>
 
 #include "backends/common/registry_tree.hpp"
+#include "backends/posix/unique_fd.hpp"
 
 class FileHiveStore : public IHiveStore {
  public:
@@ -42,7 +43,7 @@ class FileHiveStore : public IHiveStore {
 
   std::string path_;
   std::string lockPath_;
-  int lockFd_ = -1;
+  UniqueFd lockFd_;
   // Where saves go: the file, or the target of the link in its place.
   std::string saveTarget_;
   RegistryHive hive_{TextCodePage::Utf8};

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+#include "backends/posix/unique_fd.hpp"
 #include "support/diagnostics.hpp"
 #include "support/runtime_error.hpp"
 
@@ -57,19 +58,18 @@ std::string Native(const std::string& path) {
 
 class PosixReader : public IFileReader {
  public:
-  PosixReader(int fd, std::int64_t length) : fd_(fd), length_(length) {}
-  ~PosixReader() override { close(fd_); }
+  PosixReader(UniqueFd fd, std::int64_t length) : fd_(std::move(fd)), length_(length) {}
   std::int64_t Length() const override { return length_; }
   std::size_t Read(std::uint8_t* buffer, std::size_t n) override {
     while (true) {
-      const ssize_t got = read(fd_, buffer, n);
+      const ssize_t got = read(fd_.Get(), buffer, n);
       if (got >= 0) return static_cast<std::size_t>(got);
       if (errno != EINTR) RaiseError(ErrNo::PathFileAccess);
     }
   }
 
  private:
-  int fd_;
+  UniqueFd fd_;
   std::int64_t length_;
 };
 
@@ -151,31 +151,26 @@ std::string PosixFileSystem::GetTempFileName(const std::string& dir, const std::
   std::string tmpl = native + prefix.substr(0, 3) + "XXXXXX.tmp";
   // mkstemps creates the file exclusively: an existing name or a planted
   // link is never followed.
-  const int fd = mkstemps(tmpl.data(), 4);
-  if (fd < 0) return "";
-  close(fd);
+  if (!UniqueFd(mkstemps(tmpl.data(), 4)).Valid()) return "";
   return FromNative(tmpl);
 }
 
 std::unique_ptr<IFileReader> PosixFileSystem::OpenRead(const std::string& path) {
   const std::string native = Native(path);
-  const int fd = open(native.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) RaiseErrno(errno, native);
+  UniqueFd fd(open(native.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.Valid()) RaiseErrno(errno, native);
   struct stat st {};
-  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-    close(fd);
-    RaiseError(ErrNo::PathFileAccess);
-  }
-  return std::make_unique<PosixReader>(fd, static_cast<std::int64_t>(st.st_size));
+  if (fstat(fd.Get(), &st) != 0 || S_ISDIR(st.st_mode)) RaiseError(ErrNo::PathFileAccess);
+  return std::make_unique<PosixReader>(std::move(fd), static_cast<std::int64_t>(st.st_size));
 }
 
 void PosixFileSystem::WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   const std::string native = Native(path);
-  const int fd = open(native.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
-  if (fd < 0) RaiseErrno(errno, native);
-  const bool ok = WriteAll(fd, bytes.data(), bytes.size());
+  UniqueFd fd(open(native.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644));
+  if (!fd.Valid()) RaiseErrno(errno, native);
+  const bool ok = WriteAll(fd.Get(), bytes.data(), bytes.size());
   const int err = errno;
-  if (close(fd) != 0 || !ok) RaiseErrno(ok ? errno : err, native);
+  if (!fd.Close() || !ok) RaiseErrno(ok ? errno : err, native);
 }
 
 std::int32_t PosixFileSystem::GetAttr(const std::string& path) {
@@ -224,29 +219,19 @@ void PosixFileSystem::Kill(const std::string& path) {
 void PosixFileSystem::FileCopy(const std::string& source, const std::string& destination) {
   const std::string from = Native(source);
   const std::string to = Native(destination);
-  const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) RaiseErrno(errno, from);
+  const UniqueFd in(open(from.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!in.Valid()) RaiseErrno(errno, from);
   struct stat st {};
-  if (fstat(in, &st) != 0 || S_ISDIR(st.st_mode)) {
-    close(in);
-    RaiseError(ErrNo::PathFileAccess);
-  }
+  if (fstat(in.Get(), &st) != 0 || S_ISDIR(st.st_mode)) RaiseError(ErrNo::PathFileAccess);
   struct stat dst {};
-  if (stat(to.c_str(), &dst) == 0 && (S_ISDIR(dst.st_mode) || IsReadOnly(dst))) {
-    close(in);
-    RaiseError(ErrNo::PathFileAccess);
-  }
-  const int out = open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
-  if (out < 0) {
-    const int err = errno;
-    close(in);
-    RaiseErrno(err, to);
-  }
+  if (stat(to.c_str(), &dst) == 0 && (S_ISDIR(dst.st_mode) || IsReadOnly(dst))) RaiseError(ErrNo::PathFileAccess);
+  UniqueFd out(open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
+  if (!out.Valid()) RaiseErrno(errno, to);
   bool ok = true;
   int err = 0;
   off_t left = st.st_size;
   while (left > 0) {
-    const ssize_t n = copy_file_range(in, nullptr, out, nullptr, static_cast<std::size_t>(left), 0);
+    const ssize_t n = copy_file_range(in.Get(), nullptr, out.Get(), nullptr, static_cast<std::size_t>(left), 0);
     if (n > 0) {
       left -= n;
       continue;
@@ -263,7 +248,7 @@ void PosixFileSystem::FileCopy(const std::string& source, const std::string& des
   std::vector<std::uint8_t> buf;
   while (ok) {
     if (buf.empty()) buf.resize(1 << 20);
-    const ssize_t n = read(in, buf.data(), buf.size());
+    const ssize_t n = read(in.Get(), buf.data(), buf.size());
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       ok = false;
@@ -271,13 +256,12 @@ void PosixFileSystem::FileCopy(const std::string& source, const std::string& des
       break;
     }
     if (n == 0) break;
-    if (!WriteAll(out, buf.data(), static_cast<std::size_t>(n))) {
+    if (!WriteAll(out.Get(), buf.data(), static_cast<std::size_t>(n))) {
       ok = false;
       err = errno;
     }
   }
-  close(in);
-  if (close(out) != 0 && ok) {
+  if (!out.Close() && ok) {
     ok = false;
     err = errno;
   }
