@@ -336,6 +336,10 @@ bool ParseRegistryFile(std::string_view text, RegistryHive* hive, std::string* e
       for (std::size_t i = 1; i < parts.size(); ++i) {
         if (std::any_of(parts[i].begin(), parts[i].end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
           return p.Fail("control character in key name");
+        // A longer name no registry call could open, and a file of them would
+        // grow with the square of the depth at every save.
+        if ((cp == TextCodePage::Utf8 ? CharCount(parts[i]) : parts[i].size()) > kMaxKeyNameLength)
+          return p.Fail("a key name longer than the registry's " + std::to_string(kMaxKeyNameLength) + " characters");
         current = current->AddSubkey(parts[i], nullptr);
       }
       continue;

@@ -181,6 +181,13 @@ long FileHiveStore::Save() {
   const std::string& target = saveTarget_;
   const std::string dir = DirName(target);
   const std::string text = SerializeRegistryFile(hive_);
+  // A file this store could not read back would lose the whole registry.
+  if (text.size() > kMaxFileSize) {
+    lastError_ =
+        Reason(target, "the change would grow it past the registry file's limit of 64 MiB; it is kept as it was");
+    loaded_ = false;
+    return Reg::AccessDenied;
+  }
   std::string tmpl = dir + "/." + BaseName(target) + ".tmp.XXXXXX";
   UniqueFd fd(mkostemp(tmpl.data(), O_CLOEXEC));
   if (!fd.Valid()) {

@@ -39,6 +39,9 @@ TEST(RegistryFileFormat, FilesAreWrittenAsTheRegistryEditorExportsThemAndHandWri
             "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\K]\n\"a\"=hex(2):e9,80,00\n")
       << "UTF-16 text data in the code page of the hive";
   EXPECT_TRUE(Parsed(Deep(512) + "]\n") && !Parsed(Deep(513) + "]\n")) << "the registry's 512 levels";
+  EXPECT_TRUE(Parsed(Deep(0) + "\\" + std::string(255, 'k') + "]\n") &&
+              !Parsed(Deep(0) + "\\" + std::string(256, 'k') + "]\n"))
+      << "names of at most 255 characters";
 }
 
 TEST(RegistryFileFormat, ABrokenFileIsRejectedAndTheHiveLeftAsItWas) {

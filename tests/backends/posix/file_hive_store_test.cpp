@@ -61,8 +61,9 @@ TEST(RegistryFile, ComesIntoBeingPrivateWithTheFirstKeyAndSeesEveryChange) {
 
 // What lies at the file's place: a file of these bytes, or the same made
 // read-only, a link to it, a file with a linked lock, a link to nowhere, a
-// FIFO, or the file grown beyond the size limit.
-enum Kind { kFile, kReadOnly, kLink, kLinkedLock, kDangling, kFifo, kHuge };
+// FIFO, the file grown beyond the size limit, or one that a save would grow
+// beyond it.
+enum Kind { kFile, kReadOnly, kLink, kLinkedLock, kDangling, kFifo, kHuge, kNearlyFull };
 
 TEST(RegistryFile, WhatLiesAtItsPlaceIsReadRefusedOrSavedSafely) {
   // What lies there, the App Path in the file, the codes of reading it and of storing "ProductID", and part of
@@ -75,12 +76,16 @@ TEST(RegistryFile, WhatLiesAtItsPlaceIsReadRefusedOrSavedSafely) {
       {kDangling, kUtf8, Reg::FileNotFound, Reg::CantWrite, "a symbolic link whose target cannot be"},
       {kLinkedLock, kUtf8, Reg::Success, Reg::CantWrite, "the lock file is a symbolic link"},
       {kFifo, kUtf8, Reg::BadDb, Reg::BadDb, "not a regular file"},
-      {kHuge, kUtf8, Reg::BadDb, Reg::BadDb, "64 MiB"}};
+      {kHuge, kUtf8, Reg::BadDb, Reg::BadDb, "64 MiB"},
+      {kNearlyFull, kUtf8, Reg::Success, Reg::AccessDenied, "past the registry file's limit of 64 MiB"}};
   for (const auto& [kind, folder, readRc, writeRc, reason] : rows) {
     SCOPED_TRACE(std::to_string(kind) + reason);
     TempDir dir;
     const std::string path = dir.File("registry.reg"), target = dir.File("target.reg");
-    const std::string text = WithAppPath(folder);
+    const std::string text =
+        WithAppPath(folder) +
+        (kind == kNearlyFull ? "\"pad\"=\"" + std::string((64 << 20) - WithAppPath(folder).size() - 20, 'p') + "\"\n"
+                             : "");
     WriteFileBytes(kind == kLink ? target : kind == kDangling ? dir.File("unused") : path, text);
     ASSERT_EQ(kind == kReadOnly     ? chmod(path.c_str(), 0400)
               : kind == kLink       ? symlink("target.reg", path.c_str())
@@ -102,7 +107,8 @@ TEST(RegistryFile, WhatLiesAtItsPlaceIsReadRefusedOrSavedSafely) {
     if (why.empty()) why = api.Store().LastError();
     EXPECT_TRUE(why.empty() == reason.empty() && why.find(reason) != std::string::npos) << why;
     EXPECT_TRUE(why.empty() || why.rfind(dir.Native(), 0) == 0) << "the reason names the file: " << why;
-    EXPECT_TRUE(kind >= kDangling || writeRc == Reg::Success || ReadFileBytes(path) == text) << "kept as it was";
+    EXPECT_TRUE((kind >= kDangling && kind <= kHuge) || writeRc == Reg::Success || ReadFileBytes(path) == text)
+        << "kept as it was";
     EXPECT_TRUE(writeRc != Reg::Success ||
                 ReadFileBytes(kind == kLink ? target : path).find("\"ProductID\"=hex:d5,c0") != std::string::npos)
         << "saved, through a link to its target";
