@@ -36,10 +36,11 @@ class Stopwatch : public IAsyncReadService, public IAsyncReadHandler {
  public:
   explicit Stopwatch(IAsyncReadService& inner) : inner_(inner) { inner_.SetHandler(this); }
   void SetHandler(IAsyncReadHandler* handler) override { handler_ = handler; }
-  void AsyncRead(const std::string& target, std::int32_t type, const std::string& key, std::int32_t options) override {
+  void AsyncRead(const std::string& target, std::int32_t type, const std::string& key, std::int32_t options,
+                 std::int64_t maxBytes) override {
     clock.start();
     cpuAtStart = CpuSeconds();
-    inner_.AsyncRead(target, type, key, options);
+    inner_.AsyncRead(target, type, key, options, maxBytes);
   }
   void CancelAsyncRead(const std::string& key) override { inner_.CancelAsyncRead(key); }
 
@@ -103,7 +104,7 @@ int main(int argc, char** argv) {
   form.Transfer.ShowTransferStatus();
   // Failures would show the modal download-error dialog: close it at once.
   dialogs.onShown = [](QtErrorDialog& d) { d.Unload(); };
-  QTimer::singleShot(0, [&] { form.Transfer.htp->Download(url, url); });
+  QTimer::singleShot(0, [&] { form.Transfer.htp->Download(url, url, 0); });
   app.exec();
 
   if (reader.last.Failed || reader.nanoseconds < 0) {

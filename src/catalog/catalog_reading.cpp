@@ -60,7 +60,19 @@ CatalogReading EvaluateCatalog(const CatalogValueFn& value, std::int64_t fileLen
   std::string crc = value(ComponentKeys[kSetupRow], "crc");
   const std::string givenCrc = crc;
   if (!CheckCrcText(crc)) return fail("[setup] crc \"" + givenCrc + "\" is not eight hexadecimal digits");
-  reading.setupFileName = FileNameFromUrl(url);
+  // The package is stored under its own name, so the address must end in a
+  // name that is safe as a file name everywhere.
+  const std::string name = url.back() == '/' || url.back() == '\\' ? "" : FileNameFromUrl(url);
+  if (name.empty()) return fail("[setup] url \"" + givenUrl + "\" names no file");
+  if (!IsSafePackageName(name))
+    return fail("[setup] url \"" + givenUrl + "\" names \"" + name + "\", which is not a plain file name");
+  // Optional: with it the download cannot grow past the package's length.
+  if (const std::string size = value(ComponentKeys[kSetupRow], "pkgsize"); !size.empty()) {
+    const auto length = ParsePackageSize(size);
+    if (!length) return fail("[setup] pkgsize \"" + size + "\" is not a length in bytes");
+    reading.setupSize = *length;
+  }
+  reading.setupFileName = name;
   reading.setupUrl = std::move(url);
   reading.setupCrc = std::move(crc);
 

@@ -17,6 +17,7 @@ struct CatalogReading {
   std::string setupUrl;
   std::string setupFileName;
   std::string setupCrc;
+  std::int64_t setupSize = 0;  // "pkgsize", 0 when the file gives none
   // One entry per outdated component, in ComponentKeys order: sFileName and
   // sVersion filled, every other field empty.
   std::vector<UpdateComponent> components;

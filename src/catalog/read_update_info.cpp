@@ -59,6 +59,7 @@ CatalogResult UpdateCatalog::ReadUpdateInfo(const std::string& sFile) {
       table_[1].sSourceUrl = reading.setupUrl;
       table_[1].sFileName = reading.setupFileName;
       table_[1].sCrc = reading.setupCrc;
+      table_[1].lSize = reading.setupSize;
       table_.insert(table_.end(), reading.components.begin(), reading.components.end());
     }
   } catch (const std::exception& e) {

@@ -2,6 +2,7 @@
 // One entry of the component table, and the outcomes of reading the
 // update-information file.
 #include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@ struct UpdateComponent {
   std::string sTargetFile;
   std::string sVersion;
   std::string sCrc;
+  std::int64_t lSize = 0;  // the length the catalog announces, 0 when it announces none
   bool bVerified = false;
 };
 

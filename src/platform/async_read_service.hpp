@@ -46,10 +46,14 @@ class IAsyncReadService {
  public:
   virtual ~IAsyncReadService() = default;
   virtual void SetHandler(IAsyncReadHandler* handler) = 0;
-  // Starts fetching target under the key propertyName. Raises RuntimeError
+  // Starts fetching target under the key propertyName. The file may have at
+  // most maxBytes bytes as stored (decoded); 0 leaves the bound to the
+  // answer's announced length, or to the service's ceiling for downloads
+  // when it announces none, which also bounds every other limit. A file that
+  // grows past its bound ends the fetch as a failure. Raises RuntimeError
   // (with a description) when the fetch cannot be started.
   virtual void AsyncRead(const std::string& target, std::int32_t asyncType, const std::string& propertyName,
-                         std::int32_t options) = 0;
+                         std::int32_t options, std::int64_t maxBytes) = 0;
   // Stops the fetch of that key: nothing more is delivered for it and its
   // partial file is removed. Raises when no such fetch runs.
   virtual void CancelAsyncRead(const std::string& propertyName) = 0;

@@ -40,8 +40,10 @@ class uHttp : public IAsyncReadHandler {
   uHttp(const uHttp&) = delete;
   uHttp& operator=(const uHttp&) = delete;
 
-  // Starts fetching sUrl under sKey. False (after HTTPError) when it could not start.
-  bool Download(const std::string& sUrl, const std::string& sKey);
+  // Starts fetching sUrl under sKey, a file of at most lMaxBytes bytes (0:
+  // as many as the server announces). False (after HTTPError) when it could
+  // not start.
+  bool Download(const std::string& sUrl, const std::string& sKey, std::int64_t lMaxBytes);
   // Whether a configured Internet connection is reported. Never raises.
   bool ConnectionState(std::string* sConnectionInfo = nullptr, std::string* sConnectionName = nullptr);
   // Cancels the fetch of sKey, if any; always false.

@@ -1,4 +1,5 @@
 // The check, result, download and ready pages.
+#include "catalog/profile_parser.hpp"
 #include "wizard/frm_main.hpp"
 #include "wizard/layout.hpp"
 
@@ -12,7 +13,10 @@ void frmMain::ShowCheckPage() {
     return;
   }
   Transfer.DeleteDownloadedFiles();
-  if (const UpdateComponent* entry = Entry(0); entry) Transfer.htp->Download(entry->sSourceUrl, entry->sSourceUrl);
+  // The reader looks at no more of the file than this; a longer one is
+  // never stored.
+  if (const UpdateComponent* entry = Entry(0); entry)
+    Transfer.htp->Download(entry->sSourceUrl, entry->sSourceUrl, kMaxProfileBytes);
 }
 
 void frmMain::ShowResultPage(CatalogResult result) {
@@ -70,7 +74,8 @@ void frmMain::ShowDownloadPage() {
   Transfer.ShowTransferStatus();
   Transfer.DeleteDownloadedFiles();
   Transfer.CurrentIndex = 1;
-  if (const UpdateComponent* entry = Entry(1); entry) Transfer.htp->Download(entry->sSourceUrl, entry->sSourceUrl);
+  if (const UpdateComponent* entry = Entry(1); entry)
+    Transfer.htp->Download(entry->sSourceUrl, entry->sSourceUrl, entry->lSize);
 }
 
 void frmMain::ShowReadyPage() {

@@ -61,6 +61,7 @@ class ReadUpdateInfoTest : public ::testing::Test {
     for (std::size_t i = 1; i < table.size(); ++i)
       for (const std::string* f : {&table[i].sFileName, &table[i].sSourceUrl, &table[i].sVersion, &table[i].sCrc})
         if (!f->empty()) s += " " + *f;
+    if (table.size() > 1 && table[1].lSize) s += " " + std::to_string(table[1].lSize) + " bytes";
     return s;
   }
 
@@ -97,6 +98,14 @@ TEST_F(ReadUpdateInfoTest, OutcomeOfEachFile) {
        "1 verified \xC3\xA9t\xC3\xA9.msi http://host/dir/\xC3\xA9t\xC3\xA9.msi CBF43926" + listed},
       {"setup.url=https://host/s.msi", 0, "0"},
       {"setup.url=http://host/dir.d/setup", 0, "0"},
+      // The package's name is stored as it stands: only a plain one will do.
+      {"setup.url=http://host/dir.d/", 0, "0"},
+      {"setup.url=http://host/-rf.msi", 0, "0"},
+      {"setup.url=http://host/Con.Setup.msi", 0, "0"},
+      {"setup.url=http://host/s.msi?x=%2f", 0, "0"},
+      {"setup.url=http://host/s\xD7.msi", 0, "0"},
+      {"setup.pkgsize=1073741824", 0, good + listed + " 1073741824 bytes"},
+      {"setup.pkgsize=1e6", 0, "0"},
   };
   for (const auto& [edits, off, expected] : rows) {
     table.assign(1, {});

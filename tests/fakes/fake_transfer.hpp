@@ -14,13 +14,15 @@
 class FakeAsyncReadService : public IAsyncReadService {
  public:
   bool refuseStart = false;        // AsyncRead raises and starts nothing
-  std::vector<std::string> reads;  // every AsyncRead, "target key type options"
+  std::vector<std::string> reads;  // every AsyncRead, "target key type options maxBytes"
   std::set<std::string> running;   // keys with a fetch
   IAsyncReadHandler* handler = nullptr;
 
   void SetHandler(IAsyncReadHandler* h) override { handler = h; }
-  void AsyncRead(const std::string& target, std::int32_t type, const std::string& key, std::int32_t options) override {
-    reads.push_back(target + " " + key + " " + std::to_string(type) + " " + std::to_string(options));
+  void AsyncRead(const std::string& target, std::int32_t type, const std::string& key, std::int32_t options,
+                 std::int64_t maxBytes) override {
+    reads.push_back(target + " " + key + " " + std::to_string(type) + " " + std::to_string(options) + " " +
+                    std::to_string(maxBytes));
     if (refuseStart) throw RuntimeError(12006, "The URL does not use a recognized protocol");
     running.insert(key);
   }

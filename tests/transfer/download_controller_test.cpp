@@ -67,7 +67,7 @@ TEST_F(DownloadControllerTest, FetchStartsOnAFreshStatusViewAndFollowsTheStages)
         lines += "|" + Caption(Ctl::Label1_3) + (TimerOn(TimerId::tmrStatus) ? " ticking" : "");
   EXPECT_EQ(std::regex_replace(lines, std::regex("a+\\.\\.\\.b+\\.msi"), "a...b.msi"),
             "Attempting to connect to updates.test:8731|||||0|bar @Stop Cancel |gone fetching|http://u.test/setup.msi "
-            "http://u.test/setup.msi 1 16|Locating file...|Locating file...|Sending request...|Downloading a...b.msi "
+            "http://u.test/setup.msi 1 16 0|Locating file...|Locating file...|Sending request...|Downloading a...b.msi "
             "ticking|Downloading a...b.msi ticking|Download completed successfully!");
 }
 

@@ -50,15 +50,19 @@ std::unique_ptr<QTcpServer> Serve(const Script& script) {
   return server;
 }
 
+constexpr std::int64_t kCeiling = 64 * 1024;  // of every download in these tests
+
 class ReadServiceTest : public ::testing::Test, public IAsyncReadHandler {
  protected:
-  ReadServiceTest() { service.SetHandler(this), service.SetProgressInterval(0), service.SetStallLimit(1); }
+  ReadServiceTest() {
+    service.SetHandler(this), service.SetProgressInterval(0), service.SetStallLimit(1), service.SetSizeCeiling(kCeiling);
+  }
   void AsyncReadProgress(const AsyncProperty& p) override { seen.push_back({p, false}); }
   void AsyncReadComplete(const AsyncProperty& p) override { seen.push_back({p, true}); }
   const AsyncProperty& Last() { return seen.back().first; }
   // Fetches url until it ends, or (untilData) data arrives; false after 20 s (a safety net).
-  bool Fetch(const std::string& url, bool untilData = false) {
-    service.AsyncRead(url, 1, url, 16);
+  bool Fetch(const std::string& url, bool untilData = false, std::int64_t limit = 0) {
+    service.AsyncRead(url, 1, url, 16, limit);
     return QTest::qWaitFor(
         [&] { return !seen.empty() && (seen.back().second || !Last().StatusCode || (untilData && Last().BytesRead)); },
         20000);
@@ -91,7 +95,12 @@ const std::string kOk = "HTTP/1.1 200 OK\r\n", kChunked = kOk + "Transfer-Encodi
 const std::string kGarbled = "The server's answer could not be understood.", kInvalid = "larkspire-update.invalid";
 const std::string kUnresolved = "The server name or address could not be resolved";
 const std::string kKilobyte(1024, 't');
-const std::string kFull = "Not enough storage is available to process this command.";
+// 1000 "a"s, gzip-coded into 29 bytes.
+const std::string kGzip1000("\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03\x4b\x4c\x1c\x05\xa3\x60\x14\x0c\x77\x00\x00\x03\xda\x38\x9a\xe8\x03\x00\x00", 29);
+// A full disk names its folder, the room the file needs and what is free.
+const std::string kFull =
+    "There is not enough free space in <store> to store the download: it needs 48.0 KB and <free> are free. Make "
+    "room there, then click Retry.";
 
 struct FaultRow {
   const char* name;
@@ -99,6 +108,7 @@ struct FaultRow {
   std::string outcome;                                        // the failure's description, or "=" and the file
   std::string host = "@";                                     // "@": the server's
   std::vector<std::pair<const char*, const char*>> env = {};  // "@": the server's host
+  std::int64_t limit = 0;                                     // of the file's length, 0: none
 };
 
 // clang-format off
@@ -127,10 +137,18 @@ const FaultRow kRows[] = {
     {"NothingAnswered", Answer(""), "The server closed the connection without answering."},
     {"Refused", Answer(""), "The server refused the connection.", "127.0.0.1:1"},  // where nobody listens
     {"Unresolvable", Answer(""), kUnresolved, kInvalid},
-    {"Trickle", Answer(kOk + "Content-Length: 100000\r\n\r\n", "t"), "The server stopped sending data: less than 100 bytes a second arrived for 1 second."},
+    {"Trickle", Answer(kOk + "Content-Length: 60000\r\n\r\n", "t"), "The server stopped sending data: less than 100 bytes a second arrived for 1 second."},
     {"NoAnswerAtAll", Answer("", ""), "The server stopped sending data: nothing arrived for 1 second."},
-    {"FullDisk", Answer(Reply("200 OK", std::string(1 << 20, 'p'))), kFull},
-    {"Cancelled", Answer(kOk + "Content-Length: 1048576\r\n\r\n", kKilobyte.c_str()), "cancelled"}};
+    {"OverlongHead", Answer(kOk + "X-Long: " + std::string(200000, 'h') + "\r\n\r\n"), kGarbled},
+    {"FullDisk", Answer(Reply("200 OK", std::string(48 * 1024, 'p'))), kFull},
+    // Decoded bytes count: a file that outgrows its bound stops, before a byte past it is stored.
+    {"AnnouncedPastTheLimit", Answer(Reply("200 OK", "12345")), "The download was stopped: the file is larger than the 4 bytes it may have.", "@", {}, 4},
+    {"CodedPastTheLimit", Answer(kOk + "Content-Encoding: gzip\r\n\r\n" + kGzip1000), "The download was stopped: the file is larger than the 999 bytes it may have.", "@", {}, 999},
+    {"CodedPastItsLength", Answer(Reply("200 OK", kGzip1000, "Content-Encoding: gzip\r\n")), "The download was stopped: the server sent more than the 29 bytes it announced."},
+    {"UnannouncedPastTheCeiling", Answer(kChunked + "10001\r\n" + std::string(kCeiling + 1, 'c') + "\r\n0\r\n\r\n"), "The download was stopped: the file is larger than 65536 bytes, the most a download may have."},
+    {"LimitAboveTheCeiling", Answer(Reply("200 OK", std::string(kCeiling + 1, 'c'))), "The download was stopped: the file is larger than 65536 bytes, the most a download may have.", "@", {}, 1 << 20},
+    {"WithinTheLimit", Answer(Reply("200 OK", "1234")), "=1234", "@", {}, 4},
+    {"Cancelled", Answer(kOk + "Content-Length: 60000\r\n\r\n", kKilobyte.c_str()), "cancelled"}};
 // clang-format on
 
 class FaultTest : public ReadServiceTest, public ::testing::WithParamInterface<FaultRow> {};
@@ -149,14 +167,14 @@ TEST_P(FaultTest, EndsAsTheRowSays) {
   // the other rows, which is no mount point, does nothing).
   const std::string store = row.outcome == kFull ? folder.File("small") : folder.Native();
   if (store != folder.Native() &&
-      (!std::filesystem::create_directory(store) || ::mount("tmpfs", store.c_str(), "tmpfs", 0, "size=64k") != 0))
+      (!std::filesystem::create_directory(store) || ::mount("tmpfs", store.c_str(), "tmpfs", 0, "size=16k") != 0))
     GTEST_SKIP() << "a full disk needs a small tmpfs, which cannot be mounted here: " << std::strerror(errno);
   const std::shared_ptr<void> unmount(nullptr, [&](void*) { ::umount2(store.c_str(), MNT_DETACH); });
   service.SetDownloadFolder(QString::fromStdString(store));
 
   const std::string url = at("http://" + row.host + "/browser/updchk.ndf");
   const bool cancel = row.outcome == "cancelled";  // once data arrives
-  ASSERT_TRUE(Fetch(url, cancel));
+  ASSERT_TRUE(Fetch(url, cancel, row.limit));
   if (cancel) service.CancelAsyncRead(url);
   const std::size_t delivered = seen.size();
   QTest::qWait(20);
@@ -178,6 +196,9 @@ TEST_P(FaultTest, EndsAsTheRowSays) {
     EXPECT_TRUE(std::regex_match(stages, std::regex("1 (2 11 )+4 6 6="))) << stages;
     outcome = "=" + ReadFileBytes(file) + (max ? "" : " (no length)");
   }
+  if (const std::size_t p = outcome.find(store); row.outcome == kFull && p != std::string::npos)
+    outcome = std::regex_replace(outcome.replace(p, store.size(), "<store>"), std::regex("and [0-9.]+ [a-zA-Z]+ are"),
+                                 "and <free> are");
   EXPECT_EQ(outcome + (seen.size() > delivered ? " and more after the end" : ""), row.outcome);
   if (row.outcome.starts_with("=")) return;
   EXPECT_THROW(cancel ? service.CancelAsyncRead(url) : (void)AsyncValue(Last()), RuntimeError);

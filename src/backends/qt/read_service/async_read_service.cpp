@@ -23,7 +23,7 @@ QtAsyncReadService::~QtAsyncReadService() {
 }
 
 void QtAsyncReadService::AsyncRead(const std::string& target, std::int32_t, const std::string& propertyName,
-                                   std::int32_t) {
+                                   std::int32_t, std::int64_t maxBytes) {
   const QUrl url(QString::fromStdString(target), QUrl::StrictMode);
   if (!url.isValid() || url.scheme() != QLatin1String("http") || url.host().isEmpty())
     throw RuntimeError(FetchError::UnrecognizedScheme, "The address is not an http:// address: " + target);
@@ -32,7 +32,7 @@ void QtAsyncReadService::AsyncRead(const std::string& target, std::int32_t, cons
   Drop(propertyName, true);
 
   const QString folder = folder_.isEmpty() ? QDir::tempPath() : folder_;
-  auto fetch = std::make_unique<Fetch>(propertyName, url, folder, settings_,
+  auto fetch = std::make_unique<Fetch>(propertyName, url, folder, maxBytes, settings_,
                                        [this](Fetch& f, std::int32_t status) { Progress(f, status); });
   Fetch& f = *fetch;
   fetches_[propertyName] = std::move(fetch);

@@ -7,7 +7,7 @@
 // sending the request, data begins, data ends) with progress at most a few
 // dozen times a second. HTTP error statuses, refused and dropped
 // connections, cut and malformed bodies, answers that break the protocol, a
-// full disk and stalls are failures with readable descriptions
+// file past its size bound, a full disk and stalls are failures with readable descriptions
 // (fetch_errors.hpp); an error page is never delivered as the downloaded
 // file. A body the server sends content-coded anyway is stored decoded.
 #include <QObject>
@@ -29,7 +29,7 @@ class QtAsyncReadService : public QObject, public IAsyncReadService {
 
   void SetHandler(IAsyncReadHandler* handler) override { handler_ = handler; }
   void AsyncRead(const std::string& target, std::int32_t asyncType, const std::string& propertyName,
-                 std::int32_t options) override;
+                 std::int32_t options, std::int64_t maxBytes) override;
   void CancelAsyncRead(const std::string& propertyName) override;
 
   // How long a fetch may take to connect, or receive less than
@@ -37,6 +37,8 @@ class QtAsyncReadService : public QObject, public IAsyncReadService {
   void SetStallLimit(int seconds) { settings_.stallSeconds = seconds; }
   // Least time between two progress notifications while data arrives.
   void SetProgressInterval(int milliseconds) { settings_.progressMs = milliseconds; }
+  // The most bytes a file may have when nothing smaller bounds it.
+  void SetSizeCeiling(std::int64_t bytes) { settings_.ceiling = bytes; }
   // Where the fetched files go (the temporary folder by default).
   void SetDownloadFolder(const QString& folder) { folder_ = folder; }
 

@@ -1,8 +1,10 @@
 #include "backends/qt/read_service/fetch.hpp"
 
 #include <strings.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -35,10 +37,40 @@ std::vector<std::string> FieldValues(CURL* easy, const char* name) {
     values.emplace_back(field->value);
   return values;
 }
+
+// A size for the user: bytes, KB, MB or GB with one decimal.
+std::string SizeText(curl_off_t bytes) {
+  if (bytes < 1024) return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+  const char* const units[] = {"KB", "MB", "GB", "TB"};
+  double value = static_cast<double>(bytes) / 1024;
+  int unit = 0;
+  for (; value >= 1024 && unit < 3; ++unit) value /= 1024;
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f %s", value, units[unit]);
+  return text;
+}
+
+// What a full disk asks of the user: the folder, and how much room the
+// whole file needs there (a retry fetches it from the start).
+std::string DiskFullText(const std::string& folder, curl_off_t fileLength) {
+  std::string text = "There is not enough free space in " + folder + " to store the download";
+  struct statvfs fs = {};
+  if (fileLength > 0) {
+    const curl_off_t free = ::statvfs(folder.c_str(), &fs) == 0 ? static_cast<curl_off_t>(fs.f_bavail) * fs.f_frsize : 0;
+    text += ": it needs " + SizeText(fileLength) + " and " + SizeText(free) + " are free";
+  }
+  return text + ". Make room there, then click Retry.";
+}
 }  // namespace
 
-Fetch::Fetch(std::string fetchKey, const QUrl& url, const QString& folder, const FetchSettings& settings, Stage onStage)
-    : key(std::move(fetchKey)), settings_(settings), onStage_(std::move(onStage)), easy_(curl_easy_init()) {
+Fetch::Fetch(std::string fetchKey, const QUrl& url, const QString& folder, curl_off_t maxBytes,
+             const FetchSettings& settings, Stage onStage)
+    : key(std::move(fetchKey)),
+      settings_(settings),
+      maxBytes_(maxBytes),
+      folder_(folder.toStdString()),
+      onStage_(std::move(onStage)),
+      easy_(curl_easy_init()) {
   // Created exclusively, and on Linux without a name until it is complete:
   // an existing name or a planted link is never used.
   file = std::make_unique<QTemporaryFile>(folder + QStringLiteral("/lkdXXXXXX.tmp"));
@@ -120,6 +152,18 @@ bool Fetch::Garbled() {
   return false;
 }
 
+bool Fetch::TooLarge() {
+  failNumber = FetchError::InvalidResponse;
+  const std::string bytes = std::to_string(bound_) + (bound_ == 1 ? " byte" : " bytes");
+  if (boundByAnswer_)
+    failure = "The download was stopped: the server sent more than the " + bytes + " it announced.";
+  else if (bound_ == maxBytes_)
+    failure = "The download was stopped: the file is larger than the " + bytes + " it may have.";
+  else
+    failure = "The download was stopped: the file is larger than " + bytes + ", the most a download may have.";
+  return false;
+}
+
 bool Fetch::Head(const std::string& line) {
   if (dataBegun) return true;  // a trailer after the body
   // Every line of the head ends in CR LF.
@@ -163,6 +207,12 @@ bool Fetch::EndOfHead() {
   coded = !codings.empty() && strcasecmp(codings.back().c_str(), "identity") != 0;
   dataBegun = true;
   expected = chunked || lengths.empty() ? -1 : std::stoll(lengths.front());
+  // The caller's bound, else the answer's length, and never past the ceiling;
+  // decoded bytes count. An announced length past it fails at once.
+  const curl_off_t given = maxBytes_ > 0 ? maxBytes_ : expected;
+  boundByAnswer_ = maxBytes_ <= 0 && expected >= 0 && expected <= settings_.ceiling;
+  bound_ = given >= 0 ? std::min(given, settings_.ceiling) : settings_.ceiling;
+  if (expected > bound_) return boundByAnswer_ = false, TooLarge();
   onStage_(*this, AsyncStatus::BeginDownloadData);
   return true;
 }
@@ -175,13 +225,14 @@ size_t Fetch::OnBody(char* data, size_t size, size_t count, void* fetch) {
 
 size_t Fetch::Body(const char* data, size_t size) {
   if (!dataBegun) return size;  // the body of an answer that is not the file
+  if (static_cast<curl_off_t>(size) > bound_ - written) return TooLarge();
   for (size_t done = 0; done < size;) {
     const ssize_t w = ::write(fd_, data + done, size - done);
     if (w < 0) {
       if (errno == EINTR) continue;
       if (errno == ENOSPC || errno == EDQUOT) {
         failNumber = FetchError::DiskFull;
-        failure = "Not enough storage is available to process this command.";
+        failure = DiskFullText(folder_, expected);
       } else {
         failNumber = FetchError::Write;
         failure = std::string("The downloaded data could not be written: ") + std::strerror(errno) + ".";

@@ -17,6 +17,8 @@
 struct FetchSettings {
   int stallSeconds = 60;  // to connect, or to receive kStallBytesPerSecond
   int progressMs = 40;    // least time between two progress reports
+  // The most bytes a file may have when nothing smaller bounds it.
+  curl_off_t ceiling = LARKSPIRE_MAX_DOWNLOAD_BYTES;
   static constexpr int kMaxRedirects = 5;
 };
 
@@ -26,8 +28,10 @@ class Fetch {
   using Stage = std::function<void(Fetch& fetch, std::int32_t status)>;
 
   // Makes the fetch of url under key, its file created exclusively in
-  // folder. Raises RuntimeError when no file can be made there.
-  Fetch(std::string key, const QUrl& url, const QString& folder, const FetchSettings& settings, Stage onStage);
+  // folder, of at most maxBytes bytes (0: as many as the answer announces).
+  // Raises RuntimeError when no file can be made there.
+  Fetch(std::string key, const QUrl& url, const QString& folder, curl_off_t maxBytes, const FetchSettings& settings,
+        Stage onStage);
   Fetch(const Fetch&) = delete;
   Fetch& operator=(const Fetch&) = delete;
 
@@ -63,8 +67,16 @@ class Fetch {
   bool EndOfHead();
   size_t Body(const char* data, size_t size);
   bool Garbled();
+  // Ends the fetch because its file would grow past bound_.
+  bool TooLarge();
 
   FetchSettings settings_;
+  const curl_off_t maxBytes_;
+  // The most bytes the file may have, once the answer is known, and whether
+  // the answer's own length set it.
+  curl_off_t bound_ = 0;
+  bool boundByAnswer_ = false;
+  std::string folder_;
   Stage onStage_;
   CurlEasy easy_;
   CurlHeaderList headers_;

@@ -53,7 +53,15 @@ FetchFailure DescribeFetchError(const FetchEnd& e) {
       return {InvalidResponse, kNotUnderstood};  // a malformed chunk
     case CURLE_WEIRD_SERVER_REPLY:
     case CURLE_BAD_CONTENT_ENCODING:
+#if LIBCURL_VERSION_NUM >= 0x080600
+    case CURLE_TOO_LARGE:
+#endif
       return {InvalidResponse, kNotUnderstood};
+    case CURLE_OUT_OF_MEMORY:
+      // Before 8.6 libcurl ends a head past its limit this way: it is the
+      // answer that is at fault, not the memory.
+      if (e.connected) return {InvalidResponse, kNotUnderstood};
+      return {ConnectionAborted, "The download failed: " + std::string(curl_easy_strerror(e.result)) + "."};
     default:
       return {ConnectionAborted, "The download failed: " +
                                      (e.detail.empty() ? std::string(curl_easy_strerror(e.result)) : e.detail) + "."};
