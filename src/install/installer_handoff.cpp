@@ -2,9 +2,13 @@
 // programs and the hand-off of the verified package.
 #include "install/installer_handoff.hpp"
 
+#include "install/integrity.hpp"
 #include "install_state/path_helpers.hpp"
+#include "platform/async_read_service.hpp"
 #include "support/app_texts.hpp"
 #include "support/diagnostics.hpp"
+#include "support/runtime_error.hpp"
+#include "support/text_case.hpp"
 
 bool InstallerHandoff::CheckWindowsInstaller() {
   try {
@@ -43,7 +47,8 @@ bool InstallerHandoff::RunInstall() {
     return false;
   }
   std::string MessageText;
-  if (FileExists(*platform_.files, target)) {
+  // The copy was checked when it was made; what is started must still be it.
+  if (FileExists(*platform_.files, target) && StillVerified(target)) {
     const std::intptr_t result = platform_.shell->ShellExecute("open", "\"" + target + "\"", "", "", 1);
     if (result <= 32) {
       MessageText = std::string("An error has occurred while attempting to run install program.") + CRLF +
@@ -59,4 +64,32 @@ bool InstallerHandoff::RunInstall() {
   }
   platform_.window->Unload();
   return false;
+}
+
+bool InstallerHandoff::StillVerified(const std::string& target) {
+  const std::string& expected = table_[static_cast<std::size_t>(currentIndex_)].sCrc;
+  std::string found;
+  try {
+    const auto crc = FileCrc32(*platform_.files, target);
+    if (crc && FormatCrc(*crc) == UCase(expected)) return true;
+    found = crc ? FormatCrc(*crc) : "(empty)";
+  } catch (const std::exception& e) {
+    found = "unreadable (" + AsRuntimeError(e).Description() + ")";
+  }
+  LogFailure(LogArea::Install, "the package " + platform_.files->NativePath(target) +
+                                   " changed after it was verified: its CRC-32 is " + found + ", the catalog says " +
+                                   expected);
+  return false;
+}
+
+void InstallerHandoff::RemoveLeftovers(std::int64_t runStarted) {
+  IFileSystem& files = *platform_.files;
+  try {
+    for (const auto& [folder, prefix] :
+         {std::pair{files.GetTempPath(), kDownloadFilePrefix}, std::pair{state_.AppPath, kPartialCopyPrefix}})
+      for (const std::string& path : files.RemoveLeftovers(folder, prefix, runStarted))
+        LogInfo(LogArea::Install, "removed " + files.NativePath(path) + ", left behind by an earlier run");
+  } catch (const std::exception& e) {
+    LogFailure(LogArea::Install, std::string("cannot look for what earlier runs left behind: ") + e.what());
+  }
 }

@@ -37,6 +37,14 @@ class InstallerHandoff {
   // open on its page.
   bool RunInstall();
 
+  // The names of unfinished copies in the product folder begin with this.
+  static constexpr const char* kPartialCopyPrefix = "lkc";
+  // Removes what runs that ended without cleaning up left: their downloads
+  // in the temporary folder and their unfinished copies in the product
+  // folder, each last written before runStarted (seconds since 1970). Call
+  // it only while no other run of this user's can be at work. Never raises.
+  void RemoveLeftovers(std::int64_t runStarted);
+
   // The registered window message.
   std::int32_t MsgGeneral = 0;
   // Why the last verified package could not be copied ("" when it was, or
@@ -48,6 +56,8 @@ class InstallerHandoff {
  private:
   // Records why the verified copy failed; always false.
   bool FailCopy(const std::string& reason);
+  // Whether target still has the CRC-32 it was verified with.
+  bool StillVerified(const std::string& target);
 
   Platform platform_;
   ComponentTableType& table_;

@@ -69,17 +69,33 @@ bool InstallerHandoff::VerifyDownload(const std::string& sFile) {
   // and the user is told what happened and where rather than that the
   // download was corrupt.
   std::string destination = state_.AppPath + entry.sFileName;
+  std::string partial;
   try {
     if (FileExists(files, destination)) destination = UniqueFileName(files, destination);
     if (!IsFileDirectlyIn(state_.AppPath, destination)) return FailCopy("no free file name");
     BusyPointer busy(*platform_.events);
     platform_.events->DoEvents();
-    files.FileCopy(sFile, destination);
+    // The copy is made under a name of its own, created exclusively, and
+    // gets the package's name only once complete: a copy cut short by a
+    // crash or a full disk never passes for the package. One run works at a
+    // time, so a file under that name is an earlier run's unfinished copy.
+    const std::string unfinished = state_.AppPath + kPartialCopyPrefix + entry.sFileName + ".tmp";
+    if (FileExists(files, unfinished)) files.Kill(unfinished);
+    files.FileCopyNew(sFile, unfinished);  // which removes what it made when it fails
+    partial = unfinished;
     // The download was made read-only and hidden; the copy is a plain file.
-    files.SetAttr(destination, Attr::Archive);
+    files.SetAttr(partial, Attr::Archive);
+    files.RenameNew(partial, destination);
+    partial.clear();
     platform_.events->DoEvents();
   } catch (const std::exception& e) {
-    return FailCopy(AsRuntimeError(e).Description());
+    const std::string reason = AsRuntimeError(e).Description();
+    try {
+      if (!partial.empty()) files.Kill(partial);
+    } catch (const std::exception&) {
+      LogFailure(LogArea::Install, "cannot remove the unfinished copy " + files.NativePath(partial));
+    }
+    return FailCopy(reason);
   }
   try {
     // The events that ran may have reset the table: look the entry up again.

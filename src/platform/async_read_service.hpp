@@ -5,6 +5,10 @@
 #include <cstdint>
 #include <string>
 
+// The service stores each download in the temporary folder under a name
+// that begins with this and ends in ".tmp".
+inline constexpr const char* kDownloadFilePrefix = "lkd";
+
 // Status codes of a notification.
 namespace AsyncStatus {
 constexpr std::int32_t Error = 0;

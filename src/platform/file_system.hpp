@@ -48,6 +48,18 @@ class IFileSystem {
   virtual void Kill(const std::string& path) = 0;
   // Copies a file; the destination is created or overwritten. Raises.
   virtual void FileCopy(const std::string& source, const std::string& destination) = 0;
+  // Copies a file to destination, which is created exclusively (58 when
+  // the name exists, even as a link). Raises.
+  virtual void FileCopyNew(const std::string& source, const std::string& destination) = 0;
+  // Gives the file source the new name destination in the same folder, in
+  // one step: destination is never replaced (58 when it exists). Raises.
+  virtual void RenameNew(const std::string& source, const std::string& destination) = 0;
+  // Removes the files of dir whose names begin with prefix and end in
+  // ".tmp", that this user owns and that were last written before the time
+  // notAfter (seconds since 1970): what runs that ended without cleaning up
+  // left behind. The paths removed. Never raises.
+  virtual std::vector<std::string> RemoveLeftovers(const std::string& dir, const std::string& prefix,
+                                                   std::int64_t notAfter) = 0;
   // The current folder, in the program's path form.
   virtual std::string CurDir() = 0;
   // The backend's own form of a path (for handing to other programs).

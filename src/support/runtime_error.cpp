@@ -16,6 +16,8 @@ std::string ErrorDescription(std::int32_t number) {
       return "File not found";
     case ErrNo::FileAlreadyOpen:
       return "File already open";
+    case ErrNo::FileAlreadyExists:
+      return "File already exists";
     case ErrNo::DiskFull:
       return "Disk full";
     case ErrNo::PermissionDenied:

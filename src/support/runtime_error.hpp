@@ -27,6 +27,7 @@ constexpr std::int32_t SubscriptOutOfRange = 9;
 constexpr std::int32_t TypeMismatch = 13;
 constexpr std::int32_t FileNotFound = 53;
 constexpr std::int32_t FileAlreadyOpen = 55;
+constexpr std::int32_t FileAlreadyExists = 58;
 constexpr std::int32_t DiskFull = 61;
 constexpr std::int32_t PermissionDenied = 70;
 constexpr std::int32_t PathFileAccess = 75;

@@ -7,6 +7,7 @@ void frmMain::Form_Load() {
     platform_.window->SetIcon("rid_icon");
     platform_.window->SetCaption(AppTitle);
     Installed.ReadInstalledState();
+    Installer.RemoveLeftovers(RunStarted);
     if (std::shared_ptr<Picture> picture = Installed.LoadResourcePicture("rid_bitmap")) {
       ISurface& holder = platform_.window->Surface(Ctl::picBitmap);
       holder.SetAutoRedraw(true);

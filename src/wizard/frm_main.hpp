@@ -5,6 +5,7 @@
 // reporting) and the component table they share, and it is the only one
 // that knows them all.
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <string>
 
@@ -43,6 +44,9 @@ class frmMain : public IMainWindowEvents, public ITransferHost {
  public:
   // ---- shared state ----
   ComponentTableType ComponentTable;
+  // When this run began (seconds since 1970): files of the wizard's own last
+  // written before then belong to runs that are over.
+  const std::int64_t RunStarted = std::time(nullptr);
 
   // ---- the subsystems ----
   InstalledStateReader Installed;

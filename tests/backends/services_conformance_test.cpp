@@ -3,6 +3,7 @@
 // error numbers, temporary names, %NAME% expansion, GUIDs and message ids.
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <filesystem>
 #include <random>
 #include <set>
@@ -14,6 +15,7 @@
 #include "backends/win32/guid_source.hpp"
 #include "backends/win32/window_messages.hpp"
 using Files = Win32FileSystem;
+constexpr bool kWindows = true;
 using Guids = Win32GuidSource;
 std::uint32_t MessageId(const std::string& name) { return Win32WindowMessages().RegisterWindowMessage(name); }
 #else
@@ -21,6 +23,7 @@ std::uint32_t MessageId(const std::string& name) { return Win32WindowMessages().
 #include "backends/posix/guid_source.hpp"
 #include "backends/posix/message_id.hpp"
 using Files = PosixFileSystem;
+constexpr bool kWindows = false;
 using Guids = PosixGuidSource;
 std::uint32_t MessageId(const std::string& name) { return StableMessageId(name); }
 #endif
@@ -70,12 +73,36 @@ TEST_F(PlatformServices, FilesAreCopiedWithTheirReadOnlyStateAndFailWithTheProgr
                               ErrorOf([&] { files_.OpenRead(folder); }), ErrorOf([&] { files_.GetAttr(missing); }),
                               ErrorOf([&] { files_.GetAttr(noFolder); }), ErrorOf([&] { files_.Kill(missing); }),
                               ErrorOf([&] { files_.Kill(folder); }), ErrorOf([&] { files_.FileCopy(missing, other); }),
-                              ErrorOf([&] { files_.FileCopy(other, file); }), ErrorOf([&] { files_.Kill(file); })}),
+                              ErrorOf([&] { files_.FileCopy(other, file); }), ErrorOf([&] { files_.Kill(file); }),
+                              ErrorOf([&] { files_.FileCopyNew(file, other); }),
+                              ErrorOf([&] { files_.RenameNew(dir_ + "copy", other); })}),
             (std::vector<int>{ErrNo::FileNotFound, ErrNo::PathNotFound, ErrNo::PathFileAccess, ErrNo::FileNotFound,
                               ErrNo::PathNotFound, ErrNo::FileNotFound, ErrNo::FileNotFound, ErrNo::FileNotFound,
-                              ErrNo::PathFileAccess, ErrNo::PathFileAccess}));
+                              ErrNo::PathFileAccess, ErrNo::PathFileAccess, ErrNo::FileAlreadyExists,
+                              ErrNo::FileAlreadyExists}));
+  EXPECT_EQ(Read(other), "ab" + std::string(69998, 'x')) << "an existing file is never replaced";
+  files_.FileCopyNew(other, dir_ + "new"), files_.RenameNew(dir_ + "new", dir_ + "named");
+  EXPECT_EQ(Read(dir_ + "named"), Read(other));
+  EXPECT_EQ(ErrorOf([&] { files_.OpenRead(dir_ + "new"); }), ErrNo::FileNotFound);
   for (const std::string& f : {file, dir_ + "copy"}) files_.SetAttr(f, Attr::Normal), files_.Kill(f);
   EXPECT_EQ(ErrorOf([&] { files_.OpenRead(file); }), ErrNo::FileNotFound);
+}
+
+// Only the plain files of the prefix and ".tmp" written before the time go,
+// read-only or not.
+TEST_F(PlatformServices, LeftoversOfEndedRunsAreRemovedAndNothingElse) {
+  const std::time_t now = std::time(nullptr);
+  for (const char* name : {"lkdold.tmp", "lkdnew.tmp", "lkdold.msi", "old.tmp"}) files_.WriteFile(dir_ + name, {});
+  std::filesystem::create_directory(files_.NativePath(dir_ + "lkddir.tmp"));
+  files_.SetAttr(dir_ + "lkdold.tmp", Attr::ReadOnly | Attr::Hidden);
+  // (Wine sets no folder's times.)
+  for (const char* name : {"lkdold.tmp", "lkdold.msi", "old.tmp", kWindows ? "old.tmp" : "lkddir.tmp"})
+    std::filesystem::last_write_time(files_.NativePath(dir_ + name),
+                                     std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+  EXPECT_EQ(files_.RemoveLeftovers(dir_, "lkd", now - 60), std::vector<std::string>{dir_ + "lkdold.tmp"});
+  EXPECT_EQ(files_.RemoveLeftovers(dir_ + "missing\\", "lkd", now), std::vector<std::string>{});
+  for (const char* name : {"lkdnew.tmp", "lkdold.msi", "old.tmp", "lkddir.tmp"})
+    EXPECT_TRUE(std::filesystem::exists(files_.NativePath(dir_ + name))) << name;
 }
 
 TEST(PlatformEnvironment, ExpandsReferencesToVariables) {

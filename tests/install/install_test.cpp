@@ -80,6 +80,7 @@ TEST(VerifyDownload, ChecksThenCopies) {
       {"..\\setup.msi", "", "refused earlier"},
       {"x:setup.msi", "", "refused earlier"},
       {"setup.msi", "setup.msi setup0.msi", "copied app.d\\setup1.msi, plain busy idle"},
+      {"setup.msi", "lkcsetup.msi.tmp", "copied app.d\\setup.msi, plain busy idle"},  // an earlier run's unfinished copy
       {".msi", ".msi", "copied app.d\\0.msi, plain busy idle"},
       {"setup", "setup", kKept + "no free file name"},  // its variant would leave the folder "app.d"
       {"s.m", "s.m", "copied app.d\\s31999.m, plain busy idle", "414fa339", kFox, 31999},
@@ -107,6 +108,8 @@ TEST(VerifyDownload, ChecksThenCopies) {
       got += ", plain";
     if (!f.form.Installer.CopyFailure.empty()) got += ", " + f.form.Installer.CopyFailure;
     for (const bool busy : f.fake.events.pointer) got += busy ? " busy" : " idle";
+    for (const auto& left : std::filesystem::directory_iterator(app))
+      if (left.path().filename().string().starts_with("lkc")) got += ", left " + left.path().filename().string();
     EXPECT_EQ(f.Local(got), r.outcome) << r.file << " " << r.taken << " " << r.crc;
   }
 }
@@ -122,11 +125,13 @@ const std::string kError = " / 48 Larkspire AutoUpdate - Error / exit 4 closed";
 // exit status, whether the wizard closed, and the log. (The working
 // hand-over is the end-to-end road's.)
 TEST(HandOver, RunInstall) {
-  const std::tuple<std::intptr_t, bool, bool, std::string> rows[] = {
-      // the shell's result, the package deleted, the broadcast failing
-      {32, false, false, "open \"larkspire setup.msi\" 1 / " + kRunFailed + kError},
-      {33, true, false, " / " + kDeleted + kError},
-      {33, false, true,
+  const std::tuple<std::intptr_t, int, bool, std::string> rows[] = {
+      // the shell's result, the package (0 as verified, 1 deleted, 2 changed since), the broadcast failing
+      {32, 0, false, "open \"larkspire setup.msi\" 1 / " + kRunFailed + kError},
+      {33, 1, false, " / " + kDeleted + kError},
+      {33, 2, false, " / " + kDeleted + kError + "larkspire.install: the package larkspire setup.msi changed after it "
+                                             "was verified: its CRC-32 is 4761362F, the catalog says DE686795\n"},
+      {33, 0, true,
        " / The running Larkspire programs could not be told to close. / 48 Larkspire AutoUpdate - Error / exit 0"
        "larkspire.broadcast: the running Larkspire programs could not be told to close\nlarkspire.install: "
        "the package larkspire setup.msi was not handed to the installer: the running programs were not told to "
@@ -134,8 +139,8 @@ TEST(HandOver, RunInstall) {
   };
   for (const auto& [shellResult, deleted, broadcastFails, expected] : rows) {
     Form f;
-    if (!deleted) WriteFileBytes(f.dir.File("larkspire setup.msi"), "package");
-    f.Entry("", "", f.dir.Path() + "larkspire setup.msi");
+    if (deleted != 1) WriteFileBytes(f.dir.File("larkspire setup.msi"), deleted ? "packagf" : "package");
+    f.Entry("", "DE686795", f.dir.Path() + "larkspire setup.msi");
     f.fake.shell.shellResult = shellResult;
     f.fake.messages.broadcastFails = broadcastFails;
     testing::internal::CaptureStderr();

@@ -51,3 +51,4 @@ void LocalReadFiles::WriteFile(const std::string&, const std::vector<std::uint8_
 void LocalReadFiles::SetAttr(const std::string&, std::int32_t) { RaiseError(ErrNo::PathFileAccess); }
 void LocalReadFiles::Kill(const std::string&) { RaiseError(ErrNo::PathFileAccess); }
 void LocalReadFiles::FileCopy(const std::string&, const std::string&) { RaiseError(ErrNo::PathFileAccess); }
+void LocalReadFiles::RenameNew(const std::string&, const std::string&) { RaiseError(ErrNo::PathFileAccess); }

@@ -18,6 +18,9 @@ class LocalReadFiles : public IFileSystem {
   void SetAttr(const std::string&, std::int32_t) override;
   void Kill(const std::string&) override;
   void FileCopy(const std::string&, const std::string&) override;
+  void FileCopyNew(const std::string& s, const std::string& d) override { FileCopy(s, d); }
+  void RenameNew(const std::string&, const std::string&) override;
+  std::vector<std::string> RemoveLeftovers(const std::string&, const std::string&, std::int64_t) override { return {}; }
   std::string CurDir() override { return ""; }
   std::string NativePath(const std::string& path) override { return path; }
 };

@@ -1,5 +1,6 @@
 #include "backends/posix/file_system.hpp"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -7,6 +8,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -42,6 +44,8 @@ bool ParentExists(const std::string& native) {
     case EACCES:
     case EPERM:
       RaiseError(ErrNo::PermissionDenied);
+    case EEXIST:
+      RaiseError(ErrNo::FileAlreadyExists);
     default:
       // The system's own words say more than the general error does
       // ("Read-only file system", "Too many levels of symbolic links").
@@ -217,6 +221,14 @@ void PosixFileSystem::Kill(const std::string& path) {
 }
 
 void PosixFileSystem::FileCopy(const std::string& source, const std::string& destination) {
+  Copy(source, destination, false);
+}
+
+void PosixFileSystem::FileCopyNew(const std::string& source, const std::string& destination) {
+  Copy(source, destination, true);
+}
+
+void PosixFileSystem::Copy(const std::string& source, const std::string& destination, bool exclusive) {
   const std::string from = Native(source);
   const std::string to = Native(destination);
   const UniqueFd in(open(from.c_str(), O_RDONLY | O_CLOEXEC));
@@ -225,7 +237,7 @@ void PosixFileSystem::FileCopy(const std::string& source, const std::string& des
   if (fstat(in.Get(), &st) != 0 || S_ISDIR(st.st_mode)) RaiseError(ErrNo::PathFileAccess);
   struct stat dst {};
   if (stat(to.c_str(), &dst) == 0 && (S_ISDIR(dst.st_mode) || IsReadOnly(dst))) RaiseError(ErrNo::PathFileAccess);
-  UniqueFd out(open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
+  UniqueFd out(open(to.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | (exclusive ? O_EXCL : O_TRUNC), 0644));
   if (!out.Valid()) RaiseErrno(errno, to);
   bool ok = true;
   int err = 0;
@@ -277,4 +289,46 @@ std::string PosixFileSystem::CurDir() {
   char buf[4096];
   if (!getcwd(buf, sizeof buf)) RaiseError(ErrNo::PathNotFound);
   return FromNative(buf);
+}
+
+void PosixFileSystem::RenameNew(const std::string& source, const std::string& destination) {
+  const std::string from = Native(source);
+  const std::string to = Native(destination);
+  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return;
+  int err = errno;
+  // A file system without the no-replace rename: a hard link is never made
+  // over an existing name either.
+  if (err == EINVAL || err == ENOSYS || err == EOPNOTSUPP) {
+    if (link(from.c_str(), to.c_str()) == 0) {
+      unlink(from.c_str());
+      return;
+    }
+    err = errno;
+  }
+  if (err == EEXIST) RaiseError(ErrNo::FileAlreadyExists);
+  RaiseErrno(err, to);
+}
+
+std::vector<std::string> PosixFileSystem::RemoveLeftovers(const std::string& dir, const std::string& prefix,
+                                                          std::int64_t notAfter) {
+  std::vector<std::string> removed;
+  std::string native = ToNative(dir);
+  if (native.empty()) return removed;
+  if (native.back() != '/') native += '/';
+  const UniqueFd folder(open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  DIR* listing = folder.Valid() ? fdopendir(dup(folder.Get())) : nullptr;
+  if (!listing) return removed;
+  while (const dirent* entry = readdir(listing)) {
+    const std::string name = entry->d_name;
+    if (name.size() < prefix.size() + 4 || !name.starts_with(prefix) || !name.ends_with(".tmp")) continue;
+    // Only a plain file of this user's: a link, a folder or another user's
+    // file in a shared folder is never touched.
+    struct stat st {};
+    if (fstatat(folder.Get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
+        st.st_uid != geteuid() || st.st_mtime >= notAfter)
+      continue;
+    if (unlinkat(folder.Get(), name.c_str(), 0) == 0) removed.push_back(FromNative(native + name));
+  }
+  closedir(listing);
+  return removed;
 }

@@ -19,6 +19,10 @@ class PosixFileSystem : public IFileSystem {
   void SetAttr(const std::string& path, std::int32_t attributes) override;
   void Kill(const std::string& path) override;
   void FileCopy(const std::string& source, const std::string& destination) override;
+  void FileCopyNew(const std::string& source, const std::string& destination) override;
+  void RenameNew(const std::string& source, const std::string& destination) override;
+  std::vector<std::string> RemoveLeftovers(const std::string& dir, const std::string& prefix,
+                                           std::int64_t notAfter) override;
   std::string CurDir() override;
   std::string NativePath(const std::string& path) override;
   // $XDG_DATA_HOME/larkspire (~/.local/share/larkspire without it).
@@ -28,4 +32,7 @@ class PosixFileSystem : public IFileSystem {
   static std::string FromNative(const std::string& native);
   // The Linux path of a program path; "" for a drive that does not exist.
   static std::string ToNative(const std::string& path);
+
+ private:
+  static void Copy(const std::string& source, const std::string& destination, bool exclusive);
 };

@@ -119,6 +119,46 @@ void Win32FileSystem::FileCopy(const std::string& source, const std::string& des
   if (!CopyFileA(A(source).c_str(), to.c_str(), FALSE)) RaiseLastError(GetLastError());
 }
 
+void Win32FileSystem::FileCopyNew(const std::string& source, const std::string& destination) {
+  // The system's own copy refuses an existing destination when asked to.
+  if (CopyFileA(A(source).c_str(), A(destination).c_str(), TRUE)) return;
+  const DWORD err = GetLastError();
+  if (err == ERROR_ALREADY_EXISTS || err == ERROR_FILE_EXISTS) RaiseError(ErrNo::FileAlreadyExists);
+  RaiseLastError(err);
+}
+
+void Win32FileSystem::RenameNew(const std::string& source, const std::string& destination) {
+  // Without MOVEFILE_REPLACE_EXISTING an existing destination is kept.
+  if (MoveFileExA(A(source).c_str(), A(destination).c_str(), 0)) return;
+  const DWORD err = GetLastError();
+  if (err == ERROR_ALREADY_EXISTS || err == ERROR_FILE_EXISTS) RaiseError(ErrNo::FileAlreadyExists);
+  RaiseLastError(err);
+}
+
+std::vector<std::string> Win32FileSystem::RemoveLeftovers(const std::string& dir, const std::string& prefix,
+                                                          std::int64_t notAfter) {
+  std::vector<std::string> removed;
+  std::string folder = A(dir);
+  if (folder.empty()) return removed;
+  if (folder.back() != '\\') folder += '\\';
+  WIN32_FIND_DATAA found = {};
+  const HANDLE search = FindFirstFileA((folder + A(prefix) + "*.tmp").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return removed;
+  // FILETIME counts 100 ns from 1601; the Unix epoch is 11644473600 s later.
+  const std::uint64_t limit = (static_cast<std::uint64_t>(notAfter) + 11644473600ULL) * 10000000ULL;
+  do {
+    const std::uint64_t written =
+        static_cast<std::uint64_t>(found.ftLastWriteTime.dwHighDateTime) << 32 | found.ftLastWriteTime.dwLowDateTime;
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || written >= limit) continue;
+    const std::string path = folder + found.cFileName;
+    // The program's own downloads are read-only until they are handed on.
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (DeleteFileA(path.c_str())) removed.push_back(SystemAnsiToUtf8(path));
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return removed;
+}
+
 std::string Win32FileSystem::CurDir() {
   char buffer[MAX_PATH + 1] = {};
   const DWORD n = GetCurrentDirectoryA(MAX_PATH + 1, buffer);

@@ -18,6 +18,10 @@ class Win32FileSystem : public IFileSystem {
   void SetAttr(const std::string& path, std::int32_t attributes) override;
   void Kill(const std::string& path) override;
   void FileCopy(const std::string& source, const std::string& destination) override;
+  void FileCopyNew(const std::string& source, const std::string& destination) override;
+  void RenameNew(const std::string& source, const std::string& destination) override;
+  std::vector<std::string> RemoveLeftovers(const std::string& dir, const std::string& prefix,
+                                           std::int64_t notAfter) override;
   std::string CurDir() override;
   std::string NativePath(const std::string& path) override { return path; }
 };

@@ -73,7 +73,7 @@ Fetch::Fetch(std::string fetchKey, const QUrl& url, const QString& folder, curl_
       easy_(curl_easy_init()) {
   // Created exclusively, and on Linux without a name until it is complete:
   // an existing name or a planted link is never used.
-  file = std::make_unique<QTemporaryFile>(folder + QStringLiteral("/lkdXXXXXX.tmp"));
+  file = std::make_unique<QTemporaryFile>(folder + QLatin1String("/") + QLatin1String(kDownloadFilePrefix) + QLatin1String("XXXXXX.tmp"));
   file->setAutoRemove(false);
   if (!file->open())
     throw RuntimeError(FetchError::Write,
