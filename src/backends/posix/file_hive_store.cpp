@@ -7,10 +7,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <string_view>
+#include <thread>
 
 #include "backends/common/registry_file_format.hpp"
 #include "support/diagnostics.hpp"
@@ -25,6 +29,44 @@ std::string DirName(const std::string& path) {
   if (p == std::string::npos) return ".";
   if (p == 0) return "/";
   return path.substr(0, p);
+}
+
+// Takes the exclusive lock of fd's open file within wait: 0, ETIMEDOUT, or
+// the error of flock. The blocking flock is queued fairly by the kernel,
+// where polling would lose to writers that take the lock again at once; it
+// waits on a thread of its own, which, when the caller gave up, releases
+// the lock it finally gets.
+int LockWithin(int fd, std::chrono::milliseconds wait) {
+  if (flock(fd, LOCK_EX | LOCK_NB) == 0) return 0;
+  if (errno != EWOULDBLOCK && errno != EINTR) return errno;
+  struct Waiter {
+    std::mutex m;
+    std::condition_variable cv;
+    bool done = false, abandoned = false;
+    int error = 0;
+  };
+  const auto waiter = std::make_shared<Waiter>();
+  // The duplicate shares the open file, so its lock is the caller's.
+  UniqueFd shared(fcntl(fd, F_DUPFD_CLOEXEC, 0));
+  if (!shared.Valid()) return errno;
+  std::thread([waiter, shared = std::move(shared)]() mutable {
+    int rc;
+    while ((rc = flock(shared.Get(), LOCK_EX)) != 0 && errno == EINTR) {
+    }
+    const int error = rc ? errno : 0;
+    const std::lock_guard hold(waiter->m);
+    if (waiter->abandoned) {
+      if (rc == 0) flock(shared.Get(), LOCK_UN);
+      return;
+    }
+    waiter->done = true;
+    waiter->error = error;
+    waiter->cv.notify_one();
+  }).detach();
+  std::unique_lock hold(waiter->m);
+  if (waiter->cv.wait_for(hold, wait, [&] { return waiter->done; })) return waiter->error;
+  waiter->abandoned = true;
+  return ETIMEDOUT;
 }
 
 std::string BaseName(const std::string& path) {
@@ -235,12 +277,15 @@ long FileHiveStore::Lock() {
     Unlock();
     return denied ? Reg::AccessDenied : Reg::CantWrite;
   }
-  while (flock(lockFd_.Get(), LOCK_EX) != 0) {
-    if (errno != EINTR) {
-      lastError_ = SystemReason(lockPath_, "cannot lock");
-      Unlock();
-      return Reg::CantWrite;
-    }
+  if (const int error = LockWithin(lockFd_.Get(), lockWait_)) {
+    const bool held = error == ETIMEDOUT;
+    errno = error;
+    lastError_ = held ? Reason(lockPath_, "held by another program for " + std::to_string(lockWait_.count()) +
+                                              " ms; the change is not made")
+                      : SystemReason(lockPath_, "cannot lock");
+    // Closing our descriptor leaves the waiting thread's, which lets go.
+    Unlock();
+    return held ? Reg::AccessDenied : Reg::CantWrite;
   }
   if (const long rc = SaveTarget(&saveTarget_)) {
     Unlock();

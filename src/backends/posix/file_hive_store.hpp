@@ -9,6 +9,9 @@
 // AccessDenied. A symbolic link in the file's place is saved through to its
 // target; the lock file is never followed through a link. Anything but a
 // regular file of at most 64 MiB is refused (BadDb) without being read.
+// A change waits a few seconds at most for a lock another process holds;
+// then it is not made (AccessDenied), as for a read-only file.
+#include <chrono>
 #include <string>
 
 #include "backends/common/registry_tree.hpp"
@@ -28,6 +31,9 @@ class FileHiveStore : public IHiveStore {
   // be parsed, the line ("" when it was not).
   const std::string& LastError() const { return lastError_; }
 
+  // How long a change waits for the lock (5 s).
+  void SetLockWait(std::chrono::milliseconds wait) { lockWait_ = wait; }
+
   // $XDG_CONFIG_HOME/larkspire/registry.reg, or ~/.config/... without it.
   static std::string DefaultPath();
 
@@ -44,6 +50,7 @@ class FileHiveStore : public IHiveStore {
   std::string path_;
   std::string lockPath_;
   UniqueFd lockFd_;
+  std::chrono::milliseconds lockWait_{5000};
   // Where saves go: the file, or the target of the link in its place.
   std::string saveTarget_;
   RegistryHive hive_{TextCodePage::Utf8};

@@ -2,7 +2,9 @@
 // private, that what lies at its place is read, refused or saved safely, and
 // that the changes of several processes, even killed ones, all survive.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -62,8 +64,8 @@ TEST(RegistryFile, ComesIntoBeingPrivateWithTheFirstKeyAndSeesEveryChange) {
 // What lies at the file's place: a file of these bytes, or the same made
 // read-only, a link to it, a file with a linked lock, a link to nowhere, a
 // FIFO, the file grown beyond the size limit, or one that a save would grow
-// beyond it.
-enum Kind { kFile, kReadOnly, kLink, kLinkedLock, kDangling, kFifo, kHuge, kNearlyFull };
+// beyond it, or a file whose lock another program holds.
+enum Kind { kFile, kReadOnly, kLink, kLinkedLock, kDangling, kFifo, kHuge, kNearlyFull, kHeldLock };
 
 TEST(RegistryFile, WhatLiesAtItsPlaceIsReadRefusedOrSavedSafely) {
   // What lies there, the App Path in the file, the codes of reading it and of storing "ProductID", and part of
@@ -77,7 +79,8 @@ TEST(RegistryFile, WhatLiesAtItsPlaceIsReadRefusedOrSavedSafely) {
       {kLinkedLock, kUtf8, Reg::Success, Reg::CantWrite, "the lock file is a symbolic link"},
       {kFifo, kUtf8, Reg::BadDb, Reg::BadDb, "not a regular file"},
       {kHuge, kUtf8, Reg::BadDb, Reg::BadDb, "64 MiB"},
-      {kNearlyFull, kUtf8, Reg::Success, Reg::AccessDenied, "past the registry file's limit of 64 MiB"}};
+      {kNearlyFull, kUtf8, Reg::Success, Reg::AccessDenied, "past the registry file's limit of 64 MiB"},
+      {kHeldLock, kUtf8, Reg::Success, Reg::AccessDenied, "held by another program for 200 ms"}};
   for (const auto& [kind, folder, readRc, writeRc, reason] : rows) {
     SCOPED_TRACE(std::to_string(kind) + reason);
     TempDir dir;
@@ -95,7 +98,10 @@ TEST(RegistryFile, WhatLiesAtItsPlaceIsReadRefusedOrSavedSafely) {
               : kind == kHuge       ? truncate(path.c_str(), (off_t{64} << 20) + 1)
                                     : 0,
               0);
+    const UniqueFd held(kind == kHeldLock ? open((path + ".lock").c_str(), O_RDWR | O_CREAT, 0600) : -1);
+    if (held.Valid()) ASSERT_EQ(flock(held.Get(), LOCK_EX), 0);
     FileRegistryApi api(path);
+    api.Store().SetLockWait(std::chrono::milliseconds(200));
     const StoredValue app = ReadStoredAt(api, Reg::CurrentUser, kMain, "App Path");
     EXPECT_EQ(std::make_pair(app.rc, app.data),
               std::make_pair(readRc, app.rc == Reg::Success ? BytesZ(kUtf8) : Bytes("")));
