@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "support/codepage.hpp"
+#include "support/text_case.hpp"
 #include "support/runtime_error.hpp"
 
 namespace {
@@ -52,10 +53,13 @@ RegValue cRegistry::RegRead(const std::string& subkey, const std::string& kname,
   std::string path;
   Locate(subkey, doDefault, winKey, &root, &path);
   RegHandle key = 0;
-  std::uint32_t disposition = 0;
-  if (api_.CreateKeyEx(root, path, Reg::KeyRead, &key, &disposition) != Reg::Success) return result;
+  // A key that is not there reads as a new, empty one would, but a read
+  // never makes it: reading leaves the registry as it was.
+  const long opened = api_.OpenKeyEx(root, path, Reg::KeyRead, &key);
+  if (opened == Reg::FileNotFound)
+    return readMissing_.emplace(root, UCase(FromRegistry(path))).second ? std::string(1, '\0') : result;
+  if (opened != Reg::Success) return result;
   KeyGuard guard(api_, key);
-  if (disposition == Reg::CreatedNewKey) return std::string(1, '\0');
 
   const std::string name = ToRegistry(kname);
   std::uint32_t type = 0;
@@ -141,10 +145,8 @@ bool cRegistry::EnumerateInto(const std::string& sKey, std::vector<std::string>&
   std::string path;
   Locate(sKey, doDefault, winKey, &root, &path);
   RegHandle key = 0;
-  std::uint32_t disposition = 0;
-  if (api_.CreateKeyEx(root, path, Reg::KeyRead, &key, &disposition) != Reg::Success) return false;
+  if (api_.OpenKeyEx(root, path, Reg::KeyRead, &key) != Reg::Success) return false;
   KeyGuard guard(api_, key);
-  if (disposition == Reg::CreatedNewKey) return false;
   try {
     for (std::uint32_t index = 0; index <= 1024; ++index) {
       std::string element;

@@ -5,7 +5,9 @@
 // and cross to the registry in its code page: converted to Windows-1252 and
 // back, or passed as they are to a UTF-8 registry.
 #include <cstdint>
+#include <set>
 #include <string>
+#include <utility>
 #include <string_view>
 #include <vector>
 
@@ -69,4 +71,8 @@ class cRegistry {
   IRegistryApi& api_;
   IEnvironment& env_;
   std::string rootKey_;
+  // The missing keys a read has met: a first read of one gives a NUL, as a
+  // key just made would, and later ones read it as empty, without the key
+  // ever being made.
+  std::set<std::pair<RegHandle, std::string>> readMissing_;
 };

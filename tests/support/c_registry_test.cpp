@@ -60,8 +60,11 @@ class cRegistryTest : public ::testing::Test {
 };
 
 TEST_F(cRegistryTest, ReadGivesEachTypeItsKindOfValue) {
-  EXPECT_EQ(reg_.RegRead("\\Types", "v"), RegValue(std::string(1, '\0'))) << "a missing key: made, and a NUL";
-  EXPECT_EQ(reg_.RegRead("\\Types", "v"), RegValue("")) << "a missing value";
+  EXPECT_EQ(reg_.RegRead("\\Types", "v"), RegValue(std::string(1, '\0'))) << "a missing key: as if made, a NUL";
+  EXPECT_EQ(reg_.RegRead("\\TYPES", "v"), RegValue("")) << "then a missing value";
+  RegHandle key = 0;
+  EXPECT_EQ(raw().OpenKeyEx(Reg::CurrentUser, kRoot + "\\Types", Reg::KeyRead, &key), Reg::FileNotFound)
+      << "a read makes nothing";
   const std::tuple<std::uint32_t, std::vector<std::uint8_t>, RegValue> rows[] = {
       {Reg::Sz, Bytes(std::string("ab\0cd\0", 6)), RegValue("ab")},
       {Reg::Sz, Bytes(" ab"), RegValue(" ab")},
