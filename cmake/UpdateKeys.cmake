@@ -4,6 +4,9 @@
 # beginning with "B" (the 04), padded with one "=", and no bits set beyond
 # the last byte. Whether the point is on the curve the program sees when it
 # checks a signature; a key off the curve verifies nothing.
+if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)
+  cmake_minimum_required(VERSION 3.25)  # the policies of the build, for the script below
+endif()
 function(larkspire_check_update_keys keys)
   if(keys STREQUAL "")
     return()
@@ -29,3 +32,10 @@ function(larkspire_check_update_keys keys)
   endforeach()
   message(STATUS "Catalogs must be signed by one of ${count} built-in public key(s)")
 endfunction()
+
+# As a script (cmake -DKEYS=... -P UpdateKeys.cmake, with "," for ";" on the
+# command line): the same check, for the tests of the setting.
+if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)
+  string(REPLACE "," ";" keys "${KEYS}")
+  larkspire_check_update_keys("${keys}")
+endif()
