@@ -2,13 +2,14 @@
 # Sourced by scripts/demo, which installs the demo's list, and by
 # scripts/test, which installs both lists.
 
-# What the demo builds and runs: the wizard, the publishing tool and the
-# demo's driver (which shares the end-to-end tests' code, so configuring it
-# needs GoogleTest, and the test folders' configuration zlib), nginx to serve
-# the update, and a virtual display with a session bus for screenshots.
+# What the demo builds and runs: the wizard, the publishing tool (both use
+# OpenSSL 3 for the maker's signatures) and the demo's driver (which shares
+# the end-to-end tests' code, so configuring it needs GoogleTest, and the
+# test folders' configuration zlib), nginx to serve the update, and a virtual
+# display with a session bus for screenshots.
 LARKSPIRE_DEMO_PACKAGES=(
   g++ cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev libcurl4-openssl-dev libgtest-dev zlib1g-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libcurl4-openssl-dev libssl-dev libgtest-dev zlib1g-dev
   nginx-light xvfb xauth dbus dbus-x11 fonts-dejavu-core fonts-liberation2
 )
 

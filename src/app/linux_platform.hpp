@@ -1,12 +1,13 @@
 #pragma once
 // Every real backend of the Linux program in one place, wired into the
 // Platform the main window takes: the per-user registry file, the Linux
-// services, and the Qt window, dialogs, message boxes and read service.
+// services, OpenSSL for the maker's signature, and the Qt window, dialogs, message boxes and read service.
 #include <memory>
 #include <string>
 
 #include "backends/common/embedded_resources.hpp"
 #include "backends/common/profile_file_reader.hpp"
+#include "backends/openssl/signature_verifier.hpp"
 #include "backends/posix/clock.hpp"
 #include "backends/posix/connection_state.hpp"
 #include "backends/posix/desktop_opener.hpp"
@@ -42,6 +43,7 @@ struct LinuxPlatform {
   PosixConnectionService connection;
   QtAsyncReadService reader;
   PosixClock clock;
+  OpenSslSignatureVerifier verifier;
   ProfileFileReader profiles{files};
   std::unique_ptr<QtMainWindow> window;
   std::unique_ptr<QtDialogFactory> dialogs;

@@ -9,4 +9,5 @@ Win32Platform::Win32Platform()
                .messages = &messages,
                .profiles = &profiles,
                .shell = &shell,
-               .connection = &connection} {}
+               .connection = &connection,
+               .verifier = &verifier} {}

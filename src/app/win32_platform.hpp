@@ -12,6 +12,7 @@
 #include "backends/win32/profile_reader.hpp"
 #include "backends/win32/registry_api.hpp"
 #include "backends/win32/shell.hpp"
+#include "backends/win32/signature_verifier.hpp"
 #include "backends/win32/window_messages.hpp"
 #include "platform/platform.hpp"
 
@@ -29,6 +30,7 @@ struct Win32Platform {
   Win32ProfileReader profiles;
   Win32Shell shell;
   Win32ConnectionService connection;
+  Win32SignatureVerifier verifier;
 
   Platform services;
 };

@@ -8,13 +8,14 @@
 #include "install_state/path_helpers.hpp"
 #include "support/runtime_error.hpp"
 
-std::optional<std::uint32_t> FileCrc32(IFileSystem& files, const std::string& path) {
+namespace {
+// Reads the whole file in pieces and hands each to eachPiece; its length,
+// or nothing for an empty file.
+template <class EachPiece>
+std::optional<std::int64_t> ReadInPieces(IFileSystem& files, const std::string& path, EachPiece eachPiece) {
   const auto reader = files.OpenRead(path);
   const std::int64_t length = reader->Length();
   if (length < 1) return std::nullopt;
-
-  CrcCalculator calc;
-  std::int32_t reg = calc.InitCrcTable(kCrc32Polynomial, -1);
   std::vector<std::uint8_t> piece(kCrcReadPiece);
   std::int64_t left = length;
   while (left > 0) {
@@ -23,10 +24,39 @@ std::optional<std::uint32_t> FileCrc32(IFileSystem& files, const std::string& pa
     // A file that ends before its length was taken is not the file whose
     // length was checked.
     if (got == 0) RaiseError(ErrNo::PathFileAccess);
-    reg = calc.UpdateCrc(std::span(piece.data(), got), reg);
+    eachPiece(std::span<const std::uint8_t>(piece.data(), got));
     left -= static_cast<std::int64_t>(got);
   }
+  return length;
+}
+}  // namespace
+
+std::optional<std::uint32_t> FileCrc32(IFileSystem& files, const std::string& path) {
+  CrcCalculator calc;
+  std::int32_t reg = calc.InitCrcTable(kCrc32Polynomial, -1);
+  if (!ReadInPieces(files, path, [&](std::span<const std::uint8_t> piece) { reg = calc.UpdateCrc(piece, reg); }))
+    return std::nullopt;
   return static_cast<std::uint32_t>(FinishCrc(reg));
+}
+
+std::optional<PackageDigests> FileDigests(IFileSystem& files, ISignatureVerifier& verifier, const std::string& path) {
+  CrcCalculator calc;
+  std::int32_t reg = calc.InitCrcTable(kCrc32Polynomial, -1);
+  const auto sha = verifier.NewSha256();
+  // Each piece is still in the cache when the second sum takes it.
+  const auto length = ReadInPieces(files, path, [&](std::span<const std::uint8_t> piece) {
+    reg = calc.UpdateCrc(piece, reg);
+    sha->Update(piece);
+  });
+  if (!length) return std::nullopt;
+  return PackageDigests{static_cast<std::uint32_t>(FinishCrc(reg)), sha->Finish(), *length};
+}
+
+std::string FormatSha256(const Sha256Digest& digest) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string text;
+  for (const std::uint8_t b : digest) text += {kHex[b >> 4], kHex[b & 15]};
+  return text;
 }
 
 std::string FormatCrc(std::uint32_t value) {

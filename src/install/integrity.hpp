@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/file_system.hpp"
+#include "platform/signature_verifier.hpp"
 
 // Pieces of this size are read and checked one after another, so memory
 // stays flat whatever the package's size.
@@ -16,6 +17,20 @@ inline constexpr std::size_t kCrcReadPiece = 256 * 1024;
 // The standard CRC-32 of a file's bytes, or nothing for an empty file.
 // Raises RuntimeError when the file cannot be opened or read to its length.
 std::optional<std::uint32_t> FileCrc32(IFileSystem& files, const std::string& path);
+
+// What one read of a package gives: its CRC-32, SHA-256 and length.
+struct PackageDigests {
+  std::uint32_t crc = 0;
+  Sha256Digest sha256{};
+  std::int64_t length = 0;
+};
+
+// The CRC-32 and the SHA-256 of a file's bytes from one read of it, or
+// nothing for an empty file. Raises RuntimeError as FileCrc32 does.
+std::optional<PackageDigests> FileDigests(IFileSystem& files, ISignatureVerifier& verifier, const std::string& path);
+
+// A digest as 64 lower-case hexadecimal digits.
+std::string FormatSha256(const Sha256Digest& digest);
 
 // The value as eight upper-case hexadecimal digits with leading zeros.
 std::string FormatCrc(std::uint32_t value);

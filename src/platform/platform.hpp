@@ -21,6 +21,7 @@
 #include "platform/registry_api.hpp"
 #include "platform/resources.hpp"
 #include "platform/shell.hpp"
+#include "platform/signature_verifier.hpp"
 #include "platform/window_messages.hpp"
 
 struct Platform {
@@ -41,6 +42,7 @@ struct Platform {
   IConnectionService* connection = nullptr;
   IAsyncReadService* reader = nullptr;
   IClock* clock = nullptr;
+  ISignatureVerifier* verifier = nullptr;
 };
 
 // The platform of a composition root that keeps each service in a member of
@@ -69,5 +71,6 @@ Platform ServicesOf(Root& root) {
           .shell = at(root.shell),
           .connection = at(root.connection),
           .reader = at(root.reader),
-          .clock = at(root.clock)};
+          .clock = at(root.clock),
+          .verifier = at(root.verifier)};
 }

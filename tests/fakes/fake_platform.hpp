@@ -6,13 +6,15 @@
 // window: the test calls the handlers that clicks and timers would call.
 // Files are the real ones, in folders the test chooses; so are the
 // environment, the profile reader and the per-user registry file, in a home
-// of its own.
+// of its own; so is the signature check, whose answers a fake could only
+// restate.
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "backends/common/embedded_resources.hpp"
 #include "backends/common/profile_file_reader.hpp"
+#include "backends/openssl/signature_verifier.hpp"
 #include "backends/posix/environment.hpp"
 #include "backends/posix/file_hive_store.hpp"
 #include "backends/qt/picture_service.hpp"
@@ -47,6 +49,7 @@ struct FakePlatform {
   FakeConnection connection;
   FakeAsyncReadService reader;
   FakeClock clock;
+  OpenSslSignatureVerifier verifier;
 
   // Every service above; a test may put a real one in a member's place.
   Platform services;

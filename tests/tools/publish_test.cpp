@@ -6,6 +6,8 @@
 #include <iterator>
 #include <thread>
 
+#include "backends/openssl/signature_verifier.hpp"
+#include "catalog/catalog_signature.hpp"
 #include "catalog/profile_parser.hpp"
 #include "fakes/fake_services.hpp"
 #include "install/crc32.hpp"
@@ -48,6 +50,10 @@ TEST(PublishOptions, WhatIsAcceptedAndOneClearLineForWhatIsNot) {
       {"@ --base-url http://h/ --component quillon=2.02.0000,exename=\xE4\xB8\xAD.exe", "Windows-1252"},
       {"@ --base-url http://h/ --component quillon=2.02.0000,exename=" + std::string(255, 'q'), "254"},
       {"@ --base-url http://h/ --component quillon=2.02.0000 --component QUILLON=2.03.0000", "twice"},
+      {"--generate-key k --out d", "stands alone"},
+      {"@ --base-url http://h/ --serial 5", "need --sign-key"},
+      {"@ --base-url http://h/ --sign-key k --serial 0", "positive"},
+      {"@ --base-url http://h/ --sign-key k --expires-days 36501", "1 to 36500"},
   };
   for (const auto& [line, expected] : rows) {
     const std::string got = Parsed(line);
@@ -65,10 +71,16 @@ class PublishTree : public ::testing::Test {
     const int status = RunPublish(args, out, err);
     return std::to_string(status) + " " + out.str() + err.str();
   }
-  std::string Publish(const std::string& name, const std::string& bytes, const std::string& version) {
+  std::string Publish(const std::string& name, const std::string& bytes, const std::string& version,
+                      std::vector<std::string> more = {}) {
     WriteFileBytes(packages.File(name), bytes);
-    return Run({"--package", packages.File(name), "--base-url", "http://127.0.0.1:8731/dl/", "--out", tree.Native(),
-                "--component", "larkspire=" + version, "--component", "quillon=2.02.0000,exename=Caf\xC3\xA9.EXE"});
+    std::vector<std::string> args = {"--package",   packages.File(name),
+                                     "--base-url",  "http://127.0.0.1:8731/dl/",
+                                     "--out",       tree.Native(),
+                                     "--component", "larkspire=" + version,
+                                     "--component", "quillon=2.02.0000,exename=Caf\xC3\xA9.EXE"};
+    args.insert(args.end(), more.begin(), more.end());
+    return Run(args);
   }
   // Whether the catalog's "size" is its length and its CRC its package's,
   // then its address, larkspire's version and quillon's name, as the
@@ -124,4 +136,39 @@ TEST_F(PublishTree, EachUpdateGoesIntoTheTreeWholeAndAFailureLeavesItAsItWas) {
                  "2");
   EXPECT_EQ(ReadFileBytes(tree.File("browser/updchk.ndf")) + std::to_string(FilesInTree()), catalog + "13");
   EXPECT_EQ(Run({"--version"}) + Run({"--help"}), "0 larkspire-publish " LARKSPIRE_VERSION "\n0 " + PublishUsage());
+}
+
+// A key is made once, private; each signed catalog verifies under it,
+// carries its package's digest and length, and rises in serial.
+TEST_F(PublishTree, SignedCatalogsVerifyUnderTheKeyAndTheirSerialsRise) {
+  const std::string key = packages.File("maker.pem");
+  const std::string made = Run({"--generate-key", key});
+  ASSERT_TRUE(made.starts_with("0 LARKSPIRE_UPDATE_PUBLIC_KEYS=") && made.size() == 2 + 29 + 88 + 1) << made;
+  EXPECT_EQ(fs::status(key).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_PRED2(SaysOneLine, Run({"--generate-key", key}), "2");  // never over a key
+  const std::string publicKey = made.substr(31, 88);
+  OpenSslSignatureVerifier verifier;
+  const auto sha = verifier.NewSha256();
+  sha->Update(std::span(reinterpret_cast<const std::uint8_t*>("signed"), 6));
+  const std::string digest = FormatSha256(sha->Finish());
+  // The catalog's signature, package digest, length and serial, and whether it expires.
+  const auto signedAs = [&] {
+    const std::string bytes = ReadFileBytes(tree.File("browser/updchk.ndf"));
+    const auto doc = ProfileDocument::Parse(bytes);
+    const auto check = CheckCatalogSignature(
+        std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), {publicKey}, verifier);
+    return check.why + (doc.Value("setup", "sha256") == digest ? " sha256 " : " ? ") +
+           doc.Value("setup", "pkgsize").value_or("") + " " + doc.Value("setup", "serial").value_or("") + " " +
+           std::to_string(doc.Value("setup", "expires").value_or("").size());
+  };
+  EXPECT_EQ(Publish("setup.msi", "signed", "3.03.0000", {"--sign-key", key, "--serial", "7", "--expires-days", "2"}),
+            "0 ");
+  EXPECT_EQ(ReadCatalog() + signedAs(), "11 http://127.0.0.1:8731/dl/setup.msi, 3.03.0000 Caf\xE9.EXE sha256 6 7 20");
+  EXPECT_PRED2(SaysOneLine, Publish("setup.msi", "signed", "3.04.0000", {"--sign-key", key, "--serial", "7"}), "2");
+  fs::permissions(key, fs::perms::group_read, fs::perm_options::add);
+  EXPECT_PRED2(SaysOneLine, Publish("setup.msi", "signed", "3.04.0000", {"--sign-key", key}), "2");
+  EXPECT_EQ(signedAs(), " sha256 6 7 20") << "the refused runs left the catalog as it was";
+  fs::permissions(key, fs::perms::group_read, fs::perm_options::remove);
+  EXPECT_EQ(Publish("setup.msi", "signed", "3.04.0000", {"--sign-key", key}), "0 ");
+  EXPECT_EQ(signedAs().size(), std::string(" sha256 6 YYYYMMDDhhmm 0").size()) << "serial by default the UTC minute";
 }

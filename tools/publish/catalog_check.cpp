@@ -3,7 +3,10 @@
 #include "backends/common/profile_file_reader.hpp"
 #include "catalog/catalog_reading.hpp"
 #include "catalog/catalog_rules.hpp"
+#include "catalog/catalog_signature.hpp"
+#include "catalog/profile_parser.hpp"
 #include "install/integrity.hpp"
+#include "local_files.hpp"
 #include "publish_error.hpp"
 #include "support/codepage.hpp"
 #include "support/text_case.hpp"
@@ -73,4 +76,26 @@ void CheckPublishedCatalog(IFileSystem& files, const std::string& path, const Pu
     if (got.sVersion != c.version) Differs("the version of " + name, got.sVersion, c.version);
   }
   if (listed != reading.components.size()) Differs("the list of components", "longer", "shorter");
+}
+
+void CheckSignedCatalog(IFileSystem& files, const std::string& path, const SignedFields& f,
+                        const std::string& publicKey, ISignatureVerifier& verifier) {
+  std::string bytes;
+  try {
+    bytes = ReadLocalFile(files, path);
+  } catch (const std::exception&) {
+    WriteFailed("the written catalog cannot be read back: " + path);
+  }
+  const auto check = CheckCatalogSignature(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()),
+                                           {publicKey}, verifier);
+  if (check.status != SignatureStatus::Verified) WriteFailed("the written catalog fails its own check: " + check.why);
+  const ProfileDocument doc = ProfileDocument::Parse(bytes);
+  const std::pair<const char*, std::string> meant[] = {{"sha256", f.sha256},
+                                                       {"pkgsize", std::to_string(f.pkgsize)},
+                                                       {"serial", std::to_string(f.serial)},
+                                                       {"expires", f.expires}};
+  for (const auto& [key, value] : meant) {
+    const std::string read = doc.Value("setup", key).value_or("");
+    if (read != value) Differs(std::string("the catalog's ") + key, read, value);
+  }
 }

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <string>
 
 #include "support/runtime_error.hpp"
 
@@ -52,3 +54,16 @@ void LocalReadFiles::SetAttr(const std::string&, std::int32_t) { RaiseError(ErrN
 void LocalReadFiles::Kill(const std::string&) { RaiseError(ErrNo::PathFileAccess); }
 void LocalReadFiles::FileCopy(const std::string&, const std::string&) { RaiseError(ErrNo::PathFileAccess); }
 void LocalReadFiles::RenameNew(const std::string&, const std::string&) { RaiseError(ErrNo::PathFileAccess); }
+
+std::string ReadLocalFile(IFileSystem& files, const std::string& path, std::size_t limit) {
+  const auto reader = files.OpenRead(path);
+  std::string bytes(static_cast<std::size_t>(std::min<std::int64_t>(reader->Length(), limit)), '\0');
+  std::size_t got = 0;
+  while (got < bytes.size()) {
+    const std::size_t n = reader->Read(reinterpret_cast<std::uint8_t*>(bytes.data()) + got, bytes.size() - got);
+    if (n == 0) break;
+    got += n;
+  }
+  bytes.resize(got);
+  return bytes;
+}

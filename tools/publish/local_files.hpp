@@ -24,3 +24,7 @@ class LocalReadFiles : public IFileSystem {
   std::string CurDir() override { return ""; }
   std::string NativePath(const std::string& path) override { return path; }
 };
+
+// The first limit bytes of a file (all of a catalog, whose reader stops at a
+// mebibyte). Raises RuntimeError as OpenRead does.
+std::string ReadLocalFile(IFileSystem& files, const std::string& path, std::size_t limit = (1 << 20) + 1);

@@ -143,6 +143,7 @@ ComponentOffer ParseComponent(const std::string& text) {
 PublishOptions ParsePublishOptions(const std::vector<std::string>& args) {
   PublishOptions o;
   std::optional<std::string> package, baseUrl, out;
+  std::size_t generateArgs = 0;  // how many arguments --generate-key took
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string arg = args[i];
     std::optional<std::string> inlineValue;
@@ -174,10 +175,33 @@ PublishOptions ParsePublishOptions(const std::vector<std::string>& args) {
       o.components.push_back(std::move(offer));
     } else if (arg == "--disable-setup" && !inlineValue) {
       o.disableSetup = true;
+    } else if (arg == "--generate-key") {
+      generateArgs = inlineValue ? 1 : 2;
+      o.generateKey = value();
+      if (o.generateKey.empty()) BadInput("--generate-key needs a file name");
+    } else if (arg == "--sign-key") {
+      o.signKey = value();
+      if (o.signKey.empty()) BadInput("--sign-key needs a file name");
+    } else if (arg == "--serial") {
+      const std::string text = value();
+      // Eighteen digits at most, so that every reader holds it in 64 bits.
+      if (!IsDigits(text) || text.size() > 18 || std::stoull(text) == 0)
+        BadInput("--serial must be a positive decimal number of at most 18 digits (got \"" + text + "\")");
+      o.serial = std::stoull(text);
+    } else if (arg == "--expires-days") {
+      const std::string text = value();
+      if (!IsDigits(text) || text.size() > 5 || std::stoi(text) < 1 || std::stoi(text) > 36500)
+        BadInput("--expires-days must be a whole number of days from 1 to 36500 (got \"" + text + "\")");
+      o.expiresDays = std::stoi(text);
     } else {
       BadInput("unknown argument \"" + args[i] + "\" (see --help)");
     }
   }
+  if (!o.generateKey.empty()) {
+    if (args.size() != generateArgs) BadInput("--generate-key FILE stands alone (see --help)");
+    return o;
+  }
+  if (o.signKey.empty() && (o.serial || o.expiresDays)) BadInput("--serial and --expires-days need --sign-key");
   if (!package) BadInput("--package is missing (see --help)");
   if (!baseUrl) BadInput("--base-url is missing (see --help)");
   if (!out || out->empty()) BadInput("--out is missing (see --help)");
@@ -194,6 +218,8 @@ std::string PublishUsage() {
   return R"(Usage: larkspire-publish --package FILE --base-url http://HOST[:PORT]/PATH/ --out DIR
                          [--component NAME=VERSION[,exename=NAME][,enabled=0|1]]...
                          [--disable-setup]
+                         [--sign-key FILE [--serial N] [--expires-days D]]
+       larkspire-publish --generate-key FILE
 
 Puts an update on a server folder: writes the update-information file
 DIR/browser/updchk.ndf and copies the setup package to DIR/PATH/ under its
@@ -222,12 +248,24 @@ Options:
                        written switched off.
   --disable-setup      switches the update off: the wizard shows that no
                        update is available and fetches nothing further.
+  --sign-key FILE      signs the catalog with the P-256 secret key in FILE
+                       (which must be readable by its owner only) and adds
+                       the package's sha256 and pkgsize, a serial and, with
+                       --expires-days, the time it expires.
+  --serial N           the catalog's serial (default: the UTC time as
+                       YYYYMMDDhhmm); it must rise over the serial of the
+                       catalog already in DIR.
+  --expires-days D     the catalog expires D days from now (1 to 36500).
+  --generate-key FILE  makes a new secret key in FILE (PKCS#8 PEM, mode 0600,
+                       never over an existing file) and prints the
+                       LARKSPIRE_UPDATE_PUBLIC_KEYS= value of its public key.
   -h, --help           shows this text.
   --version            shows the program's name and version.
 
 The catalog's "crc" is the package's CRC-32 and its "size" is the catalog's
 own length in bytes. Before anything is moved into place the catalog is read
-back with the wizard's own reader and rules. On bad input one line goes to
+back with the wizard's own reader and rules, and a signed one is checked
+against its public key. On bad input one line goes to
 stderr, the exit status is 2 and nothing is written; a failure while writing
 exits with 1 and removes what it had begun.
 )";

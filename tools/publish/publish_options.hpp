@@ -1,6 +1,7 @@
 #pragma once
 // The command line of larkspire-publish, checked against what the wizard
 // will accept from the catalog it writes.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,6 +24,14 @@ struct PublishOptions {
   std::string outDir;
   std::vector<ComponentOffer> components;  // in ComponentKeys order
   bool disableSetup = false;
+  // --generate-key FILE: only make a signing key there.
+  std::string generateKey;
+  // --sign-key FILE: sign the catalog with this key ("" writes it unsigned,
+  // exactly as before signing existed), with its serial (none: the UTC time
+  // as YYYYMMDDhhmm) and the days until it expires (none: it never does).
+  std::string signKey;
+  std::optional<std::uint64_t> serial;
+  std::optional<int> expiresDays;
 
   // The address the catalog gives for the package.
   std::string PackageUrl() const { return "http://" + hostPort + "/" + urlPath + packageName; }

@@ -1,31 +1,74 @@
 #include "publisher.hpp"
 
+#include <ctime>
 #include <filesystem>
+#include <optional>
 #include <ostream>
 #include <vector>
 
+#include "backends/openssl/signature_verifier.hpp"
+#include "catalog/profile_parser.hpp"
 #include "catalog_check.hpp"
 #include "catalog_writer.hpp"
 #include "install/crc32.hpp"
 #include "install/integrity.hpp"
 #include "local_files.hpp"
 #include "publish_error.hpp"
+#include "signing_key.hpp"
 #include "staged_file.hpp"
 #include "support/runtime_error.hpp"
 
 namespace fs = std::filesystem;
 
 namespace {
-// The package's CRC-32 before anything is written: an unreadable or empty
+// The package's digests before anything is written: an unreadable or empty
 // package is bad input.
-std::uint32_t PackageCrc(IFileSystem& files, const std::string& package) {
+PackageDigests PackageDigestsOf(IFileSystem& files, ISignatureVerifier& verifier, const std::string& package) {
   try {
-    const auto crc = FileCrc32(files, package);
-    if (!crc) BadInput("the package is empty: " + package);
-    return *crc;
+    const auto digests = FileDigests(files, verifier, package);
+    if (!digests) BadInput("the package is empty: " + package);
+    return *digests;
   } catch (const RuntimeError& e) {
     BadInput("cannot read the package " + package + " (" + e.Description() + ")");
   }
+}
+
+std::string UtcText(std::time_t at, const char* format) {
+  std::tm tm{};
+  gmtime_r(&at, &tm);
+  char text[32];
+  std::strftime(text, sizeof text, format, &tm);
+  return text;
+}
+
+// The serial of the catalog already published at path; nothing when there
+// is none or it carries no serial.
+std::optional<std::uint64_t> PublishedSerial(IFileSystem& files, const fs::path& path) {
+  if (!fs::is_regular_file(path)) return std::nullopt;
+  std::string bytes;
+  try {
+    bytes = ReadLocalFile(files, path.string());
+  } catch (const RuntimeError& e) {
+    BadInput("cannot read the catalog already in place, " + path.string() + " (" + e.Description() + ")");
+  }
+  const auto serial = ProfileDocument::Parse(bytes).Value("setup", "serial");
+  if (!serial) return std::nullopt;
+  if (serial->empty() || serial->size() > 18 || serial->find_first_not_of("0123456789") != std::string::npos)
+    BadInput("the catalog already in place (" + path.string() + ") has the serial \"" + *serial +
+             "\", which is not a number; remove it to publish anew");
+  return std::stoull(*serial);
+}
+
+SignedFields FieldsToSign(IFileSystem& files, const PublishOptions& o, const PackageDigests& digests,
+                          const fs::path& catalogPath) {
+  const std::time_t now = std::time(nullptr);
+  SignedFields f{FormatSha256(digests.sha256), digests.length,
+                 o.serial ? *o.serial : std::stoull(UtcText(now, "%Y%m%d%H%M")), ""};
+  if (const auto before = PublishedSerial(files, catalogPath); before && f.serial <= *before)
+    BadInput("the serial " + std::to_string(f.serial) + " does not rise over " + std::to_string(*before) +
+             " of the catalog already in place; give --serial above it");
+  if (o.expiresDays) f.expires = UtcText(now + std::time_t{86400} * *o.expiresDays, "%Y-%m-%dT%H:%M:%SZ");
+  return f;
 }
 
 // Copies the package into the staged file and returns the CRC of what was
@@ -61,11 +104,21 @@ void CheckReplaceable(const fs::path& path) {
 
 void Publish(const PublishOptions& o) {
   LocalReadFiles files;
-  const std::uint32_t crc = PackageCrc(files, o.package);
-  const std::string catalog = BuildCatalog(o, crc);
+  OpenSslSignatureVerifier verifier;
+  // A key that cannot be used is bad input, found before anything is written.
+  std::optional<SigningKey> key;
+  if (!o.signKey.empty()) key.emplace(o.signKey);
+  const PackageDigests digests = PackageDigestsOf(files, verifier, o.package);
+  const std::uint32_t crc = digests.crc;
+  const fs::path catalogFolder = fs::path(o.outDir) / "browser";
+  std::optional<SignedFields> fields;
+  if (key) fields = FieldsToSign(files, o, digests, catalogFolder / "updchk.ndf");
+  const std::string catalog =
+      key ? BuildSignedCatalog(o, crc, *fields, [&](std::string_view bytes) { return key->Sign(bytes); })
+          : BuildCatalog(o, crc);
 
   const fs::path packagePath = MakeFolder(fs::path(o.outDir) / o.urlPath) / o.packageName;
-  const fs::path catalogPath = MakeFolder(fs::path(o.outDir) / "browser") / "updchk.ndf";
+  const fs::path catalogPath = MakeFolder(catalogFolder) / "updchk.ndf";
   CheckReplaceable(packagePath);
   CheckReplaceable(catalogPath);
 
@@ -73,13 +126,15 @@ void Publish(const PublishOptions& o) {
   if (CopyPackage(files, o.package, stagedPackage) != crc)
     WriteFailed("the package changed while it was published: " + o.package);
   stagedPackage.Finish();
-  const auto copied = FileCrc32(files, stagedPackage.TempPath().string());
-  if (!copied || *copied != crc) WriteFailed("the package's copy does not read back as written");
+  const auto copied = FileDigests(files, verifier, stagedPackage.TempPath().string());
+  if (!copied || copied->crc != crc || copied->sha256 != digests.sha256)
+    WriteFailed("the package's copy does not read back as written");
 
   StagedFile stagedCatalog(catalogPath);
   stagedCatalog.Write(catalog);
   stagedCatalog.Finish();
   CheckPublishedCatalog(files, stagedCatalog.TempPath().string(), o, crc);
+  if (key) CheckSignedCatalog(files, stagedCatalog.TempPath().string(), *fields, key->PublicKeyBase64(), verifier);
 
   // The package first: a client never reads a catalog whose package is not
   // there yet.
@@ -96,6 +151,11 @@ int RunPublish(const std::vector<std::string>& args, std::ostream& out, std::ost
     }
     if (options.version) {
       out << "larkspire-publish " << LARKSPIRE_VERSION << "\n";
+      return 0;
+    }
+    if (!options.generateKey.empty()) {
+      const std::string publicKey = GenerateSigningKey(options.generateKey);
+      out << "LARKSPIRE_UPDATE_PUBLIC_KEYS=" << publicKey << "\n";
       return 0;
     }
     Publish(options);
