@@ -26,7 +26,7 @@ struct Situation {
   // "App Path" as stored; "@product": the sandbox's product folder; "@locked": one the user cannot write;
   // "@unicode": one in scripts Windows-1252 cannot hold.
   std::string appPath = "@product";
-  std::string opener = "printf '%s' \"$1\" > \"$(dirname \"$0\")/opened.txt\"";
+  std::string opener = "printf '%s' \"$1\" > \"$(dirname \"$0\")/opened.txt\"";  // "": none at all
   std::string registryText{};   // replaces the registry file when given
   bool corruptPackage = false;  // the served package differs from the one published
   // The page the road ends on, the dialogs and boxes shown, the package the opener was given, the exit status.
@@ -67,8 +67,8 @@ class RoadTest : public ::testing::Test {
         "[HKEY_CURRENT_USER\\Software\\Tessarine\\Components]\n\"quillon\"=\"2.01.0003\"\n";
     std::filesystem::create_directories(sandbox.File("config/larkspire"));
     WriteFileBytes(sandbox.File("config/larkspire/registry.reg"), s.registryText.empty() ? installed : s.registryText);
-    WriteFileBytes(opener, "#!/bin/sh\n" + s.opener + "\n");
-    std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
+    if (!s.opener.empty()) WriteFileBytes(opener, "#!/bin/sh\n" + s.opener + "\n");
+    if (!s.opener.empty()) std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
     // The publishing tool says on stderr what went wrong.
     ASSERT_EQ(std::system((std::string(LARKSPIRE_PUBLISH) + " --package '" + package + "' --base-url http://" +
                            nginx.Host() + "/downloads/ --out '" + server.Native() + "' " + s.components)
@@ -130,7 +130,9 @@ TEST_P(UserRoad, EndsAsTheUserExpects) {
     Open(s);
   } catch (const ProgramEnded&) {
   }
-  if (road && road->Form().CurrentPage == PageWelcome) {
+  if (road && road->Form().CurrentPage == PageWelcome && !road->Enabled(Ctl::Cmd1)) {
+    road->Click(Ctl::Cmd2);  // the Welcome page's warning: Cancel is all there is
+  } else if (road && road->Form().CurrentPage == PageWelcome) {
     CheckForUpdates();
     if (!road->Enabled(Ctl::Cmd1)) {
       road->Click(Ctl::Cmd2);  // Finished
@@ -156,6 +158,7 @@ const Situation kSituations[] = {
   {.name = "BrokenRegistryFileSaysWhereAndEndsNonZero", .registryText = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software]\n\"x\"=bogus\n",
    .ends = "page 0 | box Larkspire was either not installed or not\r\ninstalled properly. Please reinstall Larkspire.\r\n\r\nCannot continue with update. | exit 2", .log = "registry.reg: line 4"},
   {.name = "ProductFolderInAnyScript", .appPath = "@unicode", .ends = "page 7 | opened @sandbox/home/łukasz/Программы/larkspire-setup.msi | exit 0"},
+  {.name = "NoOpenerWarnsAndEndsNonZero", .opener = "", .ends = "page 1 | exit 5", .log = "larkspire.install: no installer service"},
   {.name = "TheUsualRoad", .ends = "page 7 | opened @sandbox/product/larkspire-setup.msi | exit 0"},
 };
 // clang-format on
