@@ -5,9 +5,10 @@
 # What the demo builds and runs: the wizard, the publishing tool and the
 # demo's driver (which shares the end-to-end tests' code, so configuring it
 # needs GoogleTest, and the test folders' configuration zlib), nginx to serve
-# the update, and a virtual display with a session bus for screenshots.
+# the update, and a virtual display with a session bus for screenshots. The
+# build takes Unicode's case folding from unicode-data.
 LARKSPIRE_DEMO_PACKAGES=(
-  g++ cmake ninja-build pkg-config
+  g++ cmake ninja-build pkg-config unicode-data
   qt6-base-dev qt6-base-dev-tools libgl-dev libcurl4-openssl-dev libgtest-dev zlib1g-dev
   nginx-light xvfb xauth dbus dbus-x11 fonts-dejavu-core fonts-liberation2
 )
