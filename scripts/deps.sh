@@ -6,21 +6,23 @@
 # OpenSSL 3 for the maker's signatures) and the demo's driver (which shares
 # the end-to-end tests' code, so configuring it needs GoogleTest, and the
 # test folders' configuration zlib), nginx to serve the update, and a virtual
-# display with a session bus for screenshots.
+# display with a session bus for screenshots. The build takes Unicode's case
+# folding from unicode-data.
 LARKSPIRE_DEMO_PACKAGES=(
-  g++ cmake ninja-build pkg-config
+  g++ cmake ninja-build pkg-config unicode-data
   qt6-base-dev qt6-base-dev-tools libgl-dev libcurl4-openssl-dev libssl-dev libgtest-dev zlib1g-dev
   nginx-light xvfb xauth dbus dbus-x11 fonts-dejavu-core fonts-liberation2
 )
 
 # What only the tests need on top: GoogleMock, the benchmarks (Google
 # Benchmark, ISA-L's CRC for comparison), fuzzing with clang, ImageMagick
-# for looking at pictures, the checks of the desktop entry and the manual
-# pages, and the Windows build under Wine.
+# for looking at pictures, the checks of the desktop entry, the AppStream
+# metainfo, the Debian package and the manual pages, and the Windows build
+# under Wine.
 LARKSPIRE_TEST_PACKAGES=(
   libgmock-dev libbenchmark-dev libisal-dev
   clang libclang-rt-14-dev
-  imagemagick desktop-file-utils groff-base
+  imagemagick desktop-file-utils appstream dpkg-dev file groff-base
   g++-mingw-w64-x86-64-posix wine64 wine googletest
 )
 

@@ -1,12 +1,13 @@
-// The wizard program: reads its few options, wires the Linux and Qt
-// backends, builds the main window and runs the event loop. The exit status
-// tells whether the run failed (see ExitStatus).
+// The wizard program: reads its few options, makes sure it is the user's
+// only wizard, wires the Linux and Qt backends, builds the main window and
+// runs the event loop. The exit status tells whether the run failed (see
+// ExitStatus).
 #include <QApplication>
-#include <QCommandLineParser>
 #include <filesystem>
-#include <string_view>
+#include <vector>
 
 #include "app/linux_platform.hpp"
+#include "app/start_up.hpp"
 #include "backends/qt/logging.hpp"
 #include "backends/qt/window/main_window.hpp"
 #include "support/diagnostics.hpp"
@@ -23,46 +24,28 @@ void ReportMissingRegistryFile(const FileHiveStore& store) {
   else
     LogInfo(LogArea::Registry, "reading " + store.Path());
 }
-
-// The options, with their help; process() prints help or version and exits.
-void ReadOptions(QCommandLineParser& options, const QCommandLineOption& verbose) {
-  options.setApplicationDescription(
-      "Checks the Larkspire update server for a newer version, downloads and verifies the update, and hands it to "
-      "the installer.");
-  options.addHelpOption();
-  options.addVersionOption();
-  options.addOption(verbose);
-  options.process(*QCoreApplication::instance());
-}
-
-bool AsksForHelpOrVersion(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view a = argv[i];
-    if (a == "-h" || a == "--help" || a == "--help-all" || a == "-v" || a == "--version" || a == "-?") return true;
-  }
-  return false;
-}
 }  // namespace
 
 int main(int argc, char** argv) {
   QCoreApplication::setApplicationName("larkspire-autoupdate");
   QCoreApplication::setApplicationVersion(LARKSPIRE_VERSION);
-  const QCommandLineOption verbose("verbose", "Also log what the wizard does, not only what fails.");
-  // Help and version need no display: answer them before the window system
-  // is asked for one (over ssh there is none).
-  if (AsksForHelpOrVersion(argc, argv)) {
-    QCoreApplication console(argc, argv);
-    QCommandLineParser options;
-    ReadOptions(options, verbose);
-    return 0;
+  // The command line is read before the window system is asked for a
+  // display (over ssh there is none), so a wrong one is refused alike.
+  const CommandLine line = ReadCommandLine(std::vector<std::string>(argv, argv + argc));
+  if (line.outcome == CommandLine::Outcome::Refuse) {
+    LogFailure(LogArea::Startup, line.refusal + " (larkspire-autoupdate --help lists the options)");
+    return ExitStatus::BadCommandLine;
   }
+  if (line.outcome == CommandLine::Outcome::Inform) AnswerWithoutWindow(argc, argv);
+
   QApplication app(argc, argv);
   QApplication::setDesktopFileName("larkspire-autoupdate");
-  QCommandLineParser options;
-  ReadOptions(options, verbose);  // an unknown option fails here
-  InstallQtLogging(options.isSet(verbose));
+  InstallQtLogging(line.verbose);
 
   LinuxPlatform platform;
+  // Held until the program ends, after the installer has been handed the package.
+  const WizardLock lock(WizardLock::DefaultPath(platform.registry.Store().Path()));
+  if (TellWhenAlreadyRunning(lock, *platform.services.messageBox)) return ExitStatus::AlreadyRunning;
   ReportMissingRegistryFile(platform.registry.Store());
   frmMain form(platform.services, LARKSPIRE_UPDATE_HOST);
   QtMainWindow& window = *platform.window;

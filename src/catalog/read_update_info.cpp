@@ -17,6 +17,14 @@ std::int64_t FileLength(IFileSystem& files, const std::string& path) {
     return -1;  // no length matches a "size"
   }
 }
+
+// The verdict of a usable file, in a line of the log.
+std::string VerdictText(CatalogResult result, const CatalogReading& reading) {
+  if (result == crNotAvailable) return "no update is available at this time";
+  std::string text = result == crUpToDate ? "up to date" : "updates available:";
+  for (const UpdateComponent& c : reading.components) text += " " + c.sFileName + " " + c.sVersion;
+  return text + "; the package is " + reading.setupUrl + " with CRC-32 " + reading.setupCrc;
+}
 }  // namespace
 
 std::string UpdateCatalog::GetIniValue(const std::string& sSection, const std::string& sKey) {
@@ -52,6 +60,8 @@ CatalogResult UpdateCatalog::ReadUpdateInfo(const std::string& sFile) {
     result = reading.result;
     if (result == crError)
       LogFailure(LogArea::Catalog, "the update information from " + updateInfoUrl_ + " is unusable: " + reading.why);
+    else
+      LogInfo(LogArea::Catalog, "the update information says: " + VerdictText(result, reading));
     if (result == crUpdatesAvailable || result == crUpToDate) {
       // Entries 0 and 1 keep what they hold; a retry leaves no component of
       // an earlier reading behind.

@@ -11,11 +11,18 @@
 #include "support/text_case.hpp"
 
 bool InstallerHandoff::CheckWindowsInstaller() {
+  bool present = false;
   try {
-    return platform_.shell->InstallerPresent();
+    present = platform_.shell->InstallerPresent();
   } catch (...) {
-    return false;
   }
+  // The user can only leave from here, and that is no success: a script
+  // running the wizard must be able to tell it from a finished update.
+  if (!present) {
+    ExitCode = ExitStatus::InstallerMissing;
+    LogFailure(LogArea::Install, "no installer service (desktop opener) is present: the wizard cannot go on");
+  }
+  return present;
 }
 
 std::string InstallerHandoff::InstallerMissingText() {

@@ -60,6 +60,7 @@ bool InstallerHandoff::VerifyDownload(const std::string& sFile) {
       return false;
     }
     table_.at(index).bVerified = true;
+    LogInfo(LogArea::Install, "the CRC-32 of " + files.NativePath(sFile) + " is " + entry.sCrc + ", as announced");
   } catch (const std::exception& e) {
     LogFailure(LogArea::Install, "cannot check " + files.NativePath(sFile) + ": " + AsRuntimeError(e).Description());
     return false;
@@ -103,7 +104,7 @@ bool InstallerHandoff::VerifyDownload(const std::string& sFile) {
   } catch (const std::exception&) {
     return false;
   }
-  LogInfo(LogArea::Install, "verified and copied to " + files.NativePath(destination));
+  LogInfo(LogArea::Install, "copied the verified package to " + files.NativePath(destination));
   return true;
 }
 

@@ -28,8 +28,11 @@ void LogInfo(LogArea area, std::string_view line);
 
 // What the program's exit status says about the run.
 namespace ExitStatus {
-constexpr int Success = 0;       // finished, cancelled, or up to date
-constexpr int NotInstalled = 2;  // no usable installation in the registry (or a broken registry file)
-constexpr int ErrorQuit = 3;     // the user quit after an unexpected error, or there were too many
-constexpr int HandOverFailed = 4;  // the installer could not be started
+constexpr int Success = 0;           // finished, cancelled, or up to date
+constexpr int BadCommandLine = 1;    // an unknown option, or an argument the wizard does not take
+constexpr int NotInstalled = 2;      // no usable installation in the registry (or a broken registry file)
+constexpr int ErrorQuit = 3;         // the user quit after an unexpected error, or there were too many
+constexpr int HandOverFailed = 4;    // the installer could not be started
+constexpr int InstallerMissing = 5;  // no installer service (no desktop opener): nothing could be installed
+constexpr int AlreadyRunning = 6;    // another wizard of the same user is running; this one left at once
 }  // namespace ExitStatus

@@ -1,19 +1,67 @@
 #include "support/text_case.hpp"
 
+#include <algorithm>
 #include <array>
+#include <iterator>
+#include <map>
+#include <vector>
 
 #include "support/codepage.hpp"
 
 namespace {
-// The few letters of the code page outside Latin-1 pair up irregularly.
-struct CasePair {
-  char32_t upper, lower;
+struct FoldPair {
+  char32_t from, to;
 };
-constexpr std::array<CasePair, 4> kIrregular = {
-    {{0x0160, 0x0161}, {0x0152, 0x0153}, {0x017D, 0x017E}, {0x0178, 0x00FF}}};
+// Every code point that folds to another one, in code point order.
+constexpr FoldPair kSimpleFolding[] = {
+#include "unicode_simple_folding.inc"
+};
 
-bool IsLatin1Upper(char32_t c) { return (c >= U'A' && c <= U'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7); }
-bool IsLatin1Lower(char32_t c) { return (c >= U'a' && c <= U'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7); }
+char32_t Find(const FoldPair* begin, const FoldPair* end, char32_t c) {
+  const FoldPair* at = std::lower_bound(begin, end, c, [](const FoldPair& p, char32_t v) { return p.from < v; });
+  return at != end && at->from == c ? at->to : c;
+}
+
+// For each folded code point, the first code point of its case class.
+const std::vector<FoldPair>& ClassFirsts() {
+  static const std::vector<FoldPair> firsts = [] {
+    std::map<char32_t, char32_t> first;
+    for (const FoldPair& p : kSimpleFolding) {
+      auto [at, made] = first.try_emplace(p.to, p.to);
+      at->second = std::min(at->second, p.from);
+    }
+    std::vector<FoldPair> out;
+    for (const auto& [folded, key] : first) out.push_back({folded, key});
+    return out;
+  }();
+  return firsts;
+}
+
+// The code page's letters in the other case, as bytes: a pair is two
+// letters of the code page that fold alike.
+struct CodePageCase {
+  std::array<unsigned char, 256> lower{}, upper{};
+};
+const CodePageCase& CodePageCases() {
+  static const CodePageCase cases = [] {
+    CodePageCase t;
+    for (int b = 0; b < 256; ++b) t.lower[b] = t.upper[b] = static_cast<unsigned char>(b);
+    for (int b = 0; b < 256; ++b) {
+      const char32_t cp = Cp1252ToCodePoint(static_cast<unsigned char>(b));
+      const auto folded = CodePointToCp1252(FoldCodePoint(cp));
+      if (!folded || *folded == b) continue;
+      t.lower[b] = *folded;
+      t.upper[*folded] = static_cast<unsigned char>(b);
+    }
+    return t;
+  }();
+  return cases;
+}
+
+char32_t InCodePage(char32_t c, const std::array<unsigned char, 256>& table) {
+  const auto byte = CodePointToCp1252(c);
+  return byte ? Cp1252ToCodePoint(table[*byte]) : c;
+}
 
 template <char32_t (*Map)(char32_t) noexcept>
 std::string MapText(std::string_view utf8) {
@@ -23,31 +71,17 @@ std::string MapText(std::string_view utf8) {
 }
 }  // namespace
 
-char32_t LowerCodePoint(char32_t c) noexcept {
-  if (IsLatin1Upper(c)) return c + 0x20;
-  for (const CasePair& p : kIrregular)
-    if (c == p.upper) return p.lower;
-  return c;
+char32_t FoldCodePoint(char32_t c) noexcept { return Find(std::begin(kSimpleFolding), std::end(kSimpleFolding), c); }
+
+char32_t CaseClassKey(char32_t c) noexcept {
+  const std::vector<FoldPair>& firsts = ClassFirsts();
+  return Find(firsts.data(), firsts.data() + firsts.size(), FoldCodePoint(c));
 }
 
-char32_t UpperCodePoint(char32_t c) noexcept {
-  if (IsLatin1Lower(c)) return c - 0x20;
-  for (const CasePair& p : kIrregular)
-    if (c == p.lower) return p.upper;
-  return c;
-}
+char32_t LowerCodePoint(char32_t c) noexcept { return InCodePage(c, CodePageCases().lower); }
+char32_t UpperCodePoint(char32_t c) noexcept { return InCodePage(c, CodePageCases().upper); }
 
 std::string LCase(std::string_view utf8) { return MapText<LowerCodePoint>(utf8); }
 std::string UCase(std::string_view utf8) { return MapText<UpperCodePoint>(utf8); }
 
-unsigned char UpperAnsiByte(unsigned char byte) noexcept {
-  static const std::array<unsigned char, 256> table = [] {
-    std::array<unsigned char, 256> t{};
-    for (int b = 0; b < 256; ++b) {
-      const auto upper = CodePointToCp1252(UpperCodePoint(Cp1252ToCodePoint(static_cast<unsigned char>(b))));
-      t[b] = upper ? *upper : static_cast<unsigned char>(b);
-    }
-    return t;
-  }();
-  return table[byte];
-}
+unsigned char UpperAnsiByte(unsigned char byte) noexcept { return CodePageCases().upper[byte]; }

@@ -189,6 +189,8 @@ void DownloadController::htp_DownloadComplete(const std::string& sKey, std::int3
     if (lType == 1 && entry && FileExists(*platform_.files, vData)) {
       platform_.files->SetAttr(vData, Attr::ReadOnly | Attr::Hidden);
       entry->sDownloadedFile = vData;
+      LogInfo(LogArea::Transfer, "fetched " + sKey + ": " + std::to_string(platform_.files->OpenRead(vData)->Length()) +
+                                     " bytes in " + platform_.files->NativePath(vData));
       T(TimerId::tmrDownload).SetEnabled(true);
       return;
     }

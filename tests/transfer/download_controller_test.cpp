@@ -158,6 +158,7 @@ const Row kRows[] = {
     {"StopYesThenRetry", Stop(Mb::Yes, 0, false, true), "Attempting to connect to updates.test:8731|||||0|bar Stop @Cancel " + kAsked + "|gone fetching"},
     {"Storage", Fails("NOT ENOUGH STORAGE IS AVAILABLE TO PROCESS THIS COMMAND.", false), Stopped(kRetry)},
     {"AccessCode", Fails("The access code is invalid."), Stopped(kRetry)},
+    {"ResolveThroughAProxy", Fails(kResolve + " The download went through the proxy http://p:3128.", false), Stopped(kResolve + ". This could be a result of no Internet connection. The download went through the proxy http://p:3128.")},
     {"ResolveConnected", Fails(kResolve), Stopped(kResolve + ".")},
     {"ResolveWithAPoint", Fails(kResolve + ".", false), Stopped(kResolve + ".")},
     {"SystemError", Fails("  system ERROR &h80070006.   the handle is invalid.  "), Stopped("The url could not be found.")},

@@ -77,6 +77,7 @@ TEST_P(PageTest, ShowsItsTextButtonsAndFocus) {
   EXPECT_EQ(VisibleFrames(), std::vector<Ctl>{row.frame});
   EXPECT_EQ(Focused(), row.focus);
   EXPECT_EQ(f.CloseWithoutConfirm, !row.installer);
+  EXPECT_EQ(f.ExitCode(), row.installer ? ExitStatus::Success : ExitStatus::InstallerMissing);
   EXPECT_TRUE(f.MessageText.empty());
 }
 

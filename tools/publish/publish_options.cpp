@@ -1,5 +1,7 @@
 #include "publish_options.hpp"
 
+#include <arpa/inet.h>
+
 #include <algorithm>
 #include <filesystem>
 
@@ -37,12 +39,18 @@ void ParseBaseUrl(const std::string& given, PublishOptions& o) {
   o.hostPort = rest.substr(0, slash);
   std::string path = slash == std::string::npos ? "" : rest.substr(slash + 1);
 
-  const std::size_t colon = o.hostPort.find(':');
-  const std::string host = o.hostPort.substr(0, colon);
-  const bool hostOk = !host.empty() && std::all_of(host.begin(), host.end(), [](unsigned char c) {
-    return std::isalnum(c) || c == '.' || c == '-';
-  });
-  if (!hostOk) BadInput("--base-url has no usable host name (got \"" + given + "\")");
+  // An IPv6 address is written in brackets, and its colons are not the port's.
+  const bool v6 = o.hostPort.starts_with("[");
+  const std::size_t close = v6 ? o.hostPort.find(']') : 0;
+  const std::size_t colon = o.hostPort.find(':', v6 && close != std::string::npos ? close : 0);
+  const std::string host = v6 ? o.hostPort.substr(1, close - 1) : o.hostPort.substr(0, colon);
+  in6_addr address{};
+  const bool hostOk = v6 ? close != std::string::npos && inet_pton(AF_INET6, host.c_str(), &address) == 1 &&
+                               (close + 1 == o.hostPort.size() || colon == close + 1)
+                         : !host.empty() && std::all_of(host.begin(), host.end(), [](unsigned char c) {
+                             return std::isalnum(c) || c == '.' || c == '-';
+                           });
+  if (!hostOk) BadInput("--base-url has no usable host name or IPv6 address in brackets (got \"" + given + "\")");
   if (colon != std::string::npos) {
     const std::string port = o.hostPort.substr(colon + 1);
     if (!IsDigits(port) || port.size() > 5 || std::stoi(port) < 1 || std::stoi(port) > 65535)
@@ -146,6 +154,12 @@ PublishOptions ParsePublishOptions(const std::vector<std::string>& args) {
   std::size_t generateArgs = 0;  // how many arguments --generate-key took
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string arg = args[i];
+    // The end of the options. The tool takes nothing but options, so
+    // whatever follows is a mistake, and said to be one.
+    if (arg == "--") {
+      if (i + 1 < args.size()) BadInput("unexpected argument \"" + args[i + 1] + "\" after -- (see --help)");
+      break;
+    }
     std::optional<std::string> inlineValue;
     if (const std::size_t eq = arg.find('='); arg.starts_with("--") && eq != std::string::npos) {
       inlineValue = arg.substr(eq + 1);
@@ -231,8 +245,10 @@ Options:
                        hold only letters, digits, '.', '-', '_' and '~'; it is
                        published in lower case.
   --base-url URL       where the package will be served from: http://, a host
-                       name or address, an optional port, and an optional
-                       folder path (letters, digits, '.', '-', '_', '~').
+                       name or address (an IPv6 address in brackets, as in
+                       http://[2001:db8::1]:8080/dl/), an optional port, and
+                       an optional folder path (letters, digits, '.', '-',
+                       '_', '~').
                        The catalog's url is this address followed by the
                        package's name, all in lower case.
   --out DIR            the server folder (created when missing). An existing
@@ -261,6 +277,9 @@ Options:
                        LARKSPIRE_UPDATE_PUBLIC_KEYS= value of its public key.
   -h, --help           shows this text.
   --version            shows the program's name and version.
+  --                   ends the options (nothing may follow it).
+
+A value may also follow its option after "=", as in --out=/srv/larkspire.
 
 The catalog's "crc" is the package's CRC-32 and its "size" is the catalog's
 own length in bytes. Before anything is moved into place the catalog is read

@@ -12,22 +12,6 @@ std::string FoldName(std::string_view name) {
   return out;
 }
 
-char32_t FoldCodePoint(char32_t c) {
-  if (c < 0x80) return c >= 'a' && c <= 'z' ? c - 32 : c;
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 32;  // Latin-1 letters
-  if (c == 0xFF) return 0x178;                             // ÿ
-  if (c >= 0x100 && c <= 0x17F) {
-    // Latin Extended-A: capital and small letters in pairs.
-    if (c <= 0x12F || (c >= 0x132 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) return c & ~char32_t{1};
-    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return c % 2 ? c : c - 1;
-    return c;
-  }
-  if ((c >= 0x3B1 && c <= 0x3C1) || (c >= 0x3C3 && c <= 0x3CB)) return c - 0x20;  // Greek
-  if (c >= 0x430 && c <= 0x44F) return c - 0x20;                                  // Cyrillic
-  if (c >= 0x450 && c <= 0x45F) return c - 0x50;
-  return c;
-}
-
 int CompareNames(std::string_view a, std::string_view b, TextCodePage cp) {
   std::size_t i = 0, j = 0;
   while (i < a.size() && j < b.size()) {
@@ -41,8 +25,8 @@ int CompareNames(std::string_view a, std::string_view b, TextCodePage cp) {
       const std::size_t i0 = i, j0 = j;
       const auto cx = NextCodePoint(a, i);
       const auto cy = NextCodePoint(b, j);
-      x = cx ? FoldCodePoint(*cx) : bad(a, i0);
-      y = cy ? FoldCodePoint(*cy) : bad(b, j0);
+      x = cx ? CaseClassKey(*cx) : bad(a, i0);
+      y = cy ? CaseClassKey(*cy) : bad(b, j0);
     }
     if (x != y) return x < y ? -1 : 1;
   }

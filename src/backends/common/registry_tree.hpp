@@ -58,10 +58,9 @@ RegHandle RootFromName(std::string_view name);
 
 // Case folding of names, as the registry compares key and value names.
 // Windows-1252 names fold byte by byte; UTF-8 names fold character by
-// character (ASCII, Latin, Greek and Cyrillic letters), so the bytes of a
-// multi-byte character are never taken for letters of their own.
+// character, by Unicode's simple case folding (CaseClassKey), so the bytes
+// of a multi-byte character are never taken for letters of their own.
 std::string FoldName(std::string_view name);  // Windows-1252
-char32_t FoldCodePoint(char32_t cp);
 bool NamesEqual(std::string_view a, std::string_view b, TextCodePage cp = TextCodePage::Windows1252);
 // Below zero, zero or above zero as a sorts before, with or after b by
 // folded characters: the order in which subkeys are enumerated.

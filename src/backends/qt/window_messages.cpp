@@ -1,5 +1,8 @@
 #include "backends/qt/window_messages.hpp"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDBusConnection>
 #include <QDBusError>
 #include <QDBusMessage>
@@ -7,22 +10,49 @@
 #include "backends/posix/message_id.hpp"
 #include "support/diagnostics.hpp"
 
+namespace {
+// The user's session bus. Without its address libdbus would start a bus of
+// its own (autolaunch), which outlives the wizard and where no program of
+// the product listens; so the only other place looked at is the one a
+// desktop session keeps it in, $XDG_RUNTIME_DIR/bus. Otherwise there is no
+// bus, and why says so.
+QDBusConnection SessionBus(std::string& why) {
+  if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    why = bus.lastError().message().toStdString();
+    return bus;
+  }
+  const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+  const QByteArray socket = runtime + "/bus";
+  struct stat st {};
+  if (runtime.startsWith('/') && stat(socket.constData(), &st) == 0 && S_ISSOCK(st.st_mode) && st.st_uid == getuid())
+    return QDBusConnection::connectToBus("unix:path=" + QString::fromLocal8Bit(socket), "larkspire-session");
+  why = "DBUS_SESSION_BUS_ADDRESS is not set";
+  return QDBusConnection(QString());
+}
+}  // namespace
+
 std::uint32_t QtWindowMessages::RegisterWindowMessage(const std::string& name) {
   return name.empty() ? 0 : StableMessageId(name);
 }
 
 bool QtWindowMessages::BroadcastNotifyMessage(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
-  QDBusConnection bus = QDBusConnection::sessionBus();
+  std::string why;
+  QDBusConnection bus = SessionBus(why);
   if (!bus.isConnected()) {
     // Without a session bus (ssh, sudo, a minimal session) no program of
     // the product can be listening: there is nobody to tell.
-    LogFailure(LogArea::Broadcast, "no D-Bus session bus (" + bus.lastError().message().toStdString() +
-                                       "): no running Larkspire program can be told to close");
+    LogFailure(LogArea::Broadcast,
+               "no D-Bus session bus (" + why + "): no running Larkspire program can be told to close");
     return true;
   }
   QDBusMessage signal = QDBusMessage::createSignal(kBroadcastPath, kBroadcastInterface, kBroadcastMember);
   signal << static_cast<uint>(msg) << static_cast<qulonglong>(wParam) << static_cast<qlonglong>(lParam);
-  if (bus.send(signal)) return true;
+  if (bus.send(signal)) {
+    LogInfo(LogArea::Broadcast, "told the running Larkspire programs to close (" + std::string(kBroadcastInterface) +
+                                    "." + kBroadcastMember + " on the session bus)");
+    return true;
+  }
   LogFailure(LogArea::Broadcast, "the broadcast on the session bus failed: " + bus.lastError().message().toStdString());
   return false;
 }

@@ -14,10 +14,10 @@
 
 #include "backends/posix/file_system.hpp"
 #include "backends/qt/read_service/async_read_service.hpp"
-#include "transfer/u_http.hpp"
 #include "fakes/fake_platform.hpp"
 #include "fakes/scoped_env.hpp"
 #include "platform/async_read_service.hpp"
+#include "transfer/u_http.hpp"
 
 namespace {
 std::string Reply(const std::string& status, const std::string& body, const std::string& headers = "") {
@@ -115,6 +115,7 @@ struct FaultRow {
 const FaultRow kRows[] = {
     {"HttpProxy", {Echo, nullptr}, "=GET http://larkspire-update.invalid/browser/updchk.ndf HTTP/1.1 fresh", kInvalid, {{"http_proxy", "http://@"}}},
     {"UpperCaseProxy", {Echo, nullptr}, "=GET http://larkspire-update.invalid/browser/updchk.ndf HTTP/1.1 fresh", kInvalid, {{"HTTP_PROXY", "@"}}},
+    {"ProxyRefusedIsNamedWithoutItsPassword", Answer(""), "The server refused the connection. The download went through the proxy http://127.0.0.1:1.", kInvalid, {{"http_proxy", "lark:secret@127.0.0.1:1"}}},
     {"NoProxyDomain", {Echo, nullptr}, kUnresolved, kInvalid, {{"http_proxy", "@"}, {"NO_PROXY", "localhost .INVALID"}}},
     {"NoProxyRange", {Echo, nullptr}, "=GET /browser/updchk.ndf HTTP/1.1 fresh", "@", {{"http_proxy", "@"}, {"no_proxy", "10.0.0.0/8,127.0.0.0/8"}}},
     {"Gzip", Answer(kOk + "Content-Encoding: gzip\r\n\r\n" + std::string("\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03\xcb\x49\x2c\xca\x06\x00\x14\x95\xc8\xde\x04\x00\x00\x00", 24)), "=lark (no length)"},
@@ -157,7 +158,7 @@ TEST_P(FaultTest, EndsAsTheRowSays) {
   const FaultRow& row = GetParam();
   const std::unique_ptr<QTcpServer> server = Serve(row.server);
   const auto at = [&](const std::string& s) {  // "@": the server's host
-    return std::regex_replace(s, std::regex("@"), "127.0.0.1:" + std::to_string(server->serverPort()));
+    return std::regex_replace(s, std::regex("@(?!\\d)"), "127.0.0.1:" + std::to_string(server->serverPort()));
   };
   std::deque<ScopedEnv> env;
   for (const char* name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"})

@@ -10,9 +10,19 @@
 #include "backends/posix/file_system.hpp"
 #include "backends/qt/read_service/fetch_errors.hpp"
 #include "support/runtime_error.hpp"
+#include "transfer/transfer_text.hpp"
 
 namespace {
 std::int32_t Clamp(curl_off_t n) { return static_cast<std::int32_t>(std::clamp<curl_off_t>(n, 0, INT32_MAX)); }
+
+// A proxy's address as the user may see it: without the user name and
+// password it may carry.
+std::string ProxyShown(const std::string& proxy) {
+  const bool schemed = proxy.find("://") != std::string::npos;
+  QUrl url(QString::fromStdString(schemed ? proxy : "http://" + proxy));
+  url.setUserInfo(QString());
+  return url.isValid() ? url.toString(QUrl::RemovePath).toStdString() : "(an address that cannot be read)";
+}
 }  // namespace
 
 QtAsyncReadService::QtAsyncReadService() = default;
@@ -126,6 +136,8 @@ void QtAsyncReadService::Fail(Fetch& f, std::int32_t number, const std::string& 
   prop.Failed = true;
   prop.ErrorNumber = number ? number : FetchError::ConnectionAborted;
   prop.ErrorDescription = description;
+  // Whoever reads the failure should know where the fetch really went.
+  if (!f.proxy.empty()) prop.ErrorDescription += " " + std::string(kThroughProxy) + ProxyShown(f.proxy) + ".";
   Post(prop, false);
   Drop(f.key, true);
 }

@@ -82,7 +82,7 @@ Fetch::Fetch(std::string fetchKey, const QUrl& url, const QString& folder, curl_
 
   // The proxy the connection report speaks of; libcurl's own reading of the
   // environment is replaced by it, and its no_proxy list serves redirects.
-  const std::string proxy = HttpProxyFor(url.host(QUrl::FullyEncoded).toStdString());
+  proxy = HttpProxyFor(url.host(QUrl::FullyEncoded).toStdString());
   const std::string noProxy = NoProxyFromEnvironment();
   curl_slist* headers = curl_slist_append(nullptr, "Cache-Control: no-cache");
   headers_.reset(curl_slist_append(headers, "Pragma: no-cache"));

@@ -41,6 +41,7 @@ class Fetch {
   curl_off_t Received() const;
 
   const std::string key;
+  std::string proxy;  // the proxy the fetch goes through, "" for none
   std::unique_ptr<QTemporaryFile> file;
   curl_off_t written = 0;
   long status = 0;           // of the answer being read

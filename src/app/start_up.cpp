@@ -1,0 +1,81 @@
+#include "app/start_up.hpp"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <cstdlib>
+
+#include "support/app_texts.hpp"
+#include "support/diagnostics.hpp"
+
+namespace {
+// The options the toolkit reads itself, with and without a value; they are
+// only recognised here, Qt acts on them when it starts.
+const char* const kToolkitValueOptions[] = {
+    "platform",    "platformpluginpath", "platformtheme", "plugin",  "qmljsdebugger", "qwindowgeometry",
+    "qwindowicon", "qwindowtitle",       "session",       "display", "geometry",      "name",
+    "style",       "stylesheet"};
+const char* const kToolkitFlags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+
+void Describe(QCommandLineParser& parser) {
+  parser.setApplicationDescription(
+      "Checks the Larkspire update server for a newer version, downloads and verifies the update, and hands it to "
+      "the installer.");
+  // Qt's options are written with one dash ("-platform offscreen").
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+  parser.addHelpOption();
+  parser.addVersionOption();
+  parser.addOption({"verbose", "Also log what the wizard does, not only what fails."});
+  for (const char* name : kToolkitValueOptions) {
+    QCommandLineOption option(name, "", "value");
+    option.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(option);
+  }
+  for (const char* name : kToolkitFlags) {
+    QCommandLineOption option(name);
+    option.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(option);
+  }
+}
+
+QStringList ToStrings(const std::vector<std::string>& arguments) {
+  QStringList list;
+  for (const std::string& a : arguments) list << QString::fromLocal8Bit(a.c_str());
+  return list;
+}
+}  // namespace
+
+CommandLine ReadCommandLine(const std::vector<std::string>& arguments) {
+  QCommandLineParser parser;
+  Describe(parser);
+  CommandLine line;
+  if (!parser.parse(ToStrings(arguments))) {
+    line.outcome = CommandLine::Outcome::Refuse;
+    line.refusal = parser.errorText().toStdString();
+  } else if (!parser.positionalArguments().isEmpty()) {
+    // The wizard opens no file and no address of the user's: an argument
+    // that it would silently ignore is a mistake the user should hear of.
+    line.outcome = CommandLine::Outcome::Refuse;
+    line.refusal = "Unexpected argument '" + parser.positionalArguments().first().toStdString() +
+                   "': the wizard takes no file or address.";
+  } else if (parser.isSet("help") || parser.isSet("help-all") || parser.isSet("version")) {
+    line.outcome = CommandLine::Outcome::Inform;
+  }
+  line.verbose = parser.isSet("verbose");
+  return line;
+}
+
+void AnswerWithoutWindow(int argc, char** argv) {
+  QCoreApplication console(argc, argv);
+  QCommandLineParser parser;
+  Describe(parser);
+  parser.process(console);  // prints the help or the version and ends the program
+  std::exit(ExitStatus::Success);
+}
+
+bool TellWhenAlreadyRunning(const WizardLock& lock, IMessageBox& box) {
+  if (lock.Status() != WizardLock::State::HeldElsewhere) return false;
+  LogFailure(LogArea::Startup,
+             "another Larkspire AutoUpdate of this user is running (it holds " + lock.Path() + "); this one leaves");
+  box.MsgBox(AlreadyRunningText, Mb::Information | Mb::OkOnly, AppTitle);
+  return true;
+}

@@ -1,0 +1,35 @@
+#pragma once
+// One wizard at a time for each user: the first one started holds an
+// advisory lock on a file of the user's own for as long as it runs, and a
+// second one finds it taken. Two wizards would otherwise both download the
+// package and both start the installer.
+#include <string>
+
+#include "backends/posix/unique_fd.hpp"
+
+class WizardLock {
+ public:
+  enum class State {
+    Held,           // this wizard is the only one
+    HeldElsewhere,  // another wizard holds the lock
+    Unlocked        // no lock could be had (no folder for it); the wizard runs without one
+  };
+
+  // Tries to take the lock on the file at path, made when missing ("" for
+  // none); kept until the holder goes. Never raises; the log says why a lock
+  // could not be had at all.
+  explicit WizardLock(const std::string& path);
+
+  State Status() const { return state_; }
+  const std::string& Path() const { return path_; }
+
+  // $XDG_RUNTIME_DIR/larkspire-autoupdate.lock, the user's own folder for
+  // such files; without it, beside the registry file when its folder
+  // exists, or "".
+  static std::string DefaultPath(const std::string& registryPath);
+
+ private:
+  std::string path_;
+  UniqueFd fd_;
+  State state_ = State::Unlocked;
+};

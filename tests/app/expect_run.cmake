@@ -1,0 +1,11 @@
+# Runs PROGRAM with ARGS ('|' between them) in a session without a display,
+# and fails unless it ends with STATUS and its output matches TEXT.
+string(REPLACE "|" ";" arguments "${ARGS}")
+execute_process(COMMAND env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ${PROGRAM} ${arguments}
+                RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 60)
+if(NOT status STREQUAL STATUS)
+  message(FATAL_ERROR "exit status ${status}, not ${STATUS}\n${out}${err}")
+endif()
+if(NOT "${out}${err}" MATCHES "${TEXT}")
+  message(FATAL_ERROR "the output does not say \"${TEXT}\":\n${out}${err}")
+endif()
