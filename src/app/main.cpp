@@ -3,6 +3,8 @@
 // runs the event loop. The exit status tells whether the run failed (see
 // ExitStatus).
 #include <QApplication>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
@@ -24,6 +26,15 @@ void ReportMissingRegistryFile(const FileHiveStore& store) {
   else
     LogInfo(LogArea::Registry, "reading " + store.Path());
 }
+// Whether the window system can be reached: a display named in the
+// environment, or a platform chosen for Qt. Without one Qt would abort.
+bool HasDisplay(int argc, char** argv) {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+    if (const char* value = std::getenv(name); value && *value) return true;
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0) return true;
+  return false;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -37,6 +48,10 @@ int main(int argc, char** argv) {
     return ExitStatus::BadCommandLine;
   }
   if (line.outcome == CommandLine::Outcome::Inform) AnswerWithoutWindow(argc, argv);
+  if (!HasDisplay(argc, argv)) {
+    LogFailure(LogArea::Startup, "no display to open the window on: neither DISPLAY nor WAYLAND_DISPLAY is set");
+    return ExitStatus::NoDisplay;
+  }
 
   QApplication app(argc, argv);
   QApplication::setDesktopFileName("larkspire-autoupdate");

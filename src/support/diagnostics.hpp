@@ -35,4 +35,5 @@ constexpr int ErrorQuit = 3;         // the user quit after an unexpected error,
 constexpr int HandOverFailed = 4;    // the installer could not be started
 constexpr int InstallerMissing = 5;  // no installer service (no desktop opener): nothing could be installed
 constexpr int AlreadyRunning = 6;    // another wizard of the same user is running; this one left at once
+constexpr int NoDisplay = 7;         // no display to open the window on
 }  // namespace ExitStatus
