@@ -72,6 +72,12 @@ CatalogReading EvaluateCatalog(const CatalogValueFn& value, std::int64_t fileLen
     if (!length) return fail("[setup] pkgsize \"" + size + "\" is not a length in bytes");
     reading.setupSize = *length;
   }
+  // Optional too, and checked whenever given: CRC-32 alone is easily matched.
+  if (std::string sha = LCase(value(ComponentKeys[kSetupRow], "sha256")); !sha.empty()) {
+    if (sha.size() != 64 || sha.find_first_not_of("0123456789abcdef") != std::string::npos)
+      return fail("[setup] sha256 \"" + sha + "\" is not 64 hexadecimal digits");
+    reading.setupSha256 = std::move(sha);
+  }
   reading.setupFileName = name;
   reading.setupUrl = std::move(url);
   reading.setupCrc = std::move(crc);

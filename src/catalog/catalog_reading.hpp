@@ -18,6 +18,7 @@ struct CatalogReading {
   std::string setupFileName;
   std::string setupCrc;
   std::int64_t setupSize = 0;  // "pkgsize", 0 when the file gives none
+  std::string setupSha256;     // "sha256" in lower case, "" when the file gives none
   // One entry per outdated component, in ComponentKeys order: sFileName and
   // sVersion filled, every other field empty.
   std::vector<UpdateComponent> components;

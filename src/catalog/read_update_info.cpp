@@ -70,6 +70,7 @@ CatalogResult UpdateCatalog::ReadUpdateInfo(const std::string& sFile) {
       table_[1].sFileName = reading.setupFileName;
       table_[1].sCrc = reading.setupCrc;
       table_[1].lSize = reading.setupSize;
+      table_[1].sSha256 = reading.setupSha256;
       table_.insert(table_.end(), reading.components.begin(), reading.components.end());
     }
   } catch (const std::exception& e) {

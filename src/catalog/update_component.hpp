@@ -14,6 +14,7 @@ struct UpdateComponent {
   std::string sVersion;
   std::string sCrc;
   std::int64_t lSize = 0;  // the length the catalog announces, 0 when it announces none
+  std::string sSha256;     // the SHA-256 it announces (64 lower-case hex digits), "" when none
   bool bVerified = false;
 };
 

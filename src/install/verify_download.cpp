@@ -52,11 +52,23 @@ bool InstallerHandoff::VerifyDownload(const std::string& sFile) {
       LogFailure(LogArea::Install, "the downloaded file " + files.NativePath(sFile) + " is missing or empty");
       return false;
     }
-    const auto crc = FileCrc32(files, sFile);
-    if (!crc || !SameText(FormatCrc(*crc), entry.sCrc)) {
-      LogFailure(LogArea::Install, "the downloaded file " + files.NativePath(sFile) + " has CRC-32 " +
-                                       (crc ? FormatCrc(*crc) : std::string("(empty)")) + ", the catalog says " +
-                                       entry.sCrc);
+    // One read gives the CRC-32, the SHA-256 and the length.
+    const auto digests = FileDigests(files, *platform_.verifier, sFile);
+    const std::string crc = digests ? FormatCrc(digests->crc) : "(empty)";
+    if (!digests || !SameText(crc, entry.sCrc)) {
+      LogFailure(LogArea::Install, "the downloaded file " + files.NativePath(sFile) + " has CRC-32 " + crc +
+                                       ", the catalog says " + entry.sCrc);
+      return false;
+    }
+    if (const std::string sha = FormatSha256(digests->sha256); !entry.sSha256.empty() && sha != entry.sSha256) {
+      LogFailure(LogArea::Install, "the downloaded file " + files.NativePath(sFile) + " has SHA-256 " + sha +
+                                       ", the catalog says " + entry.sSha256);
+      return false;
+    }
+    if (entry.lSize && digests->length != entry.lSize) {
+      LogFailure(LogArea::Install, "the downloaded file " + files.NativePath(sFile) + " is " +
+                                       std::to_string(digests->length) + " bytes long, the catalog says " +
+                                       std::to_string(entry.lSize));
       return false;
     }
     table_.at(index).bVerified = true;

@@ -62,6 +62,7 @@ class ReadUpdateInfoTest : public ::testing::Test {
       for (const std::string* f : {&table[i].sFileName, &table[i].sSourceUrl, &table[i].sVersion, &table[i].sCrc})
         if (!f->empty()) s += " " + *f;
     if (table.size() > 1 && table[1].lSize) s += " " + std::to_string(table[1].lSize) + " bytes";
+    if (table.size() > 1 && !table[1].sSha256.empty()) s += " sha256 " + table[1].sSha256;
     return s;
   }
 
@@ -106,6 +107,8 @@ TEST_F(ReadUpdateInfoTest, OutcomeOfEachFile) {
       {"setup.url=http://host/s\xD7.msi", 0, "0"},
       {"setup.pkgsize=1073741824", 0, good + listed + " 1073741824 bytes"},
       {"setup.pkgsize=1e6", 0, "0"},
+      {"setup.sha256=" + std::string(63, 'A') + "B", 0, good + listed + " sha256 " + std::string(63, 'a') + "b"},
+      {"setup.sha256=" + std::string(63, 'a'), 0, "0"},
   };
   for (const auto& [edits, off, expected] : rows) {
     table.assign(1, {});

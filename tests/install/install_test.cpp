@@ -59,6 +59,7 @@ struct Form {
 };
 
 const std::string kFox = "The quick brown fox jumps over the lazy dog";
+const std::string kFoxSha256 = "d7a8fbb307d7809469ca9abcb0082e4f8d5651e46d3cdb762d02d0bf37c9e592";
 const std::string kKept = "kept earlier, The update could not be copied to app.d: ";
 
 // What the check and the copy did, in one line: copied, kept (verified but
@@ -71,9 +72,15 @@ TEST(VerifyDownload, ChecksThenCopies) {
     std::optional<std::string> bytes = kFox;  // nothing: no download
     int variants = 0;                         // "s0.m" onwards taken too
     bool reset = false;                       // the events that run reset the table
+    std::string sha256 = "";                  // and the length, as the catalog announces them
+    std::int64_t size = 0;
   } rows[] = {
       {"setup.msi", "", "copied app.d\\setup.msi, plain busy idle"},
       {"setup.msi", "", "refused earlier", "414fa338"},
+      {"setup.msi", "", "copied app.d\\setup.msi, plain busy idle", "414fa339", kFox, 0, false, kFoxSha256, 43},
+      // A package matched to the CRC-32 is still not the one the catalog names.
+      {"setup.msi", "", "refused earlier", "414fa339", kFox, 0, false, "0" + kFoxSha256.substr(1)},
+      {"setup.msi", "", "refused earlier", "414fa339", kFox, 0, false, kFoxSha256, 44},
       {"setup.msi", "", "refused earlier", "414fa339", std::nullopt},
       {"setup.msi", "", "refused earlier", "00000000", ""},
       {"../setup.msi", "", "refused earlier"},
@@ -98,6 +105,7 @@ TEST(VerifyDownload, ChecksThenCopies) {
     if (r.bytes) f.fake.files.SetAttr(download, Attr::ReadOnly | Attr::Hidden);
     f.form.Installed.State.AppPath = f.dir.Path() + "app.d\\";
     f.Entry(r.file, r.crc, "earlier");
+    f.form.ComponentTable[1].sSha256 = r.sha256, f.form.ComponentTable[1].lSize = r.size;
     if (r.reset) f.fake.events.onDoEvents = [&] { f.form.ComponentTable.resize(1); };
     const bool copied = f.form.Installer.VerifyDownload(download);
     const auto& table = f.form.ComponentTable;
