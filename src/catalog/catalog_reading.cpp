@@ -1,6 +1,8 @@
 #include "catalog/catalog_reading.hpp"
 
 #include <array>
+#include <chrono>
+#include <cstdio>
 
 #include "catalog/catalog_rules.hpp"
 #include "catalog/number_text.hpp"
@@ -85,4 +87,42 @@ CatalogReading EvaluateCatalog(const CatalogValueFn& value, std::int64_t fileLen
   AppendOutdated(value, isNewer, enabled, reading);
   reading.result = reading.components.empty() ? crUpToDate : crUpdatesAvailable;
   return reading;
+}
+
+namespace {
+// A decimal serial of up to 18 digits, or -1.
+std::int64_t SerialNumber(const std::string& text) {
+  if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string::npos) return -1;
+  return std::stoll(text);
+}
+
+// "YYYY-MM-DDThh:mm:ssZ" as seconds since 1970, or nothing.
+std::optional<std::int64_t> UtcTime(const std::string& text) {
+  int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, end = 0;
+  if (text.size() != 20 ||
+      std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2dZ%n", &y, &mo, &d, &h, &mi, &s, &end) != 6 || end != 20)
+    return std::nullopt;
+  using namespace std::chrono;
+  const year_month_day day{year(y), month(static_cast<unsigned>(mo)), std::chrono::day(static_cast<unsigned>(d))};
+  if (!day.ok() || h > 23 || mi > 59 || s > 59) return std::nullopt;
+  return sys_days(day).time_since_epoch().count() * 86400LL + h * 3600 + mi * 60 + s;
+}
+}  // namespace
+
+std::string CheckSignedFields(const CatalogValueFn& value, const std::string& storedSerial, std::int64_t now) {
+  const std::string setup = ComponentKeys[kSetupRow];
+  for (const char* key : {"sha256", "pkgsize", "serial"})
+    if (value(setup, key).empty()) return "it is signed but its [setup] has no \"" + std::string(key) + "\"";
+  const std::string serial = value(setup, "serial");
+  const std::int64_t number = SerialNumber(serial);
+  if (number < 0) return "[setup] serial \"" + serial + "\" is not a decimal number";
+  if (const std::int64_t highest = SerialNumber(storedSerial); number < highest)
+    return "its serial " + serial + " is lower than " + storedSerial +
+           ", the highest already accepted: an older catalog is being replayed";
+  if (const std::string expires = value(setup, "expires"); !expires.empty()) {
+    const auto at = UtcTime(expires);
+    if (!at) return "[setup] expires \"" + expires + "\" is not a UTC time as YYYY-MM-DDThh:mm:ssZ";
+    if (*at < now) return "it expired at " + expires;
+  }
+  return "";
 }

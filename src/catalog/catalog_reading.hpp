@@ -3,6 +3,7 @@
 // the outcome, the setup package to fetch and the outdated components.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,12 @@ using CatalogValueFn = std::function<std::string(const std::string& section, con
 // The version rule for a row of ComponentKeys (1 to 6): true when the
 // catalog's version (checked and rewritten in place) is newer.
 using NewerVersionFn = std::function<bool(int row, std::string& version)>;
+
+// The fields a signed file must carry on top: "sha256", "pkgsize" and a
+// decimal "serial" not below storedSerial (the highest this user accepted,
+// "" for none), and, when given, an "expires" (UTC "YYYY-MM-DDThh:mm:ssZ")
+// not before now (seconds since 1970). "" when they pass, else why not.
+std::string CheckSignedFields(const CatalogValueFn& value, const std::string& storedSerial, std::int64_t now);
 
 // Applies the checks in their fixed order to the values of a file that is
 // fileLength bytes long. Reads only sections of ComponentKeys. Raises only

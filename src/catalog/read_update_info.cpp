@@ -1,9 +1,13 @@
 #include "catalog/catalog_reading.hpp"
 #include "catalog/catalog_rules.hpp"
+#include "catalog/catalog_signature.hpp"
 #include "catalog/update_catalog.hpp"
 #include "install_state/path_helpers.hpp"
 #include "support/codepage.hpp"
 #include "support/diagnostics.hpp"
+
+#include <algorithm>
+#include <ctime>
 
 namespace {
 // The value buffer of the profile reader: values longer than 254 characters
@@ -25,9 +29,27 @@ std::string VerdictText(CatalogResult result, const CatalogReading& reading) {
   for (const UpdateComponent& c : reading.components) text += " " + c.sFileName + " " + c.sVersion;
   return text + "; the package is " + reading.setupUrl + " with CRC-32 " + reading.setupCrc;
 }
+
+// The whole file, up to one byte past what the profile reader looks at.
+std::vector<std::uint8_t> FileBytes(IFileSystem& files, const std::string& path) {
+  const auto reader = files.OpenRead(path);
+  std::vector<std::uint8_t> bytes(
+      static_cast<std::size_t>(std::min<std::int64_t>(reader->Length(), kMaxProfileBytes + 1)));
+  std::size_t got = 0;
+  while (got < bytes.size())
+    if (const std::size_t n = reader->Read(bytes.data() + got, bytes.size() - got); n) got += n;
+    else break;
+  bytes.resize(got);
+  return bytes;
+}
 }  // namespace
 
 std::string UpdateCatalog::GetIniValue(const std::string& sSection, const std::string& sKey) {
+  if (verified_) {
+    std::string value = verified_->Value(Utf8ToAnsi(sSection), Utf8ToAnsi(sKey)).value_or("");
+    if (value.size() > kValueBuffer - 1) value.resize(kValueBuffer - 1);
+    return AnsiToUtf8(value);
+  }
   if (table_.empty()) return "";
   const std::string& file = table_[0].sDownloadedFile;
   try {
@@ -52,11 +74,31 @@ bool UpdateCatalog::IsNewerVersion(int sKey, std::string& sVersion) {
 CatalogResult UpdateCatalog::ReadUpdateInfo(const std::string& sFile) {
   if (table_.empty()) table_.resize(1);
   CatalogResult result = crError;
+  verified_.reset();
+  AcceptedSerial.clear();
   try {
-    const CatalogReading reading = EvaluateCatalog(
-        [this](const std::string& section, const std::string& key) { return GetIniValue(section, key); },
-        FileLength(*platform_.files, sFile),
-        [this](int row, std::string& version) { return IsNewerVersion(row, version); });
+    const CatalogValueFn value = [this](const std::string& section, const std::string& key) {
+      return GetIniValue(section, key);
+    };
+    std::int64_t length = FileLength(*platform_.files, sFile);
+    std::string refused;
+    if (!Keys.empty()) {
+      // Read once: the bytes whose signature holds are the bytes whose values count.
+      const std::vector<std::uint8_t> bytes = FileBytes(*platform_.files, sFile);
+      const CatalogSignatureCheck check = CheckCatalogSignature(bytes, Keys, *platform_.verifier);
+      refused = check.why;
+      if (refused.empty()) {
+        verified_ = ProfileDocument::Parse(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        length = static_cast<std::int64_t>(bytes.size());
+        refused = CheckSignedFields(value, StoredSerial, std::time(nullptr));
+      }
+    }
+    CatalogReading reading;
+    if (refused.empty())
+      reading = EvaluateCatalog(value, length, [this](int row, std::string& version) { return IsNewerVersion(row, version); });
+    else
+      reading.why = refused;
+    if (!Keys.empty() && reading.result != crError) AcceptedSerial = value(ComponentKeys[0], "serial");
     result = reading.result;
     if (result == crError)
       LogFailure(LogArea::Catalog, "the update information from " + updateInfoUrl_ + " is unusable: " + reading.why);

@@ -3,8 +3,12 @@
 // table: thin glue between the table, the platform's profile reader and the
 // catalog rules.
 #include <array>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "catalog/built_in_keys.hpp"
+#include "catalog/profile_parser.hpp"
 #include "catalog/update_component.hpp"
 #include "platform/platform.hpp"
 
@@ -28,6 +32,13 @@ class UpdateCatalog {
   // Validates the downloaded update-information file sFile and fills the
   // component table; the outcome decides the result page. Never raises.
   CatalogResult ReadUpdateInfo(const std::string& sFile);
+  // The maker's public keys: with any, only a file they signed is read.
+  std::vector<std::string> Keys = BuiltInUpdateKeys();
+  // The highest serial this user has accepted ("" for none), and the one
+  // the last reading accepted ("" when it accepted none).
+  std::string StoredSerial;
+  std::string AcceptedSerial;
+
   // A value of the downloaded update-information file; "" when missing.
   std::string GetIniValue(const std::string& sSection, const std::string& sKey);
   // Row sKey's catalog version (normalised in place) against the installed one.
@@ -39,4 +50,6 @@ class UpdateCatalog {
   const std::string& appVersion_;
   const InstalledVersionList& installed_;
   const std::string updateInfoUrl_;
+  // A signed file's values, from the very bytes that were verified.
+  std::optional<ProfileDocument> verified_;
 };

@@ -11,6 +11,8 @@ inline constexpr std::array<const char*, 6> kInstalledComponentNames = {
 struct InstalledState {
   std::string AppPath;     // the product folder, ending in "\"
   std::string AppVersion;  // "App Version" as stored, not trimmed
+  // "CatalogSerial": the highest serial of a signed catalog accepted, "" for none.
+  std::string CatalogSerial;
   // One valid version text (or "0") per name of kInstalledComponentNames.
   std::array<std::string, kInstalledComponentNames.size()> InstalledVersions;
 };

@@ -29,6 +29,8 @@ void InstalledStateReader::ReadInstalledState() {
     return;  // only reached where ending is simulated
   }
   State.AppVersion = ValueToText(version);
+  if (const RegValue serial = Registry->RegRead(kMainKey, "CatalogSerial"); !IsBytes(serial))
+    State.CatalogSerial = ValueToText(serial);
 
   // A path of another type can name no folder: it falls back like a missing one.
   const RegValue pathValue = Registry->RegRead(kMainKey, "App Path");
@@ -50,4 +52,16 @@ void InstalledStateReader::ReadInstalledState() {
     if (IsText(v)) v = TrimSpaces(std::get<std::string>(v));
     State.InstalledVersions[i] = GetValidVersion(v);
   }
+}
+
+void InstalledStateReader::StoreCatalogSerial(const std::string& serial) {
+  try {
+    if (Registry && Registry->RegWrite(kMainKey, "CatalogSerial", RegValue(serial))) {
+      State.CatalogSerial = serial;
+      return;
+    }
+  } catch (const std::exception&) {
+  }
+  LogFailure(LogArea::Registry, "cannot keep the catalog serial " + serial + " as \"CatalogSerial\" in HKEY_CURRENT_USER"
+                                "\\Software\\Tessarine" + std::string(kMainKey));
 }

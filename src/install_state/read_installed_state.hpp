@@ -21,6 +21,10 @@ class InstalledStateReader {
   // program when the product is not installed properly. Raises run-time
   // errors to the start-up procedure.
   void ReadInstalledState();
+  // Keeps serial as the highest catalog serial accepted; a failed write is
+  // only logged (the next run then accepts the same catalog again). Never
+  // raises.
+  void StoreCatalogSerial(const std::string& serial);
   // The picture of an embedded resource, or nullptr. Never raises.
   std::shared_ptr<Picture> LoadResourcePicture(const std::string& name);
 

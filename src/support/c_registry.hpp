@@ -28,7 +28,8 @@ class cRegistry {
 
   // The value's data: text, number or bytes (a REG_BINARY read holds one
   // extra 0 byte). "" when the key cannot be opened or the value is missing;
-  // a one-character text of code 0 when the key had to be created. Raises
+  // a one-character text of code 0 the first time a missing key is read
+  // (which is not made: reading changes nothing). Raises
   // only for a broken environment expansion.
   RegValue RegRead(const std::string& subkey, const std::string& kname, bool doDefault = true, std::int32_t winKey = 0);
   // Stores data as text (1), binary (3: one byte fewer than the array holds)

@@ -29,7 +29,11 @@ void frmMain::RestartTransfer() {
 }
 
 void frmMain::UpdateInfoArrived(const std::string& sFile) {
+  Catalog.StoredSerial = Installed.State.CatalogSerial;
   const CatalogResult result = Catalog.ReadUpdateInfo(sFile);
+  // An older signed catalog is refused from now on.
+  if (!Catalog.AcceptedSerial.empty() && Catalog.AcceptedSerial != Installed.State.CatalogSerial)
+    Installed.StoreCatalogSerial(Catalog.AcceptedSerial);
   CurrentPage = PageResult;
   ShowResultPage(result);
 }

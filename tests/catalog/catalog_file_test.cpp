@@ -6,7 +6,10 @@
 #include <sstream>
 
 #include "backends/common/profile_file_reader.hpp"
+#include "backends/openssl/signature_verifier.hpp"
+#include "catalog/catalog_signature.hpp"
 #include "catalog/profile_parser.hpp"
+#include "signing_key.hpp"
 #include "catalog/update_catalog.hpp"
 #include "fakes/fake_services.hpp"
 
@@ -73,8 +76,12 @@ class ReadUpdateInfoTest : public ::testing::Test {
   std::string appVersion = " 3.02.0012 ";
   // The product compares with its stored version, not with this copy.
   InstalledVersionList installed = {"9.99.9999", "0", "1.00.0001", "0", "0", "0"};
-  UpdateCatalog catalog{
-      {.files = &files, .profiles = &profiles}, table, appVersion, installed, "http://updates.test/browser/updchk.ndf"};
+  OpenSslSignatureVerifier verifier;
+  UpdateCatalog catalog{{.files = &files, .profiles = &profiles, .verifier = &verifier},
+                        table,
+                        appVersion,
+                        installed,
+                        "http://updates.test/browser/updchk.ndf"};
   const std::string good = "1 verified setup.msi http://updates.test:8731/dl/setup.msi CBF43926";
   const std::string listed = " rillgauge 1.00.0000 quillon.exe 1.00.0002 qvmclock 0.50.0000";
 };
@@ -122,4 +129,46 @@ TEST_F(ReadUpdateInfoTest, ARetryLeavesNothingOfTheFirstReadingBehind) {
   EXPECT_EQ(Read(CatalogBytes("rillgauge.enabled=0 qvmclock.enabled=0")), good + " quillon.exe 1.00.0002");
   EXPECT_EQ(table[1].sDownloadedFile, "kept");
   EXPECT_EQ(Read(CatalogBytes("", 1)), "0" + good.substr(10) + " quillon.exe 1.00.0002") << "an error leaves the table";
+}
+
+// With the maker's keys built in, only a file one of them signed is read,
+// with every field a signed file carries, from a serial not below the one
+// accepted last, before it expires; each refusal is an unusable file and a
+// log line that says why.
+TEST_F(ReadUpdateInfoTest, WithKeysBuiltInOnlyWhatTheMakerSignedIsRead) {
+  std::vector<std::unique_ptr<SigningKey>> keys;  // the current and the next key, and one not built in
+  for (const char* name : {"current.pem", "next.pem", "other.pem"})
+    GenerateSigningKey(dir.File(name)), keys.push_back(std::make_unique<SigningKey>(dir.File(name)));
+  catalog.Keys = {keys[0]->PublicKeyBase64(), keys[1]->PublicKeyBase64()};
+  const std::string sha = std::string(64, 'c'), fields = "setup.sha256=" + sha + " setup.pkgsize=9 setup.serial=";
+  const std::string signedGood = good + listed + " 9 bytes sha256 " + sha;
+  // The edits, the signer (-1: none), a byte changed, the serial stored, what is read, and the log's reason.
+  const std::tuple<std::string, int, bool, std::string, std::string, std::string> rows[] = {
+      {fields + "5", 0, false, "", signedGood, ""},
+      {fields + "5", 1, false, "5", signedGood, ""},
+      {fields + "5 setup.expires=2999-01-01T00:00:00Z", 0, false, "", signedGood, ""},
+      {fields + "5", -1, false, "", "0", "has no [signature] trailer"},
+      {fields + "5", 2, false, "", "0", "verifies under none"},
+      {fields + "5", 0, true, "", "0", "verifies under none"},
+      {fields + "4", 0, false, "5", "0", "its serial 4 is lower than 5"},
+      {fields + "5 setup.expires=2020-01-01T00:00:00Z", 0, false, "", "0", "it expired at 2020-01-01T00:00:00Z"},
+      {"setup.pkgsize=9 setup.serial=5", 0, false, "", "0", "has no \"sha256\""},
+  };
+  for (const auto& [edits, signer, tamper, stored, expected, reason] : rows) {
+    std::string bytes = CatalogBytes(edits, -static_cast<int>(kSignatureTrailerSize) - 2) + "\r\n";
+    const std::string body = bytes;
+    if (tamper) bytes[bytes.find("1.00.0002")] = '2';
+    if (signer >= 0) {
+      const std::vector<std::uint8_t> signature = keys[static_cast<std::size_t>(signer)]->Sign(body);
+      bytes += SignatureTrailer(signature);
+    }
+    table.assign(1, {});
+    catalog.StoredSerial = stored;
+    testing::internal::CaptureStderr();
+    const std::string read = Read(bytes);
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(read, expected) << edits << " by " << signer;
+    EXPECT_NE(log.find(reason), std::string::npos) << log;
+    EXPECT_EQ(catalog.AcceptedSerial, expected == "0" ? "" : "5");
+  }
 }
