@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <regex>
 
@@ -31,6 +33,9 @@ struct Situation {
   std::string registryText{};   // replaces the registry file when given
   bool corruptPackage = false;  // the served package differs from the one published
   bool noBus = false;           // a session without a session bus (ssh, sudo)
+  // The catalog (serial 5) signed by the key built into the wizard (0) or by another (1); -1: unsigned, no key built in.
+  int signer = -1;
+  std::string storedSerial{};  // the highest serial this user accepted before
   // The page the road ends on, the dialogs and boxes shown, the package the opener was given, the exit status.
   std::string ends{};
   std::string log{};  // parts of the log's lines, in their order, between " ... "
@@ -65,6 +70,7 @@ class RoadTest : public ::testing::Test {
     const std::string app = std::regex_replace(Folder(s.appPath), std::regex("\\\\"), "\\\\");
     const std::string installed =
         "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Tessarine\\LarkspireBrowser\\Main]\n\"App Version\"=\"3.02.0012\"\n" +
+        (s.storedSerial.empty() ? "" : "\"CatalogSerial\"=\"" + s.storedSerial + "\"\n") +
         (app.empty() ? "" : "\"App Path\"=\"" + app + "\"\n") +
         "[HKEY_CURRENT_USER\\Software\\Tessarine\\Components]\n\"quillon\"=\"2.01.0003\"\n";
     std::filesystem::create_directories(sandbox.File("config/larkspire"));
@@ -72,13 +78,31 @@ class RoadTest : public ::testing::Test {
     if (!s.opener.empty()) WriteFileBytes(opener, "#!/bin/sh\n" + s.opener + "\n");
     if (!s.opener.empty()) std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
     // The publishing tool says on stderr what went wrong.
+    const std::string signing =
+        s.signer < 0 ? "" : " --serial 5 --sign-key '" + MakeKey(s.signer ? "other.pem" : "maker.pem") + "'";
     ASSERT_EQ(std::system((std::string(LARKSPIRE_PUBLISH) + " --package '" + package + "' --base-url http://" +
-                           nginx.Host() + "/downloads/ --out '" + server.Native() + "' " + s.components)
+                           nginx.Host() + "/downloads/ --out '" + server.Native() + "' " + s.components + signing)
                               .c_str()),
               0);
     if (s.corruptPackage) WriteFileBytes(server.File("downloads/larkspire-setup.msi"), "not the package");
     road = std::make_unique<Road>(sandbox.Native(), nginx.Host());
+    if (s.signer >= 0) road->Form().Catalog.Keys = {publicKeys["maker.pem"]};
     road->Start();
+  }
+
+  // A maker's key made by the publishing tool, in the packages' folder; its public half is kept by name.
+  std::string MakeKey(const std::string& name) {
+    const std::string path = packages.File(name);
+    for (const std::string& key : {std::string("maker.pem"), name}) {
+      if (publicKeys.count(key)) continue;
+      FILE* out = popen((std::string(LARKSPIRE_PUBLISH) + " --generate-key '" + packages.File(key) + "'").c_str(), "r");
+      char line[256] = {};
+      const bool read = out && std::fgets(line, sizeof line, out);
+      if (out) pclose(out);
+      const std::string text = read ? std::string(line) : "";
+      publicKeys[key] = text.substr(text.find('=') + 1, 88);
+    }
+    return path;
   }
 
   bool WaitForPage(int page) {
@@ -119,6 +143,7 @@ class RoadTest : public ::testing::Test {
   ScopedEnv openerEnv{"LARKSPIRE_OPENER", opener.c_str()};
   NginxServer nginx{server.Native()};
   std::unique_ptr<Road> road;
+  std::map<std::string, std::string> publicKeys;
 };
 
 void PrintTo(const Situation& s, std::ostream* os) { *os << s.name; }
@@ -138,7 +163,9 @@ TEST_P(UserRoad, EndsAsTheUserExpects) {
     road->Click(Ctl::Cmd2);  // the Welcome page's warning: Cancel is all there is
   } else if (road && road->Form().CurrentPage == PageWelcome) {
     CheckForUpdates();
-    if (!road->Enabled(Ctl::Cmd1)) {
+    if (road->Form().RecheckPending) {
+      // Update Error: the user reads why and stops there.
+    } else if (!road->Enabled(Ctl::Cmd1)) {
       road->Click(Ctl::Cmd2);  // Finished
     } else if (road->Click(Ctl::Cmd1), WaitForPage(PageReady)) {
       road->Click(Ctl::Cmd1);  // Install
@@ -153,6 +180,9 @@ TEST_P(UserRoad, EndsAsTheUserExpects) {
   }
 }
 
+const std::string kUpdateError =
+    "page 5 An error has occurred while attempting to read the Larkspire AutoUpdate file. It may have been corrupted "
+    "during download. As it is, Larkspire AutoUpdate cannot continue. | exit 0";
 // clang-format off
 const Situation kSituations[] = {
   {.name = "UpToDate", .components = "--component larkspire=3.02.0012 --component quillon=2.01.0003", .ends = "page 5 Congratulations! | exit 0"},
@@ -168,6 +198,11 @@ const Situation kSituations[] = {
   {.name = "ProductFolderInAnyScript", .appPath = "@unicode", .ends = "page 7 | opened @sandbox/home/łukasz/Программы/larkspire-setup.msi | exit 0"},
   {.name = "NoOpenerWarnsAndEndsNonZero", .opener = "", .ends = "page 1 | exit 5", .log = "larkspire.install: no installer service"},
   {.name = "NoSessionBusTellsNobodyAndGoesOn", .noBus = true, .ends = "page 7 | opened @sandbox/product/larkspire-setup.msi | exit 0", .log = "larkspire.broadcast: no D-Bus session bus (DBUS_SESSION_BUS_ADDRESS is not set)"},
+  // Only the maker's catalog is trusted: one signed by anyone else (a proxy on the way), or an older one
+  // replayed, gets no further than Update Error, and nothing is handed to the opener.
+  {.name = "SignedUpdateInstalls", .signer = 0, .storedSerial = "5", .ends = "page 7 | opened @sandbox/product/larkspire-setup.msi | exit 0"},
+  {.name = "CatalogSignedByAnotherIsRefused", .signer = 1, .ends = kUpdateError, .log = "catalog: the update information from http:// ... verifies under none"},
+  {.name = "ReplayedOlderCatalogIsRefused", .signer = 0, .storedSerial = "6", .ends = kUpdateError, .log = "its serial 5 is lower than 6"},
   // Each stage that went right is in the log (shown with --verbose).
   {.name = "TheUsualRoad", .ends = "page 7 | opened @sandbox/product/larkspire-setup.msi | exit 0",
    .log = "broadcast: told the running Larkspire programs to close ... transfer: fetched http://127.0.0.1: ... updchk.ndf: ... bytes in ... catalog: the update information says: updates available: larkspire 3.03.0000; the package is http:// ... transfer: fetched ... larkspire-setup.msi: 300023 bytes ... the CRC-32 of ... as announced ... copied the verified package to ... broadcast: told ... install: handed"},
