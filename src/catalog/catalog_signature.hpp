@@ -35,6 +35,12 @@ struct CatalogSignatureCheck {
 // them; one that does not decode verifies nothing). Never raises.
 CatalogSignatureCheck CheckCatalogSignature(std::span<const std::uint8_t> file, const std::vector<std::string>& keys,
                                             ISignatureVerifier& verifier);
+// The same for a file held as text.
+inline CatalogSignatureCheck CheckCatalogSignature(std::string_view file, const std::vector<std::string>& keys,
+                                                   ISignatureVerifier& verifier) {
+  return CheckCatalogSignature(std::span(reinterpret_cast<const std::uint8_t*>(file.data()), file.size()), keys,
+                               verifier);
+}
 
 // The trailer for a 64-byte signature, to append to the signed bytes.
 std::string SignatureTrailer(std::span<const std::uint8_t> signature);

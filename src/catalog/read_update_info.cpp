@@ -1,3 +1,6 @@
+#include <algorithm>
+#include <ctime>
+
 #include "catalog/catalog_reading.hpp"
 #include "catalog/catalog_rules.hpp"
 #include "catalog/catalog_signature.hpp"
@@ -5,9 +8,6 @@
 #include "install_state/path_helpers.hpp"
 #include "support/codepage.hpp"
 #include "support/diagnostics.hpp"
-
-#include <algorithm>
-#include <ctime>
 
 namespace {
 // The value buffer of the profile reader: values longer than 254 characters
@@ -30,18 +30,6 @@ std::string VerdictText(CatalogResult result, const CatalogReading& reading) {
   return text + "; the package is " + reading.setupUrl + " with CRC-32 " + reading.setupCrc;
 }
 
-// The whole file, up to one byte past what the profile reader looks at.
-std::vector<std::uint8_t> FileBytes(IFileSystem& files, const std::string& path) {
-  const auto reader = files.OpenRead(path);
-  std::vector<std::uint8_t> bytes(
-      static_cast<std::size_t>(std::min<std::int64_t>(reader->Length(), kMaxProfileBytes + 1)));
-  std::size_t got = 0;
-  while (got < bytes.size())
-    if (const std::size_t n = reader->Read(bytes.data() + got, bytes.size() - got); n) got += n;
-    else break;
-  bytes.resize(got);
-  return bytes;
-}
 }  // namespace
 
 std::string UpdateCatalog::GetIniValue(const std::string& sSection, const std::string& sKey) {
@@ -80,22 +68,24 @@ CatalogResult UpdateCatalog::ReadUpdateInfo(const std::string& sFile) {
     const CatalogValueFn value = [this](const std::string& section, const std::string& key) {
       return GetIniValue(section, key);
     };
-    std::int64_t length = FileLength(*platform_.files, sFile);
+    std::int64_t length = -1;
     std::string refused;
-    if (!Keys.empty()) {
+    if (Keys.empty()) {
+      length = FileLength(*platform_.files, sFile);
+    } else {
       // Read once: the bytes whose signature holds are the bytes whose values count.
-      const std::vector<std::uint8_t> bytes = FileBytes(*platform_.files, sFile);
-      const CatalogSignatureCheck check = CheckCatalogSignature(bytes, Keys, *platform_.verifier);
-      refused = check.why;
+      const std::string bytes = ReadFileUpTo(*platform_.files, sFile, kMaxProfileBytes + 1);
+      refused = CheckCatalogSignature(bytes, Keys, *platform_.verifier).why;
       if (refused.empty()) {
-        verified_ = ProfileDocument::Parse(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        verified_ = ProfileDocument::Parse(bytes);
         length = static_cast<std::int64_t>(bytes.size());
         refused = CheckSignedFields(value, StoredSerial, std::time(nullptr));
       }
     }
+    const auto newer = [this](int row, std::string& version) { return IsNewerVersion(row, version); };
     CatalogReading reading;
     if (refused.empty())
-      reading = EvaluateCatalog(value, length, [this](int row, std::string& version) { return IsNewerVersion(row, version); });
+      reading = EvaluateCatalog(value, length, newer);
     else
       reading.why = refused;
     if (!Keys.empty() && reading.result != crError) AcceptedSerial = value(ComponentKeys[0], "serial");

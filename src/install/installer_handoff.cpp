@@ -8,7 +8,6 @@
 #include "support/app_texts.hpp"
 #include "support/diagnostics.hpp"
 #include "support/runtime_error.hpp"
-#include "support/text_case.hpp"
 
 bool InstallerHandoff::CheckWindowsInstaller() {
   bool present = false;
@@ -74,18 +73,16 @@ bool InstallerHandoff::RunInstall() {
 }
 
 bool InstallerHandoff::StillVerified(const std::string& target) {
-  const std::string& expected = table_[static_cast<std::size_t>(currentIndex_)].sCrc;
-  std::string found;
+  std::string mismatch;
   try {
-    const auto crc = FileCrc32(*platform_.files, target);
-    if (crc && FormatCrc(*crc) == UCase(expected)) return true;
-    found = crc ? FormatCrc(*crc) : "(empty)";
+    mismatch = PackageMismatch(FileDigests(*platform_.files, *platform_.verifier, target),
+                               table_[static_cast<std::size_t>(currentIndex_)]);
+    if (mismatch.empty()) return true;
   } catch (const std::exception& e) {
-    found = "unreadable (" + AsRuntimeError(e).Description() + ")";
+    mismatch = "is unreadable (" + AsRuntimeError(e).Description() + ")";
   }
-  LogFailure(LogArea::Install, "the package " + platform_.files->NativePath(target) +
-                                   " changed after it was verified: its CRC-32 is " + found + ", the catalog says " +
-                                   expected);
+  LogFailure(LogArea::Install,
+             "the package " + platform_.files->NativePath(target) + " changed after it was verified: it " + mismatch);
   return false;
 }
 

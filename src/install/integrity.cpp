@@ -1,6 +1,7 @@
 #include "install/integrity.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <vector>
 
@@ -29,15 +30,15 @@ std::optional<std::int64_t> ReadInPieces(IFileSystem& files, const std::string& 
   }
   return length;
 }
-}  // namespace
 
-std::optional<std::uint32_t> FileCrc32(IFileSystem& files, const std::string& path) {
-  CrcCalculator calc;
-  std::int32_t reg = calc.InitCrcTable(kCrc32Polynomial, -1);
-  if (!ReadInPieces(files, path, [&](std::span<const std::uint8_t> piece) { reg = calc.UpdateCrc(piece, reg); }))
-    return std::nullopt;
-  return static_cast<std::uint32_t>(FinishCrc(reg));
+// Hexadecimal digits compared without regard to case.
+bool SameText(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i]))) return false;
+  return true;
 }
+}  // namespace
 
 std::optional<PackageDigests> FileDigests(IFileSystem& files, ISignatureVerifier& verifier, const std::string& path) {
   CrcCalculator calc;
@@ -57,6 +58,16 @@ std::string FormatSha256(const Sha256Digest& digest) {
   std::string text;
   for (const std::uint8_t b : digest) text += {kHex[b >> 4], kHex[b & 15]};
   return text;
+}
+
+std::string PackageMismatch(const std::optional<PackageDigests>& digests, const UpdateComponent& entry) {
+  const std::string crc = digests ? FormatCrc(digests->crc) : "(empty)";
+  if (!digests || !SameText(crc, entry.sCrc)) return "has CRC-32 " + crc + ", the catalog says " + entry.sCrc;
+  if (const std::string sha = FormatSha256(digests->sha256); !entry.sSha256.empty() && sha != entry.sSha256)
+    return "has SHA-256 " + sha + ", the catalog says " + entry.sSha256;
+  if (entry.lSize && digests->length != entry.lSize)
+    return "is " + std::to_string(digests->length) + " bytes long, the catalog says " + std::to_string(entry.lSize);
+  return "";
 }
 
 std::string FormatCrc(std::uint32_t value) {

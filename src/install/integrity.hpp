@@ -1,5 +1,5 @@
 #pragma once
-// The pieces of the integrity check: the CRC-32 of a file read in pieces,
+// The pieces of the integrity check: the CRC-32 and SHA-256 of a file read in pieces,
 // the name of the verified copy and the guard that keeps it in the product
 // folder.
 #include <cstddef>
@@ -7,16 +7,13 @@
 #include <optional>
 #include <string>
 
+#include "catalog/update_component.hpp"
 #include "platform/file_system.hpp"
 #include "platform/signature_verifier.hpp"
 
 // Pieces of this size are read and checked one after another, so memory
 // stays flat whatever the package's size.
 inline constexpr std::size_t kCrcReadPiece = 256 * 1024;
-
-// The standard CRC-32 of a file's bytes, or nothing for an empty file.
-// Raises RuntimeError when the file cannot be opened or read to its length.
-std::optional<std::uint32_t> FileCrc32(IFileSystem& files, const std::string& path);
 
 // What one read of a package gives: its CRC-32, SHA-256 and length.
 struct PackageDigests {
@@ -26,8 +23,14 @@ struct PackageDigests {
 };
 
 // The CRC-32 and the SHA-256 of a file's bytes from one read of it, or
-// nothing for an empty file. Raises RuntimeError as FileCrc32 does.
+// nothing for an empty file. Raises RuntimeError when the file cannot be
+// opened or read to its length.
 std::optional<PackageDigests> FileDigests(IFileSystem& files, ISignatureVerifier& verifier, const std::string& path);
+
+// How the package read differs from what the catalog says of it, in the
+// words of a log line ("has CRC-32 X, the catalog says Y"); "" when it is
+// the package announced. The SHA-256 and length count when the catalog gives them.
+std::string PackageMismatch(const std::optional<PackageDigests>& digests, const UpdateComponent& entry);
 
 // A digest as 64 lower-case hexadecimal digits.
 std::string FormatSha256(const Sha256Digest& digest);

@@ -1,7 +1,5 @@
 // The integrity check: thin glue between the component table, the file
 // services and the CRC.
-#include <cctype>
-
 #include "install/installer_handoff.hpp"
 #include "install/integrity.hpp"
 #include "install_state/path_helpers.hpp"
@@ -9,13 +7,6 @@
 #include "support/runtime_error.hpp"
 
 namespace {
-bool SameText(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i]))) return false;
-  return true;
-}
-
 // The hourglass while the copy runs, and the default pointer again however
 // the copy ends.
 class BusyPointer {
@@ -53,22 +44,9 @@ bool InstallerHandoff::VerifyDownload(const std::string& sFile) {
       return false;
     }
     // One read gives the CRC-32, the SHA-256 and the length.
-    const auto digests = FileDigests(files, *platform_.verifier, sFile);
-    const std::string crc = digests ? FormatCrc(digests->crc) : "(empty)";
-    if (!digests || !SameText(crc, entry.sCrc)) {
-      LogFailure(LogArea::Install, "the downloaded file " + files.NativePath(sFile) + " has CRC-32 " + crc +
-                                       ", the catalog says " + entry.sCrc);
-      return false;
-    }
-    if (const std::string sha = FormatSha256(digests->sha256); !entry.sSha256.empty() && sha != entry.sSha256) {
-      LogFailure(LogArea::Install, "the downloaded file " + files.NativePath(sFile) + " has SHA-256 " + sha +
-                                       ", the catalog says " + entry.sSha256);
-      return false;
-    }
-    if (entry.lSize && digests->length != entry.lSize) {
-      LogFailure(LogArea::Install, "the downloaded file " + files.NativePath(sFile) + " is " +
-                                       std::to_string(digests->length) + " bytes long, the catalog says " +
-                                       std::to_string(entry.lSize));
+    const std::string mismatch = PackageMismatch(FileDigests(files, *platform_.verifier, sFile), entry);
+    if (!mismatch.empty()) {
+      LogFailure(LogArea::Install, "the downloaded file " + files.NativePath(sFile) + " " + mismatch);
       return false;
     }
     table_.at(index).bVerified = true;

@@ -1,5 +1,7 @@
 #include "install_state/path_helpers.hpp"
 
+#include <algorithm>
+
 #include "install_state/version_rules.hpp"
 #include "support/codepage.hpp"
 #include "support/runtime_error.hpp"
@@ -63,4 +65,18 @@ std::string GetDefaultPath(IFileSystem& files) {
   } catch (const std::exception&) {
   }
   return "c:\\";
+}
+
+std::string ReadFileUpTo(IFileSystem& files, const std::string& path, std::size_t limit) {
+  const auto reader = files.OpenRead(path);
+  std::string bytes(
+      static_cast<std::size_t>(std::clamp<std::int64_t>(reader->Length(), 0, static_cast<std::int64_t>(limit))), '\0');
+  std::size_t got = 0;
+  while (got < bytes.size()) {
+    const std::size_t n = reader->Read(reinterpret_cast<std::uint8_t*>(bytes.data()) + got, bytes.size() - got);
+    if (n == 0) break;
+    got += n;
+  }
+  bytes.resize(got);
+  return bytes;
 }

@@ -21,3 +21,7 @@ bool FileExists(IFileSystem& files, const std::string& path, std::int32_t* error
 // The user's own product folder where the system has one; otherwise the
 // root of the current drive ("Z:\"), or "c:\" when it has none.
 std::string GetDefaultPath(IFileSystem& files);
+
+// The file's first bytes, at most limit of them (fewer when it is shorter).
+// Raises RuntimeError when it cannot be opened or read.
+std::string ReadFileUpTo(IFileSystem& files, const std::string& path, std::size_t limit);

@@ -87,7 +87,8 @@ TEST(VerifyDownload, ChecksThenCopies) {
       {"..\\setup.msi", "", "refused earlier"},
       {"x:setup.msi", "", "refused earlier"},
       {"setup.msi", "setup.msi setup0.msi", "copied app.d\\setup1.msi, plain busy idle"},
-      {"setup.msi", "lkcsetup.msi.tmp", "copied app.d\\setup.msi, plain busy idle"},  // an earlier run's unfinished copy
+      {"setup.msi", "lkcsetup.msi.tmp",
+       "copied app.d\\setup.msi, plain busy idle"},  // an earlier run's unfinished copy
       {".msi", ".msi", "copied app.d\\0.msi, plain busy idle"},
       {"setup", "setup", kKept + "no free file name"},  // its variant would leave the folder "app.d"
       {"s.m", "s.m", "copied app.d\\s31999.m, plain busy idle", "414fa339", kFox, 31999},
@@ -133,22 +134,37 @@ const std::string kError = " / 48 Larkspire AutoUpdate - Error / exit 4 closed";
 // exit status, whether the wizard closed, and the log. (The working
 // hand-over is the end-to-end road's.)
 TEST(HandOver, RunInstall) {
-  const std::tuple<std::intptr_t, int, bool, std::string> rows[] = {
-      // the shell's result, the package (0 as verified, 1 deleted, 2 changed since), the broadcast failing
-      {32, 0, false, "open \"larkspire setup.msi\" 1 / " + kRunFailed + kError},
-      {33, 1, false, " / " + kDeleted + kError},
-      {33, 2, false, " / " + kDeleted + kError + "larkspire.install: the package larkspire setup.msi changed after it "
-                                             "was verified: its CRC-32 is 4761362F, the catalog says DE686795\n"},
+  const std::string kOther = std::string(63, '0') + "1";
+  const std::tuple<std::intptr_t, int, bool, std::string, std::string> rows[] = {
+      // the shell's result, the package (0 as verified, 1 deleted, 2 changed since), the broadcast failing, the
+      // catalog's SHA-256
+      {32, 0, false, "open \"larkspire setup.msi\" 1 / " + kRunFailed + kError, ""},
+      {33, 1, false, " / " + kDeleted + kError, ""},
+      {33, 2, false,
+       " / " + kDeleted + kError +
+           "larkspire.install: the package larkspire setup.msi changed after it "
+           "was verified: it has CRC-32 4761362F, the catalog says DE686795\n",
+       ""},
+      // The second check is as thorough as the first: the CRC-32 alone can be matched.
+      {33, 0, false,
+       " / " + kDeleted + kError +
+           "larkspire.install: the package larkspire setup.msi changed after it "
+           "was verified: it has SHA-256 bc4a71180870f7945155fbb02f4b0a2e3faa2a62d6d31b7039013055ed19869a, the catalog "
+           "says " +
+           kOther + "\n",
+       kOther},
       {33, 0, true,
        " / The running Larkspire programs could not be told to close. / 48 Larkspire AutoUpdate - Error / exit 0"
        "larkspire.broadcast: the running Larkspire programs could not be told to close\nlarkspire.install: "
        "the package larkspire setup.msi was not handed to the installer: the running programs were not told to "
-       "close\n"},
+       "close\n",
+       ""},
   };
-  for (const auto& [shellResult, deleted, broadcastFails, expected] : rows) {
+  for (const auto& [shellResult, deleted, broadcastFails, expected, sha256] : rows) {
     Form f;
     if (deleted != 1) WriteFileBytes(f.dir.File("larkspire setup.msi"), deleted ? "packagf" : "package");
     f.Entry("", "DE686795", f.dir.Path() + "larkspire setup.msi");
+    f.form.ComponentTable[1].sSha256 = sha256;
     f.fake.shell.shellResult = shellResult;
     f.fake.messages.broadcastFails = broadcastFails;
     testing::internal::CaptureStderr();

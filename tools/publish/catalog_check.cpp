@@ -86,8 +86,7 @@ void CheckSignedCatalog(IFileSystem& files, const std::string& path, const Signe
   } catch (const std::exception&) {
     WriteFailed("the written catalog cannot be read back: " + path);
   }
-  const auto check = CheckCatalogSignature(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()),
-                                           {publicKey}, verifier);
+  const auto check = CheckCatalogSignature(bytes, {publicKey}, verifier);
   if (check.status != SignatureStatus::Verified) WriteFailed("the written catalog fails its own check: " + check.why);
   const ProfileDocument doc = ProfileDocument::Parse(bytes);
   const std::pair<const char*, std::string> meant[] = {{"sha256", f.sha256},

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <string>
 
+#include "catalog/profile_parser.hpp"
+#include "install_state/path_helpers.hpp"
 #include "support/runtime_error.hpp"
 
 namespace {
@@ -55,15 +57,6 @@ void LocalReadFiles::Kill(const std::string&) { RaiseError(ErrNo::PathFileAccess
 void LocalReadFiles::FileCopy(const std::string&, const std::string&) { RaiseError(ErrNo::PathFileAccess); }
 void LocalReadFiles::RenameNew(const std::string&, const std::string&) { RaiseError(ErrNo::PathFileAccess); }
 
-std::string ReadLocalFile(IFileSystem& files, const std::string& path, std::size_t limit) {
-  const auto reader = files.OpenRead(path);
-  std::string bytes(static_cast<std::size_t>(std::min<std::int64_t>(reader->Length(), limit)), '\0');
-  std::size_t got = 0;
-  while (got < bytes.size()) {
-    const std::size_t n = reader->Read(reinterpret_cast<std::uint8_t*>(bytes.data()) + got, bytes.size() - got);
-    if (n == 0) break;
-    got += n;
-  }
-  bytes.resize(got);
-  return bytes;
+std::string ReadLocalFile(IFileSystem& files, const std::string& path) {
+  return ReadFileUpTo(files, path, kMaxProfileBytes + 1);
 }

@@ -25,6 +25,6 @@ class LocalReadFiles : public IFileSystem {
   std::string NativePath(const std::string& path) override { return path; }
 };
 
-// The first limit bytes of a file (all of a catalog, whose reader stops at a
-// mebibyte). Raises RuntimeError as OpenRead does.
-std::string ReadLocalFile(IFileSystem& files, const std::string& path, std::size_t limit = (1 << 20) + 1);
+// All of a catalog, or one byte past what its reader looks at. Raises
+// RuntimeError as OpenRead does.
+std::string ReadLocalFile(IFileSystem& files, const std::string& path);

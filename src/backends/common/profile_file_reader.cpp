@@ -4,24 +4,15 @@
 #include <cstring>
 
 #include "catalog/profile_parser.hpp"
+#include "install_state/path_helpers.hpp"
 
 namespace {
 // The file's bytes, or "" when it cannot be read or is too large to be a
-// profile file. Read in pieces, so a huge file costs no more than the limit.
+// profile file. A huge file costs no more than the limit.
 std::string ReadProfileBytes(IFileSystem& files, const std::string& fileName) {
   try {
-    const auto reader = files.OpenRead(fileName);
-    if (reader->Length() > static_cast<std::int64_t>(kMaxProfileBytes)) return "";
-    constexpr std::size_t kPiece = 64 * 1024;
-    std::string bytes;
-    while (bytes.size() <= kMaxProfileBytes) {
-      const std::size_t had = bytes.size();
-      bytes.resize(had + kPiece);
-      const std::size_t n = reader->Read(reinterpret_cast<std::uint8_t*>(bytes.data()) + had, kPiece);
-      bytes.resize(had + n);
-      if (n == 0) return bytes;
-    }
-    return "";
+    std::string bytes = ReadFileUpTo(files, fileName, kMaxProfileBytes + 1);
+    return bytes.size() > kMaxProfileBytes ? "" : bytes;
   } catch (const std::exception&) {
     return "";
   }
