@@ -8,6 +8,7 @@
 
 #include "backends/posix/wizard_lock.hpp"
 #include "platform/message_box.hpp"
+#include "support/app_texts.hpp"
 
 struct CommandLine {
   enum class Outcome {
@@ -28,10 +29,6 @@ CommandLine ReadCommandLine(const std::vector<std::string>& arguments);
 // ends the program with status 0. Needs no display.
 [[noreturn]] void AnswerWithoutWindow(int argc, char** argv);
 
-// What the user is told when a wizard is already running.
-inline constexpr const char* AlreadyRunningText =
-    "Larkspire AutoUpdate is already running.\r\n\r\nFinish or cancel the update in its window before you start "
-    "Larkspire AutoUpdate again.";
 
 // True when another wizard holds the lock: the user has been told (an
 // information box) and the log says which lock, and this wizard is to leave.

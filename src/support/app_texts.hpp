@@ -8,3 +8,8 @@ inline constexpr const char* AppTitle = "Larkspire AutoUpdate";
 inline constexpr const char* ErrorTitle = "Larkspire AutoUpdate - Error";
 // The line break of every message: carriage return and line feed.
 inline const std::string CRLF = "\r\n";
+
+// What the user is told when a wizard is already running.
+inline constexpr const char* AlreadyRunningText =
+    "Larkspire AutoUpdate is already running.\r\n\r\nFinish or cancel the update in its window before you start "
+    "Larkspire AutoUpdate again.";

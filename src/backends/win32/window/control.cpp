@@ -1,0 +1,67 @@
+#include "backends/win32/window/control.hpp"
+
+#include "backends/win32/wide_text.hpp"
+#include "backends/win32/window/design.hpp"
+#include "backends/win32/window/picture_box.hpp"
+#include "support/runtime_error.hpp"
+#include "wizard/layout.hpp"
+
+namespace {
+// The caption on the divider line covers the line under its text only.
+void FitCaptionWidth(HWND hwnd, const std::wstring& text) {
+  RECT r{};
+  GetWindowRect(hwnd, &r);
+  MapWindowPoints(nullptr, GetParent(hwnd), reinterpret_cast<POINT*>(&r), 2);
+  SetWindowPos(hwnd, nullptr, 0, 0, static_cast<int>(TextPixels(DialogFont(), text)) + 4, r.bottom - r.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+}  // namespace
+
+void Win32Control::SetCaption(const std::string& caption) {
+  caption_ = caption;
+  const auto kind = static_cast<CtlKind>(kind_);
+  if (kind == CtlKind::Button) {
+    SetWindowTextW(hwnd_, ButtonText(caption).c_str());
+  } else if (kind == CtlKind::Label || kind == CtlKind::Caption) {
+    const std::wstring text = Widen(caption);
+    SetWindowTextW(hwnd_, text.c_str());
+    if (kind == CtlKind::Caption) FitCaptionWidth(hwnd_, text);
+  }
+}
+
+bool Win32Control::Enabled() const { return IsWindowEnabled(hwnd_); }
+
+void Win32Control::SetEnabled(bool enabled) {
+  // A button that loses the focus as it is disabled would leave the
+  // keyboard nowhere: the focus moves on to the next control that takes it.
+  if (!enabled && GetFocus() == hwnd_) {
+    HWND top = GetAncestor(hwnd_, GA_ROOT);
+    SendMessageW(top, WM_NEXTDLGCTL, 0, FALSE);
+  }
+  EnableWindow(hwnd_, enabled);
+}
+
+bool Win32Control::Visible() const { return (GetWindowLongW(hwnd_, GWL_STYLE) & WS_VISIBLE) != 0; }
+
+void Win32Control::SetVisible(bool visible) { ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE); }
+
+void Win32Control::SetFocus() {
+  if (!IsWindowEnabled(hwnd_) || !IsWindowVisible(hwnd_)) RaiseError(ErrNo::InvalidArgument);
+  // Through the window, so that the default button follows the focus as in a dialog.
+  SendMessageW(GetAncestor(hwnd_, GA_ROOT), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(hwnd_), TRUE);
+  ::SetFocus(hwnd_);
+}
+
+bool Win32Control::HasFocus() const { return GetFocus() == hwnd_; }
+
+void Win32Control::BringToFront() {
+  SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void Win32Control::SetGeometry(const TwipsRect& rect) {
+  rect_ = rect;
+  const RECT px = PixelRect(rect, pxPerTwip_);
+  SetWindowPos(hwnd_, nullptr, px.left, px.top, px.right - px.left, px.bottom - px.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  if (box_) box_->Placed(rect.Width, rect.Height);
+  if (static_cast<CtlKind>(kind_) == CtlKind::Caption) FitCaptionWidth(hwnd_, Widen(caption_));
+}

@@ -1,0 +1,36 @@
+#pragma once
+// A child window seen as a control of the design: a label, a button, a
+// frame, a line or a picture box, at its place in twips.
+#include <string>
+
+#include "backends/win32/prelude.hpp"
+#include "platform/control.hpp"
+
+class Win32PictureBox;
+
+class Win32Control : public IControl {
+ public:
+  // kind: the design's CtlKind; box: the picture box behind a picture control.
+  Win32Control(HWND hwnd, int kind, double pxPerTwip, Win32PictureBox* box = nullptr)
+      : hwnd_(hwnd), kind_(kind), pxPerTwip_(pxPerTwip), box_(box) {}
+  std::string Caption() const override { return caption_; }
+  void SetCaption(const std::string& caption) override;
+  bool Enabled() const override;
+  void SetEnabled(bool enabled) override;
+  bool Visible() const override;
+  void SetVisible(bool visible) override;
+  void SetFocus() override;
+  bool HasFocus() const override;
+  void BringToFront() override;
+  TwipsRect Geometry() const override { return rect_; }
+  void SetGeometry(const TwipsRect& rect) override;
+  HWND Handle() const { return hwnd_; }
+
+ private:
+  HWND hwnd_;
+  int kind_;
+  double pxPerTwip_;
+  Win32PictureBox* box_;
+  TwipsRect rect_;
+  std::string caption_;
+};

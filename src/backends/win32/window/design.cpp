@@ -1,0 +1,106 @@
+#include "backends/win32/window/design.hpp"
+
+#include <cmath>
+
+#include "backends/win32/wide_text.hpp"
+
+const wchar_t* const kMainWindowClass = L"LarkspireAutoUpdate";
+const wchar_t* const kErrorDialogClass = L"LarkspireAutoUpdateError";
+const wchar_t* const kPanelClass = L"LarkspirePanel";
+const wchar_t* const kPictureClass = L"LarkspirePicture";
+
+double PixelsPerTwip() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
+  if (screen) ReleaseDC(nullptr, screen);
+  return (dpi > 0 ? dpi : 96) / 1440.0;
+}
+
+int TwipsToPixels(int twips, double pxPerTwip) { return static_cast<int>(std::lround(twips * pxPerTwip)); }
+
+RECT PixelRect(const TwipsRect& r, double px) {
+  const int left = TwipsToPixels(r.Left, px), top = TwipsToPixels(r.Top, px);
+  return {left, top, left + TwipsToPixels(r.Width, px), top + TwipsToPixels(r.Height, px)};
+}
+
+HFONT DialogFontOfSize(int points) {
+  HDC screen = GetDC(nullptr);
+  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+  if (screen) ReleaseDC(nullptr, screen);
+  // The system's dialog face: the classic sans of 8-point dialogs.
+  return CreateFontW(-MulDiv(points, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_SWISS,
+                     L"MS Shell Dlg 2");
+}
+
+HFONT DialogFont() {
+  static const HFONT font = DialogFontOfSize(8);
+  return font;
+}
+
+double TextPixels(HFONT font, const std::wstring& text) {
+  HDC dc = GetDC(nullptr);
+  if (!dc) return 0;
+  const HGDIOBJ old = SelectObject(dc, font);
+  SIZE size{};
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  return size.cx;
+}
+
+std::wstring ButtonText(const std::string& caption) {
+  std::wstring text = Widen(caption);
+  if (text.find(L'&') == std::wstring::npos && !text.empty() && IsCharAlphaNumericW(text.front()))
+    text.insert(text.begin(), L'&');
+  return text;
+}
+
+namespace {
+// Panels are containers only: what their controls tell their parent goes
+// on to the window, which handles every control's clicks and colours.
+LRESULT CALLBACK PanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+      return SendMessageW(GetParent(panel), message, wParam, lParam);
+    default:
+      return DefWindowProcW(panel, message, wParam, lParam);
+  }
+}
+
+void RegisterClassOf(const wchar_t* name, WNDPROC proc, HICON icon) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = proc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+  wc.lpszClassName = name;
+  wc.hIcon = icon;
+  RegisterClassExW(&wc);
+}
+}  // namespace
+
+void RegisterWindowClasses(WNDPROC mainProc, WNDPROC dialogProc, WNDPROC pictureProc) {
+  static bool registered = false;
+  if (registered) return;
+  registered = true;
+  // The program's own icon from its resource script, for the title bar and
+  // the task bar until the window sets its own.
+  const HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
+  RegisterClassOf(kMainWindowClass, mainProc, icon);
+  RegisterClassOf(kErrorDialogClass, dialogProc, icon);
+  RegisterClassOf(kPanelClass, PanelProc, nullptr);
+  RegisterClassOf(kPictureClass, pictureProc, nullptr);
+}
+
+HICON ResourceIcon(IResources& resources, const std::string& name, int systemMetric) {
+  auto bytes = resources.LoadResource(name, "ICON");
+  if (!bytes || bytes->empty()) return nullptr;
+  const int size = GetSystemMetrics(systemMetric);
+  // The system reads an icon image held as PNG as it reads any other.
+  return CreateIconFromResourceEx(bytes->data(), static_cast<DWORD>(bytes->size()), TRUE, 0x00030000, size, size,
+                                  LR_DEFAULTCOLOR);
+}
