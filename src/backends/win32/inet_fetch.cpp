@@ -115,7 +115,7 @@ void InetFetch::Reached(std::uint32_t inetStatus) {
 std::optional<FetchFailure> InetFetch::Transfer() {
   const Held session(*control_,
                      InternetOpenW(L"Larkspire AutoUpdate", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-  if (!session.get()) return control_->Cancelled() ? kCancelled : LastInetFailure();
+  if (!session.get()) return LastInetFailure();
   SetTimeouts(session.get(), settings_.stallSeconds);
   InternetSetStatusCallbackW(session.get(), OnStatus);
   std::wstring url = url_;
@@ -125,10 +125,10 @@ std::optional<FetchFailure> InetFetch::Transfer() {
     const auto context = reinterpret_cast<DWORD_PTR>(this);
     const Held connection(*control_, InternetConnectW(session.get(), address->host.c_str(), address->port, nullptr,
                                                       nullptr, INTERNET_SERVICE_HTTP, 0, context));
-    if (!connection.get()) return control_->Cancelled() ? kCancelled : LastInetFailure();
+    if (!connection.get()) return LastInetFailure();
     const Held request(*control_, HttpOpenRequestW(connection.get(), L"GET", address->object.c_str(), nullptr, nullptr,
                                                    nullptr, kRequestFlags, context));
-    if (!request.get()) return control_->Cancelled() ? kCancelled : LastInetFailure();
+    if (!request.get()) return LastInetFailure();
     SetTimeouts(request.get(), settings_.stallSeconds);
     connected_ = answered_ = false;
     arrival_ = Clock::now();
@@ -171,7 +171,10 @@ std::optional<FetchFailure> InetFetch::BeginBody(void* request) {
   const std::vector<std::wstring> lengths = ContentLengths(request);
   for (const std::wstring& length : lengths)
     if (!IsDecimal(length) || length != lengths.front()) return FetchFailed::NotUnderstood();
-  const bool chunked = HeadField(request, HTTP_QUERY_TRANSFER_ENCODING).has_value();
+  // Chunks are the one transfer coding; WinINet would read any other as the file.
+  const std::optional<std::wstring> coding = HeadField(request, HTTP_QUERY_TRANSFER_ENCODING);
+  if (coding && _wcsicmp(coding->c_str(), L"chunked") != 0) return FetchFailed::NotUnderstood();
+  const bool chunked = coding.has_value();
   expected_ = chunked || lengths.empty() ? -1 : std::stoll(lengths.front());
   // The caller's bound, else the answer's length, and never past the
   // ceiling. An announced length past it fails at once.
@@ -217,8 +220,9 @@ std::optional<FetchFailure> InetFetch::ReadBody(void* request) {
 }
 
 FetchFailure InetFetch::LastInetFailure() const {
+  const DWORD error = GetLastError();
   if (control_->Cancelled()) return kCancelled;
-  return DescribeInetError({.error = GetLastError(),
+  return DescribeInetError({.error = error,
                             .connected = connected_,
                             .answered = answered_,
                             .silent = Clock::now() - arrival_ >= kSilence * settings_.stallSeconds - kSilenceMargin,

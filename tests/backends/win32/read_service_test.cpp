@@ -104,6 +104,15 @@ std::string Redirects(const std::string& head) {
   return Reply(n < last ? "302 Found" : "200 OK", "end", "Location: /" + std::to_string(n + 1) + "\r\n");
 }
 
+// Answers with the request's first line, and "fresh" when it told every
+// cache to fetch anew and asked for the file itself.
+std::string Echo(const std::string& head) {
+  const bool fresh = head.find("\r\nCache-Control: no-cache\r\n") != std::string::npos &&
+                     head.find("\r\nPragma: no-cache\r\n") != std::string::npos &&
+                     head.find("\r\nAccept-Encoding: identity\r\n") != std::string::npos;
+  return Reply("200 OK", head.substr(0, head.find("\r\n")) + (fresh ? " fresh" : ""));
+}
+
 const std::string kOk = "HTTP/1.1 200 OK\r\n", kChunked = kOk + "Transfer-Encoding: chunked\r\n\r\n";
 const std::string kKilobyte(1024, 't');
 
@@ -120,9 +129,12 @@ const FaultRow kRows[] = {
     {"GoodFile", Answer(Reply("200 OK", "the file")), "=the file"},
     {"NoLength", Answer(kOk + "\r\nto the close"), "=to the close (no length)"},
     {"Chunked", Answer(kChunked + "5\r\nhello\r\n6;x=y\r\n, you!\r\n0\r\n\r\n"), "=hello, you! (no length)"},
+    {"PastEveryCache", {Echo}, "=GET /browser/updchk.ndf HTTP/1.1 fresh"},
+    {"InterimAnswer", Answer("HTTP/1.1 100 Continue\r\n\r\n" + Reply("200 OK", "after")), "=after"},
     {"Status403", Answer(Reply("403 Forbidden", "<h1>403</h1>")), "403 The access code is invalid."},
     {"Status404", Answer(Reply("404 Not Found", "<h1>404</h1>")), "404 The handle is invalid."},
     {"Status500", Answer(Reply("500 Oops", "<h1>500</h1>")), "500 The server answered 500 Oops instead of the file."},
+    {"Status304", Answer("HTTP/1.1 304 Same\r\n\r\n"), "304 The server answered 304 Same instead of the file."},
     {"Refused", Answer(""), "12029 The server refused the connection.", "127.0.0.1:1"},  // where nobody listens
     {"Unresolvable", Answer(""), "12007 The server name or address could not be resolved", "nonexistent.invalid"},
     {"BodyCut", Answer(kOk + "Content-Length: 9\r\n\r\nabc"), "12030 The server closed the connection before the download was complete."},
@@ -134,6 +146,13 @@ const FaultRow kRows[] = {
     {"SixRedirects", {Redirects<6>}, "12156 The server redirected the download too many times."},
     {"RedirectToHttps", Answer(Reply("302 Found", "", "Location: https://h/\r\n")), "12156 The server redirected the download to an address that is not allowed: https://h/"},
     {"OverlongHead", Answer(kOk + "X-Long: " + std::string(200000, 'h') + "\r\n\r\n"), "12152 The server's answer could not be understood."},
+    {"UnknownCoding", Answer(kOk + "Transfer-Encoding: notchunked\r\n\r\n2\r\nab\r\n0\r\n\r\n"), "12152 The server's answer could not be understood."},
+    {"DifferingLengths", Answer(kOk + "Content-Length: 2\r\nContent-Length: 5\r\n\r\nabcde"), "12152 The server's answer could not be understood."},
+    {"LengthNotANumber", Answer(kOk + "Content-Length: 2ab\r\n\r\nab"), "12152 The server's answer could not be understood."},
+    // Where WinINet differs (README.md): it reads these answers as files.
+    {"ChunkCut", Answer(kChunked + "5\r\nhello\r\n"), "=hello (no length)"},
+    {"BareLineFeeds", Answer("HTTP/1.1 200 OK\nContent-Length: 2\n\nab"), "=ab"},
+    {"NotHttp", Answer("SSH-2.0-OpenSSH_9.2\r\n\r\n"), "=\r\n (no length)"},
     {"AnnouncedPastTheLimit", Answer(Reply("200 OK", "12345")), "12152 The download was stopped: the file is larger than the 4 bytes it may have.", "@", 4},
     {"UnannouncedPastTheCeiling", Answer(kChunked + "10001\r\n" + std::string(kCeiling + 1, 'c') + "\r\n0\r\n\r\n"), "12152 The download was stopped: the file is larger than 65536 bytes, the most a download may have."},
     {"LimitAboveTheCeiling", Answer(Reply("200 OK", std::string(kCeiling + 1, 'c'))), "12152 The download was stopped: the file is larger than 65536 bytes, the most a download may have.", "@", 1 << 20},
