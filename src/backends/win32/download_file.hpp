@@ -16,6 +16,7 @@ class DownloadFile {
   DownloadFile(const DownloadFile&) = delete;
   DownloadFile& operator=(const DownloadFile&) = delete;
 
+  // Returns the file's full path. Never fails.
   const std::wstring& Path() const { return path_; }
   // Appends size bytes. Returns the failure when they cannot all be written
   // (number 0: written); fileLength is the whole file's, for the words of a

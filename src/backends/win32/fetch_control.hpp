@@ -11,6 +11,7 @@
 
 class FetchControl {
  public:
+  // The control of the fetch into filePath. Never fails.
   explicit FetchControl(std::wstring filePath) : path_(std::move(filePath)) {}
   FetchControl(const FetchControl&) = delete;
   FetchControl& operator=(const FetchControl&) = delete;
@@ -20,6 +21,7 @@ class FetchControl {
   bool Hold(void* handle);
   // Worker: closes a held handle, unless a cancel already has.
   void Close(void* handle);
+  // Returns whether the fetch was cancelled. Never fails.
   bool Cancelled() const;
   // Service: stops the fetch. Closes its handles (which ends the worker's
   // blocking call) and removes its file, at once or, while the worker still

@@ -33,7 +33,8 @@ using PostNote = std::function<void(const AsyncProperty& prop, bool complete)>;
 class InetFetch {
  public:
   // The fetch of url under key into file, of at most maxBytes bytes (0: as
-  // many as the answer announces), stopped through control.
+  // many as the answer announces), stopped through control. Never fails;
+  // nothing is fetched before Run.
   InetFetch(std::string key, std::wstring url, std::int64_t maxBytes, const InetSettings& settings,
             std::unique_ptr<DownloadFile> file, std::shared_ptr<FetchControl> control, PostNote post);
   InetFetch(const InetFetch&) = delete;
@@ -43,7 +44,7 @@ class InetFetch {
   // completion or the failure, nothing once cancelled. Never raises.
   void Run();
   // WinINet reached one of its stages (an INTERNET_STATUS_ value) on a
-  // handle of this fetch.
+  // handle of this fetch, on the worker's thread. Never fails.
   void Reached(std::uint32_t inetStatus);
 
  private:

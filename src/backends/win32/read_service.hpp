@@ -32,6 +32,7 @@ class Win32AsyncReadService : public IAsyncReadService {
   Win32AsyncReadService(const Win32AsyncReadService&) = delete;
   Win32AsyncReadService& operator=(const Win32AsyncReadService&) = delete;
 
+  // Who receives the notifications (none: they are dropped). Never fails.
   void SetHandler(IAsyncReadHandler* handler) override { handler_ = handler; }
   // Starts the fetch of target (an http:// address, UTF-8) under the key
   // propertyName, replacing a fetch under that key. Raises RuntimeError when
@@ -50,6 +51,7 @@ class Win32AsyncReadService : public IAsyncReadService {
   // The most bytes a file may have when nothing smaller bounds it.
   void SetSizeCeiling(std::int64_t bytes) { settings_.ceiling = bytes; }
 
+ private:
   // What the workers post: the notifications, and the window they wake.
   struct Mailbox;
   struct Note {
@@ -57,8 +59,6 @@ class Win32AsyncReadService : public IAsyncReadService {
     AsyncProperty prop;
     bool complete;
   };
-
- private:
   struct Running {
     std::uint64_t id;
     std::shared_ptr<FetchControl> control;
