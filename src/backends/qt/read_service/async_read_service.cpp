@@ -36,7 +36,7 @@ void QtAsyncReadService::AsyncRead(const std::string& target, std::int32_t, cons
                                    std::int32_t, std::int64_t maxBytes) {
   const QUrl url(QString::fromStdString(target), QUrl::StrictMode);
   if (!url.isValid() || url.scheme() != QLatin1String("http") || url.host().isEmpty())
-    throw RuntimeError(FetchError::UnrecognizedScheme, "The address is not an http:// address: " + target);
+    RaiseFetchFailure(FetchFailed::NotHttp(target));
   // A new fetch under a key replaces the old one, delivered or not.
   Forget([&propertyName](const Pending& p) { return p.prop.PropertyName == propertyName; });
   Drop(propertyName, true);
@@ -77,7 +77,8 @@ void QtAsyncReadService::Ended(CURL* easy, CURLcode result) {
 void QtAsyncReadService::Finish(Fetch& f) {
   // The file gets its name in the folder now (it had none so far).
   const QString name = f.file->fileName();
-  if (name.isEmpty()) return Fail(f, FetchError::Write, "The downloaded data could not be stored.");
+  if (const FetchFailure failed = FetchFailed::NotStored(); name.isEmpty())
+    return Fail(f, failed.number, failed.description);
   Progress(f, AsyncStatus::EndDownloadData);
   AsyncProperty done;
   done.PropertyName = f.key;
@@ -147,7 +148,7 @@ void QtAsyncReadService::CancelAsyncRead(const std::string& propertyName) {
   // way, such as a completion that has not been handed over yet.
   const bool forgotten = Forget([&propertyName](const Pending& p) { return p.prop.PropertyName == propertyName; });
   if (!fetches_.count(propertyName)) {
-    if (!forgotten) throw RuntimeError(FetchError::Write, "No download is running under that key.");
+    if (!forgotten) RaiseFetchFailure(FetchFailed::NoSuchFetch());
     return;
   }
   Drop(propertyName, true);

@@ -38,28 +38,10 @@ std::vector<std::string> FieldValues(CURL* easy, const char* name) {
   return values;
 }
 
-// A size for the user: bytes, KB, MB or GB with one decimal.
-std::string SizeText(curl_off_t bytes) {
-  if (bytes < 1024) return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
-  const char* const units[] = {"KB", "MB", "GB", "TB"};
-  double value = static_cast<double>(bytes) / 1024;
-  int unit = 0;
-  for (; value >= 1024 && unit < 3; ++unit) value /= 1024;
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f %s", value, units[unit]);
-  return text;
-}
-
-// What a full disk asks of the user: the folder, and how much room the
-// whole file needs there (a retry fetches it from the start).
-std::string DiskFullText(const std::string& folder, curl_off_t fileLength) {
-  std::string text = "There is not enough free space in " + folder + " to store the download";
+// The free space in folder, 0 when it cannot be told.
+curl_off_t FreeSpace(const std::string& folder) {
   struct statvfs fs = {};
-  if (fileLength > 0) {
-    const curl_off_t free = ::statvfs(folder.c_str(), &fs) == 0 ? static_cast<curl_off_t>(fs.f_bavail) * fs.f_frsize : 0;
-    text += ": it needs " + SizeText(fileLength) + " and " + SizeText(free) + " are free";
-  }
-  return text + ". Make room there, then click Retry.";
+  return ::statvfs(folder.c_str(), &fs) == 0 ? static_cast<curl_off_t>(fs.f_bavail) * fs.f_frsize : 0;
 }
 }  // namespace
 
@@ -73,11 +55,10 @@ Fetch::Fetch(std::string fetchKey, const QUrl& url, const QString& folder, curl_
       easy_(curl_easy_init()) {
   // Created exclusively, and on Linux without a name until it is complete:
   // an existing name or a planted link is never used.
-  file = std::make_unique<QTemporaryFile>(folder + QLatin1String("/") + QLatin1String(kDownloadFilePrefix) + QLatin1String("XXXXXX.tmp"));
+  file = std::make_unique<QTemporaryFile>(folder + QLatin1String("/") + QLatin1String(kDownloadFilePrefix) +
+                                          QLatin1String("XXXXXX.tmp"));
   file->setAutoRemove(false);
-  if (!file->open())
-    throw RuntimeError(FetchError::Write,
-                       "The download could not be stored: no file can be made in " + folder.toStdString() + ".");
+  if (!file->open()) RaiseFetchFailure(FetchFailed::NoFileIn(folder.toStdString()));
   fd_ = file->handle();
 
   // The proxy the connection report speaks of; libcurl's own reading of the
@@ -146,22 +127,19 @@ size_t Fetch::OnHeader(char* data, size_t size, size_t count, void* fetch) {
   return f.Head(std::string(data, size * count)) ? size * count : 0;
 }
 
-bool Fetch::Garbled() {
-  failNumber = FetchError::InvalidResponse;
-  failure = kNotUnderstood;
+bool Fetch::Failed(const FetchFailure& failed) {
+  failNumber = failed.number;
+  failure = failed.description;
   return false;
 }
 
+bool Fetch::Garbled() { return Failed(FetchFailed::NotUnderstood()); }
+
 bool Fetch::TooLarge() {
-  failNumber = FetchError::InvalidResponse;
-  const std::string bytes = std::to_string(bound_) + (bound_ == 1 ? " byte" : " bytes");
-  if (boundByAnswer_)
-    failure = "The download was stopped: the server sent more than the " + bytes + " it announced.";
-  else if (bound_ == maxBytes_)
-    failure = "The download was stopped: the file is larger than the " + bytes + " it may have.";
-  else
-    failure = "The download was stopped: the file is larger than " + bytes + ", the most a download may have.";
-  return false;
+  using Bound = FetchFailed::Bound;
+  return Failed(FetchFailed::TooLarge(bound_, boundByAnswer_        ? Bound::Announced
+                                              : bound_ == maxBytes_ ? Bound::Callers
+                                                                    : Bound::Ceiling));
 }
 
 bool Fetch::Head(const std::string& line) {
@@ -185,11 +163,7 @@ bool Fetch::EndOfHead() {
   CURL* easy = easy_.get();
   curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
   if (status < 200) return true;  // an interim answer; the real one follows
-  if (status >= 400) {
-    failNumber = static_cast<std::int32_t>(status);
-    failure = StatusText(status, reason);
-    return false;
-  }
+  if (status >= 400) return Failed(FetchFailed::Status(status, reason));
   if (status >= 300) {
     // Followed, or reported when the fetch ends.
     const char* to = nullptr;
@@ -230,14 +204,9 @@ size_t Fetch::Body(const char* data, size_t size) {
     const ssize_t w = ::write(fd_, data + done, size - done);
     if (w < 0) {
       if (errno == EINTR) continue;
-      if (errno == ENOSPC || errno == EDQUOT) {
-        failNumber = FetchError::DiskFull;
-        failure = DiskFullText(folder_, expected);
-      } else {
-        failNumber = FetchError::Write;
-        failure = std::string("The downloaded data could not be written: ") + std::strerror(errno) + ".";
-      }
-      return 0;
+      if (errno == ENOSPC || errno == EDQUOT)
+        return Failed(FetchFailed::DiskFull(folder_, expected, expected > 0 ? FreeSpace(folder_) : 0));
+      return Failed(FetchFailed::WriteFailed(std::strerror(errno)));
     }
     done += static_cast<size_t>(w);
     written += w;

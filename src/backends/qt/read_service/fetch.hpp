@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "backends/common/fetch_failure_texts.hpp"
 #include "backends/qt/read_service/curl_handles.hpp"
 
 struct FetchSettings {
@@ -67,6 +68,8 @@ class Fetch {
   bool Head(const std::string& line);
   bool EndOfHead();
   size_t Body(const char* data, size_t size);
+  // Ends the fetch in those words; false.
+  bool Failed(const FetchFailure& failed);
   bool Garbled();
   // Ends the fetch because its file would grow past bound_.
   bool TooLarge();
