@@ -14,6 +14,10 @@ LARKSPIRE_DEMO_PACKAGES=(
   nginx-light xvfb xauth dbus dbus-x11 fonts-dejavu-core fonts-liberation2
 )
 
+# What the Windows program needs to be built and run here: the mingw-w64
+# compiler and Wine.
+LARKSPIRE_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64 wine)
+
 # What only the tests need on top: GoogleMock, the benchmarks (Google
 # Benchmark, ISA-L's CRC for comparison), fuzzing with clang, ImageMagick
 # for looking at pictures, the checks of the desktop entry, the AppStream
@@ -23,7 +27,7 @@ LARKSPIRE_TEST_PACKAGES=(
   libgmock-dev libbenchmark-dev libisal-dev
   clang libclang-rt-14-dev
   imagemagick desktop-file-utils appstream dpkg-dev file groff-base
-  g++-mingw-w64-x86-64-posix wine64 wine googletest
+  "${LARKSPIRE_WINDOWS_PACKAGES[@]}" googletest
 )
 
 # larkspire_install_deps PACKAGE...

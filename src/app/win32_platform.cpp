@@ -1,13 +1,9 @@
 #include "app/win32_platform.hpp"
 
 Win32Platform::Win32Platform()
-    : services{.registry = &registry,
-               .environment = &environment,
-               .files = &files,
-               .guid = &guid,
-               .resources = &resources,
-               .messages = &messages,
-               .profiles = &profiles,
-               .shell = &shell,
-               .connection = &connection,
-               .verifier = &verifier} {}
+    : window(std::make_unique<Win32MainWindow>(resources)),
+      dialogs(std::make_unique<Win32DialogFactory>(resources)),
+      services(ServicesOf(*this)) {
+  messageBox.SetOwner(window->Handle());
+  dialogs->SetOwner(window->Handle());
+}

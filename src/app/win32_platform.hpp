@@ -1,18 +1,28 @@
 #pragma once
-// The Windows program's services in one place: the Win32 backends for
-// everything the system provides. The window toolkit's services (the
-// window, its dialogs and message boxes, the event loop, the read service,
-// pictures, the clock, the end of the program) belong to the front end that
-// runs them, which puts them into services.
+// Every real backend of the Windows program in one place, wired into the
+// Platform the main window takes: the system's registry, profile reader,
+// files, shell, broadcast and connection state, CNG for the maker's
+// signature, WinINet for the transfers, and the native window, its dialog
+// and the system's message boxes.
+#include <memory>
+
 #include "backends/common/embedded_resources.hpp"
+#include "backends/win32/clock.hpp"
 #include "backends/win32/connection_state.hpp"
 #include "backends/win32/environment.hpp"
+#include "backends/win32/event_loop.hpp"
 #include "backends/win32/file_system.hpp"
 #include "backends/win32/guid_source.hpp"
+#include "backends/win32/message_box.hpp"
+#include "backends/win32/process_control.hpp"
 #include "backends/win32/profile_reader.hpp"
+#include "backends/win32/read_service.hpp"
 #include "backends/win32/registry_api.hpp"
 #include "backends/win32/shell.hpp"
 #include "backends/win32/signature_verifier.hpp"
+#include "backends/win32/window/error_dialog.hpp"
+#include "backends/win32/window/main_window.hpp"
+#include "backends/win32/window/picture.hpp"
 #include "backends/win32/window_messages.hpp"
 #include "platform/platform.hpp"
 
@@ -25,12 +35,22 @@ struct Win32Platform {
   Win32Environment environment;
   Win32FileSystem files;
   Win32GuidSource guid;
+  Win32MessageBox messageBox;
+  Win32ProcessControl process;
   EmbeddedResources resources;
+  Win32PictureService pictures;
   Win32WindowMessages messages;
   Win32ProfileReader profiles;
+  Win32EventLoop events;
   Win32Shell shell;
   Win32ConnectionService connection;
+  Win32AsyncReadService reader;
+  Win32Clock clock;
   Win32SignatureVerifier verifier;
+  std::unique_ptr<Win32MainWindow> window;
+  std::unique_ptr<Win32DialogFactory> dialogs;
 
+  // Every service above; a caller may put one of its own in a member's place
+  // before it hands them on.
   Platform services;
 };

@@ -7,7 +7,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -32,14 +35,29 @@ struct Situation {
   std::string opener = "printf '%s' \"$1\" > \"$(dirname \"$0\")/opened.txt\"";  // "": none at all
   std::string registryText{};   // replaces the registry file when given
   bool corruptPackage = false;  // the served package differs from the one published
+  bool missingPackage = false;  // the server has no package where the catalog says
   bool noBus = false;           // a session without a session bus (ssh, sudo)
-  // The catalog (serial 5) signed by the key built into the wizard (0) or by another (1); -1: unsigned, no key built in.
+  // The catalog (serial 5) signed by the key built into the wizard (0) or by another (1); -1: unsigned, no key built
+  // in.
   int signer = -1;
   std::string storedSerial{};  // the highest serial this user accepted before
   // The page the road ends on, the dialogs and boxes shown, the package the opener was given, the exit status.
   std::string ends{};
   std::string log{};  // parts of the log's lines, in their order, between " ... "
+  // Where the road ends on the Windows program under Wine: kAsOnLinux, or "" when it is not run there.
+  std::string windows{};
 };
+const std::string kAsOnLinux = "as on Linux";
+
+// The Windows build whose program the Windows roads run, and the update host built into it
+// (scripts/test sets both once that build is made).
+const char* const kWin32Build = std::getenv("LARKSPIRE_WIN32_BUILD");
+int Win32Port() {
+  const char* host = std::getenv("LARKSPIRE_WIN32_HOST");
+  return host && std::strchr(host, ':') ? std::atoi(std::strchr(host, ':') + 1) : 0;
+}
+// A folder of this machine as the Windows program names it (Wine's drive Z: is the root).
+std::string WindowsPath(const std::string& path) { return "Z:" + std::regex_replace(path, std::regex("/"), "\\"); }
 
 class RoadTest : public ::testing::Test {
  protected:
@@ -66,6 +84,13 @@ class RoadTest : public ::testing::Test {
 
   // Sets the situation up and publishes the update; then the wizard starts.
   void Open(const Situation& s) {
+    Publish(s);
+    road = std::make_unique<Road>(sandbox.Native(), nginx.Host());
+    if (s.signer >= 0) road->Form().Catalog.Keys = {publicKeys["maker.pem"]};
+    road->Start();
+  }
+
+  void Publish(const Situation& s) {
     // An older Larkspire, as its installer left the registry.
     const std::string app = std::regex_replace(Folder(s.appPath), std::regex("\\\\"), "\\\\");
     const std::string installed =
@@ -84,10 +109,52 @@ class RoadTest : public ::testing::Test {
                            nginx.Host() + "/downloads/ --out '" + server.Native() + "' " + s.components + signing)
                               .c_str()),
               0);
-    if (s.corruptPackage) WriteFileBytes(server.File("downloads/larkspire-setup.msi"), "not the package");
-    road = std::make_unique<Road>(sandbox.Native(), nginx.Host());
-    if (s.signer >= 0) road->Form().Catalog.Keys = {publicKeys["maker.pem"]};
-    road->Start();
+    const std::string served = server.File("downloads/" + Lower(std::filesystem::path(package).filename()));
+    if (s.corruptPackage) WriteFileBytes(served, "not the package");
+    if (s.missingPackage) std::filesystem::remove(served);
+  }
+  static std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+  }
+
+  // The road on the Windows program, through its driver under Wine, in the words of Ends().
+  std::string RunWindows(const Situation& s, const std::string& driverOptions = "", std::size_t padding = 0) {
+    // The package is a small setup program that records where it was started from (and that reads no further).
+    package = packages.File("Larkspire-Setup.cmd");
+    WriteFileBytes(package, "@echo %~f0> \"%~dp0opened.txt\"\r\n@exit /b\r\n" + std::string(padding, 'q'));
+    Publish(s);
+    std::string values;
+    const auto set = [&](const std::string& value) { values += " --set '" + value + "'"; };
+    if (s.registryText.empty()) {
+      set("LarkspireBrowser\\Main|App Version|3.02.0012"), set("Components|quillon|2.01.0003");
+      if (!s.appPath.empty()) set("LarkspireBrowser\\Main|App Path|" + WindowsPath(Folder(s.appPath)));
+      if (!s.storedSerial.empty()) set("LarkspireBrowser\\Main|CatalogSerial|" + s.storedSerial);
+    }
+    const std::string build = kWin32Build;
+    FILE* out = popen(("wine '" + build + "/tests/e2e/win32/larkspire-road-driver.exe' '" +
+                       WindowsPath(build + "/src/app/larkspire-autoupdate.exe") + "' --seed" + values + driverOptions)
+                          .c_str(),
+                      "r");
+    std::string said;
+    for (char buffer[4096]; out && std::fgets(buffer, sizeof buffer, out);) said += buffer;
+    if (out) pclose(out);
+    const std::size_t status = said.rfind('\n', said.size() - 2);
+    std::string ends = said.substr(0, status == std::string::npos ? 0 : status);
+    // The setup program runs on its own once the wizard has handed it over.
+    const std::string record = sandbox.File("product/opened.txt");
+    std::string opened = ReadFileBytes(record);
+    for (int i = 0; i < 100 && ends.starts_with("page 7") && !opened.ends_with('\n'); ++i)
+      usleep(100000), opened = ReadFileBytes(record);
+    if (!opened.empty()) {
+      // Back from Wine's drive Z: to this machine's path.
+      opened = std::regex_replace(opened.substr(2, opened.find_last_not_of(" \r\n") - 1), std::regex("\\\\"), "/");
+      ends += " | opened " + opened + (ReadFileBytes(opened) == ReadFileBytes(package) ? "" : " (not the package)");
+    }
+    ends += " | exit " + said.substr(status + 1, said.size() - status - 2);
+    for (std::size_t at; (at = ends.find(sandbox.Native())) != std::string::npos;)
+      ends.replace(at, sandbox.Native().size(), "@sandbox");
+    return ends;
   }
 
   // A maker's key made by the publishing tool, in the packages' folder; its public half is kept by name.
@@ -141,7 +208,7 @@ class RoadTest : public ::testing::Test {
   ScopedEnv dataHome{"XDG_DATA_HOME", data.Native().c_str()};
   std::string opener = sandbox.File("opener.sh"), package = packages.File("Larkspire-Setup.MSI");
   ScopedEnv openerEnv{"LARKSPIRE_OPENER", opener.c_str()};
-  NginxServer nginx{server.Native()};
+  NginxServer nginx{server.Native(), Win32Port()};
   std::unique_ptr<Road> road;
   std::map<std::string, std::string> publicKeys;
 };
@@ -185,9 +252,11 @@ const std::string kUpdateError =
     "during download. As it is, Larkspire AutoUpdate cannot continue. | exit 0";
 // clang-format off
 const Situation kSituations[] = {
-  {.name = "UpToDate", .components = "--component larkspire=3.02.0012 --component quillon=2.01.0003", .ends = "page 5 Congratulations! | exit 0"},
+  {.name = "UpToDate", .components = "--component larkspire=3.02.0012 --component quillon=2.01.0003", .ends = "page 5 Congratulations! | exit 0", .windows = kAsOnLinux},
   {.name = "NotAvailable", .components = "--component larkspire=3.03.0000 --disable-setup", .ends = "page 5 Larkspire AutoUpdate is not available at this time. | exit 0"},
-  {.name = "CorruptPackage", .corruptPackage = true, .ends = "page 6 | dialog The downloaded file was corrupt. | exit 0"},
+  {.name = "CorruptPackage", .corruptPackage = true, .ends = "page 6 | dialog The downloaded file was corrupt. | exit 0", .windows = kAsOnLinux},
+  {.name = "NotInstalledSaysSo", .registryText = "REGEDIT4\n", .ends = "page 0 | box Larkspire was either not installed or not\r\ninstalled properly. Please reinstall Larkspire.\r\n\r\nCannot continue with update. | exit 2", .windows = kAsOnLinux},
+  {.name = "PackageMissingOnTheServer", .missingPackage = true, .ends = "page 6 | dialog The url could not be found. | exit 0", .windows = kAsOnLinux},
   {.name = "NoAppPathGoesToTheUsersOwnFolder", .appPath = "", .ends = "page 7 | opened @data/larkspire/larkspire-setup.msi | exit 0", .log = "larkspire.startup: \"App Path\" is not set"},
   {.name = "WindowsAppPathGoesToTheUsersOwnFolder", .appPath = "C:\\Program Files\\Larkspire", .ends = "page 7 | opened @data/larkspire/larkspire-setup.msi | exit 0", .log = "C:\\Program Files\\Larkspire\" is no folder here"},
   {.name = "ReadOnlyProductFolderSaysWhy", .appPath = "@locked", .ends = "page 6 | dialog The update could not be copied to @sandbox/locked: Permission denied. | exit 0", .log = "larkspire.install: The update could not be copied to"},
@@ -205,10 +274,27 @@ const Situation kSituations[] = {
   {.name = "ReplayedOlderCatalogIsRefused", .signer = 0, .storedSerial = "6", .ends = kUpdateError, .log = "its serial 5 is lower than 6"},
   // Each stage that went right is in the log (shown with --verbose).
   {.name = "TheUsualRoad", .ends = "page 7 | opened @sandbox/product/larkspire-setup.msi | exit 0",
-   .log = "broadcast: told the running Larkspire programs to close ... transfer: fetched http://127.0.0.1: ... updchk.ndf: ... bytes in ... catalog: the update information says: updates available: larkspire 3.03.0000; the package is http:// ... transfer: fetched ... larkspire-setup.msi: 300023 bytes ... the CRC-32 of ... as announced ... copied the verified package to ... broadcast: told ... install: handed"},
+   .log = "broadcast: told the running Larkspire programs to close ... transfer: fetched http://127.0.0.1: ... updchk.ndf: ... bytes in ... catalog: the update information says: updates available: larkspire 3.03.0000; the package is http:// ... transfer: fetched ... larkspire-setup.msi: 300023 bytes ... the CRC-32 of ... as announced ... copied the verified package to ... broadcast: told ... install: handed", .windows = "page 7 | opened @sandbox/product/larkspire-setup.cmd | exit 0"},
 };
 // clang-format on
 INSTANTIATE_TEST_SUITE_P(Situations, UserRoad, ::testing::ValuesIn(kSituations),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The same situations on the Windows program, where they are not Linux's own.
+class WindowsRoad : public RoadTest, public ::testing::WithParamInterface<Situation> {};
+
+TEST_P(WindowsRoad, EndsAsTheUserExpects) {
+  if (!kWin32Build) GTEST_SKIP() << "LARKSPIRE_WIN32_BUILD names no Windows build";
+  EXPECT_EQ(RunWindows(GetParam()), GetParam().windows == kAsOnLinux ? GetParam().ends : GetParam().windows);
+}
+
+std::vector<Situation> WindowsSituations() {
+  std::vector<Situation> rows;
+  for (const Situation& s : kSituations)
+    if (!s.windows.empty()) rows.push_back(s);
+  return rows;
+}
+INSTANTIATE_TEST_SUITE_P(Situations, WindowsRoad, ::testing::ValuesIn(WindowsSituations()),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // The package comes slowly (256 KB/s), so that Stop finds it on its way.
@@ -232,6 +318,15 @@ TEST_F(RoadTest, StopHalfwayAsksDeletesThePartRetryCompletesAndALateYesStopsNoth
   road->Click(Ctl::Cmd1);
   const std::string asked = " | box Are you sure you want to stop this download?";
   EXPECT_EQ(Ends(), "page 7" + asked + asked + asked + " | opened @sandbox/product/larkspire-setup.msi | exit 0");
+}
+
+// Stop half-way on the Windows program, the question answered Yes: stopped; Retry completes and Install hands over.
+TEST_F(RoadTest, WindowsRoadStopThenRetry) {
+  if (!kWin32Build) GTEST_SKIP() << "LARKSPIRE_WIN32_BUILD names no Windows build";
+  WriteFileBytes(server.File(".slow"), "");
+  EXPECT_EQ(RunWindows({.name = "stop"}, " --stop-retry --answers Y", 1 << 20),
+            "page 7 | box Are you sure you want to stop this download? | Download stopped | opened "
+            "@sandbox/product/larkspire-setup.cmd | exit 0");
 }
 
 }  // namespace

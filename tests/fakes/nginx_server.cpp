@@ -31,13 +31,13 @@ int OnLoopback(int port, bool connectTo) {
 }
 }  // namespace
 
-NginxServer::NginxServer(const std::string& root) {
+NginxServer::NginxServer(const std::string& root, int port) {
   char tmpl[] = "/tmp/larkspire-nginx-XXXXXX";
   if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
   prefix_ = tmpl;
   // Another program may take the free port before nginx does: try again.
   for (int attempt = 0; attempt < 5 && pid_ < 0; ++attempt) {
-    if (!(port_ = OnLoopback(0, false))) throw std::runtime_error("no free port");
+    if (!(port_ = port ? port : OnLoopback(0, false))) throw std::runtime_error("no free port");
     // One process, which dies with the test program. As root, workers would
     // drop to an account that cannot read the test's private folders.
     std::ofstream(prefix_ + "/nginx.conf")

@@ -8,8 +8,8 @@
 
 class NginxServer {
  public:
-  // Serves root on 127.0.0.1 at a free port. Throws std::runtime_error when nginx cannot start.
-  explicit NginxServer(const std::string& root);
+  // Serves root on 127.0.0.1 at that port, or a free one for 0. Throws std::runtime_error when nginx cannot start.
+  explicit NginxServer(const std::string& root, int port = 0);
   ~NginxServer();
   NginxServer(const NginxServer&) = delete;
   NginxServer& operator=(const NginxServer&) = delete;

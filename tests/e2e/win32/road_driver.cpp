@@ -1,0 +1,292 @@
+// Drives the Windows program as a user would, under Wine: seeds the
+// registry, starts the wizard, finds its window and controls by their
+// numbers, clicks as the Linux road does, answers its message boxes and
+// closes its error dialogs, and prints where the road ended in the words
+// the Linux road uses, its exit status on the next line:
+//   road-driver.exe WIZARD [--seed] [--set KEY|NAME|VALUE]... [--answers YN...] [--stop-retry] [--shots FOLDER]
+// --seed empties HKEY_CURRENT_USER\Software\Tessarine, and each --set then
+// writes a text value below it. Questions are answered from --answers in
+// order, then No. --shots saves the window at every page as a bitmap.
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/error_dialog_view.hpp"
+#include "platform/main_window_view.hpp"
+
+namespace {
+constexpr int kFirstControlId = 100;  // the windows number their controls from here in design order
+constexpr DWORD kPatienceMs = 30000;
+
+std::string Narrow(const std::wstring& w) {
+  std::string s(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr)),
+                '\0');
+  WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, s.data(), static_cast<int>(s.size()), nullptr, nullptr);
+  s.resize(s.size() ? s.size() - 1 : 0);
+  return s;
+}
+std::wstring Widen(const std::string& s) {
+  std::wstring w(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, nullptr, 0)), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, w.data(), static_cast<int>(w.size()));
+  w.resize(w.size() ? w.size() - 1 : 0);
+  return w;
+}
+std::string Text(HWND hwnd) {
+  wchar_t buffer[4096] = {};
+  GetWindowTextW(hwnd, buffer, 4096);
+  return Narrow(buffer);
+}
+
+// Saves what the screen shows of a window as a 24-bit bitmap file.
+void SaveWindow(HWND hwnd, const std::wstring& path) {
+  RECT r{};
+  GetWindowRect(hwnd, &r);
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  if (w <= 0 || h <= 0) return;
+  HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
+  const HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+  BITMAPINFOHEADER info{sizeof info, w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  std::vector<char> pixels(static_cast<std::size_t>((w * 3 + 3) / 4 * 4 * h));
+  GetDIBits(memory, bitmap, 0, static_cast<UINT>(h), pixels.data(), reinterpret_cast<BITMAPINFO*>(&info),
+            DIB_RGB_COLORS);
+  const DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof info;
+  const BITMAPFILEHEADER file{0x4D42, static_cast<DWORD>(offset + pixels.size()), 0, 0, offset};
+  if (FILE* out = _wfopen(path.c_str(), L"wb")) {
+    std::fwrite(&file, sizeof file, 1, out), std::fwrite(&info, sizeof info, 1, out);
+    std::fwrite(pixels.data(), 1, pixels.size(), out), std::fclose(out);
+  }
+  SelectObject(memory, old), DeleteObject(bitmap), DeleteDC(memory), ReleaseDC(nullptr, screen);
+}
+
+struct Wizard {
+  PROCESS_INFORMATION process{};
+  std::wstring shots;  // the folder of the screenshots, "" for none
+  int shot = 0;
+  std::deque<char> answers;
+  std::string ends;    // " | box ..." and " | dialog ..." as they were met
+  bool quiet = false;  // boxes are answered, not recorded
+
+  bool Running() const { return WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT; }
+
+  // The visible top-level windows of the wizard with that class.
+  HWND TopLevel(const wchar_t* className) const {
+    struct Find {
+      DWORD pid;
+      const wchar_t* cls;
+      HWND found = nullptr;
+    } find{process.dwProcessId, className};
+    EnumWindows(
+        [](HWND hwnd, LPARAM param) -> BOOL {
+          auto* f = reinterpret_cast<Find*>(param);
+          DWORD pid = 0;
+          GetWindowThreadProcessId(hwnd, &pid);
+          wchar_t cls[64] = {};
+          GetClassNameW(hwnd, cls, 64);
+          if (pid == f->pid && IsWindowVisible(hwnd) && lstrcmpW(cls, f->cls) == 0) f->found = hwnd;
+          return f->found == nullptr;
+        },
+        reinterpret_cast<LPARAM>(&find));
+    return find.found;
+  }
+  HWND Main() const { return TopLevel(L"LarkspireAutoUpdate"); }
+
+  // A control of a window by its number, however deep in its frames.
+  static HWND Control(HWND top, int id) {
+    struct Find {
+      int id;
+      HWND found = nullptr;
+    } find{id};
+    EnumChildWindows(
+        top,
+        [](HWND hwnd, LPARAM param) -> BOOL {
+          auto* f = reinterpret_cast<Find*>(param);
+          if (GetDlgCtrlID(hwnd) == f->id) f->found = hwnd;
+          return f->found == nullptr;
+        },
+        reinterpret_cast<LPARAM>(&find));
+    return find.found;
+  }
+  HWND Control(Ctl id) const { return Control(Main(), kFirstControlId + static_cast<int>(id)); }
+  std::string Caption(Ctl id) const { return Text(Control(id)); }
+  bool Enabled(Ctl id) const { return IsWindowEnabled(Control(id)); }
+
+  // Answers a message box or closes an error dialog that is open; true when one was.
+  bool Handle() {
+    if (HWND box = TopLevel(L"#32770")) {
+      if (!quiet) ends += " | box " + Text(GetDlgItem(box, 0xFFFF));
+      int button = IDOK;
+      if (GetDlgItem(box, IDYES)) {
+        button = !answers.empty() && answers.front() == 'Y' ? IDYES : IDNO;
+        if (!answers.empty()) answers.pop_front();
+      }
+      PostMessageW(GetDlgItem(box, button), BM_CLICK, 0, 0);
+      WaitWhile([&] { return IsWindow(box) && IsWindowVisible(box); }, false);
+      return true;
+    }
+    if (HWND dialog = TopLevel(L"LarkspireAutoUpdateError")) {
+      Snap(dialog, "error-dialog");
+      ends += " | dialog " + Text(Control(dialog, kFirstControlId + static_cast<int>(ErrCtl::Label2)));
+      PostMessageW(Control(dialog, kFirstControlId + static_cast<int>(ErrCtl::Cmd)), BM_CLICK, 0, 0);
+      WaitWhile([&] { return IsWindowVisible(dialog); }, false);
+      return true;
+    }
+    return false;
+  }
+
+  // Waits while busy holds, answering what the wizard asks meanwhile
+  // (unless handle is false); false when it still holds at the deadline.
+  bool WaitWhile(const std::function<bool()>& busy, bool handle = true) {
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < kPatienceMs; Sleep(50)) {
+      if (handle && Handle()) continue;
+      if (!busy()) return true;
+    }
+    return false;
+  }
+
+  // The page by the title its header band shows (0 when the window never opened).
+  int Page() const {
+    if (!Main()) return 0;
+    const std::string title = Caption(Ctl::Picture1);
+    const std::pair<const char*, int> pages[] = {{"Welcome", 1},      {"Preparing", 2},         {"Checking", 3},
+                                                 {"Update Error", 5}, {"Updates Available", 5}, {"Not Available", 5},
+                                                 {"up to date", 5},   {"Downloading", 6},       {"Ready", 7}};
+    for (const auto& [words, page] : pages)
+      if (title.find(words) != std::string::npos) return page;
+    return -1;
+  }
+  bool WaitForPage(int page) {
+    const bool reached =
+        WaitWhile([&] { return Running() && Page() != page && ends.find("dialog") == std::string::npos; });
+    Settle();
+    return reached && Page() == page;
+  }
+  // Waits until the wizard has finished what it was doing: it answers once it takes messages again, and
+  // (as a page may be drawn from within a yield to the message loop) its page no longer changes.
+  void Settle() const {
+    const auto looks = [this] {
+      return Caption(Ctl::Picture1) + Caption(Ctl::Label1_4) + Caption(Ctl::Cmd1) + (Enabled(Ctl::Cmd1) ? "+" : "-");
+    };
+    for (std::string before; Main();) {
+      DWORD_PTR result;
+      SendMessageTimeoutW(Main(), WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result);
+      const std::string now = looks();
+      if (now == before) return;
+      before = now;
+      Sleep(100);
+    }
+  }
+  void Snap(HWND hwnd, const std::string& name) {
+    if (shots.empty() || !hwnd) return;
+    wchar_t file[32];
+    swprintf(file, 32, L"\\%02d-", ++shot);
+    SaveWindow(hwnd, shots + file + Widen(name) + L".bmp");
+  }
+  void Snap(const std::string& name) { Snap(Main(), name); }
+  // Where the road was when the window was last seen: a click may close it.
+  int lastPage = 0;
+  std::string lastResult;
+  void Click(Ctl id) {
+    lastPage = Page(), lastResult = Caption(Ctl::Label1_4);
+    PostMessageW(Control(id), BM_CLICK, 0, 0);
+    Settle();
+  }
+};
+
+void Seed(const std::vector<std::string>& values) {
+  for (const std::string& v : values) {
+    const std::size_t a = v.find('|'), b = v.find('|', a + 1);
+    HKEY key;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, Widen("Software\\Tessarine\\" + v.substr(0, a)).c_str(), 0, nullptr, 0,
+                        KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+      continue;
+    const std::wstring name = Widen(v.substr(a + 1, b - a - 1)), value = Widen(v.substr(b + 1));
+    RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+  }
+}
+}  // namespace
+
+int main() {
+  int argc = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  if (argc < 2) return 64;
+  Wizard w;
+  std::vector<std::string> values;
+  bool stopRetry = false, seed = false;
+  for (int i = 2; i < argc; ++i) {
+    const std::string a = Narrow(argv[i]);
+    if (a == "--set" && i + 1 < argc) values.push_back(Narrow(argv[++i]));
+    if (a == "--answers" && i + 1 < argc)
+      for (char c : Narrow(argv[++i])) w.answers.push_back(c);
+    if (a == "--stop-retry") stopRetry = true;
+    if (a == "--seed") seed = true;
+    if (a == "--shots" && i + 1 < argc) w.shots = argv[++i];
+  }
+  if (seed) RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Tessarine");
+  Seed(values);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  std::wstring line = L"\"" + std::wstring(argv[1]) + L"\"";
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &w.process))
+    return 65;
+  WaitForInputIdle(w.process.hProcess, 10000);
+  w.WaitWhile([&] { return w.Running() && !w.Main(); });
+
+  // As far as the user can go, as the Linux road goes.
+  if (w.Running() && w.Page() == 1 && !w.Enabled(Ctl::Cmd1)) {
+    w.Click(Ctl::Cmd2);
+  } else if (w.Running() && w.Page() == 1) {
+    w.Snap("welcome");
+    w.Click(Ctl::Cmd1);
+    w.Snap("preparing");
+    w.Click(Ctl::Cmd1);
+    w.Snap("checking");
+    const bool result = w.WaitForPage(5);
+    w.Snap("result");
+    if (result && w.Caption(Ctl::Picture1).find("Update Error") == std::string::npos) {
+      if (!w.Enabled(Ctl::Cmd1)) {
+        w.Click(Ctl::Cmd2);  // Finished
+      } else if (stopRetry) {
+        w.Click(Ctl::Cmd1);
+        w.WaitWhile([&] { return w.Running() && w.Caption(Ctl::lblInfo0).empty(); });
+        w.Click(Ctl::cmdLoad0);  // Stop, answered from --answers
+        w.WaitWhile([&] { return w.Caption(Ctl::Label1_3) != "Download stopped"; });
+        w.ends += " | " + w.Caption(Ctl::Label1_3);
+        w.Click(Ctl::cmdLoad1);  // Retry
+        if (w.WaitForPage(7)) w.Click(Ctl::Cmd1);
+      } else {
+        w.Click(Ctl::Cmd1);
+        w.WaitWhile([&] { return w.Running() && w.Caption(Ctl::lblInfo0).empty() && w.Page() != 7; });
+        w.Snap("downloading");
+        if (w.WaitForPage(7)) w.Snap("ready"), w.Click(Ctl::Cmd1);  // Install
+      }
+    }
+  }
+  const bool open = w.Main() != nullptr;
+  const int page = open ? w.Page() : w.lastPage;
+  const std::string result = open ? w.Caption(Ctl::Label1_4) : w.lastResult;
+  std::string ends = "page " + std::to_string(page);
+  if (page == 5) ends += " " + result.substr(0, result.find('\r'));
+  // A wizard still open is closed from its title bar, and its question answered Yes: that is
+  // the driver's own doing, not the road's, and goes unrecorded.
+  if (w.Running() && w.Main()) {
+    w.answers = {'Y'}, w.quiet = true;
+    PostMessageW(w.Main(), WM_CLOSE, 0, 0);
+  }
+  w.WaitWhile([&] { return w.Running(); });
+  DWORD status = 259;
+  GetExitCodeProcess(w.process.hProcess, &status);
+  // Where it ended, and on a line of its own its exit status; the texts' own line breaks as they are.
+  _setmode(_fileno(stdout), _O_BINARY);
+  std::printf("%s%s\n%lu\n", ends.c_str(), w.ends.c_str(), static_cast<unsigned long>(status));
+  return w.Running() ? 66 : 0;
+}
