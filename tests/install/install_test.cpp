@@ -47,7 +47,7 @@ struct Form {
   FakePlatform fake;
   frmMain form{fake.services, "updates.test"};
   void Entry(const std::string& file, const std::string& crc, const std::string& target) {
-    form.ComponentTable = {{}, {"", file, "", target, "", crc, false}};
+    form.ComponentTable = {{}, {.sFileName = file, .sTargetFile = target, .sCrc = crc}};
     form.Transfer.CurrentIndex = 1;
   }
   // The text without the temporary folder, in either form.

@@ -1,8 +1,8 @@
 // The per-user registry file as a store: where it lives, that it stays
 // private, that what lies at its place is read, refused or saved safely, and
 // that the changes of several processes, even killed ones, all survive.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -99,7 +99,9 @@ TEST(RegistryFile, WhatLiesAtItsPlaceIsReadRefusedOrSavedSafely) {
                                     : 0,
               0);
     const UniqueFd held(kind == kHeldLock ? open((path + ".lock").c_str(), O_RDWR | O_CREAT, 0600) : -1);
-    if (held.Valid()) ASSERT_EQ(flock(held.Get(), LOCK_EX), 0);
+    if (held.Valid()) {
+      ASSERT_EQ(flock(held.Get(), LOCK_EX), 0);
+    }
     FileRegistryApi api(path);
     api.Store().SetLockWait(std::chrono::milliseconds(200));
     const StoredValue app = ReadStoredAt(api, Reg::CurrentUser, kMain, "App Path");

@@ -14,11 +14,11 @@ struct FetchEnd {
   CURLcode result = CURLE_OK;
   long osError = 0;        // the system's error number, 0 when none
   long status = 0;         // the status of the last answer, 0 when none
-  std::string location;    // where that answer redirected to
+  std::string location{};  // where that answer redirected to
   bool connected = false;  // a connection was made
   bool silent = false;     // nothing at all arrived for the whole stall limit
   int stallSeconds = 60;   // the stall limit
-  std::string detail;      // libcurl's own words, "" when it has none
+  std::string detail{};    // libcurl's own words, "" when it has none
 };
 
 // The failure's number and words. Never fails.

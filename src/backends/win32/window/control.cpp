@@ -15,6 +15,25 @@ void FitCaptionWidth(HWND hwnd, const std::wstring& text) {
   SetWindowPos(hwnd, nullptr, 0, 0, static_cast<int>(TextPixels(DialogFont(), text)) + 4, r.bottom - r.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
+// A label one line high keeps its text on that line: where the system's
+// dialog face is wider than the one the layout was drawn for, the label's
+// font shrinks a little instead of wrapping the rest out of sight.
+void FitOneLine(HWND label, const std::wstring& text) {
+  static HFONT smaller[] = {DialogFontOfSize(7), DialogFontOfSize(6)};
+  RECT r{};
+  GetClientRect(label, &r);
+  TEXTMETRICW metrics{};
+  HDC dc = GetDC(label);
+  const HGDIOBJ old = SelectObject(dc, DialogFont());
+  GetTextMetricsW(dc, &metrics);
+  SelectObject(dc, old);
+  ReleaseDC(label, dc);
+  HFONT font = DialogFont();
+  if (r.bottom < metrics.tmHeight * 3 / 2)
+    for (HFONT f : smaller)
+      if (TextPixels(font, text) > r.right) font = f;
+  SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+}
 }  // namespace
 
 void Win32Control::SetCaption(const std::string& caption) {
@@ -26,6 +45,7 @@ void Win32Control::SetCaption(const std::string& caption) {
     const std::wstring text = Widen(caption);
     SetWindowTextW(hwnd_, text.c_str());
     if (kind == CtlKind::Caption) FitCaptionWidth(hwnd_, text);
+    if (kind == CtlKind::Label) FitOneLine(hwnd_, text);
   }
 }
 
