@@ -47,7 +47,9 @@ struct Form {
   FakePlatform fake;
   frmMain form{fake.services, "updates.test"};
   void Entry(const std::string& file, const std::string& crc, const std::string& target) {
-    form.ComponentTable = {{}, {.sFileName = file, .sTargetFile = target, .sCrc = crc}};
+    UpdateComponent entry;
+    entry.sFileName = file, entry.sTargetFile = target, entry.sCrc = crc;
+    form.ComponentTable = {{}, entry};
     form.Transfer.CurrentIndex = 1;
   }
   // The text without the temporary folder, in either form.
