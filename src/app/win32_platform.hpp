@@ -6,7 +6,6 @@
 // and the system's message boxes.
 #include <memory>
 
-#include "backends/common/embedded_resources.hpp"
 #include "backends/win32/clock.hpp"
 #include "backends/win32/connection_state.hpp"
 #include "backends/win32/environment.hpp"
@@ -18,6 +17,7 @@
 #include "backends/win32/profile_reader.hpp"
 #include "backends/win32/read_service.hpp"
 #include "backends/win32/registry_api.hpp"
+#include "backends/win32/resources.hpp"
 #include "backends/win32/shell.hpp"
 #include "backends/win32/signature_verifier.hpp"
 #include "backends/win32/window/error_dialog.hpp"
@@ -37,7 +37,7 @@ struct Win32Platform {
   Win32GuidSource guid;
   Win32MessageBox messageBox;
   Win32ProcessControl process;
-  EmbeddedResources resources;
+  Win32Resources resources;
   Win32PictureService pictures;
   Win32WindowMessages messages;
   Win32ProfileReader profiles;

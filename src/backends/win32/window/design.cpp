@@ -89,18 +89,15 @@ void RegisterWindowClasses(WNDPROC mainProc, WNDPROC dialogProc, WNDPROC picture
   registered = true;
   // The program's own icon from its resource script, for the title bar and
   // the task bar until the window sets its own.
-  const HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
+  const HICON icon = LoadIconW(GetModuleHandleW(nullptr), L"RID_ICON");
   RegisterClassOf(kMainWindowClass, mainProc, icon);
   RegisterClassOf(kErrorDialogClass, dialogProc, icon);
   RegisterClassOf(kPanelClass, PanelProc, nullptr);
   RegisterClassOf(kPictureClass, pictureProc, nullptr);
 }
 
-HICON ResourceIcon(IResources& resources, const std::string& name, int systemMetric) {
-  auto bytes = resources.LoadResource(name, "ICON");
-  if (!bytes || bytes->empty()) return nullptr;
+HICON ResourceIcon(const std::string& name, int systemMetric) {
   const int size = GetSystemMetrics(systemMetric);
-  // The system reads an icon image held as PNG as it reads any other.
-  return CreateIconFromResourceEx(bytes->data(), static_cast<DWORD>(bytes->size()), TRUE, 0x00030000, size, size,
-                                  LR_DEFAULTCOLOR);
+  return static_cast<HICON>(
+      LoadImageW(GetModuleHandleW(nullptr), Widen(name).c_str(), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
 }

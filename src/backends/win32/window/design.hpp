@@ -7,7 +7,6 @@
 
 #include "backends/win32/prelude.hpp"
 #include "platform/control.hpp"
-#include "platform/resources.hpp"
 
 // Pixels per twip at the screen's DPI (1/15 at 96 DPI).
 double PixelsPerTwip();
@@ -36,6 +35,6 @@ extern const wchar_t* const kPanelClass;
 extern const wchar_t* const kPictureClass;
 void RegisterWindowClasses(WNDPROC mainProc, WNDPROC dialogProc, WNDPROC pictureProc);
 
-// The icon of a resource (PNG bytes), at the size the system asks for
-// (SM_CXICON or SM_CXSMICON); nullptr when there is none.
-HICON ResourceIcon(IResources& resources, const std::string& name, int systemMetric);
+// The program's icon resource of that name, at the size the system asks
+// for (SM_CXICON or SM_CXSMICON); nullptr when there is none.
+HICON ResourceIcon(const std::string& name, int systemMetric);

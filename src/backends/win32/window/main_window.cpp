@@ -30,7 +30,7 @@ void Win32Timer::SetEnabled(bool enabled) {
     KillTimer(hwnd_, id_);
 }
 
-Win32MainWindow::Win32MainWindow(IResources& resources) : resources_(resources), pxPerTwip_(PixelsPerTwip()) {
+Win32MainWindow::Win32MainWindow() : pxPerTwip_(PixelsPerTwip()) {
   RegisterWindowClasses(WindowProc, Win32ErrorDialog::WindowProc, Win32PictureBox::WindowProc);
   const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
   RECT outer{0, 0, TwipsToPixels(kFormWidthTwips, pxPerTwip_), TwipsToPixels(kFormHeightTwips, pxPerTwip_)};
@@ -125,7 +125,7 @@ void Win32MainWindow::SetCaption(const std::string& caption) { SetWindowTextW(hw
 void Win32MainWindow::SetIcon(const std::string& resourceName) {
   const int metrics[2] = {SM_CXICON, SM_CXSMICON};
   for (int i = 0; i < 2; ++i) {
-    if (const HICON icon = ResourceIcon(resources_, resourceName, metrics[i])) {
+    if (const HICON icon = ResourceIcon(resourceName, metrics[i])) {
       SendMessageW(hwnd_, WM_SETICON, i == 0 ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(icon));
       if (icons_[i]) DestroyIcon(icons_[i]);
       icons_[i] = icon;

@@ -10,7 +10,6 @@
 #include "backends/win32/window/control.hpp"
 #include "backends/win32/window/picture_box.hpp"
 #include "platform/main_window_view.hpp"
-#include "platform/resources.hpp"
 
 // A window timer on SetTimer; its ticks arrive as WM_TIMER.
 class Win32Timer : public ITimer {
@@ -30,7 +29,8 @@ class Win32Timer : public ITimer {
 
 class Win32MainWindow : public IMainWindowView {
  public:
-  explicit Win32MainWindow(IResources& resources);
+  // Its icon and pictures come from the program's resource script.
+  Win32MainWindow();
   ~Win32MainWindow() override;
   Win32MainWindow(const Win32MainWindow&) = delete;
   Win32MainWindow& operator=(const Win32MainWindow&) = delete;
@@ -62,7 +62,6 @@ class Win32MainWindow : public IMainWindowView {
   // Closes the window; asks the form first when the user closes it.
   void Close(bool byUser);
 
-  IResources& resources_;
   IMainWindowEvents* form_ = nullptr;
   double pxPerTwip_;
   HWND hwnd_ = nullptr;
