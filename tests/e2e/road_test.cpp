@@ -329,4 +329,11 @@ TEST_F(RoadTest, WindowsRoadStopThenRetry) {
             "@sandbox/product/larkspire-setup.cmd | exit 0");
 }
 
+// The usual road with the keyboard alone: Enter for Next and Install, as the dialog's default button.
+TEST_F(RoadTest, WindowsRoadByKeyboard) {
+  if (!kWin32Build) GTEST_SKIP() << "LARKSPIRE_WIN32_BUILD names no Windows build";
+  EXPECT_EQ(RunWindows({.name = "keys"}, " --keyboard"),
+            "page 7 | opened @sandbox/product/larkspire-setup.cmd | exit 0");
+}
+
 }  // namespace

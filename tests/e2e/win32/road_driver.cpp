@@ -3,10 +3,12 @@
 // numbers, clicks as the Linux road does, answers its message boxes and
 // closes its error dialogs, and prints where the road ended in the words
 // the Linux road uses, its exit status on the next line:
-//   road-driver.exe WIZARD [--seed] [--set KEY|NAME|VALUE]... [--answers YN...] [--stop-retry] [--shots FOLDER]
+//   road-driver.exe WIZARD [--seed] [--set KEY|NAME|VALUE]... [--answers YN...] [--stop-retry] [--keyboard]
+//                   [--shots FOLDER]
 // --seed empties HKEY_CURRENT_USER\Software\Tessarine, and each --set then
 // writes a text value below it. Questions are answered from --answers in
-// order, then No. --shots saves the window at every page as a bitmap.
+// order, then No. --keyboard presses Next with Enter and Cancel with Escape.
+// --shots saves the window at every page as a bitmap.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -69,6 +71,7 @@ void SaveWindow(HWND hwnd, const std::wstring& path) {
 struct Wizard {
   PROCESS_INFORMATION process{};
   std::wstring shots;  // the folder of the screenshots, "" for none
+  bool keyboard = false;
   int shot = 0;
   std::deque<char> answers;
   std::string ends;    // " | box ..." and " | dialog ..." as they were met
@@ -195,7 +198,12 @@ struct Wizard {
   std::string lastResult;
   void Click(Ctl id) {
     lastPage = Page(), lastResult = Caption(Ctl::Label1_4);
-    PostMessageW(Control(id), BM_CLICK, 0, 0);
+    if (keyboard && (id == Ctl::Cmd1 || id == Ctl::Cmd2)) {
+      const WPARAM key = id == Ctl::Cmd1 ? VK_RETURN : VK_ESCAPE;
+      PostMessageW(Main(), WM_KEYDOWN, key, 1), PostMessageW(Main(), WM_KEYUP, key, 0xC0000001);
+    } else {
+      PostMessageW(Control(id), BM_CLICK, 0, 0);
+    }
     Settle();
   }
 };
@@ -229,6 +237,7 @@ int main() {
       for (char c : Narrow(argv[++i])) w.answers.push_back(c);
     if (a == "--stop-retry") stopRetry = true;
     if (a == "--seed") seed = true;
+    if (a == "--keyboard") w.keyboard = true;
     if (a == "--shots" && i + 1 < argc) w.shots = argv[++i];
   }
   if (seed) RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Tessarine");

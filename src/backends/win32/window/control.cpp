@@ -55,8 +55,8 @@ void Win32Control::SetEnabled(bool enabled) {
   // A button that loses the focus as it is disabled would leave the
   // keyboard nowhere: the focus moves on to the next control that takes it.
   if (!enabled && GetFocus() == hwnd_) {
-    HWND top = GetAncestor(hwnd_, GA_ROOT);
-    SendMessageW(top, WM_NEXTDLGCTL, 0, FALSE);
+    HWND next = GetNextDlgTabItem(GetAncestor(hwnd_, GA_ROOT), hwnd_, FALSE);
+    if (next && next != hwnd_) ::SetFocus(next);
   }
   EnableWindow(hwnd_, enabled);
 }
@@ -66,9 +66,7 @@ bool Win32Control::Visible() const { return (GetWindowLongW(hwnd_, GWL_STYLE) & 
 void Win32Control::SetVisible(bool visible) { ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE); }
 
 void Win32Control::SetFocus() {
-  if (!IsWindowEnabled(hwnd_) || !IsWindowVisible(hwnd_)) RaiseError(ErrNo::InvalidArgument);
-  // Through the window, so that the default button follows the focus as in a dialog.
-  SendMessageW(GetAncestor(hwnd_, GA_ROOT), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(hwnd_), TRUE);
+  if (!IsWindowEnabled(hwnd_) || !Visible()) RaiseError(ErrNo::InvalidArgument);
   ::SetFocus(hwnd_);
 }
 

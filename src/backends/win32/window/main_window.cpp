@@ -171,10 +171,19 @@ void Win32MainWindow::Close(bool byUser) {
 
 void Win32MainWindow::Clicked(int controlId) {
   if (!form_) return;
+  // Only a button the user can see and use is pressed: Enter presses the
+  // default button through the keyboard handling, whatever its state.
+  const auto usable = [this](Ctl id) { return IsWindowEnabled(HandleOf(id)) && IsWindowVisible(HandleOf(id)); };
   for (int i = 0; i < CmdCount; ++i)
-    if (controlId == ControlId(Cmd(i))) return form_->Cmd_Click(i);
+    if (controlId == ControlId(Cmd(i))) {
+      if (usable(Cmd(i))) form_->Cmd_Click(i);
+      return;
+    }
   for (int i = 0; i < CmdLoadCount; ++i)
-    if (controlId == ControlId(cmdLoad(i))) return form_->cmdLoad_Click(i);
+    if (controlId == ControlId(cmdLoad(i))) {
+      if (usable(cmdLoad(i))) form_->cmdLoad_Click(i);
+      return;
+    }
 }
 
 LRESULT CALLBACK Win32MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -203,8 +212,13 @@ LRESULT Win32MainWindow::Message(UINT message, WPARAM wParam, LPARAM lParam) {
         Clicked(LOWORD(wParam));
       }
       return 0;
-    case DM_GETDEFID:
+    case DM_GETDEFID: {
+      // Enter presses the button that has the focus, as in a dialog; Next otherwise.
+      const HWND focus = GetFocus();
+      for (const Ctl id : {Ctl::Cmd0, Ctl::Cmd2, Ctl::cmdLoad0, Ctl::cmdLoad1})
+        if (focus == HandleOf(id)) return MAKELRESULT(ControlId(id), DC_HASDEFID);
       return MAKELRESULT(ControlId(Ctl::Cmd1), DC_HASDEFID);
+    }
     case WM_TIMER:
       if (form_ && !unloaded_) {
         if (wParam == kStatusTimer && timers_[0]->Enabled()) form_->tmrStatus_Timer();
