@@ -19,7 +19,7 @@ void FitCaptionWidth(HWND hwnd, const std::wstring& text) {
 // dialog face is wider than the one the layout was drawn for, the label's
 // font shrinks a little instead of wrapping the rest out of sight.
 void FitOneLine(HWND label, const std::wstring& text) {
-  static HFONT smaller[] = {DialogFontOfSize(7), DialogFontOfSize(6)};
+  const HFONT smaller[] = {DialogFontOfSize(7), DialogFontOfSize(6)};
   RECT r{};
   GetClientRect(label, &r);
   TEXTMETRICW metrics{};
@@ -74,6 +74,15 @@ bool Win32Control::HasFocus() const { return GetFocus() == hwnd_; }
 
 void Win32Control::BringToFront() {
   SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void Win32Control::Rescale(double pxPerTwip) {
+  pxPerTwip_ = pxPerTwip;
+  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(DialogFont()), FALSE);
+  if (box_) box_->Rescale();
+  SetGeometry(rect_);
+  if (static_cast<CtlKind>(kind_) == CtlKind::Label) FitOneLine(hwnd_, Widen(caption_));
+  InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
 void Win32Control::SetGeometry(const TwipsRect& rect) {

@@ -25,6 +25,8 @@ class Win32Control : public IControl {
   TwipsRect Geometry() const override { return rect_; }
   void SetGeometry(const TwipsRect& rect) override;
   HWND Handle() const { return hwnd_; }
+  // Places the control anew for another DPI, in the font made for it.
+  void Rescale(double pxPerTwip);
 
  private:
   HWND hwnd_;

@@ -1,6 +1,8 @@
 #include "backends/win32/window/design.hpp"
 
 #include <cmath>
+#include <map>
+#include <utility>
 
 #include "backends/win32/wide_text.hpp"
 
@@ -9,12 +11,25 @@ const wchar_t* const kErrorDialogClass = L"LarkspireAutoUpdateError";
 const wchar_t* const kPanelClass = L"LarkspirePanel";
 const wchar_t* const kPictureClass = L"LarkspirePicture";
 
-double PixelsPerTwip() {
-  HDC screen = GetDC(nullptr);
-  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
-  if (screen) ReleaseDC(nullptr, screen);
-  return (dpi > 0 ? dpi : 96) / 1440.0;
+namespace {
+int dpiNow = 0;
+}  // namespace
+
+int ScreenDpi() {
+  if (!dpiNow) {
+    HDC screen = GetDC(nullptr);
+    dpiNow = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
+    if (screen) ReleaseDC(nullptr, screen);
+    if (dpiNow <= 0) dpiNow = 96;
+  }
+  return dpiNow;
 }
+
+void SetScreenDpi(int dpi) {
+  if (dpi > 0) dpiNow = dpi;
+}
+
+double PixelsPerTwip() { return ScreenDpi() / 1440.0; }
 
 int TwipsToPixels(int twips, double pxPerTwip) { return static_cast<int>(std::lround(twips * pxPerTwip)); }
 
@@ -24,19 +39,17 @@ RECT PixelRect(const TwipsRect& r, double px) {
 }
 
 HFONT DialogFontOfSize(int points) {
-  HDC screen = GetDC(nullptr);
-  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
-  if (screen) ReleaseDC(nullptr, screen);
+  static std::map<std::pair<int, int>, HFONT> made;
+  HFONT& font = made[{ScreenDpi(), points}];
   // The system's dialog face: the classic sans of 8-point dialogs.
-  return CreateFontW(-MulDiv(points, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_SWISS,
-                     L"MS Shell Dlg 2");
-}
-
-HFONT DialogFont() {
-  static const HFONT font = DialogFontOfSize(8);
+  if (!font)
+    font = CreateFontW(-MulDiv(points, ScreenDpi(), 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_SWISS,
+                       L"MS Shell Dlg 2");
   return font;
 }
+
+HFONT DialogFont() { return DialogFontOfSize(8); }
 
 double TextPixels(HFONT font, const std::wstring& text) {
   HDC dc = GetDC(nullptr);

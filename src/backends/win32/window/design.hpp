@@ -8,15 +8,19 @@
 #include "backends/win32/prelude.hpp"
 #include "platform/control.hpp"
 
-// Pixels per twip at the screen's DPI (1/15 at 96 DPI).
+// The DPI the program's windows are drawn at: the screen's at first, then
+// that of the monitor the main window was last moved to.
+int ScreenDpi();
+void SetScreenDpi(int dpi);
+// Pixels per twip at that DPI (1/15 at 96 DPI).
 double PixelsPerTwip();
 int TwipsToPixels(int twips, double pxPerTwip);
 RECT PixelRect(const TwipsRect& rect, double pxPerTwip);
 
-// The dialog font the layout was designed for, 8 points at the screen's
-// DPI; made once, kept for the program's life.
+// The dialog font the layout was designed for, 8 points at ScreenDpi().
 HFONT DialogFont();
-// A font of the dialog face at that size; the caller deletes it.
+// The dialog face at that size and ScreenDpi(); each is made once and kept
+// for the program's life (the caller never deletes it).
 HFONT DialogFontOfSize(int points);
 
 // The width of a text in a font, in pixels.

@@ -228,6 +228,18 @@ LRESULT Win32MainWindow::Message(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       Close(true);
       return 0;
+    case WM_DPICHANGED: {
+      // Moved to a monitor of another DPI: the same twips at its pixels, in
+      // its fonts (the new size tells the form, as any other resize). What
+      // the picture boxes hold keeps its pixels until it is drawn again.
+      SetScreenDpi(HIWORD(wParam));
+      pxPerTwip_ = PixelsPerTwip();
+      const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+      SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                   suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+      for (const auto& control : controls_) control->Rescale(pxPerTwip_);
+      return 0;
+    }
     case WM_SIZE:
       if (form_) form_->Form_Resize();
       return 0;

@@ -23,7 +23,6 @@ Win32PictureBox::~Win32PictureBox() {
   if (firstBitmap_) SelectObject(memory_, firstBitmap_);
   DeleteObject(bitmap_);
   DeleteDC(memory_);
-  DeleteObject(font_);
 }
 
 LRESULT CALLBACK Win32PictureBox::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -99,7 +98,7 @@ void Win32PictureBox::Cls() {
 }
 
 void Win32PictureBox::SetFontSize(int points) {
-  DeleteObject(font_);
+  fontPoints_ = points;
   font_ = DialogFontOfSize(points);
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "backends/win32/prelude.hpp"
+#include "backends/win32/window/design.hpp"
 #include "platform/surface.hpp"
 
 class Win32PictureBox : public ISurface {
@@ -20,6 +21,8 @@ class Win32PictureBox : public ISurface {
   HWND Handle() const { return hwnd_; }
   // The box was placed anew: the scale (in twips) and the bitmap follow.
   void Placed(double scaleWidthTwips, double scaleHeightTwips);
+  // Its font at the DPI the window is drawn at now.
+  void Rescale() { font_ = DialogFontOfSize(fontPoints_); }
   // The window procedure of every picture box.
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -56,7 +59,8 @@ class Win32PictureBox : public ISurface {
   HBITMAP bitmap_ = nullptr;
   HGDIOBJ firstBitmap_ = nullptr;
   int bitmapW_ = 0, bitmapH_ = 0;
-  HFONT font_ = nullptr;
+  HFONT font_ = nullptr;  // one of the dialog fonts, kept for the program's life
+  int fontPoints_ = 8;
   std::uint32_t fore_ = 0;
   double currentX_ = 0, currentY_ = 0;
   std::wstring printed_;
