@@ -8,10 +8,20 @@ install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DATADIR}/d
 set(CPACK_PACKAGE_NAME larkspire-autoupdate)
 set(CPACK_PACKAGE_VENDOR "The Larkspire AutoUpdate developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "update wizard of the Larkspire web browser")
+# What the package's wizard trusts, in the words of its --version.
+if(LARKSPIRE_UPDATE_KEY_FINGERPRINTS)
+  set(trust "It installs only updates signed by the maker's key built into it (SHA-256 of the first: "
+            "${LARKSPIRE_UPDATE_KEY_FINGERPRINTS}), checking the package's SHA-256, length and CRC-32; "
+            "larkspire-autoupdate --version names the keys.")
+  string(REPLACE ";" ", next: " trust "${trust}")
+else()
+  set(trust "This build accepts unsigned updates from whoever answers at its update host "
+            "(${LARKSPIRE_UPDATE_HOST}); it checks only the CRC-32 the update names.")
+endif()
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
        "Checks the Larkspire update server for a newer version, downloads the setup package with live status, "
-       "verifies its CRC-32 and hands it to the installer. Includes larkspire-publish, which puts an update on a "
-       "server folder.")
+       "verifies it and hands it to the installer. ${trust} Includes larkspire-publish, which puts an update on "
+       "a server folder.")
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

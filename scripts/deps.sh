@@ -7,9 +7,10 @@
 # the end-to-end tests' code, so configuring it needs GoogleTest, and the
 # test folders' configuration zlib), nginx to serve the update, and a virtual
 # display with a session bus for screenshots. The build takes Unicode's case
-# folding from unicode-data.
+# folding from unicode-data, and checks the maker's key with the openssl
+# command.
 LARKSPIRE_DEMO_PACKAGES=(
-  g++ cmake ninja-build pkg-config unicode-data
+  g++ cmake ninja-build pkg-config unicode-data openssl
   qt6-base-dev qt6-base-dev-tools libgl-dev libcurl4-openssl-dev libssl-dev libgtest-dev zlib1g-dev
   nginx-light xvfb xauth dbus dbus-x11 fonts-dejavu-core fonts-liberation2
 )

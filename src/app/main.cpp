@@ -12,6 +12,7 @@
 #include "app/start_up.hpp"
 #include "backends/qt/logging.hpp"
 #include "backends/qt/window/main_window.hpp"
+#include "catalog/built_in_keys.hpp"
 #include "support/diagnostics.hpp"
 #include "wizard/frm_main.hpp"
 
@@ -39,7 +40,10 @@ bool HasDisplay(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   QCoreApplication::setApplicationName("larkspire-autoupdate");
-  QCoreApplication::setApplicationVersion(LARKSPIRE_VERSION);
+  // --version also says where updates come from and whom they must be signed by.
+  std::string version = LARKSPIRE_VERSION "\n" + TrustPolicyText(UpdateInfoUrlOf(LARKSPIRE_UPDATE_HOST));
+  version.pop_back();  // Qt ends the line itself
+  QCoreApplication::setApplicationVersion(QString::fromStdString(version));
   // The command line is read before the window system is asked for a
   // display (over ssh there is none), so a wrong one is refused alike.
   const CommandLine line = ReadCommandLine(std::vector<std::string>(argv, argv + argc));

@@ -9,6 +9,7 @@
 
 #include "app/win32_platform.hpp"
 #include "backends/win32/wide_text.hpp"
+#include "catalog/built_in_keys.hpp"
 #include "support/app_texts.hpp"
 #include "support/diagnostics.hpp"
 #include "wizard/frm_main.hpp"
@@ -68,7 +69,8 @@ int ReadOptions(const std::vector<std::string>& arguments) {
       Answer(kHelp);
       return ExitStatus::Success;
     } else if (a == "-v" || a == "--version") {
-      Answer(std::string("larkspire-autoupdate ") + LARKSPIRE_VERSION + "\n");
+      Answer(std::string("larkspire-autoupdate ") + LARKSPIRE_VERSION + "\n" +
+             TrustPolicyText(UpdateInfoUrlOf(LARKSPIRE_UPDATE_HOST)));
       return ExitStatus::Success;
     } else {
       LogFailure(LogArea::Startup,

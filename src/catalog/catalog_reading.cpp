@@ -1,8 +1,10 @@
 #include "catalog/catalog_reading.hpp"
 
 #include <array>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
+#include <string_view>
 
 #include "catalog/catalog_rules.hpp"
 #include "catalog/number_text.hpp"
@@ -90,18 +92,15 @@ CatalogReading EvaluateCatalog(const CatalogValueFn& value, std::int64_t fileLen
 }
 
 namespace {
-// A decimal serial of up to 18 digits, or -1.
-std::int64_t SerialNumber(const std::string& text) {
-  if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string::npos) return -1;
-  return std::stoll(text);
-}
-
 // "YYYY-MM-DDThh:mm:ssZ" as seconds since 1970, or nothing.
 std::optional<std::int64_t> UtcTime(const std::string& text) {
-  int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, end = 0;
-  if (text.size() != 20 ||
-      std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2dZ%n", &y, &mo, &d, &h, &mi, &s, &end) != 6 || end != 20)
-    return std::nullopt;
+  // Digits where the form has them (sscanf alone would take signs and blanks).
+  constexpr std::string_view form = "0000-00-00T00:00:00Z";
+  if (text.size() != form.size()) return std::nullopt;
+  for (std::size_t i = 0; i < form.size(); ++i)
+    if (form[i] == '0' ? !std::isdigit(static_cast<unsigned char>(text[i])) : text[i] != form[i]) return std::nullopt;
+  int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+  if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2dZ", &y, &mo, &d, &h, &mi, &s) != 6) return std::nullopt;
   using namespace std::chrono;
   const year_month_day day{year(y), month(static_cast<unsigned>(mo)), std::chrono::day(static_cast<unsigned>(d))};
   if (!day.ok() || h > 23 || mi > 59 || s > 59) return std::nullopt;
@@ -109,20 +108,40 @@ std::optional<std::int64_t> UtcTime(const std::string& text) {
 }
 }  // namespace
 
-std::string CheckSignedFields(const CatalogValueFn& value, const std::string& storedSerial, std::int64_t now) {
+std::optional<std::int64_t> SerialTime(const std::string& serial) {
+  if (serial.size() != 14 || serial.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+  return UtcTime(serial.substr(0, 4) + "-" + serial.substr(4, 2) + "-" + serial.substr(6, 2) + "T" +
+                 serial.substr(8, 2) + ":" + serial.substr(10, 2) + ":" + serial.substr(12, 2) + "Z");
+}
+
+std::string CheckSignedFields(const CatalogValueFn& value, const std::string& storedSerial,
+                              const std::string& floorSerial, std::int64_t now) {
   const std::string setup = ComponentKeys[kSetupRow];
-  for (const char* key : {"sha256", "pkgsize", "serial"})
+  for (const char* key : {"sha256", "pkgsize", "serial", "expires"})
     if (value(setup, key).empty()) return "it is signed but its [setup] has no \"" + std::string(key) + "\"";
   const std::string serial = value(setup, "serial");
-  const std::int64_t number = SerialNumber(serial);
-  if (number < 0) return "[setup] serial \"" + serial + "\" is not a decimal number";
-  if (const std::int64_t highest = SerialNumber(storedSerial); number < highest)
+  const auto published = SerialTime(serial);
+  if (!published) return "[setup] serial \"" + serial + "\" is not a UTC publish time as YYYYMMDDhhmmss";
+  if (*published > now + kSerialLeadSeconds)
+    return "its serial " + serial +
+           " is a time more than a day ahead of this computer's clock, so it is neither accepted nor kept "
+           "(if the clock is wrong, set it right)";
+  // Serials of one width compare as times; a stored one from the future
+  // (or of another form) would refuse every later catalog, and is passed over.
+  const auto stored = SerialTime(storedSerial);
+  const bool storedCounts = stored && *stored <= now + kSerialLeadSeconds && storedSerial > floorSerial;
+  if (storedCounts && serial < storedSerial)
     return "its serial " + serial + " is lower than " + storedSerial +
            ", the highest already accepted: an older catalog is being replayed";
-  if (const std::string expires = value(setup, "expires"); !expires.empty()) {
-    const auto at = UtcTime(expires);
-    if (!at) return "[setup] expires \"" + expires + "\" is not a UTC time as YYYY-MM-DDThh:mm:ssZ";
-    if (*at < now) return "it expired at " + expires;
-  }
+  if (serial < floorSerial)
+    return "its serial " + serial + " is older than this program, which takes serials from " + floorSerial +
+           " on: an older catalog is being replayed";
+  const std::string expires = value(setup, "expires");
+  const auto until = UtcTime(expires);
+  if (!until) return "[setup] expires \"" + expires + "\" is not a UTC time as YYYY-MM-DDThh:mm:ssZ";
+  if (*until < now) return "it expired at " + expires;
+  if (*until - *published > kMaxCatalogLifetimeDays * 86400LL)
+    return "it expires at " + expires + ", more than " + std::to_string(kMaxCatalogLifetimeDays) +
+           " days after its serial " + serial + ": a replayed copy could hold back newer catalogs that long";
   return "";
 }

@@ -31,11 +31,30 @@ using CatalogValueFn = std::function<std::string(const std::string& section, con
 // catalog's version (checked and rewritten in place) is newer.
 using NewerVersionFn = std::function<bool(int row, std::string& version)>;
 
-// The fields a signed file must carry on top: "sha256", "pkgsize" and a
-// decimal "serial" not below storedSerial (the highest this user accepted,
-// "" for none), and, when given, an "expires" (UTC "YYYY-MM-DDThh:mm:ssZ")
-// not before now (seconds since 1970). "" when they pass, else why not.
-std::string CheckSignedFields(const CatalogValueFn& value, const std::string& storedSerial, std::int64_t now);
+// A signed file's serial is the UTC time it was published, always as the
+// fourteen digits YYYYMMDDhhmmss, so that serials compare as times and can
+// be held against the clock.
+// The serial as seconds since 1970; nothing for any other text. Never raises.
+std::optional<std::int64_t> SerialTime(const std::string& serial);
+// How far ahead of this computer's clock a serial may be (a clock that is
+// wrong by hours still takes new catalogs). A serial further ahead is
+// refused and never kept, so no catalog, even one signed with a leaked
+// key, can hold back the maker's next ones for longer than this.
+inline constexpr std::int64_t kSerialLeadSeconds = 24 * 3600;
+// How long after its serial a signed file may say it expires: a replayed
+// catalog can keep a user from newer ones for at most this long.
+inline constexpr int kMaxCatalogLifetimeDays = 30;
+
+// The fields a signed file must carry on top: "sha256", "pkgsize", a
+// "serial" that is a publish time neither more than kSerialLeadSeconds
+// ahead of now nor below the highest of floorSerial and storedSerial (the
+// highest this user accepted, "" for none; ignored when it is not a serial
+// at most that far ahead, so a bad one stored never locks the user out),
+// and an "expires" (UTC "YYYY-MM-DDThh:mm:ssZ") not before now and at most
+// kMaxCatalogLifetimeDays after the serial. now: seconds since 1970. ""
+// when they pass, else why not. Never raises.
+std::string CheckSignedFields(const CatalogValueFn& value, const std::string& storedSerial,
+                              const std::string& floorSerial, std::int64_t now);
 
 // Applies the checks in their fixed order to the values of a file that is
 // fileLength bytes long. Reads only sections of ComponentKeys. Raises only

@@ -79,7 +79,7 @@ CatalogResult UpdateCatalog::ReadUpdateInfo(const std::string& sFile) {
       if (refused.empty()) {
         verified_ = ProfileDocument::Parse(bytes);
         length = static_cast<std::int64_t>(bytes.size());
-        refused = CheckSignedFields(value, StoredSerial, std::time(nullptr));
+        refused = CheckSignedFields(value, StoredSerial, SerialFloor, std::time(nullptr));
       }
     }
     const auto newer = [this](int row, std::string& version) { return IsNewerVersion(row, version); };

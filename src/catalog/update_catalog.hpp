@@ -34,6 +34,8 @@ class UpdateCatalog {
   CatalogResult ReadUpdateInfo(const std::string& sFile);
   // The maker's public keys: with any, only a file they signed is read.
   std::vector<std::string> Keys = BuiltInUpdateKeys();
+  // The lowest serial a signed file may carry, whatever this user accepted.
+  std::string SerialFloor = BuiltInSerialFloor();
   // The highest serial this user has accepted ("" for none), and the one
   // the last reading accepted ("" when it accepted none).
   std::string StoredSerial;

@@ -53,9 +53,14 @@ bool InstallerHandoff::RunInstall() {
     return false;
   }
   std::string MessageText;
-  // The copy was checked when it was made; what is started must still be it.
-  if (FileExists(*platform_.files, target) && StillVerified(target)) {
-    const std::intptr_t result = platform_.shell->ShellExecute("open", "\"" + target + "\"", "", "", 1);
+  // The copy was checked when it was made; what is started must still be
+  // it, and nobody else may be able to swap it after the last look.
+  const std::string handed = FileExists(*platform_.files, target) ? SafeFromOthers(target) : target;
+  if (handed.empty()) {
+    MessageText = std::string("The update cannot be handed to the installer safely: other users of this ") +
+                  "computer can change the folder it is in." + CRLF + CRLF + "Please rerun " + AppTitle + ".";
+  } else if (FileExists(*platform_.files, handed) && StillVerified(handed)) {
+    const std::intptr_t result = platform_.shell->ShellExecute("open", "\"" + handed + "\"", "", "", 1);
     if (result <= 32) {
       MessageText = std::string("An error has occurred while attempting to run install program.") + CRLF +
                     "Please rerun " + AppTitle + ".";
@@ -70,6 +75,32 @@ bool InstallerHandoff::RunInstall() {
   }
   platform_.window->Unload();
   return false;
+}
+
+std::string InstallerHandoff::SafeFromOthers(const std::string& target) {
+  IFileSystem& files = *platform_.files;
+  const std::string why = files.OthersCanChange(target);
+  if (why.empty()) {
+    LogInfo(LogArea::Install, "nobody but you can change " + files.NativePath(target) + ": it is handed over");
+    return target;
+  }
+  const std::string own = files.DefaultProductFolder();
+  std::string whyNotOwn = own.empty() ? "you have no folder of your own for a copy" : files.OthersCanChange(own);
+  if (whyNotOwn.empty()) {
+    try {
+      const std::string& name = table_[static_cast<std::size_t>(currentIndex_)].sFileName;
+      const std::string copy = FreeCopyName(own, name);
+      CopyInto(target, copy);
+      LogInfo(LogArea::Install,
+              why + ": handing over a copy in " + files.NativePath(own) + ", which only you can change");
+      return copy;
+    } catch (const std::exception& e) {
+      whyNotOwn = "the copy to " + files.NativePath(own) + " failed (" + AsRuntimeError(e).Description() + ")";
+    }
+  }
+  LogFailure(LogArea::Install, "the package " + files.NativePath(target) + " was not handed to the installer: " + why +
+                                   ", and " + whyNotOwn);
+  return "";
 }
 
 bool InstallerHandoff::StillVerified(const std::string& target) {

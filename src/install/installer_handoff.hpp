@@ -58,6 +58,18 @@ class InstallerHandoff {
   bool FailCopy(const std::string& reason);
   // Whether target still has the CRC-32 it was verified with.
   bool StillVerified(const std::string& target);
+  // folder + name, or the first free name after it. Raises RuntimeError
+  // when none is free.
+  std::string FreeCopyName(const std::string& folder, const std::string& name);
+  // Copies source to destination (a free name) through an unfinished name
+  // that only a complete copy leaves. Raises RuntimeError, having removed
+  // what it made.
+  void CopyInto(const std::string& source, const std::string& destination);
+  // The path to hand to the installer for the verified package target: the
+  // package itself when nobody but this user can change it or a folder
+  // above it, else a copy in the user's own folder; "" when neither is
+  // safe (the log says why). Never raises.
+  std::string SafeFromOthers(const std::string& target);
 
   Platform platform_;
   ComponentTableType& table_;

@@ -59,34 +59,15 @@ bool InstallerHandoff::VerifyDownload(const std::string& sFile) {
   // The package is good: from here on a failure is the product folder's,
   // and the user is told what happened and where rather than that the
   // download was corrupt.
-  std::string destination = state_.AppPath + entry.sFileName;
-  std::string partial;
+  std::string destination;
   try {
-    if (FileExists(files, destination)) destination = UniqueFileName(files, destination);
-    if (!IsFileDirectlyIn(state_.AppPath, destination)) return FailCopy("no free file name");
+    destination = FreeCopyName(state_.AppPath, entry.sFileName);
     BusyPointer busy(*platform_.events);
     platform_.events->DoEvents();
-    // The copy is made under a name of its own, created exclusively, and
-    // gets the package's name only once complete: a copy cut short by a
-    // crash or a full disk never passes for the package. One run works at a
-    // time, so a file under that name is an earlier run's unfinished copy.
-    const std::string unfinished = state_.AppPath + kPartialCopyPrefix + entry.sFileName + ".tmp";
-    if (FileExists(files, unfinished)) files.Kill(unfinished);
-    files.FileCopyNew(sFile, unfinished);  // which removes what it made when it fails
-    partial = unfinished;
-    // The download was made read-only and hidden; the copy is a plain file.
-    files.SetAttr(partial, Attr::Archive);
-    files.RenameNew(partial, destination);
-    partial.clear();
+    CopyInto(sFile, destination);
     platform_.events->DoEvents();
   } catch (const std::exception& e) {
-    const std::string reason = AsRuntimeError(e).Description();
-    try {
-      if (!partial.empty()) files.Kill(partial);
-    } catch (const std::exception&) {
-      LogFailure(LogArea::Install, "cannot remove the unfinished copy " + files.NativePath(partial));
-    }
-    return FailCopy(reason);
+    return FailCopy(AsRuntimeError(e).Description());
   }
   try {
     // The events that ran may have reset the table: look the entry up again.
@@ -96,6 +77,37 @@ bool InstallerHandoff::VerifyDownload(const std::string& sFile) {
   }
   LogInfo(LogArea::Install, "copied the verified package to " + files.NativePath(destination));
   return true;
+}
+
+std::string InstallerHandoff::FreeCopyName(const std::string& folder, const std::string& name) {
+  std::string destination = folder + name;
+  if (FileExists(*platform_.files, destination)) destination = UniqueFileName(*platform_.files, destination);
+  if (!IsFileDirectlyIn(folder, destination)) throw RuntimeError(ErrNo::PathFileAccess, "no free file name");
+  return destination;
+}
+
+void InstallerHandoff::CopyInto(const std::string& source, const std::string& destination) {
+  IFileSystem& files = *platform_.files;
+  // The copy is made under a name of its own, created exclusively, and gets
+  // the package's name only once complete: a copy cut short by a crash or a
+  // full disk never passes for the package. One run works at a time, so a
+  // file under that name is an earlier run's unfinished copy.
+  const std::size_t slash = destination.find_last_of('\\') + 1;
+  const std::string unfinished = destination.substr(0, slash) + kPartialCopyPrefix + destination.substr(slash) + ".tmp";
+  if (FileExists(files, unfinished)) files.Kill(unfinished);
+  files.FileCopyNew(source, unfinished);  // which removes what it made when it fails
+  try {
+    // The download was made read-only and hidden; the copy is a plain file.
+    files.SetAttr(unfinished, Attr::Archive);
+    files.RenameNew(unfinished, destination);
+  } catch (const std::exception&) {
+    try {
+      files.Kill(unfinished);
+    } catch (const std::exception&) {
+      LogFailure(LogArea::Install, "cannot remove the unfinished copy " + files.NativePath(unfinished));
+    }
+    throw;
+  }
 }
 
 bool InstallerHandoff::FailCopy(const std::string& reason) {

@@ -64,6 +64,14 @@ class IFileSystem {
   virtual std::string CurDir() = 0;
   // The backend's own form of a path (for handing to other programs).
   virtual std::string NativePath(const std::string& path) = 0;
+  // Whether anyone but this user (and the system's administrator) could
+  // change or replace the file or folder at path before another program
+  // opens it: "" when nobody else can write it or any folder above it (a
+  // shared folder that lets each user remove only their own entries
+  // counts as safe); else the first place another user can change, with
+  // why, for the log. A place that cannot be examined counts as unsafe.
+  // Never raises.
+  virtual std::string OthersCanChange(const std::string& path) = 0;
   // A folder of the user's own for the product's files, made if missing and
   // ending in "\", for when the registry names no usable product folder;
   // "" where the system keeps no such folder (the current drive's root

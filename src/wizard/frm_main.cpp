@@ -2,7 +2,7 @@
 
 frmMain::frmMain(const Platform& platform, std::string updateHost)
     : UpdateHost(std::move(updateHost)),
-      UpdateInfoUrl("http://" + UpdateHost + "/browser/updchk.ndf"),
+      UpdateInfoUrl(UpdateInfoUrlOf(UpdateHost)),
       platform_(platform),
       Installed(platform_, [this] { Installer.RegisterMessages(); }),
       Catalog(platform_, ComponentTable, Installed.State.AppVersion, Installed.State.InstalledVersions, UpdateInfoUrl),

@@ -3,15 +3,16 @@
 // reading leaves.
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <sstream>
 
 #include "backends/common/profile_file_reader.hpp"
 #include "backends/openssl/signature_verifier.hpp"
 #include "catalog/catalog_signature.hpp"
 #include "catalog/profile_parser.hpp"
-#include "signing_key.hpp"
 #include "catalog/update_catalog.hpp"
 #include "fakes/fake_services.hpp"
+#include "signing_key.hpp"
 
 using namespace std::string_literals;
 
@@ -131,44 +132,79 @@ TEST_F(ReadUpdateInfoTest, ARetryLeavesNothingOfTheFirstReadingBehind) {
   EXPECT_EQ(Read(CatalogBytes("", 1)), "0" + good.substr(10) + " quillon.exe 1.00.0002") << "an error leaves the table";
 }
 
+// A serial or an expiry time that many seconds from now.
+std::string UtcAt(std::int64_t fromNow, const char* format) {
+  const std::time_t at = std::time(nullptr) + fromNow;
+  std::tm tm{};
+  gmtime_r(&at, &tm);
+  char text[32];
+  std::strftime(text, sizeof text, format, &tm);
+  return text;
+}
+std::string SerialAt(std::int64_t fromNow) { return UtcAt(fromNow, "%Y%m%d%H%M%S"); }
+std::string ExpiresAt(std::int64_t fromNow) { return UtcAt(fromNow, "%Y-%m-%dT%H:%M:%SZ"); }
+constexpr std::int64_t kHour = 3600, kDay = 24 * kHour;
+
 // With the maker's keys built in, only a file one of them signed is read,
-// with every field a signed file carries, from a serial not below the one
-// accepted last, before it expires; each refusal is an unusable file and a
-// log line that says why.
+// with every field a signed file carries, published (its serial) neither
+// before the build nor before the one accepted last nor more than a day
+// ahead of the clock, and expiring at most 30 days after it was published;
+// each refusal is an unusable file and a log line that says why. A serial
+// stored from the future never holds back a genuine catalog.
 TEST_F(ReadUpdateInfoTest, WithKeysBuiltInOnlyWhatTheMakerSignedIsRead) {
   std::vector<std::unique_ptr<SigningKey>> keys;  // the current and the next key, and one not built in
   for (const char* name : {"current.pem", "next.pem", "other.pem"})
     GenerateSigningKey(dir.File(name)), keys.push_back(std::make_unique<SigningKey>(dir.File(name)));
   catalog.Keys = {keys[0]->PublicKeyBase64(), keys[1]->PublicKeyBase64()};
-  const std::string sha = std::string(64, 'c'), fields = "setup.sha256=" + sha + " setup.pkgsize=9 setup.serial=";
+  const std::string sha = std::string(64, 'c'), fields = "setup.sha256=" + sha + " setup.pkgsize=9";
   const std::string signedGood = good + listed + " 9 bytes sha256 " + sha;
-  // The edits, the signer (-1: none), a byte changed, the serial stored, what is read, and the log's reason.
-  const std::tuple<std::string, int, bool, std::string, std::string, std::string> rows[] = {
-      {fields + "5", 0, false, "", signedGood, ""},
-      {fields + "5", 1, false, "5", signedGood, ""},
-      {fields + "5 setup.expires=2999-01-01T00:00:00Z", 0, false, "", signedGood, ""},
-      {fields + "5", -1, false, "", "0", "has no [signature] trailer"},
-      {fields + "5", 2, false, "", "0", "verifies under none"},
-      {fields + "5", 0, true, "", "0", "verifies under none"},
-      {fields + "4", 0, false, "5", "0", "its serial 4 is lower than 5"},
-      {fields + "5 setup.expires=2020-01-01T00:00:00Z", 0, false, "", "0", "it expired at 2020-01-01T00:00:00Z"},
-      {"setup.pkgsize=9 setup.serial=5", 0, false, "", "0", "has no \"sha256\""},
+  const std::string hourAgo = SerialAt(-kHour), weekOn = " setup.expires=" + ExpiresAt(7 * kDay);
+  const std::string usual = fields + " setup.serial=" + hourAgo + weekOn;
+  struct Row {
+    std::string edits;
+    int signer = 0;  // the key that signed it; -1: none
+    bool tamper = false;
+    std::string stored{};  // the serial this user accepted last
+    std::string floor{};   // the lowest serial the build takes
+    std::string expected = "0";
+    std::string reason{};
   };
-  for (const auto& [edits, signer, tamper, stored, expected, reason] : rows) {
-    std::string bytes = CatalogBytes(edits, -static_cast<int>(kSignatureTrailerSize) - 2) + "\r\n";
+  const Row rows[] = {
+      {.edits = usual, .expected = signedGood},
+      {.edits = usual, .signer = 1, .stored = hourAgo, .floor = SerialAt(-kDay), .expected = signedGood},
+      {.edits = usual, .signer = -1, .reason = "has no [signature] trailer"},
+      {.edits = usual, .signer = 2, .reason = "verifies under none"},
+      {.edits = usual, .tamper = true, .reason = "verifies under none"},
+      {.edits = usual,
+       .stored = SerialAt(-kHour / 2),
+       .reason = "is lower than " + SerialAt(-kHour / 2) + ", the highest"},
+      {.edits = usual, .floor = SerialAt(0), .reason = "older than this program, which takes serials from"},
+      {.edits = fields + " setup.serial=" + SerialAt(-8 * kDay) + " setup.expires=" + ExpiresAt(-kDay),
+       .reason = "it expired at " + ExpiresAt(-kDay)},
+      {.edits = fields + " setup.serial=" + hourAgo + " setup.expires=" + ExpiresAt(31 * kDay),
+       .reason = "more than 30 days after its serial"},
+      {.edits = fields + " setup.serial=" + hourAgo, .reason = "has no \"expires\""},
+      {.edits = "setup.pkgsize=9 setup.serial=" + hourAgo + weekOn, .reason = "has no \"sha256\""},
+      {.edits = fields + " setup.serial=" + hourAgo.substr(0, 12) + weekOn, .reason = "not a UTC publish time"},
+      // One signed with a serial days ahead is not taken, so never kept: the
+      // maker's next catalog goes through; one already kept is passed over.
+      {.edits = fields + " setup.serial=" + SerialAt(2 * kDay) + weekOn, .reason = "more than a day ahead"},
+      {.edits = usual, .stored = SerialAt(3 * kDay), .expected = signedGood},
+      {.edits = usual, .stored = "999999999999999999", .expected = signedGood},
+  };
+  for (const Row& row : rows) {
+    std::string bytes = CatalogBytes(row.edits, -static_cast<int>(kSignatureTrailerSize) - 2) + "\r\n";
     const std::string body = bytes;
-    if (tamper) bytes[bytes.find("1.00.0002")] = '2';
-    if (signer >= 0) {
-      const std::vector<std::uint8_t> signature = keys[static_cast<std::size_t>(signer)]->Sign(body);
-      bytes += SignatureTrailer(signature);
-    }
+    if (row.tamper) bytes[bytes.find("1.00.0002")] = '2';
+    if (row.signer >= 0) bytes += SignatureTrailer(keys[static_cast<std::size_t>(row.signer)]->Sign(body));
     table.assign(1, {});
-    catalog.StoredSerial = stored;
+    catalog.StoredSerial = row.stored;
+    catalog.SerialFloor = row.floor;
     testing::internal::CaptureStderr();
     const std::string read = Read(bytes);
     const std::string log = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(read, expected) << edits << " by " << signer;
-    EXPECT_NE(log.find(reason), std::string::npos) << log;
-    EXPECT_EQ(catalog.AcceptedSerial, expected == "0" ? "" : "5");
+    EXPECT_EQ(read, row.expected) << row.edits << " by " << row.signer;
+    EXPECT_NE(log.find(row.reason), std::string::npos) << log;
+    EXPECT_EQ(catalog.AcceptedSerial, row.expected == "0" ? "" : hourAgo) << row.edits;
   }
 }

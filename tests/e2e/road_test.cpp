@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -37,10 +38,10 @@ struct Situation {
   bool corruptPackage = false;  // the served package differs from the one published
   bool missingPackage = false;  // the server has no package where the catalog says
   bool noBus = false;           // a session without a session bus (ssh, sudo)
-  // The catalog (serial 5) signed by the key built into the wizard (0) or by another (1); -1: unsigned, no key built
-  // in.
+  // The catalog (published an hour ago) signed by the key built into the wizard (0) or by another (1); -1: unsigned.
   int signer = -1;
-  std::string storedSerial{};  // the highest serial this user accepted before
+  bool keyBuiltIn = false;     // the wizard trusts the maker's key even when the catalog is unsigned
+  std::string storedSerial{};  // the highest serial this user accepted before: "@older" or "@newer" than the catalog
   // The page the road ends on, the dialogs and boxes shown, the package the opener was given, the exit status.
   std::string ends{};
   std::string log{};  // parts of the log's lines, in their order, between " ... "
@@ -56,6 +57,20 @@ int Win32Port() {
   const char* host = std::getenv("LARKSPIRE_WIN32_HOST");
   return host && std::strchr(host, ':') ? std::atoi(std::strchr(host, ':') + 1) : 0;
 }
+// A serial that many seconds from now, as the publishing tool writes it.
+std::string SerialAt(std::time_t fromNow) {
+  const std::time_t at = std::time(nullptr) + fromNow;
+  std::tm tm{};
+  gmtime_r(&at, &tm);
+  char text[16];
+  std::strftime(text, sizeof text, "%Y%m%d%H%M%S", &tm);
+  return text;
+}
+const std::string kCatalogSerial = SerialAt(-3600);
+std::string StoredSerial(const std::string& token) {
+  return token.empty() ? "" : token == "@older" ? SerialAt(-7200) : SerialAt(-1800);
+}
+
 // A folder of this machine as the Windows program names it (Wine's drive Z: is the root).
 std::string WindowsPath(const std::string& path) { return "Z:" + std::regex_replace(path, std::regex("/"), "\\"); }
 
@@ -77,6 +92,7 @@ class RoadTest : public ::testing::Test {
     if (!name.starts_with("@")) return name;
     const std::string folder = sandbox.File(name == "@unicode" ? "home/łukasz/Программы" : name.substr(1));
     std::filesystem::create_directories(folder);
+    if (name == "@shared") std::filesystem::permissions(folder, std::filesystem::perms::all);
     if (name != "@locked") return folder;
     std::filesystem::permissions(folder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     return geteuid() == 0 ? "/sys/kernel" : folder;  // root is not stopped by permissions
@@ -86,7 +102,7 @@ class RoadTest : public ::testing::Test {
   void Open(const Situation& s) {
     Publish(s);
     road = std::make_unique<Road>(sandbox.Native(), nginx.Host());
-    if (s.signer >= 0) road->Form().Catalog.Keys = {publicKeys["maker.pem"]};
+    if (s.signer >= 0 || s.keyBuiltIn) road->Form().Catalog.Keys = {publicKeys["maker.pem"]};
     road->Start();
   }
 
@@ -95,7 +111,7 @@ class RoadTest : public ::testing::Test {
     const std::string app = std::regex_replace(Folder(s.appPath), std::regex("\\\\"), "\\\\");
     const std::string installed =
         "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Tessarine\\LarkspireBrowser\\Main]\n\"App Version\"=\"3.02.0012\"\n" +
-        (s.storedSerial.empty() ? "" : "\"CatalogSerial\"=\"" + s.storedSerial + "\"\n") +
+        (s.storedSerial.empty() ? "" : "\"CatalogSerial\"=\"" + StoredSerial(s.storedSerial) + "\"\n") +
         (app.empty() ? "" : "\"App Path\"=\"" + app + "\"\n") +
         "[HKEY_CURRENT_USER\\Software\\Tessarine\\Components]\n\"quillon\"=\"2.01.0003\"\n";
     std::filesystem::create_directories(sandbox.File("config/larkspire"));
@@ -103,8 +119,8 @@ class RoadTest : public ::testing::Test {
     if (!s.opener.empty()) WriteFileBytes(opener, "#!/bin/sh\n" + s.opener + "\n");
     if (!s.opener.empty()) std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
     // The publishing tool says on stderr what went wrong.
-    const std::string signing =
-        s.signer < 0 ? "" : " --serial 5 --sign-key '" + MakeKey(s.signer ? "other.pem" : "maker.pem") + "'";
+    const std::string key = MakeKey(s.signer == 1 ? "other.pem" : "maker.pem");
+    const std::string signing = s.signer < 0 ? "" : " --serial " + kCatalogSerial + " --sign-key '" + key + "'";
     ASSERT_EQ(std::system((std::string(LARKSPIRE_PUBLISH) + " --package '" + package + "' --base-url http://" +
                            nginx.Host() + "/downloads/ --out '" + server.Native() + "' " + s.components + signing)
                               .c_str()),
@@ -129,7 +145,7 @@ class RoadTest : public ::testing::Test {
     if (s.registryText.empty()) {
       set("LarkspireBrowser\\Main|App Version|3.02.0012"), set("Components|quillon|2.01.0003");
       if (!s.appPath.empty()) set("LarkspireBrowser\\Main|App Path|" + WindowsPath(Folder(s.appPath)));
-      if (!s.storedSerial.empty()) set("LarkspireBrowser\\Main|CatalogSerial|" + s.storedSerial);
+      if (!s.storedSerial.empty()) set("LarkspireBrowser\\Main|CatalogSerial|" + StoredSerial(s.storedSerial));
     }
     const std::string build = kWin32Build;
     FILE* out = popen(("wine '" + build + "/tests/e2e/win32/larkspire-road-driver.exe' '" +
@@ -269,9 +285,15 @@ const Situation kSituations[] = {
   {.name = "NoSessionBusTellsNobodyAndGoesOn", .noBus = true, .ends = "page 7 | opened @sandbox/product/larkspire-setup.msi | exit 0", .log = "larkspire.broadcast: no D-Bus session bus (DBUS_SESSION_BUS_ADDRESS is not set)"},
   // Only the maker's catalog is trusted: one signed by anyone else (a proxy on the way), or an older one
   // replayed, gets no further than Update Error, and nothing is handed to the opener.
-  {.name = "SignedUpdateInstalls", .signer = 0, .storedSerial = "5", .ends = "page 7 | opened @sandbox/product/larkspire-setup.msi | exit 0"},
+  {.name = "SignedUpdateInstalls", .signer = 0, .storedSerial = "@older", .ends = "page 7 | opened @sandbox/product/larkspire-setup.msi | exit 0"},
   {.name = "CatalogSignedByAnotherIsRefused", .signer = 1, .ends = kUpdateError, .log = "catalog: the update information from http:// ... verifies under none"},
-  {.name = "ReplayedOlderCatalogIsRefused", .signer = 0, .storedSerial = "6", .ends = kUpdateError, .log = "its serial 5 is lower than 6"},
+  {.name = "ReplayedOlderCatalogIsRefused", .signer = 0, .storedSerial = "@newer", .ends = kUpdateError, .log = "is lower than ... the highest already accepted"},
+  // What a default build (one that carries the maker's key) makes of whatever another local user serves at its host.
+  {.name = "UnsignedCatalogAtTheBuiltInHostIsRefused", .keyBuiltIn = true, .ends = kUpdateError, .log = "has no [signature] trailer"},
+  // A product folder that others may write: they could swap the package after its last check, so a copy only
+  // the user can change is handed over.
+  {.name = "ProductFolderOthersCanWriteHandsOverAPrivateCopy", .appPath = "@shared", .ends = "page 7 | opened @data/larkspire/larkspire-setup.msi | exit 0",
+   .log = "shared can be written by every user: handing over a copy in"},
   // Each stage that went right is in the log (shown with --verbose).
   {.name = "TheUsualRoad", .ends = "page 7 | opened @sandbox/product/larkspire-setup.msi | exit 0",
    .log = "broadcast: told the running Larkspire programs to close ... transfer: fetched http://127.0.0.1: ... updchk.ndf: ... bytes in ... catalog: the update information says: updates available: larkspire 3.03.0000; the package is http:// ... transfer: fetched ... larkspire-setup.msi: 300023 bytes ... the CRC-32 of ... as announced ... copied the verified package to ... broadcast: told ... install: handed", .windows = "page 7 | opened @sandbox/product/larkspire-setup.cmd | exit 0"},

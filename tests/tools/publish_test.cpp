@@ -2,11 +2,13 @@
 // publishes, read back with the wizard's own reader and rules.
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <filesystem>
 #include <iterator>
 #include <thread>
 
 #include "backends/openssl/signature_verifier.hpp"
+#include "catalog/built_in_keys.hpp"
 #include "catalog/catalog_signature.hpp"
 #include "catalog/profile_parser.hpp"
 #include "fakes/fake_services.hpp"
@@ -54,9 +56,10 @@ TEST(PublishOptions, WhatIsAcceptedAndOneClearLineForWhatIsNot) {
       {"@ --base-url http://h/ --component quillon=2.02.0000,exename=" + std::string(255, 'q'), "254"},
       {"@ --base-url http://h/ --component quillon=2.02.0000 --component QUILLON=2.03.0000", "twice"},
       {"--generate-key k --out d", "stands alone"},
-      {"@ --base-url http://h/ --serial 5", "need --sign-key"},
-      {"@ --base-url http://h/ --sign-key k --serial 0", "positive"},
-      {"@ --base-url http://h/ --sign-key k --expires-days 36501", "1 to 36500"},
+      {"@ --base-url http://h/ --serial 20261207183000", "need --sign-key"},
+      {"@ --base-url http://h/ --sign-key k --serial 202612071830", "UTC publish time as YYYYMMDDhhmmss"},
+      {"@ --base-url http://h/ --sign-key k --serial 20261307183000", "UTC publish time"},
+      {"@ --base-url http://h/ --sign-key k --expires-days 31", "1 to 30"},
   };
   for (const auto& [line, expected] : rows) {
     const std::string got = Parsed(line);
@@ -138,7 +141,9 @@ TEST_F(PublishTree, EachUpdateGoesIntoTheTreeWholeAndAFailureLeavesItAsItWas) {
     EXPECT_PRED2(SaysOneLine, Run({"--package", packages.File(bad), "--base-url", "http://h/", "--out", tree.Native()}),
                  "2");
   EXPECT_EQ(ReadFileBytes(tree.File("browser/updchk.ndf")) + std::to_string(FilesInTree()), catalog + "13");
-  EXPECT_EQ(Run({"--version"}) + Run({"--help"}), "0 larkspire-publish " LARKSPIRE_VERSION "\n0 " + PublishUsage());
+  EXPECT_EQ(Run({"--version"}) + Run({"--help"}), "0 larkspire-publish " LARKSPIRE_VERSION "\n" +
+                                                      TrustPolicyText(UpdateInfoUrlOf(LARKSPIRE_UPDATE_HOST)) + "0 " +
+                                                      PublishUsage());
 }
 
 // A key is made once, private; each signed catalog verifies under it,
@@ -164,14 +169,28 @@ TEST_F(PublishTree, SignedCatalogsVerifyUnderTheKeyAndTheirSerialsRise) {
            doc.Value("setup", "pkgsize").value_or("") + " " + doc.Value("setup", "serial").value_or("") + " " +
            std::to_string(doc.Value("setup", "expires").value_or("").size());
   };
-  EXPECT_EQ(Publish("setup.msi", "signed", "3.03.0000", {"--sign-key", key, "--serial", "7", "--expires-days", "2"}),
+  // An hour ago, two days to live; then the same serial again, and one two days ahead of the clock.
+  const auto serialAt = [](std::time_t fromNow) {
+    const std::time_t at = std::time(nullptr) + fromNow;
+    std::tm tm{};
+    gmtime_r(&at, &tm);
+    char text[16];
+    std::strftime(text, sizeof text, "%Y%m%d%H%M%S", &tm);
+    return std::string(text);
+  };
+  const std::string serial = serialAt(-3600);
+  EXPECT_EQ(Publish("setup.msi", "signed", "3.03.0000", {"--sign-key", key, "--serial", serial, "--expires-days", "2"}),
             "0 ");
-  EXPECT_EQ(ReadCatalog() + signedAs(), "11 http://127.0.0.1:8731/dl/setup.msi, 3.03.0000 Caf\xE9.EXE sha256 6 7 20");
-  EXPECT_PRED2(SaysOneLine, Publish("setup.msi", "signed", "3.04.0000", {"--sign-key", key, "--serial", "7"}), "2");
+  EXPECT_EQ(ReadCatalog() + signedAs(),
+            "11 http://127.0.0.1:8731/dl/setup.msi, 3.03.0000 Caf\xE9.EXE sha256 6 " + serial + " 20");
+  EXPECT_PRED2(SaysOneLine, Publish("setup.msi", "signed", "3.04.0000", {"--sign-key", key, "--serial", serial}), "2");
+  EXPECT_PRED2(SaysOneLine,
+               Publish("setup.msi", "signed", "3.04.0000", {"--sign-key", key, "--serial", serialAt(2 * 86400)}), "2");
   fs::permissions(key, fs::perms::group_read, fs::perm_options::add);
   EXPECT_PRED2(SaysOneLine, Publish("setup.msi", "signed", "3.04.0000", {"--sign-key", key}), "2");
-  EXPECT_EQ(signedAs(), " sha256 6 7 20") << "the refused runs left the catalog as it was";
+  EXPECT_EQ(signedAs(), " sha256 6 " + serial + " 20") << "the refused runs left the catalog as it was";
   fs::permissions(key, fs::perms::group_read, fs::perm_options::remove);
   EXPECT_EQ(Publish("setup.msi", "signed", "3.04.0000", {"--sign-key", key}), "0 ");
-  EXPECT_EQ(signedAs().size(), std::string(" sha256 6 YYYYMMDDhhmm 0").size()) << "serial by default the UTC minute";
+  EXPECT_EQ(signedAs().size(), std::string(" sha256 6 YYYYMMDDhhmmss 20").size())
+      << "by default the serial is the UTC second, and the catalog expires";
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "catalog/catalog_reading.hpp"
 #include "catalog/catalog_rules.hpp"
 #include "catalog/number_text.hpp"
 #include "catalog/update_component.hpp"
@@ -198,14 +199,16 @@ PublishOptions ParsePublishOptions(const std::vector<std::string>& args) {
       if (o.signKey.empty()) BadInput("--sign-key needs a file name");
     } else if (arg == "--serial") {
       const std::string text = value();
-      // Eighteen digits at most, so that every reader holds it in 64 bits.
-      if (!IsDigits(text) || text.size() > 18 || std::stoull(text) == 0)
-        BadInput("--serial must be a positive decimal number of at most 18 digits (got \"" + text + "\")");
+      // The wizards hold the serial against their clocks: it is a time.
+      if (!SerialTime(text)) BadInput("--serial must be a UTC publish time as YYYYMMDDhhmmss (got \"" + text + "\")");
       o.serial = std::stoull(text);
     } else if (arg == "--expires-days") {
       const std::string text = value();
-      if (!IsDigits(text) || text.size() > 5 || std::stoi(text) < 1 || std::stoi(text) > 36500)
-        BadInput("--expires-days must be a whole number of days from 1 to 36500 (got \"" + text + "\")");
+      if (!IsDigits(text) || text.size() > 2 || std::stoi(text) < 1 || std::stoi(text) > kMaxCatalogLifetimeDays)
+        BadInput("--expires-days must be a whole number of days from 1 to " + std::to_string(kMaxCatalogLifetimeDays) +
+                 " (got \"" + text +
+                 "\"): a catalog that lives longer keeps users from newer ones as long "
+                 "when it is replayed");
       o.expiresDays = std::stoi(text);
     } else {
       BadInput("unknown argument \"" + args[i] + "\" (see --help)");
@@ -266,12 +269,14 @@ Options:
                        update is available and fetches nothing further.
   --sign-key FILE      signs the catalog with the P-256 secret key in FILE
                        (which must be readable by its owner only) and adds
-                       the package's sha256 and pkgsize, a serial and, with
-                       --expires-days, the time it expires.
-  --serial N           the catalog's serial (default: the UTC time as
-                       YYYYMMDDhhmm); it must rise over the serial of the
-                       catalog already in DIR.
-  --expires-days D     the catalog expires D days from now (1 to 36500).
+                       the package's sha256 and pkgsize, a serial and the
+                       time it expires. Publish again before then (a new
+                       serial, the same package), or wizards refuse it.
+  --serial T           the catalog's serial: its publish time in UTC as
+                       YYYYMMDDhhmmss (default: now); it must rise over the
+                       serial of the catalog already in DIR.
+  --expires-days D     the catalog expires D days after its serial (1 to 30;
+                       default 7).
   --generate-key FILE  makes a new secret key in FILE (PKCS#8 PEM, mode 0600,
                        never over an existing file) and prints the
                        LARKSPIRE_UPDATE_PUBLIC_KEYS= value of its public key.

@@ -27,11 +27,12 @@ struct PublishOptions {
   // --generate-key FILE: only make a signing key there.
   std::string generateKey;
   // --sign-key FILE: sign the catalog with this key ("" writes it unsigned,
-  // exactly as before signing existed), with its serial (none: the UTC time
-  // as YYYYMMDDhhmm) and the days until it expires (none: it never does).
+  // exactly as before signing existed), with its serial (the publish time
+  // as YYYYMMDDhhmmss; none: now) and the days it lives after the serial.
   std::string signKey;
   std::optional<std::uint64_t> serial;
   std::optional<int> expiresDays;
+  static constexpr int kDefaultLifetimeDays = 7;
 
   // The address the catalog gives for the package.
   std::string PackageUrl() const { return "http://" + hostPort + "/" + urlPath + packageName; }

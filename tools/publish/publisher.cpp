@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "backends/openssl/signature_verifier.hpp"
+#include "catalog/built_in_keys.hpp"
+#include "catalog/catalog_reading.hpp"
 #include "catalog/profile_parser.hpp"
 #include "catalog_check.hpp"
 #include "catalog_writer.hpp"
@@ -62,12 +64,22 @@ std::optional<std::uint64_t> PublishedSerial(IFileSystem& files, const fs::path&
 SignedFields FieldsToSign(IFileSystem& files, const PublishOptions& o, const PackageDigests& digests,
                           const fs::path& catalogPath) {
   const std::time_t now = std::time(nullptr);
+  // The serial is the publish time; the catalog lives from it.
   SignedFields f{FormatSha256(digests.sha256), digests.length,
-                 o.serial ? *o.serial : std::stoull(UtcText(now, "%Y%m%d%H%M")), ""};
+                 o.serial ? *o.serial : std::stoull(UtcText(now, "%Y%m%d%H%M%S")), ""};
   if (const auto before = PublishedSerial(files, catalogPath); before && f.serial <= *before)
     BadInput("the serial " + std::to_string(f.serial) + " does not rise over " + std::to_string(*before) +
-             " of the catalog already in place; give --serial above it");
-  if (o.expiresDays) f.expires = UtcText(now + std::time_t{86400} * *o.expiresDays, "%Y-%m-%dT%H:%M:%SZ");
+             " of the catalog already in place; wait a second, or give --serial above it");
+  const std::int64_t published = *SerialTime(std::to_string(f.serial));
+  if (published > now + kSerialLeadSeconds)
+    BadInput("the serial " + std::to_string(f.serial) +
+             " is more than a day ahead of this computer's clock: " + "every wizard would refuse the catalog");
+  const int days = o.expiresDays.value_or(PublishOptions::kDefaultLifetimeDays);
+  const std::time_t expires = published + std::time_t{86400} * days;
+  if (expires <= now)
+    BadInput("a catalog with the serial " + std::to_string(f.serial) + " that lives " + std::to_string(days) +
+             " days has expired already; give a later --serial");
+  f.expires = UtcText(expires, "%Y-%m-%dT%H:%M:%SZ");
   return f;
 }
 
@@ -150,7 +162,10 @@ int RunPublish(const std::vector<std::string>& args, std::ostream& out, std::ost
       return 0;
     }
     if (options.version) {
-      out << "larkspire-publish " << LARKSPIRE_VERSION << "\n";
+      // What the wizards of this build trust, so a maker can check the key
+      // before shipping them.
+      out << "larkspire-publish " << LARKSPIRE_VERSION << "\n"
+          << TrustPolicyText(UpdateInfoUrlOf(LARKSPIRE_UPDATE_HOST));
       return 0;
     }
     if (!options.generateKey.empty()) {

@@ -114,6 +114,45 @@ std::string PosixFileSystem::FromNative(const std::string& native) {
 
 std::string PosixFileSystem::NativePath(const std::string& path) { return ToNative(path); }
 
+namespace {
+// Why another user could change the entry at native (one step of the walk
+// up), or "" when only this user or root can.
+std::string WhyOthersCanChange(const std::string& native) {
+  struct stat st {};
+  if (lstat(native.c_str(), &st) != 0) return "cannot tell who may change " + native + ": " + std::strerror(errno);
+  // A link cannot be changed, only replaced, which its folder governs; where
+  // it leads is walked on its own.
+  if (S_ISLNK(st.st_mode)) return "";
+  if (st.st_uid != geteuid() && st.st_uid != 0)
+    return native + " belongs to another user (uid " + std::to_string(st.st_uid) + ")";
+  const bool sticky = S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX);
+  if ((st.st_mode & S_IWOTH) && !sticky) return native + " can be written by every user";
+  if ((st.st_mode & S_IWGRP) && !sticky) return native + " can be written by its group";
+  return "";
+}
+
+std::string WhyOthersCanChangeAlong(std::string native) {
+  while (native.size() > 1 && native.back() == '/') native.pop_back();
+  for (;;) {
+    if (std::string why = WhyOthersCanChange(native); !why.empty()) return why;
+    const std::size_t slash = native.rfind('/');
+    if (slash == std::string::npos || native == "/") return "";
+    native = slash == 0 ? "/" : native.substr(0, slash);
+  }
+}
+}  // namespace
+
+std::string PosixFileSystem::OthersCanChange(const std::string& path) {
+  const std::string native = Native(path);
+  if (native.empty() || native[0] != '/') return "cannot tell who may change " + path + ": no absolute path";
+  if (std::string why = WhyOthersCanChangeAlong(native); !why.empty()) return why;
+  char* real = realpath(native.c_str(), nullptr);
+  if (!real) return "cannot tell who may change " + native + ": " + std::strerror(errno);
+  const std::string target = real;
+  std::free(real);
+  return target == native ? "" : WhyOthersCanChangeAlong(target);
+}
+
 std::string PosixFileSystem::DefaultProductFolder() {
   std::string base;
   if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/') {

@@ -25,6 +25,10 @@ class PosixFileSystem : public IFileSystem {
                                            std::int64_t notAfter) override;
   std::string CurDir() override;
   std::string NativePath(const std::string& path) override;
+  // Walks the path as named and the path it really leads to, from the file
+  // up to "/": each must belong to this user or root, and a folder that its
+  // group or others may write must have the sticky bit (as /tmp has).
+  std::string OthersCanChange(const std::string& path) override;
   // $XDG_DATA_HOME/larkspire (~/.local/share/larkspire without it).
   std::string DefaultProductFolder() override;
 

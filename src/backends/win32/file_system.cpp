@@ -1,7 +1,13 @@
 #include "backends/win32/file_system.hpp"
 
+#include <aclapi.h>
+
+#include <memory>
+#include <utility>
+
 #include "backends/win32/ansi_text.hpp"
 #include "backends/win32/prelude.hpp"
+#include "backends/win32/wide_text.hpp"
 #include "support/runtime_error.hpp"
 
 namespace {
@@ -44,6 +50,60 @@ class Win32Reader : public IFileReader {
   std::int64_t length_;
 };
 }  // namespace
+
+namespace {
+// Which broad group an access entry names, or nullptr for anyone else.
+const char* BroadGroup(PSID sid) {
+  static const std::pair<WELL_KNOWN_SID_TYPE, const char*> kGroups[] = {
+      {WinWorldSid, "everyone"},         {WinAuthenticatedUserSid, "all signed-in users"},
+      {WinBuiltinUsersSid, "all users"}, {WinInteractiveSid, "every interactive user"},
+      {WinBuiltinGuestsSid, "guests"},   {WinAnonymousSid, "anonymous users"}};
+  for (const auto& [type, name] : kGroups) {
+    BYTE buffer[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof buffer;
+    if (CreateWellKnownSid(type, nullptr, buffer, &size) && EqualSid(sid, buffer)) return name;
+  }
+  return nullptr;
+}
+
+// Why a broad group could change the entry at path (a file, or a folder on
+// the way to it), or "".
+std::string WhyOthersCanChange(const std::wstring& path, bool isFile) {
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  const DWORD status = GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                             &dacl, nullptr, &descriptor);
+  const std::string name = Narrow(path);
+  if (status != ERROR_SUCCESS) return "cannot tell who may change " + name + " (error " + std::to_string(status) + ")";
+  const std::unique_ptr<void, decltype(&LocalFree)> owned(descriptor, &LocalFree);
+  if (!dacl) return name + " has no access list: everyone may change it";
+  // Changing a file's bytes, or removing, renaming or re-permitting an entry.
+  const ACCESS_MASK risky = (isFile ? FILE_WRITE_DATA | FILE_APPEND_DATA | GENERIC_WRITE : FILE_DELETE_CHILD) | DELETE |
+                            WRITE_DAC | WRITE_OWNER | GENERIC_ALL;
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    ACE_HEADER* header = nullptr;
+    if (!GetAce(dacl, i, reinterpret_cast<void**>(&header)) || header->AceType != ACCESS_ALLOWED_ACE_TYPE ||
+        (header->AceFlags & INHERIT_ONLY_ACE))
+      continue;
+    auto* ace = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
+    if (!(ace->Mask & risky)) continue;
+    if (const char* group = BroadGroup(&ace->SidStart)) return name + " can be changed by " + group;
+  }
+  return "";
+}
+}  // namespace
+
+std::string Win32FileSystem::OthersCanChange(const std::string& path) {
+  std::wstring wide = Widen(path);
+  for (bool isFile = (::GetFileAttributesW(wide.c_str()) & FILE_ATTRIBUTE_DIRECTORY) == 0;; isFile = false) {
+    while (wide.size() > 3 && (wide.back() == L'\\' || wide.back() == L'/')) wide.pop_back();
+    if (std::string why = WhyOthersCanChange(wide, isFile); !why.empty()) return why;
+    const std::size_t slash = wide.find_last_of(L"\\/");
+    // Up to the drive's root ("C:\\"), which is looked at last.
+    if (slash == std::wstring::npos || wide.size() <= 3) return "";
+    wide.resize(slash + 1);
+  }
+}
 
 std::string Win32FileSystem::GetTempPath() {
   char buffer[MAX_PATH + 1] = {};

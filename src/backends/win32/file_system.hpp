@@ -24,4 +24,10 @@ class Win32FileSystem : public IFileSystem {
                                            std::int64_t notAfter) override;
   std::string CurDir() override;
   std::string NativePath(const std::string& path) override { return path; }
+  // Reads the access list of the file and of each folder above it: a right
+  // to change the file, or to remove, rename or re-permit an entry of a
+  // folder, granted to everyone, to all users or to guests (or no access
+  // list at all) makes the place unsafe. Who else is named one by one the
+  // system does not say cheaply, and is not looked at.
+  std::string OthersCanChange(const std::string& path) override;
 };
