@@ -39,6 +39,7 @@ bool HasDisplay(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  SetLogToJournal(StderrIsTheJournal());
   QCoreApplication::setApplicationName("larkspire-autoupdate");
   // --version also says where updates come from and whom they must be signed by.
   std::string version = LARKSPIRE_VERSION "\n" + TrustPolicyText(UpdateInfoUrlOf(LARKSPIRE_UPDATE_HOST));

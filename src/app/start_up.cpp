@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <cstdio>
 #include <cstdlib>
 
 #include "support/app_texts.hpp"
@@ -15,6 +16,26 @@ const char* const kToolkitValueOptions[] = {
     "qwindowicon", "qwindowtitle",       "session",       "display", "geometry",      "name",
     "style",       "stylesheet"};
 const char* const kToolkitFlags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+
+// What --help-all adds: the toolkit's options that the wizard lets through
+// (Qt's parser lists none of them without a window system).
+const char* const kToolkitHelp =
+    "\nOptions of the window system (Qt), each also with two dashes:\n"
+    "  -platform <name[:options]>  The window system: xcb, wayland, offscreen, ...\n"
+    "  -platformpluginpath <path>  Where to look for that system's plugin.\n"
+    "  -platformtheme <name>       The desktop theme to follow.\n"
+    "  -plugin <name>              Load an input plugin.\n"
+    "  -display <display>          The X11 display, instead of $DISPLAY.\n"
+    "  -session <id>, -name <name> The session and name the window system is told.\n"
+    "  -geometry <geometry>, -qwindowgeometry <geometry>\n"
+    "                              Where the window is placed.\n"
+    "  -qwindowicon <file>, -qwindowtitle <title>\n"
+    "                              The window's icon and title.\n"
+    "  -style <style>, -stylesheet <file>\n"
+    "                              The widgets' style, and a style sheet.\n"
+    "  -reverse                    Lay the window out right to left.\n"
+    "  -widgetcount, -nograb, -dograb, -sync\n"
+    "                              Qt's debugging aids.\n";
 
 void Describe(QCommandLineParser& parser) {
   parser.setApplicationDescription(
@@ -68,6 +89,11 @@ void AnswerWithoutWindow(int argc, char** argv) {
   QCoreApplication console(argc, argv);
   QCommandLineParser parser;
   Describe(parser);
+  parser.parse(console.arguments());
+  if (parser.isSet("help-all")) {
+    std::fputs((parser.helpText().toStdString() + kToolkitHelp).c_str(), stdout);
+    std::exit(ExitStatus::Success);
+  }
   parser.process(console);  // prints the help or the version and ends the program
   std::exit(ExitStatus::Success);
 }

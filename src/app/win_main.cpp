@@ -41,7 +41,7 @@ std::vector<std::string> Arguments() {
 bool verbose = false;
 void LogLine(LogArea area, LogLevel level, std::string_view line) {
   if (level != LogLevel::Failure && !verbose) return;
-  const std::string text = std::string(LogAreaName(area)) + ": " + std::string(line) + "\n";
+  const std::string text = FormatLogLine(LogAreaName(area), LogPriority(level), line) + "\n";
   std::fputs(text.c_str(), stderr);
   std::fflush(stderr);
   OutputDebugStringW(Widen(text).c_str());

@@ -50,7 +50,11 @@ bool InstallerHandoff::VerifyDownload(const std::string& sFile) {
       return false;
     }
     table_.at(index).bVerified = true;
-    LogInfo(LogArea::Install, "the CRC-32 of " + files.NativePath(sFile) + " is " + entry.sCrc + ", as announced");
+    // Each check that passed, by name: the digests are in the catalog's words.
+    std::string passed = "CRC-32 " + entry.sCrc;
+    if (!entry.sSha256.empty()) passed += ", SHA-256 " + entry.sSha256;
+    if (entry.lSize > 0) passed += ", length " + std::to_string(entry.lSize) + " bytes";
+    LogInfo(LogArea::Install, "the downloaded file " + files.NativePath(sFile) + " is as announced: " + passed);
   } catch (const std::exception& e) {
     LogFailure(LogArea::Install, "cannot check " + files.NativePath(sFile) + ": " + AsRuntimeError(e).Description());
     return false;

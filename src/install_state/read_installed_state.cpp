@@ -19,8 +19,16 @@ void InstalledStateReader::ReadInstalledState() {
 
   const RegValue version = Registry->RegRead(kMainKey, "App Version");
   if (GetValidVersion(version) == "0") {
-    LogFailure(LogArea::Startup, std::string("no valid \"App Version\" in HKEY_CURRENT_USER\\Software\\Tessarine") +
-                                     kMainKey + ": Larkspire is not installed");
+    // Which value was wrong and where it was looked for: a user told to
+    // reinstall can then see whether the file or one value is at fault.
+    const std::string found = IsBytes(version) ? std::string() : ValueToText(version);
+    const bool printable = !found.empty() && found.find('\0') == std::string::npos;
+    LogFailure(LogArea::Startup,
+               "Larkspire is not installed for this user: " +
+                   (printable ? "\"App Version\" is \"" + found + "\", which is not a version M.NN.BBBB"
+                              : std::string("there is no \"App Version\"")) +
+                   " in HKEY_CURRENT_USER\\Software\\Tessarine" + kMainKey + ", read from " +
+                   platform_.registry->Source());
     const std::string MessageText = std::string("Larkspire was either not installed or not") + CRLF +
                                     "installed properly. Please reinstall Larkspire." + CRLF + CRLF +
                                     "Cannot continue with update.";
@@ -62,6 +70,8 @@ void InstalledStateReader::StoreCatalogSerial(const std::string& serial) {
     }
   } catch (const std::exception&) {
   }
-  LogFailure(LogArea::Registry, "cannot keep the catalog serial " + serial + " as \"CatalogSerial\" in HKEY_CURRENT_USER"
-                                "\\Software\\Tessarine" + std::string(kMainKey));
+  LogFailure(LogArea::Registry, "cannot keep the catalog serial " + serial +
+                                    " as \"CatalogSerial\" in HKEY_CURRENT_USER"
+                                    "\\Software\\Tessarine" +
+                                    std::string(kMainKey));
 }

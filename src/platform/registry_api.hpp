@@ -66,6 +66,9 @@ class IRegistryApi {
 
   // The code page of the names and string data that cross these calls.
   virtual TextCodePage CodePage() const { return TextCodePage::Windows1252; }
+  // Where the values are kept, for the log ("the system's registry", "the
+  // registry file ~/.config/...", with why it cannot be used when it cannot).
+  virtual std::string Source() const { return "the system's registry"; }
 
   // Opens subKey below root, creating it (and any missing keys on the way)
   // when it does not exist. disposition receives CreatedNewKey or

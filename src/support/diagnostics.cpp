@@ -1,12 +1,16 @@
 #include "support/diagnostics.hpp"
 
+#include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <string>
 
 namespace {
+bool toJournal = false;
+
 void StderrSink(LogArea area, LogLevel level, std::string_view line) {
   if (level != LogLevel::Failure) return;
-  std::fprintf(stderr, "%s: %.*s\n", LogAreaName(area), static_cast<int>(line.size()), line.data());
+  std::fputs((FormatLogLine(LogAreaName(area), LogPriority(level), line) + "\n").c_str(), stderr);
 }
 
 LogSink currentSink = StderrSink;
@@ -21,14 +25,40 @@ void Write(LogArea area, LogLevel level, std::string_view line) {
 
 void SetLogSink(LogSink sink) { currentSink = sink ? sink : StderrSink; }
 
+void SetLogToJournal(bool journal) { toJournal = journal; }
+bool LogToJournal() { return toJournal; }
+
+std::string FormatLogLine(std::string_view category, int priority, std::string_view text) {
+  const std::string tail = std::string(category) + ": " + std::string(text);
+  if (toJournal) return "<" + std::to_string(priority) + ">" + tail;
+  static constexpr const char* kWords[] = {"critical", "critical", "critical", "error",
+                                           "warning",  "warning",  "info",     "debug"};
+  const char* word = kWords[priority < 0 || priority > 7 ? 3 : priority];
+  using namespace std::chrono;
+  const auto now = system_clock::now();
+  const std::time_t seconds = system_clock::to_time_t(now);
+  const auto millis = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
+  char stamp[48] = "";
+  if (const std::tm* local = std::localtime(&seconds)) std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", local);
+  char withMillis[64];
+  std::snprintf(withMillis, sizeof withMillis, "%s.%03d", stamp, static_cast<int>(millis));
+  return std::string(withMillis) + " " + word + " " + tail;
+}
+
 const char* LogAreaName(LogArea area) {
   switch (area) {
-    case LogArea::Startup: return "larkspire.startup";
-    case LogArea::Registry: return "larkspire.registry";
-    case LogArea::Catalog: return "larkspire.catalog";
-    case LogArea::Transfer: return "larkspire.transfer";
-    case LogArea::Install: return "larkspire.install";
-    case LogArea::Broadcast: return "larkspire.broadcast";
+    case LogArea::Startup:
+      return "larkspire.startup";
+    case LogArea::Registry:
+      return "larkspire.registry";
+    case LogArea::Catalog:
+      return "larkspire.catalog";
+    case LogArea::Transfer:
+      return "larkspire.transfer";
+    case LogArea::Install:
+      return "larkspire.install";
+    case LogArea::Broadcast:
+      return "larkspire.broadcast";
   }
   return "larkspire";
 }

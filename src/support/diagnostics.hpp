@@ -3,6 +3,7 @@
 // reason and the path, address or line involved, so a user (or a desktop
 // session's journal) can tell why the wizard stopped. The front end routes
 // the lines to its logging categories; without one they go to stderr.
+#include <string>
 #include <string_view>
 
 // Where a line comes from; each area is a logging category of its own
@@ -18,6 +19,19 @@ using LogSink = void (*)(LogArea area, LogLevel level, std::string_view line);
 
 // Replaces where lines go; nullptr restores the default (failures to stderr).
 void SetLogSink(LogSink sink);
+
+// Whether lines go to the system journal, which keeps the time itself and
+// reads a priority prefix; set once at start-up by the program.
+void SetLogToJournal(bool journal);
+bool LogToJournal();
+
+// A line of the log as it is written, without its line break: for the
+// journal "<3>category: text" (the syslog priority: 2 critical, 3 error,
+// 4 warning, 6 info, 7 debug), else "2026-12-07T20:42:17.123 error
+// category: text" with the local time. Never raises.
+std::string FormatLogLine(std::string_view category, int priority, std::string_view text);
+// The syslog priority of a level of the program's own lines.
+constexpr int LogPriority(LogLevel level) { return level == LogLevel::Failure ? 3 : 6; }
 
 // The category name of an area, such as "larkspire.registry".
 const char* LogAreaName(LogArea area);
@@ -36,4 +50,5 @@ constexpr int HandOverFailed = 4;    // the installer could not be started
 constexpr int InstallerMissing = 5;  // no installer service (no desktop opener): nothing could be installed
 constexpr int AlreadyRunning = 6;    // another wizard of the same user is running; this one left at once
 constexpr int NoDisplay = 7;         // no display to open the window on
+constexpr int UpdateFailed = 8;      // the last check or download failed (the user then cancelled)
 }  // namespace ExitStatus

@@ -26,6 +26,8 @@ UpdateComponent* DownloadController::Entry(std::int32_t index) {
 }
 
 void DownloadController::ShowTransferStatus() {
+  LastTransferFailed = false;
+  BytesReceived = 0;
   host_.ShowProgress(0);
   C(Ctl::picLoad).SetEnabled(true);
   C(Ctl::Cmd0).SetEnabled(false);
@@ -151,6 +153,7 @@ void DownloadController::htp_StatusChange(const std::string&, std::int32_t lStat
 
 void DownloadController::htp_ProgressChange(const std::string&, float lProgress, float lProgressMax) {
   try {
+    BytesReceived = static_cast<std::int64_t>(lProgress);
     if (lProgress == 0) return;
     const float percent = lProgressMax > 0 ? lProgress * 100.0f / lProgressMax : 0.0f;
     host_.ShowProgress(CheckedRound(percent));
@@ -215,7 +218,9 @@ void DownloadController::tmrDownload_Timer() {
 }
 
 void DownloadController::htp_HTTPError(const std::string& sKey, const std::string& sError) {
-  LogFailure(LogArea::Transfer, (sKey.empty() ? std::string("the transfer") : sKey) + ": " + sError);
+  LastTransferFailed = true;
+  LogFailure(LogArea::Transfer, (sKey.empty() ? std::string("the transfer") : sKey) + ": " + sError + " (" +
+                                    std::to_string(BytesReceived) + " bytes received)");
   StopDownload();
   const std::string text = DescribeTransferError(sError);
   std::unique_ptr<IErrorDialogView> view = platform_.dialogs->CreateErrorDialog();

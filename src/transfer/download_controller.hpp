@@ -77,6 +77,10 @@ class DownloadController : private IHttpEvents {
   std::int32_t CurrentIndex = 0;
   std::int32_t ElapsedSeconds = 0;
   float TransferStart = 0;
+  // What the last transfer got, for the log, and whether it failed (then
+  // the run ends with its own status, whatever the user does next).
+  std::int64_t BytesReceived = 0;
+  bool LastTransferFailed = false;
   std::unique_ptr<uHttp> htp;
 
  private:

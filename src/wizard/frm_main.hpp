@@ -15,6 +15,7 @@
 #include "install_state/read_installed_state.hpp"
 #include "platform/platform.hpp"
 #include "support/app_texts.hpp"
+#include "support/diagnostics.hpp"
 #include "support/error_reporting.hpp"
 #include "support/runtime_error.hpp"
 #include "transfer/download_controller.hpp"
@@ -117,7 +118,12 @@ class frmMain : public IMainWindowEvents, public ITransferHost {
   bool CloseWithoutConfirm = false;
   std::string MessageText;
   // The exit status the run ends with (ExitStatus).
-  int ExitCode() const { return Installer.ExitCode; }
+  // The hand-off's status; else, when the last check or download failed
+  // (a failed transfer, or unusable update information), UpdateFailed.
+  int ExitCode() const {
+    if (Installer.ExitCode != ExitStatus::Success) return Installer.ExitCode;
+    return Transfer.LastTransferFailed || RecheckPending ? ExitStatus::UpdateFailed : ExitStatus::Success;
+  }
 
   const Platform& Services() const { return platform_; }
 

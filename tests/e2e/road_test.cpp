@@ -265,17 +265,17 @@ TEST_P(UserRoad, EndsAsTheUserExpects) {
 
 const std::string kUpdateError =
     "page 5 An error has occurred while attempting to read the Larkspire AutoUpdate file. It may have been corrupted "
-    "during download. As it is, Larkspire AutoUpdate cannot continue. | exit 0";
+    "during download. As it is, Larkspire AutoUpdate cannot continue. | exit 8";
 // clang-format off
 const Situation kSituations[] = {
   {.name = "UpToDate", .components = "--component larkspire=3.02.0012 --component quillon=2.01.0003", .ends = "page 5 Congratulations! | exit 0", .windows = kAsOnLinux},
   {.name = "NotAvailable", .components = "--component larkspire=3.03.0000 --disable-setup", .ends = "page 5 Larkspire AutoUpdate is not available at this time. | exit 0"},
-  {.name = "CorruptPackage", .corruptPackage = true, .ends = "page 6 | dialog The downloaded file was corrupt. | exit 0", .windows = kAsOnLinux},
+  {.name = "CorruptPackage", .corruptPackage = true, .ends = "page 6 | dialog The downloaded file was corrupt. | exit 8", .windows = kAsOnLinux},
   {.name = "NotInstalledSaysSo", .registryText = "REGEDIT4\n", .ends = "page 0 | box Larkspire was either not installed or not\r\ninstalled properly. Please reinstall Larkspire.\r\n\r\nCannot continue with update. | exit 2", .windows = kAsOnLinux},
-  {.name = "PackageMissingOnTheServer", .missingPackage = true, .ends = "page 6 | dialog The url could not be found. | exit 0", .windows = kAsOnLinux},
+  {.name = "PackageMissingOnTheServer", .missingPackage = true, .ends = "page 6 | dialog The url could not be found. | exit 8", .windows = kAsOnLinux},
   {.name = "NoAppPathGoesToTheUsersOwnFolder", .appPath = "", .ends = "page 7 | opened @data/larkspire/larkspire-setup.msi | exit 0", .log = "larkspire.startup: \"App Path\" is not set"},
   {.name = "WindowsAppPathGoesToTheUsersOwnFolder", .appPath = "C:\\Program Files\\Larkspire", .ends = "page 7 | opened @data/larkspire/larkspire-setup.msi | exit 0", .log = "C:\\Program Files\\Larkspire\" is no folder here"},
-  {.name = "ReadOnlyProductFolderSaysWhy", .appPath = "@locked", .ends = "page 6 | dialog The update could not be copied to @sandbox/locked: Permission denied. | exit 0", .log = "larkspire.install: The update could not be copied to"},
+  {.name = "ReadOnlyProductFolderSaysWhy", .appPath = "@locked", .ends = "page 6 | dialog The update could not be copied to @sandbox/locked: Permission denied. | exit 8", .log = "larkspire.install: The update could not be copied to"},
   {.name = "FailingOpenerShowsTheRunFailure", .opener = "echo 'no handler for this type' >&2; exit 3",
    .ends = "page 7 | box An error has occurred while attempting to run install program.\r\nPlease rerun Larkspire AutoUpdate. | exit 4", .log = "exit status 3"},
   {.name = "BrokenRegistryFileSaysWhereAndEndsNonZero", .registryText = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software]\n\"x\"=bogus\n",
@@ -296,7 +296,7 @@ const Situation kSituations[] = {
    .log = "shared can be written by every user: handing over a copy in"},
   // Each stage that went right is in the log (shown with --verbose).
   {.name = "TheUsualRoad", .ends = "page 7 | opened @sandbox/product/larkspire-setup.msi | exit 0",
-   .log = "broadcast: told the running Larkspire programs to close ... transfer: fetched http://127.0.0.1: ... updchk.ndf: ... bytes in ... catalog: the update information says: updates available: larkspire 3.03.0000; the package is http:// ... transfer: fetched ... larkspire-setup.msi: 300023 bytes ... the CRC-32 of ... as announced ... copied the verified package to ... broadcast: told ... install: handed", .windows = "page 7 | opened @sandbox/product/larkspire-setup.cmd | exit 0"},
+   .log = "broadcast: told the running Larkspire programs to close ... transfer: fetched http://127.0.0.1: ... updchk.ndf: ... bytes in ... catalog: the update information says: updates available: larkspire 3.03.0000; the package is http:// ... transfer: fetched ... larkspire-setup.msi: 300023 bytes ... is as announced: CRC-32 ... copied the verified package to ... broadcast: told ... install: handed", .windows = "page 7 | opened @sandbox/product/larkspire-setup.cmd | exit 0"},
 };
 // clang-format on
 INSTANTIATE_TEST_SUITE_P(Situations, UserRoad, ::testing::ValuesIn(kSituations),

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <random>
+#include <regex>
 
 #include "fakes/fake_platform.hpp"
 #include "install/crc32.hpp"
@@ -52,11 +53,11 @@ struct Form {
     form.ComponentTable = {{}, entry};
     form.Transfer.CurrentIndex = 1;
   }
-  // The text without the temporary folder, in either form.
+  // The text without the temporary folder, in either form, and the log's lines without their times.
   std::string Local(std::string text) const {
     for (const std::string& d : {dir.Path(), dir.Native() + "/"})
       for (auto at = text.find(d); at != std::string::npos; at = text.find(d)) text.erase(at, d.size());
-    return text;
+    return std::regex_replace(text, std::regex("[0-9-]{10}T[0-9:.]{12} error "), "");
   }
 };
 

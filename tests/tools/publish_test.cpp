@@ -56,6 +56,7 @@ TEST(PublishOptions, WhatIsAcceptedAndOneClearLineForWhatIsNot) {
       {"@ --base-url http://h/ --component quillon=2.02.0000,exename=" + std::string(255, 'q'), "254"},
       {"@ --base-url http://h/ --component quillon=2.02.0000 --component QUILLON=2.03.0000", "twice"},
       {"--generate-key k --out d", "stands alone"},
+      {"--print-public-key k --out d", "--print-public-key FILE stands alone"},
       {"@ --base-url http://h/ --serial 20261207183000", "need --sign-key"},
       {"@ --base-url http://h/ --sign-key k --serial 202612071830", "UTC publish time as YYYYMMDDhhmmss"},
       {"@ --base-url http://h/ --sign-key k --serial 20261307183000", "UTC publish time"},
@@ -141,9 +142,13 @@ TEST_F(PublishTree, EachUpdateGoesIntoTheTreeWholeAndAFailureLeavesItAsItWas) {
     EXPECT_PRED2(SaysOneLine, Run({"--package", packages.File(bad), "--base-url", "http://h/", "--out", tree.Native()}),
                  "2");
   EXPECT_EQ(ReadFileBytes(tree.File("browser/updchk.ndf")) + std::to_string(FilesInTree()), catalog + "13");
-  EXPECT_EQ(Run({"--version"}) + Run({"--help"}), "0 larkspire-publish " LARKSPIRE_VERSION "\n" +
-                                                      TrustPolicyText(UpdateInfoUrlOf(LARKSPIRE_UPDATE_HOST)) + "0 " +
-                                                      PublishUsage());
+  // Allowed, but said: a publish that offers nothing.
+  EXPECT_EQ(Run({"--package", packages.File("Setup-1.MSI"), "--base-url", "http://h/", "--out", tree.Native()}),
+            "0 larkspire-publish: warning: no --component given: every component is written switched off, so wizards "
+            "will find nothing newer to offer\n");
+  EXPECT_EQ(Run({"-v"}) + Run({"--help"}), "0 larkspire-publish " LARKSPIRE_VERSION "\n" +
+                                               TrustPolicyText(UpdateInfoUrlOf(LARKSPIRE_UPDATE_HOST)) + "0 " +
+                                               PublishUsage());
 }
 
 // A key is made once, private; each signed catalog verifies under it,
@@ -154,6 +159,7 @@ TEST_F(PublishTree, SignedCatalogsVerifyUnderTheKeyAndTheirSerialsRise) {
   ASSERT_TRUE(made.starts_with("0 LARKSPIRE_UPDATE_PUBLIC_KEYS=") && made.size() == 2 + 29 + 88 + 1) << made;
   EXPECT_EQ(fs::status(key).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
   EXPECT_PRED2(SaysOneLine, Run({"--generate-key", key}), "2");  // never over a key
+  EXPECT_EQ(Run({"--print-public-key", key}), made);
   const std::string publicKey = made.substr(31, 88);
   OpenSslSignatureVerifier verifier;
   const auto sha = verifier.NewSha256();

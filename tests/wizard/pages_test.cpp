@@ -77,7 +77,10 @@ TEST_P(PageTest, ShowsItsTextButtonsAndFocus) {
   EXPECT_EQ(VisibleFrames(), std::vector<Ctl>{row.frame});
   EXPECT_EQ(Focused(), row.focus);
   EXPECT_EQ(f.CloseWithoutConfirm, !row.installer);
-  EXPECT_EQ(f.ExitCode(), row.installer ? ExitStatus::Success : ExitStatus::InstallerMissing);
+  // A run that stops at Update Error failed, whatever the user does next.
+  EXPECT_EQ(f.ExitCode(), !row.installer          ? ExitStatus::InstallerMissing
+                          : row.result == crError ? ExitStatus::UpdateFailed
+                                                  : ExitStatus::Success);
   EXPECT_TRUE(f.MessageText.empty());
 }
 

@@ -152,7 +152,7 @@ ComponentOffer ParseComponent(const std::string& text) {
 PublishOptions ParsePublishOptions(const std::vector<std::string>& args) {
   PublishOptions o;
   std::optional<std::string> package, baseUrl, out;
-  std::size_t generateArgs = 0;  // how many arguments --generate-key took
+  std::size_t keyArgs = 0;  // how many arguments --generate-key or --print-public-key took
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string arg = args[i];
     // The end of the options. The tool takes nothing but options, so
@@ -174,7 +174,7 @@ PublishOptions ParsePublishOptions(const std::vector<std::string>& args) {
     if (arg == "--help" || arg == "-h") {
       o.help = true;
       return o;
-    } else if (arg == "--version" && !inlineValue) {
+    } else if ((arg == "--version" || arg == "-v") && !inlineValue) {
       o.version = true;
       return o;
     } else if (arg == "--package") {
@@ -190,10 +190,11 @@ PublishOptions ParsePublishOptions(const std::vector<std::string>& args) {
       o.components.push_back(std::move(offer));
     } else if (arg == "--disable-setup" && !inlineValue) {
       o.disableSetup = true;
-    } else if (arg == "--generate-key") {
-      generateArgs = inlineValue ? 1 : 2;
-      o.generateKey = value();
-      if (o.generateKey.empty()) BadInput("--generate-key needs a file name");
+    } else if (arg == "--generate-key" || arg == "--print-public-key") {
+      keyArgs = inlineValue ? 1 : 2;
+      std::string& file = arg == "--generate-key" ? o.generateKey : o.printPublicKey;
+      file = value();
+      if (file.empty()) BadInput(arg + " needs a file name");
     } else if (arg == "--sign-key") {
       o.signKey = value();
       if (o.signKey.empty()) BadInput("--sign-key needs a file name");
@@ -214,8 +215,10 @@ PublishOptions ParsePublishOptions(const std::vector<std::string>& args) {
       BadInput("unknown argument \"" + args[i] + "\" (see --help)");
     }
   }
-  if (!o.generateKey.empty()) {
-    if (args.size() != generateArgs) BadInput("--generate-key FILE stands alone (see --help)");
+  if (!o.generateKey.empty() || !o.printPublicKey.empty()) {
+    if (args.size() != keyArgs)
+      BadInput(std::string(o.generateKey.empty() ? "--print-public-key" : "--generate-key") +
+               " FILE stands alone (see --help)");
     return o;
   }
   if (o.signKey.empty() && (o.serial || o.expiresDays)) BadInput("--serial and --expires-days need --sign-key");
@@ -237,6 +240,7 @@ std::string PublishUsage() {
                          [--disable-setup]
                          [--sign-key FILE [--serial N] [--expires-days D]]
        larkspire-publish --generate-key FILE
+       larkspire-publish --print-public-key FILE
 
 Puts an update on a server folder: writes the update-information file
 DIR/browser/updchk.ndf and copies the setup package to DIR/PATH/ under its
@@ -280,8 +284,11 @@ Options:
   --generate-key FILE  makes a new secret key in FILE (PKCS#8 PEM, mode 0600,
                        never over an existing file) and prints the
                        LARKSPIRE_UPDATE_PUBLIC_KEYS= value of its public key.
+  --print-public-key FILE
+                       prints that value again for the secret key in FILE.
   -h, --help           shows this text.
-  --version            shows the program's name and version.
+  -v, --version        shows the program's name and version, and what the
+                       wizards of the same build trust.
   --                   ends the options (nothing may follow it).
 
 A value may also follow its option after "=", as in --out=/srv/larkspire.

@@ -26,6 +26,8 @@ struct PublishOptions {
   bool disableSetup = false;
   // --generate-key FILE: only make a signing key there.
   std::string generateKey;
+  // --print-public-key FILE: only print the public half of the key there.
+  std::string printPublicKey;
   // --sign-key FILE: sign the catalog with this key ("" writes it unsigned,
   // exactly as before signing existed), with its serial (the publish time
   // as YYYYMMDDhhmmss; none: now) and the days it lives after the serial.

@@ -168,12 +168,17 @@ int RunPublish(const std::vector<std::string>& args, std::ostream& out, std::ost
           << TrustPolicyText(UpdateInfoUrlOf(LARKSPIRE_UPDATE_HOST));
       return 0;
     }
-    if (!options.generateKey.empty()) {
-      const std::string publicKey = GenerateSigningKey(options.generateKey);
+    if (!options.generateKey.empty() || !options.printPublicKey.empty()) {
+      const std::string publicKey = options.generateKey.empty() ? SigningKey(options.printPublicKey).PublicKeyBase64()
+                                                                : GenerateSigningKey(options.generateKey);
       out << "LARKSPIRE_UPDATE_PUBLIC_KEYS=" << publicKey << "\n";
       return 0;
     }
     Publish(options);
+    // Allowed (it withdraws every component), but rarely meant.
+    if (options.components.empty() && !options.disableSetup)
+      err << "larkspire-publish: warning: no --component given: every component is written switched off, so "
+             "wizards will find nothing newer to offer\n";
     return 0;
   } catch (const PublishError& e) {
     err << "larkspire-publish: " << e.what() << "\n";

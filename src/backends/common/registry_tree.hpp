@@ -85,6 +85,8 @@ class IHiveStore {
   virtual long End(bool commit) = 0;
   // The code page of the hive's names and string data.
   virtual TextCodePage CodePage() const { return TextCodePage::Windows1252; }
+  // Where the hive is kept, for the log.
+  virtual std::string Source() const { return "the registry in memory"; }
 };
 
 // The Win32-shaped registry calls over a hive store. Handles name a key by
@@ -108,6 +110,7 @@ class TreeRegistryApi : public IRegistryApi {
   long DeleteKey(RegHandle key, const std::string& subKey) override;
   long CloseKey(RegHandle key) override;
   TextCodePage CodePage() const override { return store_.CodePage(); }
+  std::string Source() const override { return store_.Source(); }
 
   std::size_t OpenHandleCount() const { return handles_.size(); }
 

@@ -127,6 +127,14 @@ bool UserMayWrite(const std::string& path, const struct stat& st) {
 
 FileHiveStore::FileHiveStore(std::string path) : path_(std::move(path)), lockPath_(path_ + ".lock") {}
 
+std::string FileHiveStore::Source() const {
+  struct stat st {};
+  if (!lastError_.empty()) return "the registry file " + path_ + ", which cannot be used: " + lastError_;
+  if (lstat(path_.c_str(), &st) != 0)
+    return "the registry file " + path_ + ", which does not exist (Larkspire's installer writes it)";
+  return "the registry file " + path_;
+}
+
 FileHiveStore::~FileHiveStore() { Unlock(); }
 
 std::string FileHiveStore::DefaultPath() {

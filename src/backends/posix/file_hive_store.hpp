@@ -25,6 +25,9 @@ class FileHiveStore : public IHiveStore {
   long Begin(bool forWrite, RegistryHive** hive) override;
   long End(bool commit) override;
   TextCodePage CodePage() const override { return TextCodePage::Utf8; }
+  // "the registry file PATH", and why it cannot be used when it cannot,
+  // or that it does not exist.
+  std::string Source() const override;
 
   const std::string& Path() const { return path_; }
   // Why the file was last refused, with its path and, for a file that cannot

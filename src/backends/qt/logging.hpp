@@ -6,3 +6,7 @@
 // Routes the program's log lines to the categories; verbose shows the
 // informational lines too.
 void InstallQtLogging(bool verbose);
+
+// Whether stderr is the stream systemd connected to the journal
+// (JOURNAL_STREAM), which wants a priority instead of a time.
+bool StderrIsTheJournal();
