@@ -34,5 +34,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The desktop opener stands in for the installer; the session bus carries
 # the broadcast.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS xdg-utils)
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "dbus-user-session | dbus-x11")
+# The window on a Wayland desktop needs Qt's Wayland plugin (without it the
+# wizard says so and uses X11 where there is one).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "dbus-user-session | dbus-x11, qt6-wayland")
 include(CPack)

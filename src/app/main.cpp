@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "app/display_check.hpp"
 #include "app/linux_platform.hpp"
 #include "app/start_up.hpp"
 #include "backends/qt/logging.hpp"
@@ -27,11 +28,8 @@ void ReportMissingRegistryFile(const FileHiveStore& store) {
   else
     LogInfo(LogArea::Registry, "reading " + store.Path());
 }
-// Whether the window system can be reached: a display named in the
-// environment, or a platform chosen for Qt. Without one Qt would abort.
-bool HasDisplay(int argc, char** argv) {
-  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-    if (const char* value = std::getenv(name); value && *value) return true;
+// Whether the user chose Qt's platform on the command line.
+bool PlatformGiven(int argc, char** argv) {
   for (int i = 1; i < argc; ++i)
     if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0) return true;
   return false;
@@ -53,10 +51,13 @@ int main(int argc, char** argv) {
     return ExitStatus::BadCommandLine;
   }
   if (line.outcome == CommandLine::Outcome::Inform) AnswerWithoutWindow(argc, argv);
-  if (!HasDisplay(argc, argv)) {
-    LogFailure(LogArea::Startup, "no display to open the window on: neither DISPLAY nor WAYLAND_DISPLAY is set");
+  // Without a display that answers Qt would abort: say which, and leave.
+  const DisplayChoice display = ChooseDisplay(PlatformGiven(argc, argv));
+  if (!display.problem.empty()) {
+    LogFailure(LogArea::Startup, display.problem);
     return ExitStatus::NoDisplay;
   }
+  if (!display.platform.empty()) setenv("QT_QPA_PLATFORM", display.platform.c_str(), 1);
 
   QApplication app(argc, argv);
   QApplication::setDesktopFileName("larkspire-autoupdate");

@@ -1,7 +1,9 @@
-# Runs PROGRAM with ARGS ('|' between them) in a session without a display,
-# and fails unless it ends with STATUS and its output matches TEXT.
+# Runs PROGRAM with ARGS ('|' between them) in a session without a display
+# (or with the NAME=VALUE settings of SETTINGS, '|' between them), and fails
+# unless it ends with STATUS and its output matches TEXT.
 string(REPLACE "|" ";" arguments "${ARGS}")
-execute_process(COMMAND env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ${PROGRAM} ${arguments}
+string(REPLACE "|" ";" settings "${SETTINGS}")
+execute_process(COMMAND env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ${settings} ${PROGRAM} ${arguments}
                 RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 60)
 if(NOT status STREQUAL STATUS)
   message(FATAL_ERROR "exit status ${status}, not ${STATUS}\n${out}${err}")
