@@ -6,6 +6,7 @@
 #include <string>
 
 #include "catalog/update_component.hpp"
+#include "install/integrity.hpp"
 #include "install_state/installed_state.hpp"
 #include "platform/platform.hpp"
 
@@ -45,6 +46,17 @@ class InstallerHandoff {
   // it only while no other run of this user's can be at work. Never raises.
   void RemoveLeftovers(std::int64_t runStarted);
 
+  // The verified packages this wizard left in the product folder (the
+  // format of InstalledState::PackageCopies), which the installer may still
+  // need: a copy stays until what is installed has changed since it was
+  // made (its installer ran, or another did) or a newer package replaces
+  // it. An identical package is used again instead of copied again.
+  std::string PackageCopies;
+  // Removes the copies whose installation has happened since they were
+  // made, keeping in PackageCopies those still waiting (and those that
+  // cannot be removed now). Never raises.
+  void RemoveUsedCopies();
+
   // The registered window message.
   std::int32_t MsgGeneral = 0;
   // Why the last verified package could not be copied ("" when it was, or
@@ -61,6 +73,14 @@ class InstallerHandoff {
   // folder + name, or the first free name after it. Raises RuntimeError
   // when none is free.
   std::string FreeCopyName(const std::string& folder, const std::string& name);
+  // The copy in folder under name (or one of its numbered names) that has
+  // exactly the digests given, or "". Never raises.
+  std::string IdenticalCopy(const std::string& folder, const std::string& name, const PackageDigests& digests);
+  // Records destination as the one copy waiting for the installer; the
+  // copies it replaces are removed. Never raises.
+  void RecordCopy(const std::string& destination);
+  // What is installed, as a copy's line records it.
+  std::string InstalledFingerprint() const;
   // Copies source to destination (a free name) through an unfinished name
   // that only a complete copy leaves. Raises RuntimeError, having removed
   // what it made.

@@ -1,5 +1,9 @@
 // The integrity check: thin glue between the component table, the file
 // services and the CRC.
+#include <optional>
+#include <utility>
+#include <vector>
+
 #include "install/installer_handoff.hpp"
 #include "install/integrity.hpp"
 #include "install_state/path_helpers.hpp"
@@ -31,6 +35,7 @@ bool InstallerHandoff::VerifyDownload(const std::string& sFile) {
   CopyFailure.clear();
   const std::size_t index = static_cast<std::size_t>(currentIndex_);
   UpdateComponent entry;
+  std::optional<PackageDigests> digests;
   try {
     entry = table_.at(index);
     // The name comes from the catalog: one that would lead out of the
@@ -44,7 +49,8 @@ bool InstallerHandoff::VerifyDownload(const std::string& sFile) {
       return false;
     }
     // One read gives the CRC-32, the SHA-256 and the length.
-    const std::string mismatch = PackageMismatch(FileDigests(files, *platform_.verifier, sFile), entry);
+    digests = FileDigests(files, *platform_.verifier, sFile);
+    const std::string mismatch = PackageMismatch(digests, entry);
     if (!mismatch.empty()) {
       LogFailure(LogArea::Install, "the downloaded file " + files.NativePath(sFile) + " " + mismatch);
       return false;
@@ -63,23 +69,31 @@ bool InstallerHandoff::VerifyDownload(const std::string& sFile) {
   // The package is good: from here on a failure is the product folder's,
   // and the user is told what happened and where rather than that the
   // download was corrupt.
-  std::string destination;
-  try {
-    destination = FreeCopyName(state_.AppPath, entry.sFileName);
-    BusyPointer busy(*platform_.events);
-    platform_.events->DoEvents();
-    CopyInto(sFile, destination);
-    platform_.events->DoEvents();
-  } catch (const std::exception& e) {
-    return FailCopy(AsRuntimeError(e).Description());
+  // A package already there from an earlier run, byte for byte, serves
+  // again: the product folder does not fill up with copies of one package.
+  std::string destination = IdenticalCopy(state_.AppPath, entry.sFileName, *digests);
+  if (!destination.empty()) {
+    LogInfo(LogArea::Install, "the verified package is already in the product folder as " +
+                                  files.NativePath(destination) + ": it is used again");
+  } else {
+    try {
+      destination = FreeCopyName(state_.AppPath, entry.sFileName);
+      BusyPointer busy(*platform_.events);
+      platform_.events->DoEvents();
+      CopyInto(sFile, destination);
+      platform_.events->DoEvents();
+    } catch (const std::exception& e) {
+      return FailCopy(AsRuntimeError(e).Description());
+    }
+    LogInfo(LogArea::Install, "copied the verified package to " + files.NativePath(destination));
   }
+  RecordCopy(destination);
   try {
     // The events that ran may have reset the table: look the entry up again.
     table_.at(index).sTargetFile = destination;
   } catch (const std::exception&) {
     return false;
   }
-  LogInfo(LogArea::Install, "copied the verified package to " + files.NativePath(destination));
   return true;
 }
 
@@ -112,6 +126,95 @@ void InstallerHandoff::CopyInto(const std::string& source, const std::string& de
     }
     throw;
   }
+}
+
+namespace {
+// The lines of a list of copies as (name, fingerprint).
+std::vector<std::pair<std::string, std::string>> CopyLines(const std::string& list) {
+  std::vector<std::pair<std::string, std::string>> lines;
+  for (std::size_t from = 0; from < list.size();) {
+    std::size_t end = list.find('\n', from);
+    if (end == std::string::npos) end = list.size();
+    const std::string line = list.substr(from, end - from);
+    if (const std::size_t bar = line.rfind('|'); bar != std::string::npos && bar > 0)
+      lines.emplace_back(line.substr(0, bar), line.substr(bar + 1));
+    from = end + 1;
+  }
+  return lines;
+}
+
+std::string CopyList(const std::vector<std::pair<std::string, std::string>>& lines) {
+  std::string list;
+  for (const auto& [name, fingerprint] : lines) list += (list.empty() ? "" : "\n") + name + "|" + fingerprint;
+  return list;
+}
+}  // namespace
+
+std::string InstallerHandoff::InstalledFingerprint() const {
+  std::string fingerprint = state_.AppVersion;
+  for (const std::string& version : state_.InstalledVersions) fingerprint += "," + version;
+  return fingerprint;
+}
+
+std::string InstallerHandoff::IdenticalCopy(const std::string& folder, const std::string& name,
+                                            const PackageDigests& digests) {
+  IFileSystem& files = *platform_.files;
+  const std::string base = SplitExtension(name, false), extension = SplitExtension(name, true);
+  // The name itself, then the numbered names, as far as they go on.
+  for (int n = -1; n < 32000; ++n) {
+    const std::string candidate =
+        folder + (n < 0 ? name : base + std::to_string(n) + (extension.empty() ? "" : "." + extension));
+    try {
+      if (!FileExists(files, candidate)) return "";
+      if (files.OpenRead(candidate)->Length() != digests.length) continue;
+      const auto found = FileDigests(files, *platform_.verifier, candidate);
+      if (found && found->sha256 == digests.sha256 && found->crc == digests.crc) return candidate;
+    } catch (const std::exception&) {
+    }
+  }
+  return "";
+}
+
+void InstallerHandoff::RecordCopy(const std::string& destination) {
+  const std::string name = destination.substr(state_.AppPath.size());
+  std::vector<std::pair<std::string, std::string>> kept;
+  for (const auto& line : CopyLines(PackageCopies)) {
+    if (line.first == name) continue;
+    // A newer package replaces what an earlier run left for the installer.
+    try {
+      if (IsPlainFileName(line.first) && FileExists(*platform_.files, state_.AppPath + line.first)) {
+        platform_.files->Kill(state_.AppPath + line.first);
+        LogInfo(LogArea::Install, "removed " + platform_.files->NativePath(state_.AppPath + line.first) +
+                                      ", which the new package replaces");
+      }
+    } catch (const std::exception& e) {
+      LogFailure(LogArea::Install, "cannot remove the earlier package " + state_.AppPath + line.first + ": " +
+                                       AsRuntimeError(e).Description());
+      kept.push_back(line);
+    }
+  }
+  kept.emplace_back(name, InstalledFingerprint());
+  PackageCopies = CopyList(kept);
+}
+
+void InstallerHandoff::RemoveUsedCopies() {
+  const std::string now = InstalledFingerprint();
+  std::vector<std::pair<std::string, std::string>> waiting;
+  for (const auto& line : CopyLines(PackageCopies)) {
+    const std::string path = state_.AppPath + line.first;
+    try {
+      if (line.second == now) {
+        waiting.push_back(line);  // not installed yet: the user may still install from it
+      } else if (IsPlainFileName(line.first) && FileExists(*platform_.files, path)) {
+        platform_.files->Kill(path);
+        LogInfo(LogArea::Install, "removed " + platform_.files->NativePath(path) + ": what is installed has changed");
+      }
+    } catch (const std::exception& e) {
+      LogFailure(LogArea::Install, "cannot remove " + path + " yet: " + AsRuntimeError(e).Description());
+      waiting.push_back(line);
+    }
+  }
+  PackageCopies = CopyList(waiting);
 }
 
 bool InstallerHandoff::FailCopy(const std::string& reason) {

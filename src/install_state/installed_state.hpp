@@ -13,6 +13,9 @@ struct InstalledState {
   std::string AppVersion;  // "App Version" as stored, not trimmed
   // "CatalogSerial": the highest serial of a signed catalog accepted, "" for none.
   std::string CatalogSerial;
+  // "Package Copies": the verified packages this wizard left in the product
+  // folder, one line each, "name|what was installed when it was made".
+  std::string PackageCopies;
   // One valid version text (or "0") per name of kInstalledComponentNames.
   std::array<std::string, kInstalledComponentNames.size()> InstalledVersions;
 };

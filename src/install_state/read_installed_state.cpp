@@ -39,6 +39,8 @@ void InstalledStateReader::ReadInstalledState() {
   State.AppVersion = ValueToText(version);
   if (const RegValue serial = Registry->RegRead(kMainKey, "CatalogSerial"); !IsBytes(serial))
     State.CatalogSerial = ValueToText(serial);
+  if (const RegValue copies = Registry->RegRead(kMainKey, "Package Copies"); !IsBytes(copies))
+    State.PackageCopies = ValueToText(copies);
 
   // A path of another type can name no folder: it falls back like a missing one.
   const RegValue pathValue = Registry->RegRead(kMainKey, "App Path");
@@ -74,4 +76,17 @@ void InstalledStateReader::StoreCatalogSerial(const std::string& serial) {
                                     " as \"CatalogSerial\" in HKEY_CURRENT_USER"
                                     "\\Software\\Tessarine" +
                                     std::string(kMainKey));
+}
+
+void InstalledStateReader::StorePackageCopies(const std::string& copies) {
+  try {
+    if (Registry && Registry->RegWrite(kMainKey, "Package Copies", RegValue(copies))) {
+      State.PackageCopies = copies;
+      return;
+    }
+  } catch (const std::exception&) {
+  }
+  LogFailure(LogArea::Registry, "cannot keep the list of package copies as \"Package Copies\" in HKEY_CURRENT_USER"
+                                "\\Software\\Tessarine" +
+                                    std::string(kMainKey) + ": copies of this run will not be removed by later ones");
 }

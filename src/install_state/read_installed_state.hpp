@@ -25,6 +25,9 @@ class InstalledStateReader {
   // only logged (the next run then accepts the same catalog again). Never
   // raises.
   void StoreCatalogSerial(const std::string& serial);
+  // Keeps the list of package copies in the product folder ("Package
+  // Copies"); a failed write is only logged. Never raises.
+  void StorePackageCopies(const std::string& copies);
   // The picture of an embedded resource, or nullptr. Never raises.
   std::shared_ptr<Picture> LoadResourcePicture(const std::string& name);
 

@@ -14,6 +14,9 @@ void frmMain::Form_Load() {
     platform_.window->SetCaption(AppTitle);
     Installed.ReadInstalledState();
     Installer.RemoveLeftovers(RunStarted);
+    Installer.PackageCopies = Installed.State.PackageCopies;
+    Installer.RemoveUsedCopies();
+    KeepPackageCopies();
     if (std::shared_ptr<Picture> picture = Installed.LoadResourcePicture("rid_bitmap")) {
       ISurface& holder = platform_.window->Surface(Ctl::picBitmap);
       holder.SetAutoRedraw(true);

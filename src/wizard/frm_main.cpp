@@ -38,8 +38,14 @@ void frmMain::UpdateInfoArrived(const std::string& sFile) {
   ShowResultPage(result);
 }
 
+void frmMain::KeepPackageCopies() {
+  if (Installer.PackageCopies != Installed.State.PackageCopies) Installed.StorePackageCopies(Installer.PackageCopies);
+}
+
 bool frmMain::PackageArrived(const std::string& sFile, std::string& copyFailure) {
-  if (!Installer.VerifyDownload(sFile)) {
+  const bool verified = Installer.VerifyDownload(sFile);
+  KeepPackageCopies();
+  if (!verified) {
     copyFailure = Installer.CopyFailure;
     return false;
   }

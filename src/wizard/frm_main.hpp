@@ -105,6 +105,8 @@ class frmMain : public IMainWindowEvents, public ITransferHost {
   void UpdateInfoArrived(const std::string& sFile) override;
   // The package is checked and placed; the Ready page follows when it passed.
   bool PackageArrived(const std::string& sFile, std::string& copyFailure) override;
+  // Stores the hand-off's list of package copies when it has changed.
+  void KeepPackageCopies();
 
   // ---- transfers: window events, handled by the download controller ----
   void tmrStatus_Timer() override { Transfer.tmrStatus_Timer(); }

@@ -126,6 +126,35 @@ TEST(VerifyDownload, ChecksThenCopies) {
   }
 }
 
+// The product folder keeps one package for the installer: the same package
+// again is used again, a newer one replaces it, and once what is installed
+// has changed the copy goes.
+TEST(VerifyDownload, TheProductFolderKeepsOnlyThePackageTheInstallerMayStillNeed) {
+  Form f;
+  const std::string app = f.dir.File("app.d"), download = f.dir.Path() + "download.tmp";
+  std::filesystem::create_directory(app);
+  f.form.Installed.State.AppPath = f.dir.Path() + "app.d\\";
+  f.form.Installed.State.AppVersion = "3.02.0012";
+  const auto arrive = [&](const std::string& name, const std::string& bytes) {
+    WriteFileBytes(f.dir.File("download.tmp"), bytes);
+    f.Entry(name, FormatCrc(Crc32(bytes)), "");
+    f.form.Installer.VerifyDownload(download);
+    std::string folder;
+    for (const auto& file : std::filesystem::directory_iterator(app)) folder += file.path().filename().string() + " ";
+    return f.Local(f.form.ComponentTable[1].sTargetFile) + " | " + folder + "| " + f.form.Installer.PackageCopies;
+  };
+  const std::string installed = "|3.02.0012,,,,,,";
+  EXPECT_EQ(arrive("setup.msi", kFox), "app.d\\setup.msi | setup.msi | setup.msi" + installed);
+  EXPECT_EQ(arrive("setup.msi", kFox), "app.d\\setup.msi | setup.msi | setup.msi" + installed);
+  EXPECT_EQ(arrive("setup-2.msi", kFox + "!"), "app.d\\setup-2.msi | setup-2.msi | setup-2.msi" + installed);
+  f.form.Installer.RemoveUsedCopies();
+  EXPECT_EQ(f.form.Installer.PackageCopies, "setup-2.msi" + installed) << "not installed yet: it stays";
+  f.form.Installed.State.AppVersion = "3.03.0000";
+  f.form.Installer.RemoveUsedCopies();
+  EXPECT_EQ(f.form.Installer.PackageCopies, "");
+  EXPECT_TRUE(std::filesystem::is_empty(app));
+}
+
 const std::string kRunFailed =
     "An error has occurred while attempting to run install program.\r\nPlease rerun Larkspire AutoUpdate.";
 const std::string kDeleted =
