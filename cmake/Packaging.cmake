@@ -10,18 +10,26 @@ set(CPACK_PACKAGE_VENDOR "The Larkspire AutoUpdate developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "update wizard of the Larkspire web browser")
 # What the package's wizard trusts, in the words of its --version.
 if(LARKSPIRE_UPDATE_KEY_FINGERPRINTS)
-  set(trust "It installs only updates signed by the maker's key built into it (SHA-256 of the first: "
-            "${LARKSPIRE_UPDATE_KEY_FINGERPRINTS}), checking the package's SHA-256, length and CRC-32; "
-            "larkspire-autoupdate --version names the keys.")
-  string(REPLACE ";" ", next: " trust "${trust}")
+  string(REPLACE ";" ", next: " fingerprints "${LARKSPIRE_UPDATE_KEY_FINGERPRINTS}")
+  string(CONCAT trust "It installs only updates signed by the maker's key built into it (SHA-256 of the first: "
+         "${fingerprints}), checking the package's SHA-256, length and CRC-32; "
+         "larkspire-autoupdate --version names the keys.")
 else()
-  set(trust "This build accepts unsigned updates from whoever answers at its update host "
-            "(${LARKSPIRE_UPDATE_HOST}); it checks only the CRC-32 the update names.")
+  string(CONCAT trust "This build accepts unsigned updates from whoever answers at its update host "
+         "(${LARKSPIRE_UPDATE_HOST}), and checks only the CRC-32 the update names.")
 endif()
-string(CONCAT CPACK_PACKAGE_DESCRIPTION
+string(CONCAT description
        "Checks the Larkspire update server for a newer version, downloads the setup package with live status, "
        "verifies it and hands it to the installer. ${trust} Includes larkspire-publish, which puts an update on "
        "a server folder.")
+# Debian's description lines are at most 80 characters.
+larkspire_wrap_text("${description}" 72 CPACK_PACKAGE_DESCRIPTION)
+# The package's changelog, of this version and the day it was built.
+file(WRITE ${CMAKE_BINARY_DIR}/doc/changelog
+     "larkspire-autoupdate (${PROJECT_VERSION}) unstable; urgency=medium\n\n"
+     "  * Release ${PROJECT_VERSION}; see the README for what the wizard does.\n\n"
+     " -- The Larkspire AutoUpdate developers <${LARKSPIRE_SUPPORT_ADDRESS}>  ${LARKSPIRE_RELEASE_TIME}\n")
+larkspire_install_gzipped(${CMAKE_BINARY_DIR}/doc/changelog ${CMAKE_INSTALL_DATADIR}/doc/larkspire-autoupdate)
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

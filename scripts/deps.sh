@@ -22,12 +22,12 @@ LARKSPIRE_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64 wine)
 # What only the tests need on top: GoogleMock, the benchmarks (Google
 # Benchmark, ISA-L's CRC for comparison), fuzzing with clang, ImageMagick
 # for looking at pictures, the checks of the desktop entry, the AppStream
-# metainfo, the Debian package and the manual pages, and the Windows build
+# metainfo, the Debian package (with lintian) and the manual pages, and the Windows build
 # under Wine.
 LARKSPIRE_TEST_PACKAGES=(
   libgmock-dev libbenchmark-dev libisal-dev
   clang libclang-rt-14-dev
-  imagemagick desktop-file-utils appstream dpkg-dev file groff-base
+  imagemagick desktop-file-utils appstream dpkg-dev file groff-base lintian
   "${LARKSPIRE_WINDOWS_PACKAGES[@]}" googletest
 )
 

@@ -10,6 +10,16 @@ file(GLOB deb ${out}/*.deb)
 if(NOT status EQUAL 0 OR NOT deb)
   message(FATAL_ERROR "cpack -G DEB made no package (status ${status})")
 endif()
+# What Debian's own checker finds, pedantic notes too, must be nothing.
+find_program(LINTIAN lintian)
+if(LINTIAN)
+  execute_process(COMMAND ${LINTIAN} --pedantic --fail-on error,warning,info,pedantic ${deb}
+                  RESULT_VARIABLE status OUTPUT_VARIABLE said ERROR_VARIABLE complained)
+  string(REPLACE "running with root privileges is not recommended!\n" "" complained "${complained}")
+  if(NOT status EQUAL 0 OR said MATCHES "[EWIP]: " OR NOT complained STREQUAL "")
+    message(FATAL_ERROR "lintian finds fault with the package:\n${said}${complained}")
+  endif()
+endif()
 execute_process(COMMAND dpkg-deb -x ${deb} ${out}/root RESULT_VARIABLE status)
 set(share ${out}/root/usr/share)
 foreach(file doc/larkspire-autoupdate/copyright metainfo/larkspire-autoupdate.metainfo.xml
