@@ -293,7 +293,9 @@ const Situation kSituations[] = {
   // A product folder that others may write: they could swap the package after its last check, so a copy only
   // the user can change is handed over.
   {.name = "ProductFolderOthersCanWriteHandsOverAPrivateCopy", .appPath = "@shared", .ends = "page 7 | opened @data/larkspire/larkspire-setup.msi | exit 0",
-   .log = "shared can be written by every user: handing over a copy in", .windows = "page 7 | box The update cannot be handed to the installer safely: other users of this computer can change the folder it is in.\r\n\r\nPlease rerun Larkspire AutoUpdate. | exit 4"},
+   .log = "shared can be written by every user: handing over a copy in",
+   // The Windows program has no folder of the user's to copy to: it refuses, and nothing is opened.
+   .windows = "page 7 | exit 4"},
   // Each stage that went right is in the log (shown with --verbose).
   {.name = "TheUsualRoad", .ends = "page 7 | opened @sandbox/product/larkspire-setup.msi | exit 0",
    .log = "broadcast: told the running Larkspire programs to close ... transfer: fetched http://127.0.0.1: ... updchk.ndf: ... bytes in ... catalog: the update information says: updates available: larkspire 3.03.0000; the package is http:// ... transfer: fetched ... larkspire-setup.msi: 300023 bytes ... is as announced: CRC-32 ... copied the verified package to ... broadcast: told ... install: handed", .windows = "page 7 | opened @sandbox/product/larkspire-setup.cmd | exit 0"},

@@ -114,6 +114,16 @@ TEST_F(WindowTest, WhatIsPaintedIsRightAndReadable) {
   ASSERT_NE(progress->valueInterface(), nullptr);
   EXPECT_EQ(progress->valueInterface()->currentValue().toInt(), 42);
   EXPECT_EQ(progress->valueInterface()->maximumValue().toInt(), 100);
+  // Each figure is labelled by its caption; the page's frame is named by its title, the divider passed over.
+  for (const auto& [caption, value] :
+       {std::pair{Ctl::lblStatus0, Ctl::lblInfo0}, std::pair{Ctl::lblStatus3, Ctl::lblInfo3}}) {
+    const auto labelled = a11y(value)->relations(QAccessible::Label);
+    EXPECT_TRUE(labelled.size() == 1 && labelled.first().first->object() == W(caption)) << static_cast<int>(value);
+  }
+  EXPECT_EQ(a11y(Ctl::frMain3)->role(), QAccessible::Grouping);
+  EXPECT_EQ(a11y(Ctl::frMain3)->text(QAccessible::Name), a11y(Ctl::Picture1)->text(QAccessible::Name));
+  EXPECT_FALSE(a11y(Ctl::frMain3)->text(QAccessible::Name).isEmpty());
+  EXPECT_EQ(a11y(Ctl::frDivider)->role(), QAccessible::Separator);
 }
 
 }  // namespace

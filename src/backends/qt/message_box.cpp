@@ -37,7 +37,12 @@ int QtMessageBox::MsgBox(const std::string& prompt, int buttons, const std::stri
       question ? std::make_unique<QuestionBox>(parent_) : std::make_unique<QMessageBox>(parent_);
   QMessageBox& box = *owned;
   box.setWindowTitle(QString::fromStdString(title));
-  box.setText(QString::fromStdString(prompt));
+  // The prompt's CR LF breaks the line as before; a screen reader gets the
+  // title as the box's name and the prompt, on one line, as its description.
+  const QString text = QString::fromStdString(prompt).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  box.setText(text);
+  box.setAccessibleName(QString::fromStdString(title));
+  box.setAccessibleDescription(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')).simplified());
   switch (buttons & Mb::IconMask) {
     case Mb::Critical:
       box.setIcon(QMessageBox::Critical);

@@ -1,6 +1,7 @@
 #include "backends/qt/window/accessibility.hpp"
 
 #include <QAccessibleWidget>
+#include <QFrame>
 
 #include "backends/qt/window/divider_caption.hpp"
 #include "backends/qt/window/picture_box.hpp"
@@ -32,10 +33,28 @@ class PictureBoxAccessible : public QAccessibleWidget, public QAccessibleValueIn
   bool IsBar() const { return Box()->AccessibleRole() == QAccessible::ProgressBar; }
 };
 
+// A page's frame is a group named by the page's title in the header, so a
+// reader says where the user is rather than an unnamed filler.
+class PageFrameAccessible : public QAccessibleWidget {
+ public:
+  explicit PageFrameAccessible(QWidget* frame) : QAccessibleWidget(frame, QAccessible::Grouping) {}
+  QString text(QAccessible::Text t) const override {
+    if (t != QAccessible::Name) return QAccessibleWidget::text(t);
+    const auto* header = widget()->window()->findChild<PictureBox*>(QStringLiteral("Picture1"));
+    return header ? header->PrintedText() : QString();
+  }
+};
+
 QAccessibleInterface* PaintedWidgetAccessible(const QString&, QObject* object) {
   if (auto* box = dynamic_cast<PictureBox*>(object)) return new PictureBoxAccessible(box);
   if (auto* caption = dynamic_cast<DividerCaption*>(object))
     return new QAccessibleWidget(caption, QAccessible::StaticText);
+  auto* widget = qobject_cast<QWidget*>(object);
+  if (!widget) return nullptr;
+  // The divider lines are separators, which readers pass over.
+  if (auto* line = qobject_cast<QFrame*>(widget); line && line->frameShape() == QFrame::HLine)
+    return new QAccessibleWidget(line, QAccessible::Separator);
+  if (widget->objectName().startsWith(QStringLiteral("frMain("))) return new PageFrameAccessible(widget);
   return nullptr;
 }
 }  // namespace

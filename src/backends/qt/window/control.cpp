@@ -38,7 +38,10 @@ QString ButtonText(const std::string& caption) {
 void QtControl::SetCaption(const std::string& caption) {
   caption_ = caption;
   if (auto* label = dynamic_cast<QLabel*>(widget_)) {
-    label->setText(ToDisplay(caption));
+    // An address keeps "scheme://" with what follows (word joiners, which
+    // show nothing): a long one breaks after its host or at a "/" of its
+    // path, not after "http://".
+    label->setText(ToDisplay(caption).replace(QStringLiteral("://"), QStringLiteral(":\u2060/\u2060/\u2060")));
     FitOneLine(*label);
   } else if (auto* button = dynamic_cast<QPushButton*>(widget_))
     button->setText(ButtonText(caption));

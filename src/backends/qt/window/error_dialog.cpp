@@ -1,5 +1,6 @@
 #include "backends/qt/window/error_dialog.hpp"
 
+#include <QBitmap>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
@@ -50,7 +51,13 @@ void QtErrorDialog::UseMainIcon() {
 
 void QtErrorDialog::SetImage(const std::string& resourceName) {
   auto* image = static_cast<QLabel*>(WidgetOf(ErrCtl::Image1));
-  image->setPixmap(ResourcePixmap(resources_, resourceName, "BITMAP"));
+  // The bitmap's own background (its corner's colour) is left out, so the
+  // icon sits on the dialog's colour, whatever the style's.
+  QPixmap picture = ResourcePixmap(resources_, resourceName, "BITMAP");
+  if (!picture.isNull())
+    picture.setMask(picture.createMaskFromColor(picture.toImage().pixelColor(0, 0), Qt::MaskInColor));
+  image->setPixmap(picture);
+  image->setAccessibleName(QStringLiteral("Error"));
 }
 
 double QtErrorDialog::TextWidth(const std::string& text) {

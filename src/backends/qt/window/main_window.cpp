@@ -65,8 +65,13 @@ QtMainWindow::QtMainWindow(IResources& resources) : resources_(resources), pxPer
     controls_[static_cast<std::size_t>(d.id)] = std::move(control);
   }
   WidgetOf(Ctl::picBitmap)->hide();
-  // The label beside the bar names it for a screen reader.
+  // The label beside the bar names it for a screen reader, and each status
+  // caption the figure beside it ("Time remaining:" labels "1:40 minutes").
   static_cast<QLabel*>(WidgetOf(Ctl::Label2_3))->setBuddy(WidgetOf(Ctl::picLoad));
+  for (const auto& [caption, value] :
+       {std::pair{Ctl::lblStatus0, Ctl::lblInfo0}, std::pair{Ctl::lblStatus1, Ctl::lblInfo1},
+        std::pair{Ctl::lblStatus2, Ctl::lblInfo2}, std::pair{Ctl::lblStatus3, Ctl::lblInfo3}})
+    static_cast<QLabel*>(WidgetOf(caption))->setBuddy(WidgetOf(value));
   // The caption is drawn over the divider line.
   WidgetOf(Ctl::Frame1)->raise();
   auto* next = static_cast<QPushButton*>(WidgetOf(Ctl::Cmd1));
