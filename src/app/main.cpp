@@ -10,6 +10,7 @@
 
 #include "app/display_check.hpp"
 #include "app/linux_platform.hpp"
+#include "app/update_check_run.hpp"
 #include "app/start_up.hpp"
 #include "backends/qt/logging.hpp"
 #include "backends/qt/window/main_window.hpp"
@@ -51,6 +52,7 @@ int main(int argc, char** argv) {
     return ExitStatus::BadCommandLine;
   }
   if (line.outcome == CommandLine::Outcome::Inform) AnswerWithoutWindow(argc, argv);
+  if (line.check) return RunUpdateCheck(argc, argv, line.verbose);
   // Without a display that answers Qt would abort: say which, and leave.
   const DisplayChoice display = ChooseDisplay(PlatformGiven(argc, argv));
   if (!display.problem.empty()) {

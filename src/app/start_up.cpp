@@ -46,6 +46,10 @@ void Describe(QCommandLineParser& parser) {
   parser.addHelpOption();
   parser.addVersionOption();
   parser.addOption({"verbose", "Also log what the wizard does, not only what fails."});
+  parser.addOption({"check",
+                    "Check for an update without a window (as the daily timer does): tell the desktop when one is "
+                    "waiting, and exit with 0 (up to date), 10 (update available), 2 (not installed), 8 (failed) or "
+                    "6 (a wizard is open)."});
   for (const char* name : kToolkitValueOptions) {
     QCommandLineOption option(name, "", "value");
     option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -82,6 +86,7 @@ CommandLine ReadCommandLine(const std::vector<std::string>& arguments) {
     line.outcome = CommandLine::Outcome::Inform;
   }
   line.verbose = parser.isSet("verbose");
+  line.check = parser.isSet("check");
   return line;
 }
 

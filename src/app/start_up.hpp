@@ -18,6 +18,7 @@ struct CommandLine {
   };
   Outcome outcome = Outcome::Run;
   bool verbose = false;
+  bool check = false;  // --check: the quiet check, no window
   std::string refusal;  // why it was refused, for the log
 };
 

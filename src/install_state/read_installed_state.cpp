@@ -65,6 +65,7 @@ void InstalledStateReader::ReadInstalledState() {
 }
 
 void InstalledStateReader::StoreCatalogSerial(const std::string& serial) {
+  if (serial.empty() || serial == State.CatalogSerial) return;
   try {
     if (Registry && Registry->RegWrite(kMainKey, "CatalogSerial", RegValue(serial))) {
       State.CatalogSerial = serial;

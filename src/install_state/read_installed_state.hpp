@@ -21,9 +21,9 @@ class InstalledStateReader {
   // program when the product is not installed properly. Raises run-time
   // errors to the start-up procedure.
   void ReadInstalledState();
-  // Keeps serial as the highest catalog serial accepted; a failed write is
-  // only logged (the next run then accepts the same catalog again). Never
-  // raises.
+  // Keeps serial as the highest catalog serial accepted (nothing when it is
+  // "" or already kept); a failed write is only logged (the next run then
+  // accepts the same catalog again). Never raises.
   void StoreCatalogSerial(const std::string& serial);
   // Keeps the list of package copies in the product folder ("Package
   // Copies"); a failed write is only logged. Never raises.

@@ -32,8 +32,7 @@ void frmMain::UpdateInfoArrived(const std::string& sFile) {
   Catalog.StoredSerial = Installed.State.CatalogSerial;
   const CatalogResult result = Catalog.ReadUpdateInfo(sFile);
   // An older signed catalog is refused from now on.
-  if (!Catalog.AcceptedSerial.empty() && Catalog.AcceptedSerial != Installed.State.CatalogSerial)
-    Installed.StoreCatalogSerial(Catalog.AcceptedSerial);
+  Installed.StoreCatalogSerial(Catalog.AcceptedSerial);
   CurrentPage = PageResult;
   ShowResultPage(result);
 }

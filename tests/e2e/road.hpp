@@ -35,6 +35,8 @@ class Road {
   std::string Shot(const std::string& folder, const std::string& name);
 
   frmMain& Form() { return *form_; }
+  // The services the wizard runs on, for a second user of them (the quiet check).
+  const Platform& Services() const { return platform_->services; }
   QtMainWindow& Window() { return *window_; }
   FakeMessageBox& Boxes() { return boxes_; }
   FakeProcessControl& Process() { return process_; }

@@ -1,0 +1,74 @@
+#include "wizard/update_check.hpp"
+
+#include "catalog/catalog_reading.hpp"
+#include "install_state/path_helpers.hpp"
+#include "support/diagnostics.hpp"
+#include "support/runtime_error.hpp"
+
+#include <utility>
+
+UpdateCheck::UpdateCheck(const Platform& platform, std::string updateHost)
+    : platform_(platform),
+      updateInfoUrl_(UpdateInfoUrlOf(updateHost)),
+      installed_(platform_, [] {}),
+      Catalog(platform_, table_, installed_.State.AppVersion, installed_.State.InstalledVersions, updateInfoUrl_) {}
+
+UpdateCheck::~UpdateCheck() = default;
+
+void UpdateCheck::Start(std::function<void()> done) {
+  done_ = std::move(done);
+  try {
+    installed_.ReadInstalledState();  // ends the program when Larkspire is not installed
+    table_.assign(1, {});
+    table_[0].sSourceUrl = updateInfoUrl_;
+    htp_ = std::make_unique<uHttp>(*platform_.reader, *platform_.connection, *platform_.events,
+                                  static_cast<IHttpEvents&>(*this));
+    // The same request as the wizard's: the address, no cache, the bound.
+    if (!htp_->Download(updateInfoUrl_, updateInfoUrl_, kMaxProfileBytes)) return;  // HTTPError has finished it
+    LogInfo(LogArea::Catalog, "checking " + updateInfoUrl_);
+  } catch (const std::exception& e) {
+    LogFailure(LogArea::Catalog, "the check could not start: " + AsRuntimeError(e).Description());
+    Finish(Failed);
+  }
+}
+
+void UpdateCheck::htp_HTTPError(const std::string& sKey, const std::string& sError) {
+  LogFailure(LogArea::Transfer, (sKey.empty() ? updateInfoUrl_ : sKey) + ": " + sError +
+                                    "; the next scheduled check tries again");
+  Finish(Failed);
+}
+
+void UpdateCheck::htp_DownloadComplete(const std::string&, std::int32_t lType, const std::string& vData) {
+  if (lType != 1 || !FileExists(*platform_.files, vData)) {
+    htp_HTTPError(updateInfoUrl_, "The downloaded file was corrupt");
+    return;
+  }
+  table_[0].sDownloadedFile = vData;
+  Catalog.StoredSerial = installed_.State.CatalogSerial;
+  const CatalogResult result = Catalog.ReadUpdateInfo(vData);
+  installed_.StoreCatalogSerial(Catalog.AcceptedSerial);
+  try {
+    platform_.files->Kill(vData);
+  } catch (const std::exception&) {
+    LogFailure(LogArea::Transfer, "cannot remove " + platform_.files->NativePath(vData));
+  }
+  if (result == crError) {
+    Finish(Failed);
+    return;
+  }
+  if (result != crUpdatesAvailable) {
+    Finish(UpToDate);
+    return;
+  }
+  CatalogIdentity = Catalog.AcceptedSerial.empty() ? table_[1].sSourceUrl + " " + table_[1].sCrc : Catalog.AcceptedSerial;
+  for (std::size_t i = 2; i < table_.size(); ++i) {
+    Components.push_back(table_[i].sFileName + " " + table_[i].sVersion);
+    if (Catalog.AcceptedSerial.empty()) CatalogIdentity += " " + Components.back();
+  }
+  Finish(UpdateAvailable);
+}
+
+void UpdateCheck::Finish(Outcome outcome) {
+  Result = outcome;
+  if (auto done = std::exchange(done_, nullptr)) done();
+}
