@@ -27,7 +27,7 @@ LARKSPIRE_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64 wine)
 LARKSPIRE_TEST_PACKAGES=(
   libgmock-dev libbenchmark-dev libisal-dev
   clang libclang-rt-14-dev
-  imagemagick desktop-file-utils appstream dpkg-dev file groff-base lintian systemd
+  imagemagick desktop-file-utils appstream dpkg-dev file groff-base lintian systemd libxml2-utils
   "${LARKSPIRE_WINDOWS_PACKAGES[@]}" googletest
 )
 
