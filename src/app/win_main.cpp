@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/win32_platform.hpp"
+#include "app/win_update_check.hpp"
 #include "backends/win32/wide_text.hpp"
 #include "catalog/built_in_keys.hpp"
 #include "support/app_texts.hpp"
@@ -24,6 +25,9 @@ const char* const kHelp =
     "the installer.\n\n"
     "Options:\n"
     "  --verbose   Also log what the wizard does, not only what fails.\n"
+    "  --check     Check for an update without a window (as the daily task does) and tell the user when one\n"
+    "              is waiting; exit status 0 up to date, 10 update available, 2 not installed, 8 failed,\n"
+    "              6 a wizard is open.\n"
     "  -h, --help  Displays help on commandline options.\n"
     "  -v, --version  Displays version information.\n";
 
@@ -60,11 +64,14 @@ void Answer(const std::string& text) {
 
 // The options: --verbose, or a request for the help or the version, which
 // is answered at once. Anything else is refused with status 1.
+bool check = false;
 int ReadOptions(const std::vector<std::string>& arguments) {
   for (std::size_t i = 1; i < arguments.size(); ++i) {
     const std::string& a = arguments[i];
     if (a == "--verbose") {
       verbose = true;
+    } else if (a == "--check") {
+      check = true;
     } else if (a == "-h" || a == "--help" || a == "/?") {
       Answer(kHelp);
       return ExitStatus::Success;
@@ -101,6 +108,10 @@ int RunMessageLoop() {
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   SetLogSink(LogLine);
   if (const int status = ReadOptions(Arguments()); status >= 0) return status;
+  if (check) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    return RunWindowsUpdateCheck();
+  }
   // The imaging component decodes the header picture; the shell opens the package.
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};

@@ -32,6 +32,12 @@ std::string VerdictText(CatalogResult result, const CatalogReading& reading) {
 
 }  // namespace
 
+void UpdateCatalog::SayWhenUnsigned() const {
+  if (Keys.empty())
+    LogFailure(LogArea::Startup, "this wizard was built to accept unsigned updates from " + updateInfoUrl_ +
+                                     ": anyone who answers there can have a program of theirs installed");
+}
+
 std::string UpdateCatalog::GetIniValue(const std::string& sSection, const std::string& sKey) {
   if (verified_) {
     std::string value = verified_->Value(Utf8ToAnsi(sSection), Utf8ToAnsi(sKey)).value_or("");

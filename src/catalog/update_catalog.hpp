@@ -41,6 +41,10 @@ class UpdateCatalog {
   std::string StoredSerial;
   std::string AcceptedSerial;
 
+  // A build that takes unsigned updates runs whatever answers at its update
+  // host: it says so in the log at every start (the wizard's and the
+  // check's), where a journal keeps it. Never raises.
+  void SayWhenUnsigned() const;
   // A value of the downloaded update-information file; "" when missing.
   std::string GetIniValue(const std::string& sSection, const std::string& sKey);
   // Row sKey's catalog version (normalised in place) against the installed one.

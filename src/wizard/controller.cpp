@@ -4,11 +4,7 @@
 #include "wizard/layout.hpp"
 
 void frmMain::Form_Load() {
-  // A build that takes unsigned updates runs whatever answers at its
-  // update host: say so at every start, where a journal keeps it.
-  if (Catalog.Keys.empty())
-    LogFailure(LogArea::Startup, "this wizard was built to accept unsigned updates from " + UpdateInfoUrl +
-                                     ": anyone who answers there can have a program of theirs installed");
+  Catalog.SayWhenUnsigned();
   try {
     platform_.window->SetIcon("rid_icon");
     platform_.window->SetCaption(AppTitle);

@@ -1,11 +1,11 @@
 #include "wizard/update_check.hpp"
 
+#include <utility>
+
 #include "catalog/catalog_reading.hpp"
 #include "install_state/path_helpers.hpp"
 #include "support/diagnostics.hpp"
 #include "support/runtime_error.hpp"
-
-#include <utility>
 
 UpdateCheck::UpdateCheck(const Platform& platform, std::string updateHost)
     : platform_(platform),
@@ -17,12 +17,13 @@ UpdateCheck::~UpdateCheck() = default;
 
 void UpdateCheck::Start(std::function<void()> done) {
   done_ = std::move(done);
+  Catalog.SayWhenUnsigned();
   try {
     installed_.ReadInstalledState();  // ends the program when Larkspire is not installed
     table_.assign(1, {});
     table_[0].sSourceUrl = updateInfoUrl_;
     htp_ = std::make_unique<uHttp>(*platform_.reader, *platform_.connection, *platform_.events,
-                                  static_cast<IHttpEvents&>(*this));
+                                   static_cast<IHttpEvents&>(*this));
     // The same request as the wizard's: the address, no cache, the bound.
     if (!htp_->Download(updateInfoUrl_, updateInfoUrl_, kMaxProfileBytes)) return;  // HTTPError has finished it
     LogInfo(LogArea::Catalog, "checking " + updateInfoUrl_);
@@ -33,8 +34,8 @@ void UpdateCheck::Start(std::function<void()> done) {
 }
 
 void UpdateCheck::htp_HTTPError(const std::string& sKey, const std::string& sError) {
-  LogFailure(LogArea::Transfer, (sKey.empty() ? updateInfoUrl_ : sKey) + ": " + sError +
-                                    "; the next scheduled check tries again");
+  LogFailure(LogArea::Transfer,
+             (sKey.empty() ? updateInfoUrl_ : sKey) + ": " + sError + "; the next scheduled check tries again");
   Finish(Failed);
 }
 
@@ -60,7 +61,8 @@ void UpdateCheck::htp_DownloadComplete(const std::string&, std::int32_t lType, c
     Finish(UpToDate);
     return;
   }
-  CatalogIdentity = Catalog.AcceptedSerial.empty() ? table_[1].sSourceUrl + " " + table_[1].sCrc : Catalog.AcceptedSerial;
+  CatalogIdentity =
+      Catalog.AcceptedSerial.empty() ? table_[1].sSourceUrl + " " + table_[1].sCrc : Catalog.AcceptedSerial;
   for (std::size_t i = 2; i < table_.size(); ++i) {
     Components.push_back(table_[i].sFileName + " " + table_[i].sVersion);
     if (Catalog.AcceptedSerial.empty()) CatalogIdentity += " " + Components.back();

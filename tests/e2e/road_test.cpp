@@ -5,6 +5,7 @@
 #include "road.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -351,6 +352,21 @@ TEST_F(RoadTest, WindowsRoadStopThenRetry) {
   EXPECT_EQ(RunWindows({.name = "stop"}, " --stop-retry --answers Y", 1 << 20),
             "page 7 | box Are you sure you want to stop this download? | Download stopped | opened "
             "@sandbox/product/larkspire-setup.cmd | exit 0");
+}
+
+// The quiet check of the Windows program, as its scheduled task runs it: up to date after the road has
+// installed nothing newer, with the installed state the road's driver seeded in the prefix's registry.
+TEST_F(RoadTest, WindowsRoadQuietCheck) {
+  if (!kWin32Build) GTEST_SKIP() << "LARKSPIRE_WIN32_BUILD names no Windows build";
+  const Situation upToDate{.name = "check", .components = "--component larkspire=3.02.0012"};
+  EXPECT_EQ(RunWindows(upToDate), "page 5 Congratulations! | exit 0");
+  const std::string exe = WindowsPath(std::string(kWin32Build) + "/src/app/larkspire-autoupdate.exe");
+  FILE* out = popen(("wine '" + exe + "' --check --verbose 2>&1").c_str(), "r");
+  std::string said;
+  for (char buffer[4096]; out && std::fgets(buffer, sizeof buffer, out);) said += buffer;
+  const int status = out ? pclose(out) : -1;
+  EXPECT_EQ(WEXITSTATUS(status), 0) << said;
+  EXPECT_NE(said.find("the check found Larkspire up to date"), std::string::npos) << said;
 }
 
 // The usual road with the keyboard alone: Enter for Next and Install, as the dialog's default button.

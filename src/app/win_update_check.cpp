@@ -1,0 +1,177 @@
+#include "app/win_update_check.hpp"
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+
+#include "backends/common/log_message_box.hpp"
+#include "backends/win32/clock.hpp"
+#include "backends/win32/connection_state.hpp"
+#include "backends/win32/environment.hpp"
+#include "backends/win32/event_loop.hpp"
+#include "backends/win32/file_system.hpp"
+#include "backends/win32/guid_source.hpp"
+#include "backends/win32/process_control.hpp"
+#include "backends/win32/profile_reader.hpp"
+#include "backends/win32/read_service.hpp"
+#include "backends/win32/registry_api.hpp"
+#include "backends/win32/signature_verifier.hpp"
+#include "backends/win32/wide_text.hpp"
+#include "support/diagnostics.hpp"
+#include "wizard/update_check.hpp"
+
+// After the system's headers, which they need.
+#include <shellapi.h>
+#include <shlobj.h>
+
+namespace {
+// How long the balloon's click is waited for.
+constexpr UINT kActionWaitMs = 8 * 3600 * 1000;
+constexpr UINT kIconMessage = WM_APP + 1;
+constexpr UINT_PTR kGiveUpTimer = 1;
+
+struct CheckPlatform {
+  Win32RegistryApi registry;
+  Win32Environment environment;
+  Win32FileSystem files;
+  Win32GuidSource guid;
+  LogMessageBox messageBox;
+  Win32ProcessControl process;
+  Win32ProfileReader profiles;
+  Win32EventLoop events;
+  Win32ConnectionService connection;
+  Win32AsyncReadService reader;
+  Win32Clock clock;
+  Win32SignatureVerifier verifier;
+  Platform services{.registry = &registry,
+                    .environment = &environment,
+                    .files = &files,
+                    .guid = &guid,
+                    .messageBox = &messageBox,
+                    .process = &process,
+                    .profiles = &profiles,
+                    .events = &events,
+                    .connection = &connection,
+                    .reader = &reader,
+                    .clock = &clock,
+                    .verifier = &verifier};
+};
+
+std::wstring AnnouncedFile() {
+  PWSTR folder = nullptr;
+  std::wstring path;
+  if (SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_CREATE, nullptr, &folder) == S_OK)
+    path = std::wstring(folder) + L"\\Larkspire";
+  CoTaskMemFree(folder);
+  if (path.empty()) return path;
+  CreateDirectoryW(path.c_str(), nullptr);
+  return path + L"\\announced";
+}
+
+// How the balloon ended: clicked, closed or not clicked in time.
+bool clicked = false;
+bool ended = false;
+LRESULT CALLBACK IconWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kIconMessage) {
+    const UINT event = LOWORD(lParam);
+    if (event == NIN_BALLOONUSERCLICK || event == WM_LBUTTONUP) clicked = ended = true;
+    if (event == NIN_BALLOONTIMEOUT || event == NIN_BALLOONHIDE) ended = true;
+    return 0;
+  }
+  if (message == WM_TIMER && wParam == kGiveUpTimer) {
+    ended = true;
+    return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void CopyInto(wchar_t* field, std::size_t size, const std::wstring& text) {
+  lstrcpynW(field, text.c_str(), static_cast<int>(size));
+}
+
+// Tells the user, once for this catalog; starts the wizard on a click.
+void Announce(const UpdateCheck& check) {
+  const std::wstring file = AnnouncedFile();
+  std::string announced;
+  if (!file.empty()) std::getline(std::ifstream(std::filesystem::path(file)), announced);
+  if (announced == check.CatalogIdentity) {
+    LogInfo(LogArea::Startup, "this update was announced before: no new notification");
+    return;
+  }
+  WNDCLASSEXW cls{sizeof cls};
+  cls.lpfnWndProc = IconWindowProc;
+  cls.hInstance = GetModuleHandleW(nullptr);
+  cls.lpszClassName = L"LarkspireAutoUpdateCheck";
+  RegisterClassExW(&cls);
+  const HWND window = CreateWindowExW(0, cls.lpszClassName, L"Larkspire AutoUpdate", WS_POPUP, 0, 0, 0, 0, nullptr,
+                                      nullptr, cls.hInstance, nullptr);
+  NOTIFYICONDATAW icon{};
+  icon.cbSize = sizeof icon;
+  icon.hWnd = window;
+  icon.uID = 1;
+  icon.uFlags = NIF_ICON | NIF_TIP | NIF_INFO | NIF_MESSAGE;
+  icon.uCallbackMessage = kIconMessage;
+  icon.hIcon = LoadIconW(cls.hInstance, L"RID_ICON");
+  std::wstring body = L"Larkspire AutoUpdate has determined that the following Larkspire components can be updated:";
+  for (const std::string& component : check.Components) body += L"\n" + Widen(component);
+  CopyInto(icon.szTip, std::size(icon.szTip), L"Larkspire AutoUpdate");
+  CopyInto(icon.szInfoTitle, std::size(icon.szInfoTitle), L"Larkspire updates are available");
+  CopyInto(icon.szInfo, std::size(icon.szInfo), body);
+  icon.dwInfoFlags = NIIF_INFO;
+  if (!window || !Shell_NotifyIconW(NIM_ADD, &icon)) {
+    LogFailure(LogArea::Startup, "an update is available, but the notification area cannot show it (error " +
+                                     std::to_string(GetLastError()) + ")");
+    if (window) DestroyWindow(window);
+    return;
+  }
+  LogInfo(LogArea::Startup, "told the user in the notification area that an update is available");
+  if (!file.empty()) std::ofstream(std::filesystem::path(file), std::ios::trunc) << check.CatalogIdentity << "\n";
+  SetTimer(window, kGiveUpTimer, kActionWaitMs, nullptr);
+  for (MSG message; !ended && GetMessageW(&message, nullptr, 0, 0) > 0;) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  Shell_NotifyIconW(NIM_DELETE, &icon);
+  DestroyWindow(window);
+  if (!clicked) return;
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  if (reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", self, nullptr, nullptr, SW_SHOWNORMAL)) > 32)
+    LogInfo(LogArea::Startup, "started the wizard");
+  else
+    LogFailure(LogArea::Startup, "cannot start the wizard " + Narrow(self));
+}
+}  // namespace
+
+int RunWindowsUpdateCheck() {
+  CheckPlatform platform;
+  std::optional<UpdateCheck> check;
+  {
+    // The wizard's own mutex: never beside a wizard of this session, and let
+    // go before the wizard may be started from the balloon.
+    const HANDLE lock = CreateMutexW(nullptr, FALSE, L"Local\\LarkspireAutoUpdate");
+    if (lock && GetLastError() == ERROR_ALREADY_EXISTS) {
+      CloseHandle(lock);
+      LogFailure(LogArea::Startup, "a wizard or a check of this session is running; this check leaves");
+      return ExitStatus::AlreadyRunning;
+    }
+    check.emplace(platform.services, LARKSPIRE_UPDATE_HOST);
+    bool finished = false;
+    check->Start([&] { finished = true; });
+    for (MSG message; !finished && GetMessageW(&message, nullptr, 0, 0) > 0;) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    if (lock) CloseHandle(lock);
+  }
+  if (check->Result == UpdateCheck::UpdateAvailable) {
+    LogInfo(LogArea::Startup, "the check found an update");
+    Announce(*check);
+  } else if (check->Result == UpdateCheck::UpToDate) {
+    LogInfo(LogArea::Startup, "the check found Larkspire up to date");
+  } else {
+    LogFailure(LogArea::Startup, "the check failed; the next scheduled check tries again");
+  }
+  return check->Result;
+}
