@@ -4,7 +4,10 @@
 // table in tests/CMakeLists.txt, run without a display.)
 #include "app/start_up.hpp"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include "fakes/fake_services.hpp"
 #include "fakes/scoped_env.hpp"
@@ -27,6 +30,11 @@ TEST(StartUp, ASecondWizardOfTheUserTellsTheUserAndLeaves) {
     const std::string path = WizardLock::DefaultPath(config.File("registry.reg"));
     EXPECT_EQ(path, runtime.File("larkspire-autoupdate.lock"));
     auto first = std::make_unique<WizardLock>(path);
+    // The installer the wizard starts must not hold the lock on: a new wizard would say "already running".
+    std::error_code error;
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd", error))
+      if (std::filesystem::read_symlink(fd.path(), error) == path)
+        EXPECT_TRUE(fcntl(std::stoi(fd.path().filename().string()), F_GETFD) & FD_CLOEXEC);
     EXPECT_FALSE(TellWhenAlreadyRunning(*first, boxes));
     EXPECT_TRUE(TellWhenAlreadyRunning(WizardLock(path), boxes));
     first.reset();  // the first one has ended: the next one runs
