@@ -22,6 +22,7 @@ TEST(ProfileDocument, KnownAnswers) {
       {"[t]\r\nk=b\r\n[S]\r\nK=a\r\n", "a"},
       {"  [ s ]  \n  k \t=\t a b  \r\n", "a b"},
       {"[s]\nk='single'\n", "single"},
+      {"[s]\nk=\"\"\n", ""},
       {"[s]\nk=first\nK=second\n", "first"},
       {"[s]\nk\nk=1\n", "<none>"},  // a key without "=" hides a later one
       {"[s]\rj=1\rk=a;b=c", "a;b=c"},

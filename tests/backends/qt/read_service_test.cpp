@@ -119,7 +119,8 @@ const FaultRow kRows[] = {
     {"NoProxyDomain", {Echo, nullptr}, kUnresolved, kInvalid, {{"http_proxy", "@"}, {"NO_PROXY", "localhost .INVALID"}}},
     {"NoProxyRange", {Echo, nullptr}, "=GET /browser/updchk.ndf HTTP/1.1 fresh", "@", {{"http_proxy", "@"}, {"no_proxy", "10.0.0.0/8,127.0.0.0/8"}}},
     {"Gzip", Answer(kOk + "Content-Encoding: gzip\r\n\r\n" + std::string("\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03\xcb\x49\x2c\xca\x06\x00\x14\x95\xc8\xde\x04\x00\x00\x00", 24)), "=lark (no length)"},
-    {"Chunked", Answer(kChunked + "5\r\nhello\r\n6;x=y\r\n, you!\r\n0\r\nX-T: t\r\n\r\n"), "=hello, you! (no length)"},
+    // A length beside chunked coding says nothing: the chunks do.
+    {"Chunked", Answer(kOk + "Content-Length: 99\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n6;x=y\r\n, you!\r\n0\r\nX-T: t\r\n\r\n"), "=hello, you! (no length)"},
     {"InterimAnswer", Answer("HTTP/1.1 100 Continue\r\n\r\n" + Reply("200 OK", "after")), "=after"},
     {"FiveRedirects", {Redirects<5>, nullptr}, "=end"},
     {"SixRedirects", {Redirects<6>, nullptr}, "The server redirected the download too many times."},
