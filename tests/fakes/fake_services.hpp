@@ -53,8 +53,12 @@ class FakeWindowMessages : public IWindowMessages {
   std::deque<std::uint32_t> registerResults;  // then StableMessageId
   int registerCalls = 0;
   bool broadcastFails = false;
+  std::vector<std::string> broadcasts;  // "message wParam lParam", as sent
   std::uint32_t RegisterWindowMessage(const std::string& name) override;
-  bool BroadcastNotifyMessage(std::uint32_t, std::uintptr_t, std::intptr_t) override { return !broadcastFails; }
+  bool BroadcastNotifyMessage(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override {
+    broadcasts.push_back(std::to_string(msg) + " " + std::to_string(wParam) + " " + std::to_string(lParam));
+    return !broadcastFails;
+  }
 };
 
 // Real files, in another temporary or current folder when a test says so,

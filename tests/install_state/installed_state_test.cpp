@@ -64,9 +64,9 @@ TEST(ReadInstalledState, StopsOrFindsTheProductFolder) {
   }
 }
 
-// The bytes stored for an identifier: its scrambled text in UTF-16, less the last byte.
-ByteArray StoredFormOf(const std::string& id) {
-  ByteArray bytes = Utf8ToUtf16LeBytes(ScrambleText(kKey, id));
+// The bytes stored for an identifier: its scrambled text (and what follows it) in UTF-16, less the last byte.
+ByteArray StoredFormOf(const std::string& id, const std::string& after = "") {
+  ByteArray bytes = Utf8ToUtf16LeBytes(ScrambleText(kKey, id) + after);
   bytes.pop_back();
   return bytes;
 }
@@ -76,6 +76,7 @@ TEST(GetProductID, KeepsAValidStoredIdentifierAndReplacesAnyOther) {
   const std::pair<std::optional<RegValue>, std::string> rows[] = {
       {std::nullopt, kNew},
       {StoredFormOf(kOld), kOld},
+      {StoredFormOf(kOld, "  "), kOld},  // blanks after it are not counted
       {StoredFormOf("0000abcd-00ef-4a0b-9c01-0000000000ff"), kNew},
       {StoredFormOf(kOld + "0"), kNew},
       {StoredFormOf(std::string(kOld).replace(8, 1, "X")), kNew},
@@ -86,8 +87,9 @@ TEST(GetProductID, KeepsAValidStoredIdentifierAndReplacesAnyOther) {
     s.fake.guid.scripted.push_back(Guid{0x0000ABCDu, 0x00EF, 0x4A0B, {0x9C, 0x01, 0, 0, 0, 0, 0, 0xFF}});
     if (stored) s.Put(kMain, "ProductID", *stored);
     EXPECT_EQ(GetProductID(s.reg, s.fake.guid), id);
+    // A valid stored identifier is kept as it was stored: nothing is written.
     EXPECT_EQ(ReadStoredAt(s.fake.registry, Reg::CurrentUser, "Software\\Tessarine" + kMain, "ProductID").data,
-              StoredFormOf(id));
+              id == kNew ? StoredFormOf(kNew) : std::get<ByteArray>(*stored));
   }
   // The stored form of identifiers that earlier versions wrote.
   EXPECT_EQ(ScrambleText(kKey, "0A-"), "\xC3\xA1\xC2\xB4\xC3\x84");  // 0xB0 ^ 'Q', 0xC1 ^ 'u', 0xAD ^ 'i'

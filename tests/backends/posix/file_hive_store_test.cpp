@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <regex>
 
 #include "fakes/registry_backends.hpp"
@@ -64,8 +66,30 @@ TEST(RegistryFile, ComesIntoBeingPrivateWithTheFirstKeyAndSeesEveryChange) {
 // What lies at the file's place: a file of these bytes, or the same made
 // read-only, a link to it, a file with a linked lock, a link to nowhere, a
 // FIFO, the file grown beyond the size limit, or one that a save would grow
-// beyond it, or a file whose lock another program holds.
-enum Kind { kFile, kReadOnly, kLink, kLinkedLock, kDangling, kFifo, kHuge, kNearlyFull, kHeldLock };
+// beyond it, or a file whose lock another program holds, or a disk that
+// fills while the save is written.
+enum Kind { kFile, kReadOnly, kLink, kLinkedLock, kDangling, kFifo, kHuge, kNearlyFull, kHeldLock, kDiskFull };
+
+// A full disk, as this process sees it: writing a file past `bytes` fails with
+// EFBIG (SIGXFSZ is ignored so the write returns instead of killing the test).
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) : oldHandler_(signal(SIGXFSZ, SIG_IGN)) {
+    getrlimit(RLIMIT_FSIZE, &old_);
+    const rlimit limited{bytes, old_.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &limited);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &old_);
+    signal(SIGXFSZ, oldHandler_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit old_{};
+  sighandler_t oldHandler_;
+};
 
 TEST(RegistryFile, WhatLiesAtItsPlaceIsReadRefusedOrSavedSafely) {
   // What lies there, the App Path in the file, the codes of reading it and of storing "ProductID", and part of
@@ -80,7 +104,8 @@ TEST(RegistryFile, WhatLiesAtItsPlaceIsReadRefusedOrSavedSafely) {
       {kFifo, kUtf8, Reg::BadDb, Reg::BadDb, "not a regular file"},
       {kHuge, kUtf8, Reg::BadDb, Reg::BadDb, "64 MiB"},
       {kNearlyFull, kUtf8, Reg::Success, Reg::AccessDenied, "past the registry file's limit of 64 MiB"},
-      {kHeldLock, kUtf8, Reg::Success, Reg::AccessDenied, "held by another program for 200 ms"}};
+      {kHeldLock, kUtf8, Reg::Success, Reg::AccessDenied, "held by another program for 200 ms"},
+      {kDiskFull, kUtf8, Reg::Success, Reg::CantWrite, "cannot save"}};
   for (const auto& [kind, folder, readRc, writeRc, reason] : rows) {
     SCOPED_TRACE(std::to_string(kind) + reason);
     TempDir dir;
@@ -110,7 +135,12 @@ TEST(RegistryFile, WhatLiesAtItsPlaceIsReadRefusedOrSavedSafely) {
     std::string why = api.Store().LastError();
     RegHandle key = 0;
     long rc = api.CreateKeyEx(Reg::CurrentUser, kMain, Reg::KeyWrite, &key, nullptr);
-    if (rc == Reg::Success) rc = WriteStored(api, key, "ProductID", Reg::Binary, {0xd5, 0xc0}), api.CloseKey(key);
+    if (rc == Reg::Success) {
+      std::optional<FileSizeLimit> full;
+      if (kind == kDiskFull) full.emplace(text.size());
+      rc = WriteStored(api, key, "ProductID", Reg::Binary, {0xd5, 0xc0});
+      api.CloseKey(key);
+    }
     EXPECT_EQ(rc, writeRc);
     if (why.empty()) why = api.Store().LastError();
     EXPECT_TRUE(why.empty() == reason.empty() && why.find(reason) != std::string::npos) << why;
