@@ -57,14 +57,12 @@ int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);  // the tests' platform holds a window
   QApplication app(argc, argv);
   FakePlatform fake;
-  InstalledState state;
-  state.AppPath = ProgramPath(argv[2]);
-  if (state.AppPath.back() != '\\') state.AppPath += '\\';
   ComponentTableType table(2);
-  const std::int32_t currentIndex = 1;
   table[1].sFileName = std::filesystem::path(argv[1]).filename().string();
   table[1].sCrc = argv[3];
-  InstallerHandoff check(fake.services, table, currentIndex, state);
+  InstallerHandoff check(fake.services, table);
+  check.Installed.AppPath = ProgramPath(argv[2]);
+  if (check.Installed.AppPath.back() != '\\') check.Installed.AppPath += '\\';
 
   const std::string file = ProgramPath(argv[1]);
   const auto start = std::chrono::steady_clock::now();

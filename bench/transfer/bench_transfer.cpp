@@ -99,12 +99,11 @@ int main(int argc, char** argv) {
   form.ComponentTable.assign(1, UpdateComponent{});
   form.ComponentTable[0].sSourceUrl = url;
   form.ComponentTable[0].sFileName = url.substr(url.rfind('/') + 1);
-  form.Transfer.CurrentIndex = 0;
   form.CurrentPage = PageCheck;
   form.Transfer.ShowTransferStatus();
   // Failures would show the modal download-error dialog: close it at once.
   dialogs.onShown = [](QtErrorDialog& d) { d.Unload(); };
-  QTimer::singleShot(0, [&] { form.Transfer.htp->Download(url, url, 0); });
+  QTimer::singleShot(0, [&] { form.Transfer.Start(0, 0); });
   app.exec();
 
   if (reader.last.Failed || reader.nanoseconds < 0) {

@@ -61,12 +61,14 @@ bool UpdateCatalog::IsNewerVersion(int sKey, std::string& sVersion) {
   if (sKey < 1 || sKey >= static_cast<int>(ComponentKeys.size())) return false;
   // The product itself compares with its stored version, the others with
   // the versions discovered at start-up.
-  const std::string& installed = sKey == 1 ? appVersion_ : installed_[static_cast<std::size_t>(sKey - 1)];
+  const std::string& installed =
+      sKey == 1 ? Installed.AppVersion : Installed.InstalledVersions[static_cast<std::size_t>(sKey - 1)];
   return ::IsNewerVersion(installed, sVersion);
 }
 
-CatalogResult UpdateCatalog::ReadUpdateInfo(const std::string& sFile) {
+CatalogOutcome UpdateCatalog::ReadUpdateInfo(const std::string& sFile, const InstalledState& installed) {
   if (table_.empty()) table_.resize(1);
+  Installed = installed;
   CatalogResult result = crError;
   verified_.reset();
   AcceptedSerial.clear();
@@ -85,7 +87,7 @@ CatalogResult UpdateCatalog::ReadUpdateInfo(const std::string& sFile) {
       if (refused.empty()) {
         verified_ = ProfileDocument::Parse(bytes);
         length = static_cast<std::int64_t>(bytes.size());
-        refused = CheckSignedFields(value, StoredSerial, SerialFloor, std::time(nullptr));
+        refused = CheckSignedFields(value, Installed.CatalogSerial, SerialFloor, std::time(nullptr));
       }
     }
     const auto newer = [this](int row, std::string& version) { return IsNewerVersion(row, version); };
@@ -116,5 +118,5 @@ CatalogResult UpdateCatalog::ReadUpdateInfo(const std::string& sFile) {
     result = crError;
   }
   table_[0].bVerified = result != crError;
-  return result;
+  return {result, AcceptedSerial};
 }

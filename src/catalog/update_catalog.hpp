@@ -10,35 +10,40 @@
 #include "catalog/built_in_keys.hpp"
 #include "catalog/profile_parser.hpp"
 #include "catalog/update_component.hpp"
+#include "install_state/installed_state.hpp"
 #include "platform/platform.hpp"
 
-// The installed versions the catalog compares with, one per row 1 to 6 of
-// ComponentKeys (the product itself first).
-using InstalledVersionList = std::array<std::string, ComponentKeys.size() - 1>;
+// What a reading of the update-information file came to: the result, which
+// decides the result page, and the serial of the signed file it accepted,
+// which the user keeps so that no older one is accepted again ("" when it
+// accepted none).
+struct CatalogOutcome {
+  CatalogResult result = crError;
+  std::string acceptedSerial;
+};
 
 class UpdateCatalog {
  public:
   // table: the component table, entry 0 the update-information file;
-  // appVersion and installed: what is installed, read at start-up;
   // updateInfoUrl: where the file came from, for the log.
-  UpdateCatalog(const Platform& platform, ComponentTableType& table, const std::string& appVersion,
-                const InstalledVersionList& installed, std::string updateInfoUrl)
-      : platform_(platform),
-        table_(table),
-        appVersion_(appVersion),
-        installed_(installed),
-        updateInfoUrl_(std::move(updateInfoUrl)) {}
+  UpdateCatalog(const Platform& platform, ComponentTableType& table, std::string updateInfoUrl)
+      : platform_(platform), table_(table), updateInfoUrl_(std::move(updateInfoUrl)) {}
 
-  // Validates the downloaded update-information file sFile and fills the
-  // component table; the outcome decides the result page. Never raises.
-  CatalogResult ReadUpdateInfo(const std::string& sFile);
+  // Validates the downloaded update-information file sFile against what is
+  // installed (its versions, and in CatalogSerial the highest serial this
+  // user accepted) and fills the component table. Never raises.
+  CatalogOutcome ReadUpdateInfo(const std::string& sFile, const InstalledState& installed);
+  // The same against Installed; the result alone.
+  CatalogResult ReadUpdateInfo(const std::string& sFile) {
+    return ReadUpdateInfo(sFile, InstalledState(Installed)).result;
+  }
+  // What the last reading compared with.
+  InstalledState Installed;
   // The maker's public keys: with any, only a file they signed is read.
   std::vector<std::string> Keys = BuiltInUpdateKeys();
   // The lowest serial a signed file may carry, whatever this user accepted.
   std::string SerialFloor = BuiltInSerialFloor();
-  // The highest serial this user has accepted ("" for none), and the one
-  // the last reading accepted ("" when it accepted none).
-  std::string StoredSerial;
+  // The serial the last reading accepted ("" when it accepted none).
   std::string AcceptedSerial;
 
   // A build that takes unsigned updates runs whatever answers at its update
@@ -53,8 +58,6 @@ class UpdateCatalog {
  private:
   Platform platform_;
   ComponentTableType& table_;
-  const std::string& appVersion_;
-  const InstalledVersionList& installed_;
   const std::string updateInfoUrl_;
   // A signed file's values, from the very bytes that were verified.
   std::optional<ProfileDocument> verified_;

@@ -33,6 +33,20 @@ std::string InstallerHandoff::InstallerMissingText() {
          CRLF + "Please rectify this problem and rerun " + AppTitle + ".";
 }
 
+const UpdateComponent& InstallerHandoff::Handed() const {
+  static const UpdateComponent kNone;
+  return handedIndex_ >= 0 && static_cast<std::size_t>(handedIndex_) < table_.size()
+             ? table_[static_cast<std::size_t>(handedIndex_)]
+             : kNone;
+}
+
+void InstallerHandoff::Prepare(const InstalledState& installed, std::int64_t runStarted) {
+  Installed = installed;
+  RemoveLeftovers(runStarted);
+  PackageCopies = installed.PackageCopies;
+  RemoveUsedCopies();
+}
+
 bool InstallerHandoff::NotifyRunningPrograms() {
   const bool sent = platform_.messages->BroadcastNotifyMessage(static_cast<std::uint32_t>(MsgGeneral), 1000, 0);
   if (!sent) LogFailure(LogArea::Broadcast, "the running Larkspire programs could not be told to close");
@@ -40,9 +54,7 @@ bool InstallerHandoff::NotifyRunningPrograms() {
 }
 
 bool InstallerHandoff::RunInstall() {
-  const std::string target = currentIndex_ >= 0 && static_cast<std::size_t>(currentIndex_) < table_.size()
-                                 ? table_[static_cast<std::size_t>(currentIndex_)].sTargetFile
-                                 : std::string();
+  const std::string target = Handed().sTargetFile;
   // Programs still running could hold the files the installer replaces, so
   // the package is not started. The user is told, as on the check page, and
   // stays on this page with Install to try again.
@@ -88,7 +100,7 @@ std::string InstallerHandoff::SafeFromOthers(const std::string& target) {
   std::string whyNotOwn = own.empty() ? "you have no folder of your own for a copy" : files.OthersCanChange(own);
   if (whyNotOwn.empty()) {
     try {
-      const std::string& name = table_[static_cast<std::size_t>(currentIndex_)].sFileName;
+      const std::string name = Handed().sFileName;
       const std::string copy = FreeCopyName(own, name);
       CopyInto(target, copy);
       LogInfo(LogArea::Install,
@@ -106,8 +118,7 @@ std::string InstallerHandoff::SafeFromOthers(const std::string& target) {
 bool InstallerHandoff::StillVerified(const std::string& target) {
   std::string mismatch;
   try {
-    mismatch = PackageMismatch(FileDigests(*platform_.files, *platform_.verifier, target),
-                               table_[static_cast<std::size_t>(currentIndex_)]);
+    mismatch = PackageMismatch(FileDigests(*platform_.files, *platform_.verifier, target), Handed());
     if (mismatch.empty()) return true;
   } catch (const std::exception& e) {
     mismatch = "is unreadable (" + AsRuntimeError(e).Description() + ")";
@@ -121,7 +132,7 @@ void InstallerHandoff::RemoveLeftovers(std::int64_t runStarted) {
   IFileSystem& files = *platform_.files;
   try {
     for (const auto& [folder, prefix] :
-         {std::pair{files.GetTempPath(), kDownloadFilePrefix}, std::pair{state_.AppPath, kPartialCopyPrefix}})
+         {std::pair{files.GetTempPath(), kDownloadFilePrefix}, std::pair{Installed.AppPath, kPartialCopyPrefix}})
       for (const std::string& path : files.RemoveLeftovers(folder, prefix, runStarted))
         LogInfo(LogArea::Install, "removed " + files.NativePath(path) + ", left behind by an earlier run");
   } catch (const std::exception& e) {

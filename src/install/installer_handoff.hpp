@@ -12,16 +12,24 @@
 
 class InstallerHandoff {
  public:
-  // table and currentIndex: the component table and the entry being
-  // transferred; state: what is installed (the product folder).
-  InstallerHandoff(const Platform& platform, ComponentTableType& table, const std::int32_t& currentIndex,
-                   const InstalledState& state)
-      : platform_(platform), table_(table), currentIndex_(currentIndex), state_(state) {}
+  // table: the component table, whose entries name the packages.
+  InstallerHandoff(const Platform& platform, ComponentTableType& table) : platform_(platform), table_(table) {}
 
-  // Checks the CRC-32 of the downloaded file of entry CurrentIndex and
-  // copies it into the product folder. Never raises. When the check passed
-  // but the copy failed, CopyFailure says why and where.
-  bool VerifyDownload(const std::string& sFile);
+  // What is installed, as start-up read it: the product folder the package
+  // is copied into, and the versions a copy's line records.
+  InstalledState Installed;
+  // At start-up, once what is installed is known: keeps it, and removes
+  // what earlier runs left (RemoveLeftovers) and the copies no longer
+  // needed (RemoveUsedCopies). Never raises.
+  void Prepare(const InstalledState& installed, std::int64_t runStarted);
+
+  // Checks the CRC-32 of sFile, the download of entry index of the table,
+  // and copies it into the product folder; that entry is the one RunInstall
+  // hands over. Never raises. When the check passed but the copy failed,
+  // CopyFailure says why and where.
+  bool VerifyDownload(const std::string& sFile, std::int32_t index);
+  // The same for the package, entry 1.
+  bool VerifyDownload(const std::string& sFile) { return VerifyDownload(sFile, 1); }
   // Registers the window message shared with the product's programs; raises
   // -2147220504 after ten attempts without an identifier.
   void RegisterMessages();
@@ -91,8 +99,11 @@ class InstallerHandoff {
   // safe (the log says why). Never raises.
   std::string SafeFromOthers(const std::string& target);
 
+  // The entry VerifyDownload was given last (an empty one when the table no
+  // longer has it).
+  const UpdateComponent& Handed() const;
+
   Platform platform_;
   ComponentTableType& table_;
-  const std::int32_t& currentIndex_;
-  const InstalledState& state_;
+  std::int32_t handedIndex_ = 1;
 };

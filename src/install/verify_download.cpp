@@ -30,10 +30,11 @@ class BusyPointer {
 };
 }  // namespace
 
-bool InstallerHandoff::VerifyDownload(const std::string& sFile) {
+bool InstallerHandoff::VerifyDownload(const std::string& sFile, std::int32_t entryIndex) {
   IFileSystem& files = *platform_.files;
   CopyFailure.clear();
-  const std::size_t index = static_cast<std::size_t>(currentIndex_);
+  handedIndex_ = entryIndex;
+  const std::size_t index = static_cast<std::size_t>(entryIndex);
   UpdateComponent entry;
   std::optional<PackageDigests> digests;
   try {
@@ -71,13 +72,13 @@ bool InstallerHandoff::VerifyDownload(const std::string& sFile) {
   // download was corrupt.
   // A package already there from an earlier run, byte for byte, serves
   // again: the product folder does not fill up with copies of one package.
-  std::string destination = IdenticalCopy(state_.AppPath, entry.sFileName, *digests);
+  std::string destination = IdenticalCopy(Installed.AppPath, entry.sFileName, *digests);
   if (!destination.empty()) {
     LogInfo(LogArea::Install, "the verified package is already in the product folder as " +
                                   files.NativePath(destination) + ": it is used again");
   } else {
     try {
-      destination = FreeCopyName(state_.AppPath, entry.sFileName);
+      destination = FreeCopyName(Installed.AppPath, entry.sFileName);
       BusyPointer busy(*platform_.events);
       platform_.events->DoEvents();
       CopyInto(sFile, destination);
@@ -151,8 +152,8 @@ std::string CopyList(const std::vector<std::pair<std::string, std::string>>& lin
 }  // namespace
 
 std::string InstallerHandoff::InstalledFingerprint() const {
-  std::string fingerprint = state_.AppVersion;
-  for (const std::string& version : state_.InstalledVersions) fingerprint += "," + version;
+  std::string fingerprint = Installed.AppVersion;
+  for (const std::string& version : Installed.InstalledVersions) fingerprint += "," + version;
   return fingerprint;
 }
 
@@ -176,19 +177,19 @@ std::string InstallerHandoff::IdenticalCopy(const std::string& folder, const std
 }
 
 void InstallerHandoff::RecordCopy(const std::string& destination) {
-  const std::string name = destination.substr(state_.AppPath.size());
+  const std::string name = destination.substr(Installed.AppPath.size());
   std::vector<std::pair<std::string, std::string>> kept;
   for (const auto& line : CopyLines(PackageCopies)) {
     if (line.first == name) continue;
     // A newer package replaces what an earlier run left for the installer.
     try {
-      if (IsPlainFileName(line.first) && FileExists(*platform_.files, state_.AppPath + line.first)) {
-        platform_.files->Kill(state_.AppPath + line.first);
-        LogInfo(LogArea::Install, "removed " + platform_.files->NativePath(state_.AppPath + line.first) +
+      if (IsPlainFileName(line.first) && FileExists(*platform_.files, Installed.AppPath + line.first)) {
+        platform_.files->Kill(Installed.AppPath + line.first);
+        LogInfo(LogArea::Install, "removed " + platform_.files->NativePath(Installed.AppPath + line.first) +
                                       ", which the new package replaces");
       }
     } catch (const std::exception& e) {
-      LogFailure(LogArea::Install, "cannot remove the earlier package " + state_.AppPath + line.first + ": " +
+      LogFailure(LogArea::Install, "cannot remove the earlier package " + Installed.AppPath + line.first + ": " +
                                        AsRuntimeError(e).Description());
       kept.push_back(line);
     }
@@ -201,7 +202,7 @@ void InstallerHandoff::RemoveUsedCopies() {
   const std::string now = InstalledFingerprint();
   std::vector<std::pair<std::string, std::string>> waiting;
   for (const auto& line : CopyLines(PackageCopies)) {
-    const std::string path = state_.AppPath + line.first;
+    const std::string path = Installed.AppPath + line.first;
     try {
       if (line.second == now) {
         waiting.push_back(line);  // not installed yet: the user may still install from it
@@ -220,9 +221,9 @@ void InstallerHandoff::RemoveUsedCopies() {
 bool InstallerHandoff::FailCopy(const std::string& reason) {
   std::string folder;
   try {
-    folder = platform_.files->NativePath(state_.AppPath);
+    folder = platform_.files->NativePath(Installed.AppPath);
   } catch (...) {
-    folder = state_.AppPath;
+    folder = Installed.AppPath;
   }
   while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
   CopyFailure = "The update could not be copied to " + folder + ": " + reason;

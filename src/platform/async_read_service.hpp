@@ -33,6 +33,9 @@ struct AsyncProperty {
   bool Failed = false;
   std::int32_t ErrorNumber = 0;
   std::string ErrorDescription;
+  // A failure's second sentence, told after its own words: which way the
+  // fetch went when not straight to the server ("" when it did).
+  std::string ErrorRoute;
 };
 
 class IAsyncReadHandler {

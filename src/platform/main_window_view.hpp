@@ -2,7 +2,7 @@
 // The window system as the main window's procedures see it: named controls
 // with caption, enabled, visible, focus and a place in twips; picture boxes
 // that can be drawn on; timers; the window itself. The design geometry of
-// every control is core data (wizard/layout.hpp), so the real window and the
+// every control is core data (design/layout.hpp), so the real window and the
 // test fake put the same controls at the same places.
 #include <string>
 

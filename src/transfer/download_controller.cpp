@@ -25,6 +25,20 @@ UpdateComponent* DownloadController::Entry(std::int32_t index) {
   return &table_[static_cast<std::size_t>(index)];
 }
 
+void DownloadController::Start(std::int32_t index, std::int64_t maxBytes) {
+  CurrentIndex = index;
+  if (const UpdateComponent* entry = Entry(index)) htp->Download(entry->sSourceUrl, entry->sSourceUrl, maxBytes);
+}
+
+void DownloadController::Disconnect() {
+  const UpdateComponent* entry = Entry(CurrentIndex);
+  htp->Disconnect(entry ? entry->sSourceUrl : std::string());
+}
+
+bool DownloadController::ConnectionState(std::string* sConnectionInfo, std::string* sConnectionName) {
+  return htp->ConnectionState(sConnectionInfo, sConnectionName);
+}
+
 void DownloadController::ShowTransferStatus() {
   LastTransferFailed = false;
   BytesReceived = 0;
@@ -59,8 +73,7 @@ void DownloadController::StopDownload() {
   C(Ctl::Cmd0).SetEnabled(false);
   C(Ctl::Cmd1).SetEnabled(false);
   C(Ctl::Cmd2).SetEnabled(true);
-  const UpdateComponent* entry = Entry(CurrentIndex);
-  htp->Disconnect(entry ? entry->sSourceUrl : std::string());
+  Disconnect();
   DeleteDownloadedFiles();
   host_.SetFocusSafe(cmdLoad(1));
 }
@@ -217,12 +230,14 @@ void DownloadController::tmrDownload_Timer() {
   }
 }
 
-void DownloadController::htp_HTTPError(const std::string& sKey, const std::string& sError) {
+void DownloadController::htp_HTTPErrorVia(const std::string& sKey, const std::string& sError,
+                                          const std::string& sRoute) {
   LastTransferFailed = true;
-  LogFailure(LogArea::Transfer, (sKey.empty() ? std::string("the transfer") : sKey) + ": " + sError + " (" +
+  const std::string route = sRoute.empty() ? "" : " " + sRoute;
+  LogFailure(LogArea::Transfer, (sKey.empty() ? std::string("the transfer") : sKey) + ": " + sError + route + " (" +
                                     std::to_string(BytesReceived) + " bytes received)");
   StopDownload();
-  const std::string text = DescribeTransferError(sError);
+  const std::string text = DescribeTransferError(sError) + route;
   std::unique_ptr<IErrorDialogView> view = platform_.dialogs->CreateErrorDialog();
   frmError dialog(*view);
   dialog.Init(text);

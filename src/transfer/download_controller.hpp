@@ -51,6 +51,14 @@ class DownloadController : private IHttpEvents {
 
   // Resets the status view before a transfer.
   void ShowTransferStatus();
+  // Fetches entry index of the table, taking no more than maxBytes (0: the
+  // program's ceiling); it becomes the entry being transferred.
+  void Start(std::int32_t index, std::int64_t maxBytes);
+  // Drops the transfer of the current entry, whatever stage it is in.
+  void Disconnect();
+  // Whether a configured Internet connection is reported; the description
+  // and the connection's name on request. Never raises.
+  bool ConnectionState(std::string* sConnectionInfo, std::string* sConnectionName);
   // Stops any transfer, resets the status view and deletes the downloaded files.
   void StopDownload();
   // Fetches the current page's file again (check or download page).
@@ -64,7 +72,10 @@ class DownloadController : private IHttpEvents {
   void DeleteDownloadedFiles();
 
   // ---- events ----
-  void htp_HTTPError(const std::string& sKey, const std::string& sError) override;
+  void htp_HTTPError(const std::string& sKey, const std::string& sError) override {
+    htp_HTTPErrorVia(sKey, sError, "");
+  }
+  void htp_HTTPErrorVia(const std::string& sKey, const std::string& sError, const std::string& sRoute) override;
   void htp_StatusChange(const std::string& sKey, std::int32_t lStatus) override;
   void htp_DownloadComplete(const std::string& sKey, std::int32_t lType, const std::string& vData) override;
   void htp_ProgressChange(const std::string& sKey, float lProgress, float lProgressMax) override;
@@ -81,9 +92,9 @@ class DownloadController : private IHttpEvents {
   // the run ends with its own status, whatever the user does next).
   std::int64_t BytesReceived = 0;
   bool LastTransferFailed = false;
-  std::unique_ptr<uHttp> htp;
 
  private:
+  std::unique_ptr<uHttp> htp;
   IControl& C(Ctl id) { return platform_.window->Control(id); }
   ITimer& T(TimerId id) { return platform_.window->Timer(id); }
   UpdateComponent* Entry(std::int32_t index);

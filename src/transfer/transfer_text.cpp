@@ -41,10 +41,6 @@ std::string Lower(std::string s) {
 }  // namespace
 
 std::string DescribeTransferErrorText(const std::string& sError, bool (*connected)(void*), void* context) {
-  // The proxy is named after the failure's words, which are worded alone.
-  const std::size_t proxy = sError.find(kThroughProxy);
-  if (proxy != std::string::npos && proxy > 0)
-    return DescribeTransferErrorText(sError.substr(0, proxy), connected, context) + " " + sError.substr(proxy);
   std::string text = TrimSpaces(sError);
   // "System error &H80070002. The system cannot find..." keeps only the words.
   if (Lower(text).starts_with("system error &h")) {

@@ -7,9 +7,6 @@
 std::string FormatDuration(float seconds);
 // A number with at least one integer digit and exactly two decimals ("0.00").
 std::string FormatFixed2(float value);
-// How a failure of a fetch through a proxy ends: this, the proxy's address
-// and a full stop, after the failure's own words.
-inline constexpr const char* kThroughProxy = "The download went through the proxy ";
 // The user's wording of a transfer failure; connected tells whether a
 // configured Internet connection is reported (asked only when needed).
 std::string DescribeTransferErrorText(const std::string& sError, bool (*connected)(void*), void* context);

@@ -59,13 +59,16 @@ void uHttp::AsyncReadProgress(const AsyncProperty& prop) {
   const std::string key = prop.PropertyName;
   if (prop.StatusCode == AsyncStatus::Error) {
     // The fetch failed: stop it, say so, and hand the error on.
-    std::string description = prop.ErrorDescription;
+    const std::string description = prop.ErrorDescription, route = prop.ErrorRoute;
     try {
       reader_.CancelAsyncRead(key);
     } catch (...) {
     }
     sink_.htp_StatusChange(key, tsStopped);
-    sink_.htp_HTTPError(key, description);
+    if (route.empty())
+      sink_.htp_HTTPError(key, description);
+    else
+      sink_.htp_HTTPErrorVia(key, description, route);
     return;
   }
   if (const std::int32_t status = MapStatus(prop.StatusCode); status != tsConnecting)

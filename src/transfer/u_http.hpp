@@ -28,6 +28,12 @@ class IHttpEvents {
  public:
   virtual ~IHttpEvents() = default;
   virtual void htp_HTTPError(const std::string& sKey, const std::string& sError) = 0;
+  // A failure whose fetch did not go straight to the server: sRoute says
+  // which way it went and is told after the failure's own words, which are
+  // worded alone.
+  virtual void htp_HTTPErrorVia(const std::string& sKey, const std::string& sError, const std::string& sRoute) {
+    htp_HTTPError(sKey, sError + " " + sRoute);
+  }
   virtual void htp_StatusChange(const std::string& sKey, std::int32_t lStatus) = 0;
   virtual void htp_DownloadComplete(const std::string& sKey, std::int32_t lType, const std::string& vData) = 0;
   virtual void htp_ProgressChange(const std::string& sKey, float lProgress, float lProgressMax) = 0;

@@ -1,7 +1,7 @@
 // Start-up, navigation, the page dispatcher and the exit confirmation.
+#include "design/layout.hpp"
 #include "support/diagnostics.hpp"
 #include "wizard/frm_main.hpp"
-#include "wizard/layout.hpp"
 
 void frmMain::Form_Load() {
   Catalog.SayWhenUnsigned();
@@ -9,9 +9,7 @@ void frmMain::Form_Load() {
     platform_.window->SetIcon("rid_icon");
     platform_.window->SetCaption(AppTitle);
     Installed.ReadInstalledState();
-    Installer.RemoveLeftovers(RunStarted);
-    Installer.PackageCopies = Installed.State.PackageCopies;
-    Installer.RemoveUsedCopies();
+    Installer.Prepare(Installed.State, RunStarted);
     KeepPackageCopies();
     if (std::shared_ptr<Picture> picture = Installed.LoadResourcePicture("rid_bitmap")) {
       ISurface& holder = platform_.window->Surface(Ctl::picBitmap);
@@ -58,8 +56,7 @@ void frmMain::Form_QueryUnload(int& cancel, int unloadMode) {
 void frmMain::Form_Unload() {
   T(TimerId::tmrStatus).SetEnabled(false);
   T(TimerId::tmrDownload).SetEnabled(false);
-  const UpdateComponent* entry = Entry(Transfer.CurrentIndex);
-  Transfer.htp->Disconnect(entry ? entry->sSourceUrl : std::string());
+  Transfer.Disconnect();
   Transfer.DeleteDownloadedFiles();
 }
 

@@ -2,10 +2,10 @@
 
 #include <cmath>
 
+#include "design/layout.hpp"
 #include "install_state/version_rules.hpp"
 #include "support/codepage.hpp"
 #include "wizard/frm_main.hpp"
-#include "wizard/layout.hpp"
 
 std::int32_t RoundHalfEven(double value) { return static_cast<std::int32_t>(std::nearbyint(value)); }
 

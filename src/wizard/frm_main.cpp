@@ -4,11 +4,11 @@ frmMain::frmMain(const Platform& platform, std::string updateHost)
     : UpdateHost(std::move(updateHost)),
       UpdateInfoUrl(UpdateInfoUrlOf(UpdateHost)),
       platform_(platform),
+      Errors(*platform_.messageBox, *platform_.process, *platform_.events),
       Installed(platform_, [this] { Installer.RegisterMessages(); }),
-      Catalog(platform_, ComponentTable, Installed.State.AppVersion, Installed.State.InstalledVersions, UpdateInfoUrl),
+      Catalog(platform_, ComponentTable, UpdateInfoUrl),
       Transfer(platform_, *this, ComponentTable, UpdateHost, Errors),
-      Installer(platform_, ComponentTable, Transfer.CurrentIndex, Installed.State),
-      Errors(*platform_.messageBox, *platform_.process, *platform_.events) {}
+      Installer(platform_, ComponentTable) {}
 
 frmMain::~frmMain() = default;
 
@@ -18,7 +18,7 @@ UpdateComponent* frmMain::Entry(std::int32_t index) {
 }
 
 bool frmMain::ConnectionState(std::string* sConnectionInfo, std::string* sConnectionName) {
-  return Transfer.htp->ConnectionState(sConnectionInfo, sConnectionName);
+  return Transfer.ConnectionState(sConnectionInfo, sConnectionName);
 }
 
 void frmMain::RestartTransfer() {
@@ -29,12 +29,11 @@ void frmMain::RestartTransfer() {
 }
 
 void frmMain::UpdateInfoArrived(const std::string& sFile) {
-  Catalog.StoredSerial = Installed.State.CatalogSerial;
-  const CatalogResult result = Catalog.ReadUpdateInfo(sFile);
+  const CatalogOutcome read = Catalog.ReadUpdateInfo(sFile, Installed.State);
   // An older signed catalog is refused from now on.
-  Installed.StoreCatalogSerial(Catalog.AcceptedSerial);
+  Installed.StoreCatalogSerial(read.acceptedSerial);
   CurrentPage = PageResult;
-  ShowResultPage(result);
+  ShowResultPage(read.result);
 }
 
 void frmMain::KeepPackageCopies() {
@@ -42,7 +41,7 @@ void frmMain::KeepPackageCopies() {
 }
 
 bool frmMain::PackageArrived(const std::string& sFile, std::string& copyFailure) {
-  const bool verified = Installer.VerifyDownload(sFile);
+  const bool verified = Installer.VerifyDownload(sFile, Transfer.CurrentIndex);
   KeepPackageCopies();
   if (!verified) {
     copyFailure = Installer.CopyFailure;

@@ -50,12 +50,14 @@ class frmMain : public IMainWindowEvents, public ITransferHost {
   const std::int64_t RunStarted = std::time(nullptr);
 
   // ---- the subsystems ----
+  // Each holds none of the others: what one needs of another, the window
+  // passes it as a value when it calls (what is installed, the entry being
+  // handed over, the serial accepted).
+  ErrorReporter Errors;
   InstalledStateReader Installed;
   UpdateCatalog Catalog;
-  // Before the hand-over, which reads the entry being transferred.
   DownloadController Transfer;
   InstallerHandoff Installer;
-  ErrorReporter Errors;
 
   // ---- controller: events ----
   // Start-up. Run-time errors are reported as unexpected errors ("0002").

@@ -1,7 +1,7 @@
 // The Welcome and Preparing to Connect pages.
 #include "catalog/catalog_rules.hpp"
+#include "design/layout.hpp"
 #include "wizard/frm_main.hpp"
-#include "wizard/layout.hpp"
 
 void frmMain::ShowWelcomePage() {
   C(Ctl::Cmd0).SetEnabled(false);

@@ -1,7 +1,7 @@
 // The check, result, download and ready pages.
 #include "catalog/profile_parser.hpp"
+#include "design/layout.hpp"
 #include "wizard/frm_main.hpp"
-#include "wizard/layout.hpp"
 
 void frmMain::ShowCheckPage() {
   DrawHeader("Checking for Updates...", 14);
@@ -15,8 +15,7 @@ void frmMain::ShowCheckPage() {
   Transfer.DeleteDownloadedFiles();
   // The reader looks at no more of the file than this; a longer one is
   // never stored.
-  if (const UpdateComponent* entry = Entry(0); entry)
-    Transfer.htp->Download(entry->sSourceUrl, entry->sSourceUrl, kMaxProfileBytes);
+  Transfer.Start(0, kMaxProfileBytes);
 }
 
 void frmMain::ShowResultPage(CatalogResult result) {
@@ -73,9 +72,8 @@ void frmMain::ShowDownloadPage() {
   DrawHeader("Downloading Updates...", 14);
   Transfer.ShowTransferStatus();
   Transfer.DeleteDownloadedFiles();
-  Transfer.CurrentIndex = 1;
-  if (const UpdateComponent* entry = Entry(1); entry)
-    Transfer.htp->Download(entry->sSourceUrl, entry->sSourceUrl, entry->lSize);
+  // The package's own length bounds its fetch, when the catalog gives it.
+  Transfer.Start(1, Entry(1) ? Entry(1)->lSize : 0);
 }
 
 void frmMain::ShowReadyPage() {

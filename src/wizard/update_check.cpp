@@ -11,7 +11,7 @@ UpdateCheck::UpdateCheck(const Platform& platform, std::string updateHost)
     : platform_(platform),
       updateInfoUrl_(UpdateInfoUrlOf(updateHost)),
       installed_(platform_, [] {}),
-      Catalog(platform_, table_, installed_.State.AppVersion, installed_.State.InstalledVersions, updateInfoUrl_) {}
+      Catalog(platform_, table_, updateInfoUrl_) {}
 
 UpdateCheck::~UpdateCheck() = default;
 
@@ -45,9 +45,8 @@ void UpdateCheck::htp_DownloadComplete(const std::string&, std::int32_t lType, c
     return;
   }
   table_[0].sDownloadedFile = vData;
-  Catalog.StoredSerial = installed_.State.CatalogSerial;
-  const CatalogResult result = Catalog.ReadUpdateInfo(vData);
-  installed_.StoreCatalogSerial(Catalog.AcceptedSerial);
+  const auto [result, accepted] = Catalog.ReadUpdateInfo(vData, installed_.State);
+  installed_.StoreCatalogSerial(accepted);
   try {
     platform_.files->Kill(vData);
   } catch (const std::exception&) {
@@ -61,11 +60,10 @@ void UpdateCheck::htp_DownloadComplete(const std::string&, std::int32_t lType, c
     Finish(UpToDate);
     return;
   }
-  CatalogIdentity =
-      Catalog.AcceptedSerial.empty() ? table_[1].sSourceUrl + " " + table_[1].sCrc : Catalog.AcceptedSerial;
+  CatalogIdentity = accepted.empty() ? table_[1].sSourceUrl + " " + table_[1].sCrc : accepted;
   for (std::size_t i = 2; i < table_.size(); ++i) {
     Components.push_back(table_[i].sFileName + " " + table_[i].sVersion);
-    if (Catalog.AcceptedSerial.empty()) CatalogIdentity += " " + Components.back();
+    if (accepted.empty()) CatalogIdentity += " " + Components.back();
   }
   Finish(UpdateAvailable);
 }

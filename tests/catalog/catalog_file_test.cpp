@@ -61,7 +61,8 @@ class ReadUpdateInfoTest : public ::testing::Test {
   std::string Read(const std::string& bytes) {
     WriteFileBytes(dir.File("updchk.ndf"), bytes);
     table[0].sDownloadedFile = dir.Path() + "updchk.ndf";
-    std::string s = std::to_string(catalog.ReadUpdateInfo(table[0].sDownloadedFile));
+    last = catalog.ReadUpdateInfo(table[0].sDownloadedFile, installed);
+    std::string s = std::to_string(last.result);
     if (table[0].bVerified) s += " verified";
     for (std::size_t i = 1; i < table.size(); ++i)
       for (const std::string* f : {&table[i].sFileName, &table[i].sSourceUrl, &table[i].sVersion, &table[i].sCrc})
@@ -75,15 +76,13 @@ class ReadUpdateInfoTest : public ::testing::Test {
   TestFileSystem files;
   ProfileFileReader profiles{files};
   ComponentTableType table = ComponentTableType(1);
-  std::string appVersion = " 3.02.0012 ";
-  // The product compares with its stored version, not with this copy.
-  InstalledVersionList installed = {"9.99.9999", "0", "1.00.0001", "0", "0", "0"};
+  // The product compares with its stored version, not with the copy in the list.
+  InstalledState installed{.AppVersion = " 3.02.0012 ",
+                           .InstalledVersions = {"9.99.9999", "0", "1.00.0001", "0", "0", "0"}};
   OpenSslSignatureVerifier verifier;
-  UpdateCatalog catalog{{.files = &files, .profiles = &profiles, .verifier = &verifier},
-                        table,
-                        appVersion,
-                        installed,
-                        "http://updates.test/browser/updchk.ndf"};
+  UpdateCatalog catalog{
+      {.files = &files, .profiles = &profiles, .verifier = &verifier}, table, "http://updates.test/browser/updchk.ndf"};
+  CatalogOutcome last;
   const std::string good = "1 verified setup.msi http://updates.test:8731/dl/setup.msi CBF43926";
   const std::string listed = " rillgauge 1.00.0000 quillon.exe 1.00.0002 qvmclock 0.50.0000";
 };
@@ -199,13 +198,13 @@ TEST_F(ReadUpdateInfoTest, WithKeysBuiltInOnlyWhatTheMakerSignedIsRead) {
     if (row.tamper) bytes[bytes.find("1.00.0002")] = '2';
     if (row.signer >= 0) bytes += SignatureTrailer(keys[static_cast<std::size_t>(row.signer)]->Sign(body));
     table.assign(1, {});
-    catalog.StoredSerial = row.stored;
+    installed.CatalogSerial = row.stored;
     catalog.SerialFloor = row.floor;
     testing::internal::CaptureStderr();
     const std::string read = Read(bytes);
     const std::string log = testing::internal::GetCapturedStderr();
     EXPECT_EQ(read, row.expected) << row.edits << " by " << row.signer;
     EXPECT_NE(log.find(row.reason), std::string::npos) << log;
-    EXPECT_EQ(catalog.AcceptedSerial, row.expected == "0" ? "" : hourAgo) << row.edits;
+    EXPECT_EQ(last.acceptedSerial, row.expected == "0" ? "" : hourAgo) << row.edits;
   }
 }

@@ -14,10 +14,10 @@
 #include "app/linux_platform.hpp"
 #include "backends/qt/window/error_dialog.hpp"
 #include "backends/qt/window/main_window.hpp"
+#include "design/layout.hpp"
 #include "fakes/fake_platform.hpp"
 #include "fakes/scoped_env.hpp"
 #include "wizard/frm_main.hpp"
-#include "wizard/layout.hpp"
 
 class Road {
  public:

@@ -33,9 +33,9 @@ class FakeAsyncReadService : public IAsyncReadService {
   // A progress of a fetch that runs. Status 0 is a failure, whose fetch
   // stays until the receiver cancels it.
   void Progress(const std::string& key, std::int32_t status, std::int32_t read = 0, std::int32_t max = 0,
-                const std::string& error = "") {
+                const std::string& error = "", const std::string& route = "") {
     if (running.count(key))
-      handler->AsyncReadProgress({key, 1, status, read, max, "", status == 0, status ? 0 : 12030, error});
+      handler->AsyncReadProgress({key, 1, status, read, max, "", status == 0, status ? 0 : 12030, error, route});
   }
   // The completion of a fetch that runs, with the local file; failed:
   // without data, and text is the error.

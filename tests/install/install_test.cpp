@@ -51,7 +51,6 @@ struct Form {
     UpdateComponent entry;
     entry.sFileName = file, entry.sTargetFile = target, entry.sCrc = crc;
     form.ComponentTable = {{}, entry};
-    form.Transfer.CurrentIndex = 1;
   }
   // The text without the temporary folder, in either form, and the log's lines without their times.
   std::string Local(std::string text) const {
@@ -107,7 +106,7 @@ TEST(VerifyDownload, ChecksThenCopies) {
     for (int n = 0; n < r.variants; ++n) WriteFileBytes(app + "/s" + std::to_string(n) + ".m", "");
     if (r.bytes) WriteFileBytes(f.dir.File("download.tmp"), *r.bytes);
     if (r.bytes) f.fake.files.SetAttr(download, Attr::ReadOnly | Attr::Hidden);
-    f.form.Installed.State.AppPath = f.dir.Path() + "app.d\\";
+    f.form.Installer.Installed.AppPath = f.dir.Path() + "app.d\\";
     f.Entry(r.file, r.crc, "earlier");
     f.form.ComponentTable[1].sSha256 = r.sha256, f.form.ComponentTable[1].lSize = r.size;
     if (r.reset) f.fake.events.onDoEvents = [&] { f.form.ComponentTable.resize(1); };
@@ -133,8 +132,8 @@ TEST(VerifyDownload, TheProductFolderKeepsOnlyThePackageTheInstallerMayStillNeed
   Form f;
   const std::string app = f.dir.File("app.d"), download = f.dir.Path() + "download.tmp";
   std::filesystem::create_directory(app);
-  f.form.Installed.State.AppPath = f.dir.Path() + "app.d\\";
-  f.form.Installed.State.AppVersion = "3.02.0012";
+  f.form.Installer.Installed.AppPath = f.dir.Path() + "app.d\\";
+  f.form.Installer.Installed.AppVersion = "3.02.0012";
   const auto arrive = [&](const std::string& name, const std::string& bytes) {
     WriteFileBytes(f.dir.File("download.tmp"), bytes);
     f.Entry(name, FormatCrc(Crc32(bytes)), "");
@@ -149,7 +148,7 @@ TEST(VerifyDownload, TheProductFolderKeepsOnlyThePackageTheInstallerMayStillNeed
   EXPECT_EQ(arrive("setup-2.msi", kFox + "!"), "app.d\\setup-2.msi | setup-2.msi | setup-2.msi" + installed);
   f.form.Installer.RemoveUsedCopies();
   EXPECT_EQ(f.form.Installer.PackageCopies, "setup-2.msi" + installed) << "not installed yet: it stays";
-  f.form.Installed.State.AppVersion = "3.03.0000";
+  f.form.Installer.Installed.AppVersion = "3.03.0000";
   f.form.Installer.RemoveUsedCopies();
   EXPECT_EQ(f.form.Installer.PackageCopies, "");
   EXPECT_TRUE(std::filesystem::is_empty(app));

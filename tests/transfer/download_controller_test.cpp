@@ -115,12 +115,12 @@ Scenario Stop(int answer, int ends = 0, bool inYield = false, bool retry = false
 const std::string kReceiving = "Downloading updchk.ndf|12.50 KB of 640.00 KB|1:40 minutes|0:01 minutes|6.25 Kbps|2|";
 const std::string kAsked = "|Are you sure you want to stop this download?";
 
-// The check page's fetch fails with this description; connected: what the
-// connection service says.
-Scenario Fails(std::string description, bool connected = true) {
+// The check page's fetch fails with this description (and the way it went);
+// connected: what the connection service says.
+Scenario Fails(std::string description, bool connected = true, std::string route = "") {
   return [=](T& t) {
     t.fake.connection.flags = connected ? 0x40 : 0x02;
-    t.Check(), t.fake.reader.Progress(kInfoUrl, AsyncStatus::Error, 0, 0, description);
+    t.Check(), t.fake.reader.Progress(kInfoUrl, AsyncStatus::Error, 0, 0, description, route);
   };
 }
 // Every failure stops the transfer and shows its description, worded for the user, in the error dialog.
@@ -158,7 +158,7 @@ const Row kRows[] = {
     {"StopYesThenRetry", Stop(Mb::Yes, 0, false, true), "Attempting to connect to updates.test:8731|||||0|bar Stop @Cancel " + kAsked + "|gone fetching"},
     {"Storage", Fails("NOT ENOUGH STORAGE IS AVAILABLE TO PROCESS THIS COMMAND.", false), Stopped(kRetry)},
     {"AccessCode", Fails("The access code is invalid."), Stopped(kRetry)},
-    {"ResolveThroughAProxy", Fails(kResolve + " The download went through the proxy http://p:3128.", false), Stopped(kResolve + ". This could be a result of no Internet connection. The download went through the proxy http://p:3128.")},
+    {"ResolveThroughAProxy", Fails(kResolve, false, "The download went through the proxy http://p:3128."), Stopped(kResolve + ". This could be a result of no Internet connection. The download went through the proxy http://p:3128.")},
     {"ResolveConnected", Fails(kResolve), Stopped(kResolve + ".")},
     {"ResolveWithAPoint", Fails(kResolve + ".", false), Stopped(kResolve + ".")},
     {"SystemError", Fails("  system ERROR &h80070006.   the handle is invalid.  "), Stopped("The url could not be found.")},

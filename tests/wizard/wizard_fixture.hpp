@@ -8,10 +8,10 @@
 #include <QTest>
 #include <memory>
 
+#include "design/layout.hpp"
 #include "fakes/fake_platform.hpp"
 #include "support/c_registry.hpp"
 #include "wizard/frm_main.hpp"
-#include "wizard/layout.hpp"
 
 class WizardTest : public ::testing::Test {
  protected:

@@ -4,6 +4,8 @@
 
 #include "support/runtime_error.hpp"
 
+std::string ThroughProxyText(const std::string& proxy) { return "The download went through the proxy " + proxy + "."; }
+
 const char* const kNotUnderstood = "The server's answer could not be understood.";
 
 namespace {

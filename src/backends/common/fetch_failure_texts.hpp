@@ -21,6 +21,10 @@ constexpr std::int32_t Write = 29;
 
 extern const char* const kNotUnderstood;
 
+// The sentence after a failure whose fetch went through a proxy; proxy is
+// the address as the user may see it (no password). Never fails.
+std::string ThroughProxyText(const std::string& proxy);
+
 // A fetch that receives less than this many bytes a second for its whole
 // stall limit has stalled.
 constexpr long kStallBytesPerSecond = 100;

@@ -55,7 +55,8 @@ constexpr std::int64_t kCeiling = 64 * 1024;  // of every download in these test
 class ReadServiceTest : public ::testing::Test, public IAsyncReadHandler {
  protected:
   ReadServiceTest() {
-    service.SetHandler(this), service.SetProgressInterval(0), service.SetStallLimit(1), service.SetSizeCeiling(kCeiling);
+    service.SetHandler(this), service.SetProgressInterval(0), service.SetStallLimit(1),
+        service.SetSizeCeiling(kCeiling);
   }
   void AsyncReadProgress(const AsyncProperty& p) override { seen.push_back({p, false}); }
   void AsyncReadComplete(const AsyncProperty& p) override { seen.push_back({p, true}); }
@@ -96,7 +97,10 @@ const std::string kGarbled = "The server's answer could not be understood.", kIn
 const std::string kUnresolved = "The server name or address could not be resolved";
 const std::string kKilobyte(1024, 't');
 // 1000 "a"s, gzip-coded into 29 bytes.
-const std::string kGzip1000("\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03\x4b\x4c\x1c\x05\xa3\x60\x14\x0c\x77\x00\x00\x03\xda\x38\x9a\xe8\x03\x00\x00", 29);
+const std::string kGzip1000(
+    "\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03\x4b\x4c\x1c\x05\xa3\x60\x14\x0c\x77\x00\x00\x03\xda\x38\x9a\xe8\x03\x00"
+    "\x00",
+    29);
 // A full disk names its folder, the room the file needs and what is free.
 const std::string kFull =
     "There is not enough free space in <store> to store the download: it needs 48.0 KB and <free> are free. Make "
@@ -181,6 +185,7 @@ TEST_P(FaultTest, EndsAsTheRowSays) {
   const std::size_t delivered = seen.size();
   QTest::qWait(20);
   std::string outcome = cancel ? "cancelled" : Last().ErrorDescription, stages;  // stages: "=" the completion
+  if (!cancel && !Last().ErrorRoute.empty()) outcome += " " + Last().ErrorRoute;
   std::int32_t read = 0, max = 0;
   for (const auto& [p, complete] : seen) {
     if (p.StatusCode != AsyncStatus::DownloadingData) stages += std::to_string(p.StatusCode) + (complete ? "=" : " ");

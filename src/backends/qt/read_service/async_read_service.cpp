@@ -10,7 +10,6 @@
 #include "backends/posix/file_system.hpp"
 #include "backends/qt/read_service/fetch_errors.hpp"
 #include "support/runtime_error.hpp"
-#include "transfer/transfer_text.hpp"
 
 namespace {
 std::int32_t Clamp(curl_off_t n) { return static_cast<std::int32_t>(std::clamp<curl_off_t>(n, 0, INT32_MAX)); }
@@ -138,7 +137,7 @@ void QtAsyncReadService::Fail(Fetch& f, std::int32_t number, const std::string& 
   prop.ErrorNumber = number ? number : FetchError::ConnectionAborted;
   prop.ErrorDescription = description;
   // Whoever reads the failure should know where the fetch really went.
-  if (!f.proxy.empty()) prop.ErrorDescription += " " + std::string(kThroughProxy) + ProxyShown(f.proxy) + ".";
+  if (!f.proxy.empty()) prop.ErrorRoute = ThroughProxyText(ProxyShown(f.proxy));
   Post(prop, false);
   Drop(f.key, true);
 }

@@ -7,8 +7,8 @@
 #include "backends/qt/window/design.hpp"
 #include "backends/qt/window/divider_caption.hpp"
 #include "backends/qt/window/picture_box.hpp"
+#include "design/layout.hpp"
 #include "support/runtime_error.hpp"
-#include "wizard/layout.hpp"
 
 namespace {
 // A label one line high keeps its text on that line: where this font is
@@ -70,6 +70,6 @@ void QtControl::SetGeometry(const TwipsRect& rect) {
   rect_ = rect;
   const auto px = [this](int twips) { return static_cast<int>(std::lround(twips * pxPerTwip_)); };
   widget_->setGeometry(px(rect.Left), px(rect.Top), px(rect.Width), px(rect.Height));
-  if (auto* box = dynamic_cast<PictureBox*>(widget_); box && kind_ == static_cast<int>(CtlKind::Picture))
+  if (auto* box = dynamic_cast<PictureBox*>(widget_); box && kind_ == CtlKind::Picture)
     box->SetScaleTwips(rect.Width, rect.Height);
 }

@@ -2,12 +2,13 @@
 #include <QWidget>
 #include <string>
 
+#include "design/layout.hpp"
 #include "platform/control.hpp"
 
 // A widget seen as a control of the design.
 class QtControl : public IControl {
  public:
-  QtControl(QWidget* widget, int kind, double pxPerTwip) : widget_(widget), kind_(kind), pxPerTwip_(pxPerTwip) {}
+  QtControl(QWidget* widget, CtlKind kind, double pxPerTwip) : widget_(widget), kind_(kind), pxPerTwip_(pxPerTwip) {}
   std::string Caption() const override { return caption_; }
   void SetCaption(const std::string& caption) override;
   bool Enabled() const override;
@@ -23,7 +24,7 @@ class QtControl : public IControl {
 
  private:
   QWidget* widget_;
-  int kind_;
+  CtlKind kind_;
   double pxPerTwip_;
   TwipsRect rect_;
   std::string caption_;

@@ -7,7 +7,7 @@
 #include <cmath>
 
 #include "backends/qt/window/design.hpp"
-#include "wizard/layout.hpp"
+#include "design/layout.hpp"
 
 QtErrorDialog::QtErrorDialog(QWidget* parent, IResources& resources)
     : QDialog(parent), resources_(resources), pxPerTwip_(PixelsPerTwip()) {
@@ -30,7 +30,7 @@ QtErrorDialog::QtErrorDialog(QWidget* parent, IResources& resources)
       label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
       w = label;
     }
-    auto control = std::make_unique<QtControl>(w, static_cast<int>(d.kind), pxPerTwip_);
+    auto control = std::make_unique<QtControl>(w, d.kind, pxPerTwip_);
     control->SetGeometry(d.rect);
     controls_[static_cast<std::size_t>(d.id)] = std::move(control);
   }

@@ -12,8 +12,8 @@
 #include "backends/qt/window/accessibility.hpp"
 #include "backends/qt/window/design.hpp"
 #include "backends/qt/window/divider_caption.hpp"
+#include "design/layout.hpp"
 #include "support/runtime_error.hpp"
-#include "wizard/layout.hpp"
 
 QtMainWindow::QtMainWindow(IResources& resources) : resources_(resources), pxPerTwip_(PixelsPerTwip()) {
   InstallPaintedWidgetAccessibility();
@@ -59,7 +59,7 @@ QtMainWindow::QtMainWindow(IResources& resources) : resources_(resources), pxPer
         break;
     }
     w->setObjectName(d.name);
-    auto control = std::make_unique<QtControl>(w, static_cast<int>(d.kind), pxPerTwip_);
+    auto control = std::make_unique<QtControl>(w, d.kind, pxPerTwip_);
     control->SetGeometry(d.rect);
     control->SetCaption(d.caption);
     controls_[static_cast<std::size_t>(d.id)] = std::move(control);

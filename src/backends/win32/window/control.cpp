@@ -3,8 +3,8 @@
 #include "backends/win32/wide_text.hpp"
 #include "backends/win32/window/design.hpp"
 #include "backends/win32/window/picture_box.hpp"
+#include "design/layout.hpp"
 #include "support/runtime_error.hpp"
-#include "wizard/layout.hpp"
 
 namespace {
 // The caption on the divider line covers the line under its text only.
@@ -38,7 +38,7 @@ void FitOneLine(HWND label, const std::wstring& text) {
 
 void Win32Control::SetCaption(const std::string& caption) {
   caption_ = caption;
-  const auto kind = static_cast<CtlKind>(kind_);
+  const CtlKind kind = kind_;
   if (kind == CtlKind::Button) {
     SetWindowTextW(hwnd_, ButtonText(caption).c_str());
   } else if (kind == CtlKind::Label || kind == CtlKind::Caption) {
@@ -81,7 +81,7 @@ void Win32Control::Rescale(double pxPerTwip) {
   SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(DialogFont()), FALSE);
   if (box_) box_->Rescale();
   SetGeometry(rect_);
-  if (static_cast<CtlKind>(kind_) == CtlKind::Label) FitOneLine(hwnd_, Widen(caption_));
+  if (kind_ == CtlKind::Label) FitOneLine(hwnd_, Widen(caption_));
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
@@ -90,5 +90,5 @@ void Win32Control::SetGeometry(const TwipsRect& rect) {
   const RECT px = PixelRect(rect, pxPerTwip_);
   SetWindowPos(hwnd_, nullptr, px.left, px.top, px.right - px.left, px.bottom - px.top, SWP_NOZORDER | SWP_NOACTIVATE);
   if (box_) box_->Placed(rect.Width, rect.Height);
-  if (static_cast<CtlKind>(kind_) == CtlKind::Caption) FitCaptionWidth(hwnd_, Widen(caption_));
+  if (kind_ == CtlKind::Caption) FitCaptionWidth(hwnd_, Widen(caption_));
 }

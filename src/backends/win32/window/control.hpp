@@ -4,14 +4,15 @@
 #include <string>
 
 #include "backends/win32/prelude.hpp"
+#include "design/layout.hpp"
 #include "platform/control.hpp"
 
 class Win32PictureBox;
 
 class Win32Control : public IControl {
  public:
-  // kind: the design's CtlKind; box: the picture box behind a picture control.
-  Win32Control(HWND hwnd, int kind, double pxPerTwip, Win32PictureBox* box = nullptr)
+  // box: the picture box behind a picture control.
+  Win32Control(HWND hwnd, CtlKind kind, double pxPerTwip, Win32PictureBox* box = nullptr)
       : hwnd_(hwnd), kind_(kind), pxPerTwip_(pxPerTwip), box_(box) {}
   std::string Caption() const override { return caption_; }
   void SetCaption(const std::string& caption) override;
@@ -30,7 +31,7 @@ class Win32Control : public IControl {
 
  private:
   HWND hwnd_;
-  int kind_;
+  CtlKind kind_;
   double pxPerTwip_;
   Win32PictureBox* box_;
   TwipsRect rect_;

@@ -6,7 +6,7 @@
 #include "backends/win32/wide_text.hpp"
 #include "backends/win32/window/design.hpp"
 #include "backends/win32/window/picture.hpp"
-#include "wizard/layout.hpp"
+#include "design/layout.hpp"
 
 namespace {
 constexpr int kFirstControlId = 100;
@@ -39,8 +39,8 @@ Win32ErrorDialog::Win32ErrorDialog(HWND owner, IResources& resources)
                           instance, nullptr);
     }
     SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(DialogFont()), FALSE);
-    auto control = std::make_unique<Win32Control>(w, static_cast<int>(d.kind), pxPerTwip_,
-                                                  d.kind == CtlKind::Picture ? image_.get() : nullptr);
+    auto control =
+        std::make_unique<Win32Control>(w, d.kind, pxPerTwip_, d.kind == CtlKind::Picture ? image_.get() : nullptr);
     control->SetGeometry(d.rect);
     controls_[static_cast<std::size_t>(d.id)] = std::move(control);
   }

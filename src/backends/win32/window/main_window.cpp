@@ -6,8 +6,8 @@
 #include "backends/win32/wide_text.hpp"
 #include "backends/win32/window/design.hpp"
 #include "backends/win32/window/error_dialog.hpp"
+#include "design/layout.hpp"
 #include "support/runtime_error.hpp"
-#include "wizard/layout.hpp"
 
 namespace {
 // Child controls are numbered from here in design order.
@@ -91,8 +91,7 @@ void Win32MainWindow::MakeControls() {
         break;
     }
     SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(DialogFont()), FALSE);
-    auto control = std::make_unique<Win32Control>(w, static_cast<int>(d.kind), pxPerTwip_,
-                                                  boxes_[static_cast<std::size_t>(d.id)].get());
+    auto control = std::make_unique<Win32Control>(w, d.kind, pxPerTwip_, boxes_[static_cast<std::size_t>(d.id)].get());
     control->SetGeometry(d.rect);
     control->SetCaption(d.caption);
     controls_[static_cast<std::size_t>(d.id)] = std::move(control);

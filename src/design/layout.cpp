@@ -1,4 +1,4 @@
-#include "wizard/layout.hpp"
+#include "design/layout.hpp"
 
 namespace {
 constexpr Ctl W = Ctl::Count;  // the window itself
