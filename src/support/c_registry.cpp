@@ -1,10 +1,11 @@
 #include "support/c_registry.hpp"
 
+#include <algorithm>
 #include <cstring>
 
 #include "support/codepage.hpp"
-#include "support/text_case.hpp"
 #include "support/runtime_error.hpp"
+#include "support/text_case.hpp"
 
 namespace {
 // Closes a key when the operation leaves, whichever way it leaves.
@@ -184,7 +185,9 @@ bool cRegistry::RegEnumValues(const std::string& sKey, std::vector<std::string>&
     const long rc = api_.EnumValue(key, index, name, &nameLen, &type, data, &dataLen);
     if (rc != Reg::Success) return rc;
     if (type == Reg::Dword) {
-      *out = std::to_string(static_cast<long long>(BytesToNumber(data, static_cast<std::int32_t>(dataLen), false)));
+      // A number is four bytes; longer data would overflow the conversion.
+      const auto count = static_cast<std::int32_t>(std::min<std::uint32_t>(dataLen, 4));
+      *out = std::to_string(static_cast<long long>(BytesToNumber(data, count, false)));
     } else {
       // A text value without its terminating NUL; a value with no data at
       // all cannot be cut that way and fails the whole enumeration.
