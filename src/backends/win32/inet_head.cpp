@@ -2,13 +2,6 @@
 
 #include "backends/win32/prelude.hpp"
 
-namespace {
-// The longest head line a fetch takes. WinINet (Wine's, at least) cuts a
-// line at 4095 characters and drops the rest, so a line of that length may
-// have been longer and cannot be trusted.
-constexpr std::size_t kLongestHeadLine = 4094;
-}  // namespace
-
 std::optional<HttpAddress> CrackHttpAddress(const std::wstring& url) {
   URL_COMPONENTSW parts{};
   parts.dwStructSize = sizeof parts;
@@ -59,15 +52,5 @@ std::vector<std::wstring> ContentLengths(void* request) {
 bool HeadUnderstood(void* request) {
   const std::optional<std::wstring> version = HeadField(request, HTTP_QUERY_VERSION);
   if (!version || (*version != L"HTTP/1.0" && *version != L"HTTP/1.1")) return false;
-  const std::wstring head = HeadField(request, HTTP_QUERY_RAW_HEADERS_CRLF).value_or(L"");
-  for (std::size_t begin = 0; begin < head.size();) {
-    const std::size_t end = std::min(head.find(L"\r\n", begin), head.size());
-    if (end - begin > kLongestHeadLine) return false;
-    begin = end + 2;
-  }
-  return true;
-}
-
-bool IsDecimal(const std::wstring& length) {
-  return !length.empty() && length.size() <= 18 && length.find_first_not_of(L"0123456789") == std::wstring::npos;
+  return HeadLinesFit(HeadField(request, HTTP_QUERY_RAW_HEADERS_CRLF).value_or(L""));
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "backends/win32/head_text.hpp"
+
 // The parts of an http:// address that a request is made of.
 struct HttpAddress {
   std::wstring host;
@@ -30,5 +32,3 @@ std::vector<std::wstring> ContentLengths(void* request);
 // HTTP/1.0 or HTTP/1.1 and none of its lines is longer than a fetch takes.
 // Never fails.
 bool HeadUnderstood(void* request);
-// Whether length is a length: digits only, and not too many.
-bool IsDecimal(const std::wstring& length);
