@@ -79,6 +79,9 @@ void ParsePackage(const std::string& given, PublishOptions& o) {
     BadInput("the package's file name must contain a \".\" (got \"" + name + "\")");
   if (!IsUrlSafeName(name) || !IsPlainFileName(name))
     BadInput("the package's file name may hold only letters, digits, '.', '-', '_' and '~' (got \"" + name + "\")");
+  // The wizard stores the package under this name: it must take it.
+  if (!IsSafePackageName(Lower(name)))
+    BadInput("the package's file name may not begin with '-' or '.' nor name a Windows device (got \"" + name + "\")");
   o.packageName = Lower(name);
 }
 

@@ -108,6 +108,12 @@ SigningKey::SigningKey(const std::string& path) : key_(std::make_unique<Key>()) 
   std::fclose(file);
   if (!key_->pkey) BadInput("the key " + path + " is not a PEM secret key: " + OpenSslReason());
   if (!IsP256(key_->pkey)) BadInput("the key " + path + " is not a P-256 key");
+  // A damaged file can still parse: its public half must be its secret's, or
+  // every catalog it signs fails under the key it prints.
+  EVP_PKEY_CTX* check = EVP_PKEY_CTX_new_from_pkey(nullptr, key_->pkey, nullptr);
+  const bool whole = check && EVP_PKEY_pairwise_check(check) == 1;
+  EVP_PKEY_CTX_free(check);
+  if (!whole) BadInput("the key " + path + " is damaged: its public half is not its secret's: " + OpenSslReason());
 }
 
 SigningKey::~SigningKey() = default;
