@@ -20,9 +20,9 @@ std::string ReplaceChars(const std::string& text, const std::string& find, const
 std::string NormalizePath(const std::string& path, bool trailingSlash) {
   std::string p = ReplaceChars(TrimSpaces(path), "/", "\\");
   if (p.empty()) return p;
-  // Every final backslash goes, and one comes back when asked: never two.
-  while (!p.empty() && p.back() == '\\') p.pop_back();
-  if (trailingSlash) p += '\\';
+  const bool endsInSlash = p.back() == '\\';
+  if (trailingSlash && !endsInSlash) p += '\\';
+  if (!trailingSlash && endsInSlash) p.pop_back();
   return p;
 }
 

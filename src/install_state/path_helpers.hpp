@@ -10,8 +10,9 @@
 // replacement, changes nothing. Works on texts of any length.
 std::string ReplaceChars(const std::string& text, const std::string& find, const std::string& replacement);
 
-// Trimmed, "/" turned into "\", and with exactly one final "\" when
-// trailingSlash, none when not. An empty path stays empty.
+// Trimmed and "/" turned into "\"; then with trailingSlash a final "\" is
+// added unless there is one, and without it one final "\" is removed (a
+// folder stored as "dir\\" keeps one). An empty path stays empty.
 std::string NormalizePath(const std::string& path, bool trailingSlash);
 
 // True for a path that opens as a file, and for an existing folder. error

@@ -1,9 +1,9 @@
 // Any two texts (split at the first newline) as versions, paths and
 // addresses: a checked version is "0" or the trimmed text that checks
 // again unchanged, no version is newer than itself and of two the newer
-// is not also the older; a normalized path ends in one "\" or none, as
-// asked, and with one normalizes again unchanged (a folder "a \" loses its
-// slash and then its blank); a file name has no separator but its last.
+// is not also the older; a path normalized with its final "\" is the one
+// normalized without it and a "\" (empty only when the path is), and
+// normalizes again unchanged; a file name has no separator but its last.
 #include <cstdlib>
 
 #include "catalog/catalog_rules.hpp"
@@ -19,12 +19,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string checkedA = a, checkedB = b, same = va;
   const bool newer = IsNewerVersion(vb, checkedA), older = IsNewerVersion(va, checkedB);
   if (checkedA != va || checkedB != vb || (newer && older) || IsNewerVersion(va, same)) std::abort();
-  for (const bool trailing : {false, true}) {
-    const std::string p = NormalizePath(a, trailing);
-    if ((trailing && NormalizePath(p, trailing) != p) || p.find('/') != std::string::npos ||
-        (!p.empty() && (p.back() == '\\') != trailing))
-      std::abort();
-  }
+  const std::string folder = NormalizePath(a, true), path = NormalizePath(a, false);
+  if (folder.find('/') != std::string::npos || NormalizePath(folder, true) != folder ||
+      (folder.empty() ? !path.empty() : folder != path + "\\"))
+    std::abort();
   const std::string name = FileNameFromUrl(a);
   if (name.size() > 1 && name.find_first_of("/\\") < name.size() - 1) std::abort();
   return 0;
