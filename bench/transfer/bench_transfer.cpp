@@ -14,10 +14,10 @@
 #include <filesystem>
 
 #include "app/linux_platform.hpp"
+#include "backends/libcurl/async_read_service.hpp"
 #include "backends/posix/file_system.hpp"
-#include "backends/qt/read_service/async_read_service.hpp"
-#include "backends/qt/window/error_dialog.hpp"
-#include "backends/qt/window/main_window.hpp"
+#include "backends/qt_widgets/window/error_dialog.hpp"
+#include "backends/qt_widgets/window/main_window.hpp"
 #include "platform/async_read_service.hpp"
 #include "platform/main_window_view.hpp"
 #include "wizard/frm_main.hpp"

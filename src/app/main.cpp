@@ -10,10 +10,10 @@
 
 #include "app/display_check.hpp"
 #include "app/linux_platform.hpp"
-#include "app/update_check_run.hpp"
 #include "app/start_up.hpp"
-#include "backends/qt/logging.hpp"
-#include "backends/qt/window/main_window.hpp"
+#include "app/update_check_run.hpp"
+#include "backends/qt_widgets/logging.hpp"
+#include "backends/qt_widgets/window/main_window.hpp"
 #include "catalog/built_in_keys.hpp"
 #include "support/diagnostics.hpp"
 #include "wizard/frm_main.hpp"

@@ -11,19 +11,19 @@
 
 #include "backends/common/log_message_box.hpp"
 #include "backends/common/profile_file_reader.hpp"
+#include "backends/libcurl/async_read_service.hpp"
+#include "backends/linux/connection_state.hpp"
+#include "backends/linux/guid_source.hpp"
 #include "backends/openssl/signature_verifier.hpp"
 #include "backends/posix/clock.hpp"
-#include "backends/posix/connection_state.hpp"
 #include "backends/posix/environment.hpp"
 #include "backends/posix/file_hive_store.hpp"
 #include "backends/posix/file_system.hpp"
-#include "backends/posix/guid_source.hpp"
 #include "backends/posix/process_control.hpp"
 #include "backends/posix/wizard_lock.hpp"
-#include "backends/qt/desktop_notification.hpp"
-#include "backends/qt/event_loop.hpp"
-#include "backends/qt/logging.hpp"
-#include "backends/qt/read_service/async_read_service.hpp"
+#include "backends/qt_dbus/desktop_notification.hpp"
+#include "backends/qt_widgets/event_loop.hpp"
+#include "backends/qt_widgets/logging.hpp"
 #include "support/diagnostics.hpp"
 #include "wizard/update_check.hpp"
 
@@ -47,9 +47,18 @@ struct CheckPlatform {
   PosixClock clock;
   OpenSslSignatureVerifier verifier;
   ProfileFileReader profiles{files};
-  Platform services{.registry = &registry, .environment = &environment, .files = &files, .guid = &guid,
-                    .messageBox = &messageBox, .process = &process, .profiles = &profiles, .events = &events,
-                    .connection = &connection, .reader = &reader, .clock = &clock, .verifier = &verifier};
+  Platform services{.registry = &registry,
+                    .environment = &environment,
+                    .files = &files,
+                    .guid = &guid,
+                    .messageBox = &messageBox,
+                    .process = &process,
+                    .profiles = &profiles,
+                    .events = &events,
+                    .connection = &connection,
+                    .reader = &reader,
+                    .clock = &clock,
+                    .verifier = &verifier};
 };
 
 std::filesystem::path AnnouncedFile() {
@@ -91,8 +100,9 @@ void Announce(const UpdateCheck& check) {
     LogInfo(LogArea::Startup, "this update was announced before: no new notification");
     return;
   }
-  QString body = QStringLiteral("Larkspire AutoUpdate has determined that the following Larkspire components can be "
-                                "updated:");
+  QString body = QStringLiteral(
+      "Larkspire AutoUpdate has determined that the following Larkspire components can be "
+      "updated:");
   for (const std::string& component : check.Components) body += "\n" + QString::fromStdString(component);
   DesktopNotification notification;
   std::string why;
@@ -104,8 +114,7 @@ void Announce(const UpdateCheck& check) {
   if (!file.empty()) RememberAnnounced(file, check.CatalogIdentity);
   if (!notification.WaitForAction(kActionWaitMs)) return;
   const char* wizard = std::getenv("LARKSPIRE_WIZARD");
-  const QString program =
-      wizard && *wizard ? QString::fromLocal8Bit(wizard) : QCoreApplication::applicationFilePath();
+  const QString program = wizard && *wizard ? QString::fromLocal8Bit(wizard) : QCoreApplication::applicationFilePath();
   if (QProcess::startDetached(program, {}))
     LogInfo(LogArea::Startup, "started the wizard " + program.toStdString());
   else
@@ -124,8 +133,8 @@ int RunUpdateCheck(int argc, char** argv, bool verbose) {
     // wizard may be started from the notification.
     const WizardLock lock(WizardLock::DefaultPath(platform.registry.Store().Path()));
     if (lock.Status() == WizardLock::State::HeldElsewhere) {
-      LogFailure(LogArea::Startup, "a wizard or a check of this user is running (it holds " + lock.Path() +
-                                       "); this check leaves");
+      LogFailure(LogArea::Startup,
+                 "a wizard or a check of this user is running (it holds " + lock.Path() + "); this check leaves");
       return ExitStatus::AlreadyRunning;
     }
     check.emplace(platform.services, LARKSPIRE_UPDATE_HOST);

@@ -19,8 +19,8 @@ constexpr bool kWindows = true;
 using Guids = Win32GuidSource;
 std::uint32_t MessageId(const std::string& name) { return Win32WindowMessages().RegisterWindowMessage(name); }
 #else
+#include "backends/linux/guid_source.hpp"
 #include "backends/posix/file_system.hpp"
-#include "backends/posix/guid_source.hpp"
 #include "backends/posix/message_id.hpp"
 using Files = PosixFileSystem;
 constexpr bool kWindows = false;

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "app/linux_platform.hpp"
-#include "backends/qt/window/error_dialog.hpp"
-#include "backends/qt/window/main_window.hpp"
+#include "backends/qt_widgets/window/error_dialog.hpp"
+#include "backends/qt_widgets/window/main_window.hpp"
 #include "design/layout.hpp"
 #include "fakes/fake_platform.hpp"
 #include "fakes/scoped_env.hpp"

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "backends/posix/connection_state.hpp"
+#include "backends/linux/connection_state.hpp"
 #include "transfer/connection_state.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

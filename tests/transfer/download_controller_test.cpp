@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <regex>
 
-#include "backends/posix/connection_state.hpp"
+#include "backends/linux/connection_state.hpp"
 #include "backends/posix/file_system.hpp"
 #include "fakes/fake_transfer.hpp"
 #include "platform/async_read_service.hpp"

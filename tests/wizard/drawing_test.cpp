@@ -2,7 +2,7 @@
 // a width (the band and the bar are the window test's).
 #include "wizard/drawing.hpp"
 
-#include "backends/qt/window/picture_box.hpp"
+#include "backends/qt_widgets/window/picture_box.hpp"
 #include "platform/surface.hpp"
 #include "wizard_fixture.hpp"
 

@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <cmath>
 
-#include "backends/qt/window/design.hpp"
+#include "backends/qt_widgets/window/design.hpp"
 #include "wizard_fixture.hpp"
 
 namespace {

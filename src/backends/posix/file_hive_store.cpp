@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "backends/common/registry_file_format.hpp"
+#include "backends/posix/system_calls.hpp"
 #include "support/diagnostics.hpp"
 
 namespace {
@@ -137,16 +138,7 @@ std::string FileHiveStore::Source() const {
 
 FileHiveStore::~FileHiveStore() { Unlock(); }
 
-std::string FileHiveStore::DefaultPath() {
-  std::string base;
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/') {
-    base = xdg;
-  } else {
-    const char* home = std::getenv("HOME");
-    base = std::string(home && *home ? home : ".") + "/.config";
-  }
-  return base + "/larkspire/registry.reg";
-}
+std::string FileHiveStore::DefaultPath() { return UserFolderPath(UserFolder::Config) + "/larkspire/registry.reg"; }
 
 long FileHiveStore::Load() {
   // Not blocking: a pipe in the file's place must not hold the program up.

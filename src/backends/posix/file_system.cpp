@@ -3,7 +3,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -13,6 +12,7 @@
 #include <cstring>
 #include <vector>
 
+#include "backends/posix/system_calls.hpp"
 #include "backends/posix/unique_fd.hpp"
 #include "support/diagnostics.hpp"
 #include "support/runtime_error.hpp"
@@ -154,14 +154,8 @@ std::string PosixFileSystem::OthersCanChange(const std::string& path) {
 }
 
 std::string PosixFileSystem::DefaultProductFolder() {
-  std::string base;
-  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/') {
-    base = xdg;
-  } else if (const char* home = std::getenv("HOME"); home && *home == '/') {
-    base = std::string(home) + "/.local/share";
-  } else {
-    return "";
-  }
+  const std::string base = UserFolderPath(UserFolder::Data);
+  if (base.empty()) return "";
   const std::string folder = base + "/larkspire";
   // Made with its parents, private to the user where it is new.
   for (std::size_t slash = 1; slash != std::string::npos;) {
@@ -224,7 +218,7 @@ std::int32_t PosixFileSystem::GetAttr(const std::string& path) {
   if (S_ISDIR(st.st_mode)) a |= Attr::Directory;
   if (IsReadOnly(st)) a |= Attr::ReadOnly;
   unsigned char stored = 0;
-  if (getxattr(native.c_str(), kAttrName, &stored, 1) == 1) a |= stored & kStoredBits;
+  if (ReadAttributeByte(native.c_str(), kAttrName, &stored) == 1) a |= stored & kStoredBits;
   return a;
 }
 
@@ -243,9 +237,9 @@ void PosixFileSystem::SetAttr(const std::string& path, std::int32_t attributes) 
   if (writable != (st.st_mode & 07777) && chmod(native.c_str(), writable) != 0) RaiseErrno(errno, native);
   const auto stored = static_cast<unsigned char>(attributes & kStoredBits);
   if (stored)
-    setxattr(native.c_str(), kAttrName, &stored, 1, 0);  // best effort
+    WriteAttributeByte(native.c_str(), kAttrName, stored);  // best effort
   else
-    removexattr(native.c_str(), kAttrName);
+    RemoveAttribute(native.c_str(), kAttrName);
   if (mode != writable && chmod(native.c_str(), mode) != 0) RaiseErrno(errno, native);
 }
 
@@ -282,7 +276,7 @@ void PosixFileSystem::Copy(const std::string& source, const std::string& destina
   int err = 0;
   off_t left = st.st_size;
   while (left > 0) {
-    const ssize_t n = copy_file_range(in.Get(), nullptr, out.Get(), nullptr, static_cast<std::size_t>(left), 0);
+    const long long n = CopyInKernel(in.Get(), out.Get(), static_cast<std::size_t>(left));
     if (n > 0) {
       left -= n;
       continue;
@@ -295,7 +289,7 @@ void PosixFileSystem::Copy(const std::string& source, const std::string& destina
     }
     break;
   }
-  // Fall back to plain reads for what copy_file_range would not do.
+  // Fall back to plain reads for what the kernel would not copy.
   std::vector<std::uint8_t> buf;
   while (ok) {
     if (buf.empty()) buf.resize(1 << 20);
@@ -333,7 +327,7 @@ std::string PosixFileSystem::CurDir() {
 void PosixFileSystem::RenameNew(const std::string& source, const std::string& destination) {
   const std::string from = Native(source);
   const std::string to = Native(destination);
-  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return;
+  if (RenameNoReplace(from.c_str(), to.c_str()) == 0) return;
   int err = errno;
   // A file system without the no-replace rename: a hard link is never made
   // over an existing name either.

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "backends/posix/system_calls.hpp"
 #include "support/diagnostics.hpp"
 
 namespace {
@@ -18,8 +19,8 @@ bool IsFolder(const std::string& path) {
 }  // namespace
 
 std::string WizardLock::DefaultPath(const std::string& registryPath) {
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime && runtime[0] == '/' && IsFolder(runtime)) return std::string(runtime) + "/larkspire-autoupdate.lock";
+  if (const std::string runtime = UserFolderPath(UserFolder::Runtime); !runtime.empty())
+    return runtime + "/larkspire-autoupdate.lock";
   // No folder is made for the lock: where the registry's folder is missing,
   // nothing is installed for a second wizard to update either.
   const std::size_t slash = registryPath.rfind('/');

@@ -1,0 +1,179 @@
+#include "backends/libcurl/async_read_service.hpp"
+
+#include <unistd.h>
+
+#include <QDir>
+#include <QTimer>
+#include <algorithm>
+#include <climits>
+
+#include "backends/libcurl/fetch_errors.hpp"
+#include "backends/posix/file_system.hpp"
+#include "support/runtime_error.hpp"
+
+namespace {
+std::int32_t Clamp(curl_off_t n) { return static_cast<std::int32_t>(std::clamp<curl_off_t>(n, 0, INT32_MAX)); }
+
+// A proxy's address as the user may see it: without the user name and
+// password it may carry.
+std::string ProxyShown(const std::string& proxy) {
+  const bool schemed = proxy.find("://") != std::string::npos;
+  QUrl url(QString::fromStdString(schemed ? proxy : "http://" + proxy));
+  url.setUserInfo(QString());
+  return url.isValid() ? url.toString(QUrl::RemovePath).toStdString() : "(an address that cannot be read)";
+}
+}  // namespace
+
+QtAsyncReadService::QtAsyncReadService() = default;
+
+QtAsyncReadService::~QtAsyncReadService() {
+  while (!fetches_.empty()) Drop(fetches_.begin()->first, true);
+  Forget([](const Pending&) { return true; });
+}
+
+void QtAsyncReadService::AsyncRead(const std::string& target, std::int32_t, const std::string& propertyName,
+                                   std::int32_t, std::int64_t maxBytes) {
+  const QUrl url(QString::fromStdString(target), QUrl::StrictMode);
+  if (!url.isValid() || url.scheme() != QLatin1String("http") || url.host().isEmpty())
+    RaiseFetchFailure(FetchFailed::NotHttp(target));
+  // A new fetch under a key replaces the old one, delivered or not.
+  Forget([&propertyName](const Pending& p) { return p.prop.PropertyName == propertyName; });
+  Drop(propertyName, true);
+
+  const QString folder = folder_.isEmpty() ? QDir::tempPath() : folder_;
+  auto fetch = std::make_unique<Fetch>(propertyName, url, folder, maxBytes, settings_,
+                                       [this](Fetch& f, std::int32_t status) { Progress(f, status); });
+  Fetch& f = *fetch;
+  fetches_[propertyName] = std::move(fetch);
+  Progress(f, AsyncStatus::FindingResource);
+  driver_.Add(f.Easy());
+}
+
+void QtAsyncReadService::Ended(CURL* easy, CURLcode result) {
+  Fetch* found = nullptr;
+  curl_easy_getinfo(easy, CURLINFO_PRIVATE, &found);
+  Fetch& f = *found;
+  if (!f.failure.empty()) return Fail(f, f.failNumber, f.failure);
+  if (result != CURLE_OK) {
+    FetchEnd end{.result = result,
+                 .status = f.status,
+                 .location = f.location,
+                 .stallSeconds = settings_.stallSeconds,
+                 .detail = f.error};
+    curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &end.osError);
+    curl_off_t connected = 0;
+    curl_easy_getinfo(easy, CURLINFO_CONNECT_TIME_T, &connected);
+    end.connected = connected != 0;
+    end.silent = f.sinceArrival.elapsed() >= settings_.stallSeconds * 1000LL - 250;
+    const FetchFailure failure = DescribeFetchError(end);
+    return Fail(f, failure.number, failure.description);
+  }
+  // An answer that is neither the file nor a redirect that was followed.
+  if (!f.dataBegun) return Fail(f, static_cast<std::int32_t>(f.status), StatusText(f.status, f.reason));
+  Finish(f);
+}
+
+void QtAsyncReadService::Finish(Fetch& f) {
+  // The file gets its name in the folder now (it had none so far).
+  const QString name = f.file->fileName();
+  if (const FetchFailure failed = FetchFailed::NotStored(); name.isEmpty())
+    return Fail(f, failed.number, failed.description);
+  Progress(f, AsyncStatus::EndDownloadData);
+  AsyncProperty done;
+  done.PropertyName = f.key;
+  done.StatusCode = AsyncStatus::EndDownloadData;
+  done.BytesRead = Clamp(f.written);
+  // Without an announced length the figures stay unknown to the end.
+  done.BytesMax = f.expected > 0 ? done.BytesRead : 0;
+  done.Path = PosixFileSystem::FromNative(name.toStdString());
+  Post(done, true);
+  // The file now belongs to the receiver; the fetch is over.
+  Drop(f.key, false);
+}
+
+void QtAsyncReadService::Post(const AsyncProperty& prop, bool complete) {
+  queue_.push_back({prop, complete});
+  if (deliveryScheduled_) return;
+  deliveryScheduled_ = true;
+  // Delivered from the event loop: a receiver may run the event loop again,
+  // which must never happen inside libcurl's callbacks.
+  QTimer::singleShot(0, this, [this] {
+    deliveryScheduled_ = false;
+    Deliver();
+  });
+}
+
+void QtAsyncReadService::Deliver() {
+  while (!queue_.empty()) {
+    const Pending next = std::move(queue_.front());
+    queue_.pop_front();
+    if (!handler_) continue;
+    if (next.complete)
+      handler_->AsyncReadComplete(next.prop);
+    else
+      handler_->AsyncReadProgress(next.prop);
+  }
+}
+
+void QtAsyncReadService::Progress(Fetch& f, std::int32_t status) {
+  if (!f.announced && status != AsyncStatus::FindingResource) Progress(f, AsyncStatus::FindingResource);
+  f.announced = true;
+  f.lastStatus = status;
+  AsyncProperty prop;
+  prop.PropertyName = f.key;
+  prop.StatusCode = status;
+  // A coded body is counted as it arrives, like the length announced for it.
+  prop.BytesRead = Clamp(f.Received());
+  prop.BytesMax = f.dataBegun && f.expected > 0 ? Clamp(f.expected) : 0;
+  f.sinceProgress.restart();
+  Post(prop, false);
+}
+
+void QtAsyncReadService::Fail(Fetch& f, std::int32_t number, const std::string& description) {
+  AsyncProperty prop;
+  prop.PropertyName = f.key;
+  prop.StatusCode = AsyncStatus::Error;
+  prop.Failed = true;
+  prop.ErrorNumber = number ? number : FetchError::ConnectionAborted;
+  prop.ErrorDescription = description;
+  // Whoever reads the failure should know where the fetch really went.
+  if (!f.proxy.empty()) prop.ErrorRoute = ThroughProxyText(ProxyShown(f.proxy));
+  Post(prop, false);
+  Drop(f.key, true);
+}
+
+void QtAsyncReadService::CancelAsyncRead(const std::string& propertyName) {
+  // Nothing more is delivered for a cancelled fetch, not even what is on its
+  // way, such as a completion that has not been handed over yet.
+  const bool forgotten = Forget([&propertyName](const Pending& p) { return p.prop.PropertyName == propertyName; });
+  if (!fetches_.count(propertyName)) {
+    if (!forgotten) RaiseFetchFailure(FetchFailed::NoSuchFetch());
+    return;
+  }
+  Drop(propertyName, true);
+}
+
+bool QtAsyncReadService::Forget(const std::function<bool(const Pending&)>& which) {
+  bool any = false;
+  for (auto it = queue_.begin(); it != queue_.end();) {
+    if (!which(*it)) {
+      ++it;
+      continue;
+    }
+    // A completion that is never handed over takes its file with it.
+    if (it->complete && !it->prop.Failed) ::unlink(PosixFileSystem::ToNative(it->prop.Path).c_str());
+    it = queue_.erase(it);
+    any = true;
+  }
+  return any;
+}
+
+void QtAsyncReadService::Drop(const std::string& key, bool removeFile) {
+  auto it = fetches_.find(key);
+  if (it == fetches_.end()) return;
+  std::unique_ptr<Fetch> f = std::move(it->second);
+  fetches_.erase(it);
+  driver_.Remove(f->Easy());
+  f->file->close();
+  if (removeFile) f->file->remove();
+}
