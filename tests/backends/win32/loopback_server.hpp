@@ -7,14 +7,10 @@
 #include <string>
 #include <thread>
 
-// How the server answers a request, given its head; then it closes, or with
-// a trickle it sends that every 20 ms and never closes ("": keeps silent),
-// until the client goes or the server stops.
-struct Script {
-  std::function<std::string(const std::string& head)> answer;
-  const char* trickle = nullptr;
-};
+#include "backends/read_service_rows.hpp"
 
+// Plays a row's script: a trickle goes on until the client goes or the
+// server stops.
 class LoopbackServer {
  public:
   // Listens on a free port of 127.0.0.1. Fails the test when it cannot.

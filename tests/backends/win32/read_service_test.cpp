@@ -1,8 +1,6 @@
-// The WinINet read service against a scripted server on loopback: one table
-// of servers, good and faulty, each row expecting the Linux service's number
-// and words where the Linux table has the same row (README.md, "Where the
-// two sides differ", for the rest). Every fetch stores into a private
-// temporary folder, so the tests see every file the service leaves behind.
+// The WinINet read service against the read services' one table, played by
+// a scripted server on loopback. Every fetch stores into a private temporary
+// folder, so the tests see every file the service leaves behind.
 #include "backends/win32/read_service.hpp"
 
 #include <gtest/gtest.h>
@@ -14,6 +12,7 @@
 #include <regex>
 #include <sstream>
 
+#include "backends/read_service_rows.hpp"
 #include "backends/win32/inet_errors.hpp"
 #include "backends/win32/prelude.hpp"
 #include "backends/win32/wide_text.hpp"
@@ -22,10 +21,6 @@
 #include "transfer/u_http.hpp"
 
 namespace {
-std::string Reply(const std::string& status, const std::string& body, const std::string& headers = "") {
-  return "HTTP/1.1 " + status + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" + headers + "\r\n" + body;
-}
-
 // Dispatches the thread's messages, as a program's message loop does, until
 // done or the deadline (a safety net); returns done().
 bool Pump(const std::function<bool()>& done, int ms) {
@@ -68,8 +63,6 @@ class TempFolder {
   std::wstring path_;
 };
 
-constexpr std::int64_t kCeiling = 64 * 1024;  // of every download in these tests
-
 class ReadServiceTest : public ::testing::Test, public IAsyncReadHandler {
  protected:
   ReadServiceTest() {
@@ -92,82 +85,17 @@ class ReadServiceTest : public ::testing::Test, public IAsyncReadHandler {
   Win32AsyncReadService service;
 };
 
-// ---- one table: what each server makes of a fetch ----
+// ---- the read services' one table (read_service_rows.hpp) ----
 
-Script Answer(std::string bytes, const char* trickle = nullptr) {
-  return {[=](auto&) { return bytes; }, trickle};
-}
-// The file redirects to /1, /N to /(N+1), up to /<last>, which answers.
-template <int last>
-std::string Redirects(const std::string& head) {
-  const int n = std::atoi(head.c_str() + 5);
-  return Reply(n < last ? "302 Found" : "200 OK", "end", "Location: /" + std::to_string(n + 1) + "\r\n");
-}
-
-// Answers with the request's first line, and "fresh" when it told every
-// cache to fetch anew and asked for the file itself.
-std::string Echo(const std::string& head) {
-  const bool fresh = head.find("\r\nCache-Control: no-cache\r\n") != std::string::npos &&
-                     head.find("\r\nPragma: no-cache\r\n") != std::string::npos &&
-                     head.find("\r\nAccept-Encoding: identity\r\n") != std::string::npos;
-  return Reply("200 OK", head.substr(0, head.find("\r\n")) + (fresh ? " fresh" : ""));
-}
-
-const std::string kOk = "HTTP/1.1 200 OK\r\n", kChunked = kOk + "Transfer-Encoding: chunked\r\n\r\n";
-const std::string kKilobyte(1024, 't');
-
-struct FaultRow {
-  const char* name;
-  Script server;
-  std::string outcome;     // the failure's number and words, or "=" and the file
-  std::string host = "@";  // "@": the server's
-  std::int64_t limit = 0;  // of the file's length, 0: none
-};
-
-// clang-format off
-const FaultRow kRows[] = {
-    {"GoodFile", Answer(Reply("200 OK", "the file")), "=the file"},
-    {"NoLength", Answer(kOk + "\r\nto the close"), "=to the close (no length)"},
-    {"Chunked", Answer(kChunked + "5\r\nhello\r\n6;x=y\r\n, you!\r\n0\r\n\r\n"), "=hello, you! (no length)"},
-    {"PastEveryCache", {Echo}, "=GET /browser/updchk.ndf HTTP/1.1 fresh"},
-    {"InterimAnswer", Answer("HTTP/1.1 100 Continue\r\n\r\n" + Reply("200 OK", "after")), "=after"},
-    {"Status403", Answer(Reply("403 Forbidden", "<h1>403</h1>")), "403 The access code is invalid."},
-    {"Status404", Answer(Reply("404 Not Found", "<h1>404</h1>")), "404 The handle is invalid."},
-    {"Status500", Answer(Reply("500 Oops", "<h1>500</h1>")), "500 The server answered 500 Oops instead of the file."},
-    {"Status304", Answer("HTTP/1.1 304 Same\r\n\r\n"), "304 The server answered 304 Same instead of the file."},
-    {"Refused", Answer(""), "12029 The server refused the connection.", "127.0.0.1:1"},  // where nobody listens
-    {"Unresolvable", Answer(""), "12007 The server name or address could not be resolved", "nonexistent.invalid"},
-    {"BodyCut", Answer(kOk + "Content-Length: 9\r\n\r\nabc"), "12030 The server closed the connection before the download was complete."},
-    {"NothingAnswered", Answer(""), "12030 The server closed the connection without answering."},
-    {"Trickle", Answer(kOk + "Content-Length: 60000\r\n\r\n", "t"), "12002 The server stopped sending data: less than 100 bytes a second arrived for 1 second."},
-    {"NoAnswerAtAll", Answer("", ""), "12002 The server stopped sending data: nothing arrived for 1 second."},
-    {"SilentBody", Answer(kOk + "Content-Length: 100\r\n\r\nab", ""), "12002 The server stopped sending data: nothing arrived for 1 second."},
-    {"FiveRedirects", {Redirects<5>}, "=end"},
-    {"SixRedirects", {Redirects<6>}, "12156 The server redirected the download too many times."},
-    {"RedirectToHttps", Answer(Reply("302 Found", "", "Location: https://h/\r\n")), "12156 The server redirected the download to an address that is not allowed: https://h/"},
-    {"OverlongHead", Answer(kOk + "X-Long: " + std::string(200000, 'h') + "\r\n\r\n"), "12152 The server's answer could not be understood."},
-    {"UnknownCoding", Answer(kOk + "Transfer-Encoding: notchunked\r\n\r\n2\r\nab\r\n0\r\n\r\n"), "12152 The server's answer could not be understood."},
-    {"DifferingLengths", Answer(kOk + "Content-Length: 2\r\nContent-Length: 5\r\n\r\nabcde"), "12152 The server's answer could not be understood."},
-    {"LengthNotANumber", Answer(kOk + "Content-Length: 2ab\r\n\r\nab"), "12152 The server's answer could not be understood."},
-    // Where WinINet differs (README.md): it reads these answers as files.
-    {"ChunkCut", Answer(kChunked + "5\r\nhello\r\n"), "=hello (no length)"},
-    {"BareLineFeeds", Answer("HTTP/1.1 200 OK\nContent-Length: 2\n\nab"), "=ab"},
-    {"NotHttp", Answer("SSH-2.0-OpenSSH_9.2\r\n\r\n"), "=\r\n (no length)"},
-    {"AnnouncedPastTheLimit", Answer(Reply("200 OK", "12345")), "12152 The download was stopped: the file is larger than the 4 bytes it may have.", "@", 4},
-    {"UnannouncedPastTheCeiling", Answer(kChunked + "10001\r\n" + std::string(kCeiling + 1, 'c') + "\r\n0\r\n\r\n"), "12152 The download was stopped: the file is larger than 65536 bytes, the most a download may have."},
-    {"LimitAboveTheCeiling", Answer(Reply("200 OK", std::string(kCeiling + 1, 'c'))), "12152 The download was stopped: the file is larger than 65536 bytes, the most a download may have.", "@", 1 << 20},
-    {"WithinTheLimit", Answer(Reply("200 OK", "1234")), "=1234", "@", 4},
-    {"Cancelled", Answer(kOk + "Content-Length: 60000\r\n\r\n", kKilobyte.c_str()), "cancelled"}};
-// clang-format on
-
-class FaultTest : public ReadServiceTest, public ::testing::WithParamInterface<FaultRow> {};
+class FaultTest : public ReadServiceTest, public ::testing::WithParamInterface<ReadRow> {};
 
 TEST_P(FaultTest, EndsAsTheRowSays) {
-  const FaultRow& row = GetParam();
+  const ReadRow& row = GetParam();
+  const std::string& expected = row.OutcomeFor(ReadService::WinInet);
   const LoopbackServer server(row.server);
   const std::string host = row.host == "@" ? "127.0.0.1:" + std::to_string(server.Port()) : row.host;
   const std::string url = "http://" + host + "/browser/updchk.ndf";
-  const bool cancel = row.outcome == "cancelled";  // once data arrives
+  const bool cancel = expected == "cancelled";  // once data arrives
   ASSERT_TRUE(Fetch(url, cancel, row.limit));
   if (cancel) {
     service.CancelAsyncRead(url);
@@ -200,13 +128,13 @@ TEST_P(FaultTest, EndsAsTheRowSays) {
   } else if (!cancel) {
     EXPECT_TRUE(std::regex_match(stages, std::regex("1 ((2 )?11 )*(2 |4 )?0 "))) << stages;
   }
-  EXPECT_EQ(outcome + (seen.size() > delivered ? " and more after the end" : ""), row.outcome);
-  if (row.outcome.starts_with("=")) return;
+  EXPECT_EQ(outcome + (seen.size() > delivered ? " and more after the end" : ""), expected);
+  if (expected.starts_with("=")) return;
   EXPECT_THROW(cancel ? service.CancelAsyncRead(url) : (void)AsyncValue(Last()), RuntimeError);
   EXPECT_TRUE(folder.Files().empty()) << "a file was left behind";
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, FaultTest, ::testing::ValuesIn(kRows),
+INSTANTIATE_TEST_SUITE_P(Table, FaultTest, ::testing::ValuesIn(ReadRowsFor(ReadService::WinInet)),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // The failures no loopback server brings about, worded from WinINet's numbers.
