@@ -1,9 +1,9 @@
 #pragma once
 // The fake platform of the behaviour tests: the tests' own services
-// (fake_services.hpp), a scripted read service and a clock the test sets. The window, the error
-// dialog and the picture decoder are the real ones (the program needs a
-// QApplication, on the offscreen platform), with nothing attached to the
-// window: the test calls the handlers that clicks and timers would call.
+// (fake_services.hpp), a scripted read service, a clock the test sets and a
+// window that only remembers (fake_window.hpp), with nothing attached to it:
+// the test calls the handlers that clicks and timers would call. No toolkit
+// and no display: the tests of the real windows put theirs in its place.
 // Files are the real ones, in folders the test chooses; so are the
 // environment, the profile reader and the per-user registry file, in a home
 // of its own; so is the signature check, whose answers a fake could only
@@ -17,15 +17,13 @@
 #include "backends/openssl/signature_verifier.hpp"
 #include "backends/posix/environment.hpp"
 #include "backends/posix/file_hive_store.hpp"
-#include "backends/qt_widgets/picture_service.hpp"
-#include "backends/qt_widgets/window/error_dialog.hpp"
-#include "backends/qt_widgets/window/main_window.hpp"
 #include "fakes/fake_services.hpp"
 #include "fakes/fake_transfer.hpp"
+#include "fakes/fake_window.hpp"
 #include "platform/platform.hpp"
 
 struct FakePlatform {
-  FakePlatform();
+  FakePlatform() : services(ServicesOf(*this)) {}
   FakePlatform(const FakePlatform&) = delete;
   FakePlatform& operator=(const FakePlatform&) = delete;
 
@@ -37,14 +35,12 @@ struct FakePlatform {
   FakeMessageBox messageBox;
   FakeProcessControl process;
   EmbeddedResources resources;
-  QtPictureService pictures;
+  FakePictureService pictures{files};
   FakeWindowMessages messages;
   ProfileFileReader profiles{files};
   FakeEventLoop events;
-  std::unique_ptr<QtMainWindow> window = std::make_unique<QtMainWindow>(resources);
-  // Each error dialog shown is recorded by its text and closed, as by OK.
-  std::unique_ptr<QtDialogFactory> dialogs = std::make_unique<QtDialogFactory>(window.get(), resources);
-  std::vector<std::string> errorDialogs;
+  FakeMainWindow window;
+  FakeDialogFactory dialogs;  // each dialog shown is recorded by its text
   FakeShell shell;
   FakeConnection connection;
   FakeAsyncReadService reader;

@@ -205,7 +205,7 @@ TEST(HandOver, RunInstall) {
       got += call.operation + " " + call.file + " " + std::to_string(call.show);
     for (const auto& box : f.fake.messageBox.shown)
       got += " / " + box.prompt + " / " + std::to_string(box.buttons) + " " + box.title;
-    got += " / exit " + std::to_string(f.form.ExitCode()) + (f.fake.window->Unloaded() ? " closed" : "") +
+    got += " / exit " + std::to_string(f.form.ExitCode()) + (f.fake.window.Unloaded() ? " closed" : "") +
            testing::internal::GetCapturedStderr();
     EXPECT_EQ(f.Local(got), expected);
     // The running programs close on this one message; any other is ignored by them.

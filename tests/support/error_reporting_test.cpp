@@ -44,14 +44,13 @@ TEST(FrmErrorTest, TheTextGrowsTheDialogAndMovesEverythingBelowIt) {
   struct Row {
     std::string text;
     int label2Height;
-  } rows[] = {{"Refused.", 200}, {std::string(113, 'x'), 600}};  // 11300 twips: two and a half widths
+  } rows[] = {{"Refused.", 200}, {std::string(113, 'x'), 600}};  // 11300 twips (100 a character): 2.5 widths
   for (const Row& r : rows) {
-    EmbeddedResources resources;
-    QtErrorDialog view(nullptr, resources);
+    FakeErrorDialog view;
     frmError dialog(view);
     dialog.Init(r.text);
     dialog.Form_Load();
-    EXPECT_EQ(view.windowTitle(), "Larkspire AutoUpdate - Error");
+    EXPECT_EQ(view.caption, "Larkspire AutoUpdate - Error");
     EXPECT_EQ(view.Control(ErrCtl::Label1).Caption(),
               "An error has occurred while attempting to download the current file. The description of the error "
               "is as follows.");

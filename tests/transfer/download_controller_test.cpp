@@ -40,7 +40,7 @@ class DownloadControllerTest : public WizardTest {
       if (Enabled(ids[i])) o += (Focused() == ids[i] ? "@" : "") + std::string(names[i]);
     o +=
         std::string(TimerOn(TimerId::tmrStatus) ? " ticking" : "") + (TimerOn(TimerId::tmrDownload) ? " deferred" : "");
-    for (const std::string& text : fake.errorDialogs) o += "|" + text;
+    for (const std::string& text : fake.dialogs.shown) o += "|" + text;
     for (const ShownMessage& m : fake.messageBox.shown) o += "|" + m.prompt.substr(0, m.prompt.find("\r\n\r\nPlease"));
     const std::string file = PosixFileSystem::FromNative(dir.File("lkd1.tmp"));
     const bool kept = std::filesystem::exists(dir.File("lkd1.tmp")),

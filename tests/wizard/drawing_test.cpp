@@ -2,27 +2,14 @@
 // a width (the band and the bar are the window test's).
 #include "wizard/drawing.hpp"
 
-#include "backends/qt_widgets/window/picture_box.hpp"
-#include "platform/surface.hpp"
-#include "wizard_fixture.hpp"
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "fakes/fake_window.hpp"
 
 namespace {
-struct Blt {
-  int x, y, w, h, sx, sy;
-  bool operator==(const Blt&) const = default;
-};
-
-// A picture box that records its block copies.
-class RecordingBox : public PictureBox {
- public:
-  RecordingBox() : PictureBox(nullptr, false, QAccessible::Graphic) { resize(100, 100); }
-  bool BitBlt(int x, int y, int w, int h, ISurface&, int sx, int sy, std::uint32_t rop) override {
-    EXPECT_EQ(rop, SRCCOPY);
-    blts.push_back({x, y, w, h, sx, sy});
-    return true;
-  }
-  std::vector<Blt> blts;
-};
+using Blt = FakeSurface::Blt;
 
 TEST(TileBitmapTest, TilesFromTheOffsetAndCutsAtTheEdges) {
   struct Row {
@@ -40,9 +27,9 @@ TEST(TileBitmapTest, TilesFromTheOffsetAndCutsAtTheEdges) {
       // clang-format on
   };
   for (const Row& r : rows) {
-    RecordingBox dest, src;
+    FakeSurface dest, src;
     TileBitmap(dest, r.x, r.y, r.w, r.h, src, r.srcW, r.srcH, r.srcX, r.srcY);
-    EXPECT_EQ(dest.blts, r.want) << r.name;
+    EXPECT_EQ(dest.blits, r.want) << r.name;
   }
 }
 

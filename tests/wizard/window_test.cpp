@@ -3,16 +3,28 @@
 // reads.
 #include <QLabel>
 #include <QPushButton>
+#include <QTest>
 #include <cmath>
 
+#include "backends/qt_widgets/picture_service.hpp"
 #include "backends/qt_widgets/window/design.hpp"
+#include "backends/qt_widgets/window/main_window.hpp"
 #include "wizard_fixture.hpp"
 
 namespace {
+// The wizard on the real window and picture decoder instead of the fake ones.
 class WindowTest : public WizardTest {
  protected:
+  WindowTest() { fake.services.window = &window, fake.services.pictures = &pictures; }
   // Shown, with clicks, keys and the title bar's close going to the wizard.
-  void Open() { Start(true); }
+  void Open() {
+    Make();
+    window.Attach(form.get());
+    form->Form_Load();
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  }
   QWidget* W(Ctl id) { return window.WidgetOf(id); }
   int Px(int twips) { return static_cast<int>(std::lround(twips * PixelsPerTwip())); }
   // How many pixels of a picture box have this colour.
@@ -23,6 +35,9 @@ class WindowTest : public WizardTest {
       for (int y = 0; y < img.height(); ++y) n += img.pixel(x, y) == colour;
     return n;
   }
+
+  QtMainWindow window{fake.resources};
+  QtPictureService pictures;
 };
 
 TEST_F(WindowTest, EveryControlSitsAtItsDesignPlace) {

@@ -1,11 +1,9 @@
 #pragma once
-// The wizard on the fake platform and the real window, with an installed
-// product seeded in the registry and its folder in a temporary directory. What the user would see is read from the
-// window.
+// The wizard on the fake platform, with an installed product seeded in the
+// registry and its folder in a temporary directory. What the user would see
+// is read from the window, the fake one or (window_test.cpp) the real one.
 #include <gtest/gtest.h>
 
-#include <QAccessible>
-#include <QTest>
 #include <memory>
 
 #include "design/layout.hpp"
@@ -28,46 +26,39 @@ class WizardTest : public ::testing::Test {
     return *form;
   }
 
-  // Loads the wizard and shows its window, as the program does. attached:
-  // clicks, keys, timers and the title bar's close reach the wizard; else
-  // the test calls their handlers itself.
-  frmMain& Start(bool attached = false) {
+  // Loads the wizard, as the program does; the test calls the handlers that
+  // clicks and timers would call.
+  frmMain& Start() {
     Make();
-    if (attached) window.Attach(form.get());
     form->Form_Load();
-    window.show();
-    window.activateWindow();
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
     return *form;
   }
 
-  std::string Caption(Ctl id) { return window.Control(id).Caption(); }
-  bool Enabled(Ctl id) { return window.Control(id).Enabled(); }
-  // The heading painted on the band, as a screen reader reads it.
-  std::string Header() {
-    return QAccessible::queryAccessibleInterface(window.WidgetOf(Ctl::Picture1))->text(QAccessible::Name).toStdString();
-  }
-  // The control that has the focus in the window (also while a dialog is
-  // in front of it); Ctl::Count for none.
+  IMainWindowView& View() { return *fake.services.window; }
+  std::string Caption(Ctl id) { return View().Control(id).Caption(); }
+  bool Enabled(Ctl id) { return View().Control(id).Enabled(); }
+  // The heading printed on the band.
+  std::string Header() { return window.SurfaceOf(Ctl::Picture1).printed; }
+  // The control that has the focus in the window; Ctl::Count for none.
   Ctl Focused() {
     for (const ControlDesign& d : MainWindowDesign())
-      if (window.WidgetOf(d.id) && window.WidgetOf(d.id) == window.focusWidget()) return d.id;
+      if (View().Control(d.id).HasFocus()) return d.id;
     return Ctl::Count;
   }
   std::vector<Ctl> VisibleFrames() {
     std::vector<Ctl> out;
     for (Ctl f : {Ctl::frMain0, Ctl::frMain2, Ctl::frMain3, Ctl::frMain4})
-      if (window.Control(f).Visible()) out.push_back(f);
+      if (View().Control(f).Visible()) out.push_back(f);
     return out;
   }
-  bool TimerOn(TimerId id) { return window.Timer(id).Enabled(); }
+  bool TimerOn(TimerId id) { return View().Timer(id).Enabled(); }
   // Answers the next message boxes with these answers, in order.
   void Answer(std::initializer_list<int> answers) { fake.messageBox.answers.assign(answers); }
   std::size_t BoxesShown() const { return fake.messageBox.shown.size(); }
 
   TempDir dir;
   FakePlatform fake;
-  QtMainWindow& window = *fake.window;
+  FakeMainWindow& window = fake.window;
   FakeShell& shell = fake.shell;
   FakeConnection& connection = fake.connection;
   FakeEventLoop& events = fake.events;

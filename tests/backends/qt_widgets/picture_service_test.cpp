@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "backends/common/embedded_resources.hpp"
+#include "backends/qt_widgets/picture_service.hpp"
 #include "fakes/fake_platform.hpp"
 #include "fakes/registry_test_helpers.hpp"
 #include "support/runtime_error.hpp"
@@ -25,7 +26,8 @@ TEST(QtPictureTest, TheHeaderDecodesAndABrokenPictureGivesNothing) {
   TempDir temp;
   ResourcesWithABrokenOne resources;
   FakePlatform fake;
-  fake.services.resources = &resources;
+  QtPictureService pictures;
+  fake.services.resources = &resources, fake.services.pictures = &pictures;
   fake.files.tempPath = temp.Path();
   frmMain form(fake.services, "updates.test");
   EXPECT_NE(form.Installed.LoadResourcePicture("rid_bitmap"), nullptr);  // its size and colours: the window test's
@@ -36,6 +38,6 @@ TEST(QtPictureTest, TheHeaderDecodesAndABrokenPictureGivesNothing) {
   // The decoder itself raises 481 for what is no picture.
   WriteFileBytes(temp.File("text.jpg"), "just text");
   for (const std::string& path : {temp.Path() + "text.jpg", temp.Path() + "missing.jpg", std::string("C:\\a.jpg")})
-    EXPECT_EQ(ErrorOf([&] { fake.pictures.LoadPicture(path); }), 481) << path;
+    EXPECT_EQ(ErrorOf([&] { pictures.LoadPicture(path); }), 481) << path;
 }
 }  // namespace
