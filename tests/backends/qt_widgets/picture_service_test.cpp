@@ -1,12 +1,13 @@
 // The real picture decoder behind LoadResourcePicture: the embedded header
 // picture decodes, and what is no picture is refused without leaving its
 // temporary file behind.
+#include "backends/qt_widgets/picture_service.hpp"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "backends/common/embedded_resources.hpp"
-#include "backends/qt_widgets/picture_service.hpp"
 #include "fakes/fake_platform.hpp"
 #include "fakes/registry_test_helpers.hpp"
 #include "support/runtime_error.hpp"

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "backends/win32/wide_text.hpp"
 #include "platform/error_dialog_view.hpp"
 #include "platform/main_window_view.hpp"
 
@@ -26,19 +27,6 @@ namespace {
 constexpr int kFirstControlId = 100;  // the windows number their controls from here in design order
 constexpr DWORD kPatienceMs = 30000;
 
-std::string Narrow(const std::wstring& w) {
-  std::string s(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr)),
-                '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, s.data(), static_cast<int>(s.size()), nullptr, nullptr);
-  s.resize(s.size() ? s.size() - 1 : 0);
-  return s;
-}
-std::wstring Widen(const std::string& s) {
-  std::wstring w(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, nullptr, 0)), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, w.data(), static_cast<int>(w.size()));
-  w.resize(w.size() ? w.size() - 1 : 0);
-  return w;
-}
 std::string Text(HWND hwnd) {
   wchar_t buffer[4096] = {};
   GetWindowTextW(hwnd, buffer, 4096);
