@@ -182,11 +182,14 @@ bool Fetch::EndOfHead() {
   dataBegun = true;
   expected = chunked || lengths.empty() ? -1 : std::stoll(lengths.front());
   // The caller's bound, else the answer's length, and never past the ceiling;
-  // decoded bytes count. An announced length past it fails at once.
-  const curl_off_t given = maxBytes_ > 0 ? maxBytes_ : expected;
-  boundByAnswer_ = maxBytes_ <= 0 && expected >= 0 && expected <= settings_.ceiling;
+  // decoded bytes count. An announced length counts the bytes on the wire
+  // (libcurl holds the answer to it), so it bounds what is stored only when
+  // nothing decodes them. An announced length past the bound fails at once.
+  const curl_off_t announced = coded ? -1 : expected;
+  const curl_off_t given = maxBytes_ > 0 ? maxBytes_ : announced;
+  boundByAnswer_ = maxBytes_ <= 0 && announced >= 0 && announced <= settings_.ceiling;
   bound_ = given >= 0 ? std::min(given, settings_.ceiling) : settings_.ceiling;
-  if (expected > bound_) return boundByAnswer_ = false, TooLarge();
+  if (announced > bound_) return boundByAnswer_ = false, TooLarge();
   onStage_(*this, AsyncStatus::BeginDownloadData);
   return true;
 }
