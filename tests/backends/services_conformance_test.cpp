@@ -19,9 +19,9 @@ constexpr bool kWindows = true;
 using Guids = Win32GuidSource;
 std::uint32_t MessageId(const std::string& name) { return Win32WindowMessages().RegisterWindowMessage(name); }
 #else
+#include "backends/common/message_id.hpp"
 #include "backends/linux/guid_source.hpp"
 #include "backends/posix/file_system.hpp"
-#include "backends/posix/message_id.hpp"
 using Files = PosixFileSystem;
 constexpr bool kWindows = false;
 using Guids = PosixGuidSource;

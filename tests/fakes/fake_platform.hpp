@@ -14,22 +14,32 @@
 
 #include "backends/common/embedded_resources.hpp"
 #include "backends/common/profile_file_reader.hpp"
-#include "backends/openssl/signature_verifier.hpp"
-#include "backends/posix/environment.hpp"
-#include "backends/posix/file_hive_store.hpp"
 #include "fakes/fake_services.hpp"
 #include "fakes/fake_transfer.hpp"
 #include "fakes/fake_window.hpp"
+#include "fakes/registry_backends.hpp"
 #include "platform/platform.hpp"
+#ifdef _WIN32
+#include "backends/win32/signature_verifier.hpp"
+using SystemSignatureVerifier = Win32SignatureVerifier;
+#else
+#include "backends/openssl/signature_verifier.hpp"
+using SystemSignatureVerifier = OpenSslSignatureVerifier;
+#endif
 
 struct FakePlatform {
   FakePlatform() : services(ServicesOf(*this)) {}
   FakePlatform(const FakePlatform&) = delete;
   FakePlatform& operator=(const FakePlatform&) = delete;
 
+#ifdef _WIN32
+  RegistryBackend registryBackend;  // the system's registry, on scratch keys of its own
+  IRegistryApi& registry = registryBackend.Api();
+#else
   TempDir home;  // the user's registry file
   FileRegistryApi registry{home.File("registry.reg")};
-  PosixEnvironment environment;
+#endif
+  SystemEnvironment environment;
   TestFileSystem files;
   FakeGuidSource guid;
   FakeMessageBox messageBox;
@@ -45,7 +55,7 @@ struct FakePlatform {
   FakeConnection connection;
   FakeAsyncReadService reader;
   FakeClock clock;
-  OpenSslSignatureVerifier verifier;
+  SystemSignatureVerifier verifier;
 
   // Every service above; a test may put a real one in a member's place.
   Platform services;

@@ -7,8 +7,11 @@
 #include <sstream>
 #include <stdexcept>
 #include <utility>
+#ifdef _WIN32
+#include <process.h>
+#endif
 
-#include "backends/posix/message_id.hpp"
+#include "backends/common/message_id.hpp"
 
 namespace {
 // The next scripted answer, or the usual one when the script has run out.
@@ -53,10 +56,21 @@ bool FakeConnection::InternetGetConnectedStateEx(std::uint32_t* f, char* name, s
 TempDir::TempDir() : TempDir(std::string()) {}
 
 TempDir::TempDir(const std::string& base) {
+#ifdef _WIN32
+  // The first free name of this process's, counted: the C runtime has no
+  // mkdtemp, and Wine gives its processes the same few ids again.
+  static int made = 0;
+  const std::filesystem::path parent = base.empty() ? std::filesystem::temp_directory_path() : base;
+  std::filesystem::path folder;
+  do folder = parent / ("larkspire-test-" + std::to_string(_getpid()) + "-" + std::to_string(++made));
+  while (!std::filesystem::create_directory(folder));
+  native_ = folder.string();
+#else
   const char* t = std::getenv("TMPDIR");
   std::string tmpl = (base.empty() ? std::string(t && *t ? t : "/tmp") : base) + "/larkspire-test-XXXXXX";
   if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
   native_ = tmpl;
+#endif
 }
 
 TempDir::~TempDir() {
@@ -67,7 +81,11 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(native_, ec);
 }
 
+#ifdef _WIN32
+std::string TempDir::Path() const { return native_ + "\\"; }
+#else
 std::string TempDir::Path() const { return PosixFileSystem::FromNative(native_) + "\\"; }
+#endif
 
 std::string ReadFileBytes(const std::string& nativePath) {
   std::ifstream in(nativePath, std::ios::binary);

@@ -10,7 +10,13 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include "backends/win32/file_system.hpp"
+using SystemFileSystem = Win32FileSystem;
+#else
 #include "backends/posix/file_system.hpp"
+using SystemFileSystem = PosixFileSystem;
+#endif
 #include "platform/connection.hpp"
 #include "platform/event_loop.hpp"
 #include "platform/guid_source.hpp"
@@ -64,17 +70,17 @@ class FakeWindowMessages : public IWindowMessages {
 // Real files, in another temporary or current folder when a test says so,
 // recording the temporary files made; the user has no product folder of
 // their own.
-class TestFileSystem : public PosixFileSystem {
+class TestFileSystem : public SystemFileSystem {
  public:
   std::string tempPath, curDir;  // "": the real ones
   std::vector<std::string> tempFilesMade;
-  std::string GetTempPath() override { return tempPath.empty() ? PosixFileSystem::GetTempPath() : tempPath; }
+  std::string GetTempPath() override { return tempPath.empty() ? SystemFileSystem::GetTempPath() : tempPath; }
   std::string GetTempFileName(const std::string& dir, const std::string& prefix) override {
-    std::string made = PosixFileSystem::GetTempFileName(dir, prefix);
+    std::string made = SystemFileSystem::GetTempFileName(dir, prefix);
     if (!made.empty()) tempFilesMade.push_back(made);
     return made;
   }
-  std::string CurDir() override { return curDir.empty() ? PosixFileSystem::CurDir() : curDir; }
+  std::string CurDir() override { return curDir.empty() ? SystemFileSystem::CurDir() : curDir; }
   std::string DefaultProductFolder() override { return ""; }
 };
 
@@ -125,6 +131,8 @@ class TempDir {
   const std::string& Native() const { return native_; }  // "/tmp/..."
   std::string Path() const;                              // "Z:\tmp\...\"
   std::string File(const std::string& name) const { return native_ + "/" + name; }
+  // A file's path as the program names it ("Z:\tmp\...\name").
+  std::string Program(const std::string& name) const { return Path() + name; }
 
  private:
   std::string native_;

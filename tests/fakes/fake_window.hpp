@@ -19,7 +19,6 @@
 #include "platform/picture_service.hpp"
 #include "platform/surface.hpp"
 #include "platform/timer.hpp"
-#include "wizard/drawing.hpp"
 
 class FakeMainWindow;
 
@@ -55,7 +54,7 @@ class FakeSurface : public ISurface {
  public:
   struct Blt {
     int x, y, w, h, sx, sy;
-    std::uint32_t rop = SRCCOPY;
+    std::uint32_t rop = 0xCC0020;  // a plain copy (SRCCOPY)
     bool operator==(const Blt&) const = default;
   };
   std::string printed;     // since the last Cls

@@ -2,7 +2,9 @@
 // package and its copy into the product folder, and the hand-over to the
 // system, on real files.
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <zlib.h>
+#endif
 
 #include <filesystem>
 #include <random>
@@ -24,6 +26,7 @@ TEST(Integrity, KnownAnswers) {
   EXPECT_EQ(got, "00000000 E8B7BE43 CBF43926 07A1C45A a.tar|gz ends| .profile| ");
 }
 
+#ifndef _WIN32  // zlib, the reference, is the Linux build's
 // The table kernel and both carry-less ones, for every length up to where
 // all are in full stride, then long ones, from random alignments and
 // registers: the faults of vector code. (zlib's register is complemented.)
@@ -42,6 +45,7 @@ TEST(Crc32, EveryKernelMatchesZlib) {
         << "length " << n << ", offset " << p - buffer.data();
   }
 }
+#endif
 
 struct Form {
   TempDir dir;
@@ -98,6 +102,9 @@ TEST(VerifyDownload, ChecksThenCopies) {
       {"setup.msi", "", "table reset busy idle", "414fa339", kFox, 0, true},
   };
   for (const auto& r : rows) {
+#ifdef _WIN32
+    if (r.variants) continue;  // 32000 files take Wine minutes; the rule is the core's, which Linux runs
+#endif
     Form f;
     const std::string app = f.dir.File("app.d"), download = f.dir.Path() + "download.tmp";
     std::filesystem::create_directory(app);

@@ -132,7 +132,7 @@ TEST_F(WizardTest, NextAfterAnUpdateErrorChecksAgainAndTheErrorDeletesTheDownloa
   frmMain& f = Start();
   const std::string downloaded = dir.File("updchk.ndf");
   WriteFileBytes(downloaded, "x");
-  f.ComponentTable[0].sDownloadedFile = PosixFileSystem::FromNative(downloaded);
+  f.ComponentTable[0].sDownloadedFile = dir.Program("updchk.ndf");
   f.ShowResultPage(crError);
   EXPECT_TRUE(f.RecheckPending);
   EXPECT_TRUE(f.ComponentTable[0].sDownloadedFile.empty());

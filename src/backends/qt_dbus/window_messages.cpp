@@ -7,7 +7,7 @@
 #include <QDBusError>
 #include <QDBusMessage>
 
-#include "backends/posix/message_id.hpp"
+#include "backends/common/message_id.hpp"
 #include "backends/qt_dbus/session_bus.hpp"
 #include "support/diagnostics.hpp"
 

@@ -8,7 +8,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 
-#include "backends/posix/message_id.hpp"
+#include "backends/common/message_id.hpp"
 #include "backends/qt_dbus/window_messages.hpp"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "backends/posix/message_id.hpp"
+#include "backends/common/message_id.hpp"
 
 #include "backends/common/registry_tree.hpp"
 
