@@ -7,15 +7,14 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <regex>
-#include <sstream>
 
 #include "backends/read_service_rows.hpp"
 #include "backends/win32/inet_errors.hpp"
 #include "backends/win32/prelude.hpp"
 #include "backends/win32/wide_text.hpp"
+#include "fakes/fake_services.hpp"
 #include "loopback_server.hpp"
 #include "support/runtime_error.hpp"
 #include "transfer/u_http.hpp"
@@ -34,33 +33,10 @@ bool Pump(const std::function<bool()>& done, int ms) {
 }
 
 // A folder of its own made the temporary folder (TMP) while a test runs.
-class TempFolder {
- public:
-  TempFolder() {
-    wchar_t base[MAX_PATH + 1];
-    GetTempPathW(MAX_PATH + 1, base);
-    path_ = std::wstring(base) + L"lkrs" + std::to_wstring(GetCurrentProcessId()) + L"\\";
-    CreateDirectoryW(path_.c_str(), nullptr);
-    SetEnvironmentVariableW(L"TMP", path_.c_str());
-  }
-  ~TempFolder() {
-    for (const std::wstring& name : Files()) DeleteFileW((path_ + name).c_str());
-    RemoveDirectoryW(path_.c_str());
-    SetEnvironmentVariableW(L"TMP", nullptr);
-  }
-  const std::wstring& Path() const { return path_; }
-  std::vector<std::wstring> Files() const {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW((path_ + L"*").c_str(), &found);
-    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found))
-      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
-    if (search != INVALID_HANDLE_VALUE) FindClose(search);
-    return names;
-  }
-
- private:
-  std::wstring path_;
+struct TempFolder : TempDir {
+  TempFolder() { SetEnvironmentVariableW(L"TMP", Widen(Path()).c_str()); }
+  ~TempFolder() { SetEnvironmentVariableW(L"TMP", nullptr); }
+  bool Empty() const { return std::filesystem::is_empty(Native()); }
 };
 
 class ReadServiceTest : public ::testing::Test, public IAsyncReadHandler {
@@ -100,7 +76,7 @@ TEST_P(FaultTest, EndsAsTheRowSays) {
   if (cancel) {
     service.CancelAsyncRead(url);
     // Its worker lets go of the file once its blocking read returns.
-    EXPECT_TRUE(Pump([&] { return folder.Files().empty(); }, 5000)) << "the partial file stays";
+    EXPECT_TRUE(Pump([&] { return folder.Empty(); }, 5000)) << "the partial file stays";
   }
   const std::size_t delivered = seen.size();
   Pump([] { return false; }, 100);  // anything still on its way arrives
@@ -118,20 +94,18 @@ TEST_P(FaultTest, EndsAsTheRowSays) {
   }
   if (!cancel && seen.back().second) {  // a file of the service's, in the folder, through each stage in order
     const std::wstring file = Widen(AsyncValue(Last()));
-    const std::wstring name = file.substr(folder.Path().size());
-    EXPECT_TRUE(file.starts_with(folder.Path()) && std::regex_match(name, std::wregex(L"lkd[0-9a-f]{8}\\.tmp")))
+    const std::wstring name = file.substr(Widen(folder.Path()).size());
+    EXPECT_TRUE(file.starts_with(Widen(folder.Path())) && std::regex_match(name, std::wregex(L"lkd[0-9a-f]{8}\\.tmp")))
         << Last().Path;
     EXPECT_TRUE(std::regex_match(stages, std::regex("1 (2 11 )+4 6 6="))) << stages;
-    std::stringstream bytes;
-    bytes << std::ifstream(std::filesystem::path(file), std::ios::binary).rdbuf();
-    outcome = "=" + bytes.str() + (max ? "" : " (no length)");
+    outcome = "=" + ReadFileBytes(Narrow(file)) + (max ? "" : " (no length)");
   } else if (!cancel) {
     EXPECT_TRUE(std::regex_match(stages, std::regex("1 ((2 )?11 )*(2 |4 )?0 "))) << stages;
   }
   EXPECT_EQ(outcome + (seen.size() > delivered ? " and more after the end" : ""), expected);
   if (expected.starts_with("=")) return;
   EXPECT_THROW(cancel ? service.CancelAsyncRead(url) : (void)AsyncValue(Last()), RuntimeError);
-  EXPECT_TRUE(folder.Files().empty()) << "a file was left behind";
+  EXPECT_TRUE(folder.Empty()) << "a file was left behind";
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, FaultTest, ::testing::ValuesIn(ReadRowsFor(ReadService::WinInet)),
@@ -166,7 +140,7 @@ TEST_F(ReadServiceTest, TheEndOfTheServiceStopsItsFetches) {
     ASSERT_TRUE(Pump([&] { return seen.size() >= 3; }, 5000));  // 1 2 11: the request is waiting for its answer
   }
   const std::size_t delivered = seen.size();
-  EXPECT_TRUE(Pump([&] { return folder.Files().empty(); }, 5000)) << "the partial file stays";
+  EXPECT_TRUE(Pump([&] { return folder.Empty(); }, 5000)) << "the partial file stays";
   Pump([] { return false; }, 100);
   EXPECT_EQ(seen.size(), delivered);
 }
