@@ -1,6 +1,6 @@
 // The update-information file as the catalog reads it: the profile rules
-// over its bytes, the reader over a real file, and the component table that
-// reading leaves.
+// over its bytes, its signature trailer, the version rule, the reader over a
+// real file, and the component table that reading leaves.
 #include <gtest/gtest.h>
 
 #include <ctime>
@@ -8,11 +8,14 @@
 
 #include "backends/common/profile_file_reader.hpp"
 #include "backends/openssl/signature_verifier.hpp"
+#include "catalog/catalog_rules.hpp"
 #include "catalog/catalog_signature.hpp"
 #include "catalog/profile_parser.hpp"
 #include "catalog/update_catalog.hpp"
 #include "fakes/fake_services.hpp"
+#include "fakes/p256_vectors.hpp"
 #include "signing_key.hpp"
+#include "support/base64.hpp"
 
 using namespace std::string_literals;
 
@@ -35,6 +38,60 @@ TEST(ProfileDocument, KnownAnswers) {
   };
   for (const auto& [bytes, value] : rows)
     EXPECT_EQ(ProfileDocument::Parse(bytes).Value("s", "k").value_or("<none>"), value) << bytes.substr(0, 40);
+}
+
+// The signature trailer, checked with the real verifier against the fixed
+// vectors' key: it must be the file's last two lines, begin a line of its
+// own and hold the strict base64 of 64 bytes. A built-in key that is no key
+// is passed over for the next. (A file without a trailer, a changed body and
+// a key not built in are the reader's rows below, under real keys.)
+TEST(CatalogSignature, TheTrailerMustEndTheFileAndVerifyUnderABuiltInKey) {
+  using namespace p256;
+  const std::string body(kSignedText), b64 = EncodeBase64(FromHex(std::string(kR) + std::string(kS))),
+                                       head = "[signature]\r\np256=", trailer = head + b64 + "\r\n";
+  using S = SignatureStatus;
+  const std::pair<std::string, S> rows[] = {
+      {body + trailer, S::Verified},
+      {"[setup]\r\nenabled=1" + trailer, S::MalformedTrailer},  // the section inside a line
+      {body + trailer + "x=1\r\n", S::MalformedTrailer},        // a line after the trailer
+      {body + head + b64, S::MalformedTrailer},                 // no line end after it
+      {body + "[signature]\r\np384=" + b64 + "\r\n", S::MalformedTrailer},
+      {body + head + " " + b64 + "\r\n", S::BadBase64},
+      {body + head + b64.substr(0, 84) + "\r\n", S::BadBase64},  // a signature of 63 bytes
+  };
+  OpenSslSignatureVerifier verifier;
+  for (const auto& [file, status] : rows) {
+    const auto check = CheckCatalogSignature(file, {"not a key", EncodeBase64(FromHex(kKey1))}, verifier);
+    EXPECT_EQ(check.status, status) << file;
+    EXPECT_EQ(check.why.empty(), status == S::Verified) << file << ": " << check.why;
+  }
+  EXPECT_EQ(SignatureTrailer(FromHex(std::string(kR) + std::string(kS))), trailer);
+  EXPECT_EQ(trailer.size(), kSignatureTrailerSize);
+}
+
+// Whether the catalog's version of a component is newer than the installed
+// one, and the version as the catalog keeps it. An installed text that is no
+// number never loses; the major part may have any length, even none; beyond
+// the signed 32-bit range nothing is newer; an offer not shaped M.NN.BBBB is
+// kept as "0". (An equal version is the reader's first row.)
+TEST(IsNewerVersion, KnownAnswers) {
+  const std::tuple<const char*, const char*, const char*> rows[] = {
+      {" 2.01.0003 ", "  2.01.0004  ", "1 2.01.0004"},
+      {"9.99.9999", "10.00.0000", "1 10.00.0000"},
+      {"", "3.02.0013", "0 3.02.0013"},
+      {"0", ".00.0001", "1 .00.0001"},
+      {"0", "2147.48.3647", "1 2147.48.3647"},
+      {"0", "2147.48.3648", "0 2147.48.3648"},
+      {"0", "02.0012", "0 0"},
+      {"0", "30.2.0012", "0 0"},
+      {"0", "3.02.00123", "0 0"},
+      {"0", "2.01.000a", "0 0"},
+  };
+  for (const auto& [installed, offered, expected] : rows) {
+    std::string version = offered;
+    const bool newer = IsNewerVersion(installed, version);
+    EXPECT_EQ(std::to_string(newer) + " " + version, expected) << installed << " vs " << offered;
+  }
 }
 
 // A good update-information file (it offers the setup package, a newer
