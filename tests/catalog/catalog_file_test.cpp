@@ -1,6 +1,6 @@
 // The update-information file as the catalog reads it: the profile rules
-// over its bytes, its signature trailer, the version rule, the reader over a
-// real file, and the component table that reading leaves.
+// over its bytes, the version rule, the reader over a real file (signed or
+// not), and the component table that reading leaves.
 #include <gtest/gtest.h>
 
 #include <ctime>
@@ -13,9 +13,7 @@
 #include "catalog/profile_parser.hpp"
 #include "catalog/update_catalog.hpp"
 #include "fakes/fake_services.hpp"
-#include "fakes/p256_vectors.hpp"
 #include "signing_key.hpp"
-#include "support/base64.hpp"
 
 using namespace std::string_literals;
 
@@ -37,35 +35,6 @@ TEST(ProfileDocument, KnownAnswers) {
   };
   for (const auto& [bytes, value] : rows)
     EXPECT_EQ(ProfileDocument::Parse(bytes).Value("s", "k").value_or("<none>"), value) << bytes.substr(0, 40);
-}
-
-// The signature trailer, checked with the real verifier against the fixed
-// vectors' key: it must be the file's last two lines, begin a line of its
-// own and hold the strict base64 of 64 bytes. A built-in key that is no key
-// is passed over for the next. (A file without a trailer, a changed body and
-// a key not built in are the reader's rows below, under real keys.)
-TEST(CatalogSignature, TheTrailerMustEndTheFileAndVerifyUnderABuiltInKey) {
-  using namespace p256;
-  const std::string body(kSignedText), b64 = EncodeBase64(FromHex(std::string(kR) + std::string(kS))),
-                                       head = "[signature]\r\np256=", trailer = head + b64 + "\r\n";
-  using S = SignatureStatus;
-  const std::pair<std::string, S> rows[] = {
-      {body + trailer, S::Verified},
-      {"[setup]\r\nenabled=1" + trailer, S::MalformedTrailer},  // the section inside a line
-      {body + trailer + "x=1\r\n", S::MalformedTrailer},        // a line after the trailer
-      {body + head + b64, S::MalformedTrailer},                 // no line end after it
-      {body + "[signature]\r\np384=" + b64 + "\r\n", S::MalformedTrailer},
-      {body + head + " " + b64 + "\r\n", S::BadBase64},
-      {body + head + b64.substr(0, 84) + "\r\n", S::BadBase64},  // a signature of 63 bytes
-  };
-  OpenSslSignatureVerifier verifier;
-  for (const auto& [file, status] : rows) {
-    const auto check = CheckCatalogSignature(file, {"not a key", EncodeBase64(FromHex(kKey1))}, verifier);
-    EXPECT_EQ(check.status, status) << file;
-    EXPECT_EQ(check.why.empty(), status == S::Verified) << file << ": " << check.why;
-  }
-  EXPECT_EQ(SignatureTrailer(FromHex(std::string(kR) + std::string(kS))), trailer);
-  EXPECT_EQ(trailer.size(), kSignatureTrailerSize);
 }
 
 // Whether the catalog's version of a component is newer than the installed
@@ -208,7 +177,8 @@ TEST_F(ReadUpdateInfoTest, WithKeysBuiltInOnlyWhatTheMakerSignedIsRead) {
   std::vector<std::unique_ptr<SigningKey>> keys;  // the current and the next key, and one not built in
   for (const char* name : {"current.pem", "next.pem", "other.pem"})
     GenerateSigningKey(dir.File(name)), keys.push_back(std::make_unique<SigningKey>(dir.File(name)));
-  catalog.Keys = {keys[0]->PublicKeyBase64(), keys[1]->PublicKeyBase64()};
+  // A built-in key that is no key is passed over for the next.
+  catalog.Keys = {"not a key", keys[0]->PublicKeyBase64(), keys[1]->PublicKeyBase64()};
   const std::string sha = std::string(64, 'c'), fields = "setup.sha256=" + sha + " setup.pkgsize=9";
   const std::string signedGood = good + listed + " 9 bytes sha256 " + sha;
   const std::string hourAgo = SerialAt(-kHour), halfHourAgo = SerialAt(-kHour / 2),
@@ -216,18 +186,26 @@ TEST_F(ReadUpdateInfoTest, WithKeysBuiltInOnlyWhatTheMakerSignedIsRead) {
   const std::string usual = fields + " setup.serial=" + hourAgo + weekOn;
   struct Row {
     std::string edits;
-    int signer = 0;  // the key that signed it; -1: none
-    bool tamper = false;
-    std::string stored{};  // the serial this user accepted last
-    std::string floor{};   // the lowest serial the build takes
-    std::string reason{};  // why it is refused; "": it is read
+    int signer = 0;                                // the key that signed it; -1: none
+    std::pair<std::string, std::string> change{};  // a text replaced once the file is signed
+    std::string stored{};                          // the serial this user accepted last
+    std::string floor{};                           // the lowest serial the build takes
+    std::string reason{};                          // why it is refused; "": it is read
   };
   const Row rows[] = {
       {.edits = usual},
       {.edits = usual, .signer = 1, .stored = hourAgo, .floor = SerialAt(-kDay)},
       {.edits = usual, .signer = -1, .reason = "has no [signature] trailer"},
       {.edits = usual, .signer = 2, .reason = "verifies under none"},
-      {.edits = usual, .tamper = true, .reason = "verifies under none"},
+      {.edits = usual, .change = {"1.00.0002", "2.00.0002"}, .reason = "verifies under none"},
+      // The trailer is the file's last two lines, begins a line of its own,
+      // and holds the strict base64 of 64 bytes.
+      {.edits = usual, .change = {"\r\n[signature]", "[signature]"}, .reason = "trailer is malformed"},
+      {.edits = usual, .change = {"==\r\n", "==\r\nx=1\r\n"}, .reason = "trailer is malformed"},
+      {.edits = usual, .change = {"==\r\n", "=="}, .reason = "trailer is malformed"},
+      {.edits = usual, .change = {"p256=", "p384="}, .reason = "trailer is malformed"},
+      {.edits = usual, .change = {"p256=", "p256= "}, .reason = "not the strict base64 of 64 bytes"},
+      {.edits = usual, .change = {"p256=", "p256=AAAA"}, .reason = "not the strict base64 of 64 bytes"},
       {.edits = usual, .stored = halfHourAgo, .reason = "is lower than " + halfHourAgo + ", the highest"},
       {.edits = usual, .floor = SerialAt(0), .reason = "older than this program, which takes serials from"},
       {.edits = fields + " setup.serial=" + SerialAt(-8 * kDay) + " setup.expires=" + ExpiresAt(-kDay),
@@ -246,8 +224,8 @@ TEST_F(ReadUpdateInfoTest, WithKeysBuiltInOnlyWhatTheMakerSignedIsRead) {
   for (const Row& row : rows) {
     std::string bytes = CatalogBytes(row.edits, -static_cast<int>(kSignatureTrailerSize) - 2) + "\r\n";
     const std::string body = bytes;
-    if (row.tamper) bytes[bytes.find("1.00.0002")] = '2';
     if (row.signer >= 0) bytes += SignatureTrailer(keys[static_cast<std::size_t>(row.signer)]->Sign(body));
+    if (const auto& [from, to] = row.change; !from.empty()) bytes.replace(bytes.find(from), from.size(), to);
     table.assign(1, {});
     installed.CatalogSerial = row.stored;
     catalog.SerialFloor = row.floor;
