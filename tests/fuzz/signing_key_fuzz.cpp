@@ -6,42 +6,33 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <string>
-
-#include "backends/openssl/signature_verifier.hpp"
+#include "fuzz_input.hpp"
 #include "publish_error.hpp"
 #include "signing_key.hpp"
-#include "support/base64.hpp"
 
-namespace {
 // One file for every input, made with mode 0600 and removed at the end.
 // Without a terminal of its own, an encrypted key is refused at once
 // instead of having its pass phrase asked on the one the fuzzer runs in.
 const std::string path = [] {
   if (const int tty = open("/dev/tty", O_RDWR); tty >= 0) ioctl(tty, TIOCNOTTY), close(tty);
-  if (!std::freopen("/dev/null", "r", stdin)) std::abort();  // where OpenSSL asks without one
+  Check(std::freopen("/dev/null", "r", stdin));  // where OpenSSL asks without one
   char name[] = "/tmp/larkspire-key-fuzz-XXXXXX";
   close(mkstemp(name));
   std::atexit([] { unlink(path.c_str()); });
   return std::string(name);
 }();
-}  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+void Fuzz(const std::uint8_t* data, std::size_t size, std::string_view) {
   FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file || std::fwrite(data, 1, size, file) != size || std::fclose(file) != 0) std::abort();
+  Check(file && std::fwrite(data, 1, size, file) == size && std::fclose(file) == 0);
   try {
     const SigningKey key(path);
-    const std::string catalog = "[setup]\r\nurl=http://127.0.0.1/browser/setup.exe\r\n";
-    const std::vector<std::uint8_t> signature = key.Sign(catalog);
+    const std::string_view catalog = "[setup]\r\nurl=http://127.0.0.1/browser/setup.exe\r\n";
     const auto point = DecodeBase64(key.PublicKeyBase64());
-    OpenSslSignatureVerifier verifier;
-    if (!point || !verifier.VerifyP256(std::span(reinterpret_cast<const std::uint8_t*>(catalog.data()), catalog.size()),
-                                       signature, *point))
-      std::abort();
+    Check(point && OpenSslSignatureVerifier().VerifyP256(
+                       std::span(reinterpret_cast<const std::uint8_t*>(catalog.data()), catalog.size()),
+                       key.Sign(catalog), *point));
   } catch (const PublishError& e) {
-    if (e.ExitStatus() != PublishError::BadInput) std::abort();
+    Check(e.ExitStatus() == PublishError::BadInput);
   }
-  return 0;
 }
