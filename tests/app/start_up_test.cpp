@@ -32,9 +32,11 @@ TEST(StartUp, ASecondWizardOfTheUserTellsTheUserAndLeaves) {
     auto first = std::make_unique<WizardLock>(path);
     // The installer the wizard starts must not hold the lock on: a new wizard would say "already running".
     std::error_code error;
-    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd", error))
-      if (std::filesystem::read_symlink(fd.path(), error) == path)
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd", error)) {
+      if (std::filesystem::read_symlink(fd.path(), error) == path) {
         EXPECT_TRUE(fcntl(std::stoi(fd.path().filename().string()), F_GETFD) & FD_CLOEXEC);
+      }
+    }
     EXPECT_FALSE(TellWhenAlreadyRunning(*first, boxes));
     EXPECT_TRUE(TellWhenAlreadyRunning(WizardLock(path), boxes));
     first.reset();  // the first one has ended: the next one runs

@@ -102,7 +102,10 @@ class ReadUpdateInfoTest : public ::testing::Test {
   ProfileFileReader profiles{files};
   ComponentTableType table = ComponentTableType(1);
   // The product compares with its stored version, not with the copy in the list.
-  InstalledState installed{.AppVersion = " 3.02.0012 ",
+  InstalledState installed{.AppPath = "",
+                           .AppVersion = " 3.02.0012 ",
+                           .CatalogSerial = "",
+                           .PackageCopies = "",
                            .InstalledVersions = {"9.99.9999", "0", "1.00.0001", "0", "0", "0"}};
   OpenSslSignatureVerifier verifier;
   UpdateCatalog catalog{

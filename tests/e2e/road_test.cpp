@@ -273,8 +273,9 @@ TEST_P(UserRoad, EndsAsTheUserExpects) {
   ASSERT_TRUE(road);
   EXPECT_EQ(Ends(), s.ends);
   // What the wizard accepted it keeps, so the catalog can never be replayed to it.
-  if (const std::string& accepted = road->Form().Catalog.AcceptedSerial; !accepted.empty())
+  if (const std::string& accepted = road->Form().Catalog.AcceptedSerial; !accepted.empty()) {
     EXPECT_NE(ReadFileBytes(sandbox.File("config/larkspire/registry.reg")).find(accepted), std::string::npos);
+  }
   for (std::size_t from = 0, to, at = 0; from <= s.log.size(); from = to + 5) {
     to = std::min(s.log.find(" ... ", from), s.log.size());
     at = logged.find(s.log.substr(from, to - from), at);

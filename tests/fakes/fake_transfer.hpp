@@ -42,7 +42,7 @@ class FakeAsyncReadService : public IAsyncReadService {
   void Complete(const std::string& key, const std::string& text, std::int32_t type = 1, bool failed = false) {
     if (running.erase(key))
       handler->AsyncReadComplete(
-          {key, type, 6, 0, 0, failed ? "" : text, failed, failed ? 12030 : 0, failed ? text : ""});
+          {key, type, 6, 0, 0, failed ? "" : text, failed, failed ? 12030 : 0, failed ? text : "", ""});
   }
 };
 

@@ -216,8 +216,9 @@ TEST(HandOver, RunInstall) {
            testing::internal::GetCapturedStderr();
     EXPECT_EQ(f.Local(got), expected);
     // The running programs close on this one message; any other is ignored by them.
-    if (!f.fake.shell.calls.empty() || broadcastFails)
+    if (!f.fake.shell.calls.empty() || broadcastFails) {
       EXPECT_EQ(f.fake.messages.broadcasts,
                 std::vector<std::string>{std::to_string(f.form.Installer.MsgGeneral) + " 1000 0"});
+    }
   }
 }
