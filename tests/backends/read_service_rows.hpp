@@ -5,13 +5,18 @@
 // win32/read_service_test.cpp), each on a loopback server of its own that
 // plays the row's script. Where the two differ, the row says so: this table
 // is the one list of their known differences.
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
 #include <optional>
+#include <regex>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "platform/async_read_service.hpp"
 
 // How a server answers a request, given its head; then it closes, or with
 // a trickle it sends that every 20 ms and never closes ("": keeps silent).
@@ -76,10 +81,14 @@ inline const std::string kGzip1000(
     "\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03\x4b\x4c\x1c\x05\xa3\x60\x14\x0c\x77\x00\x00\x03\xda\x38\x9a\xe8\x03\x00"
     "\x00",
     29);
-// A full disk names its folder, the room the file needs and what is free.
+// A full disk names its folder.
 inline const std::string kFull =
-    "112 There is not enough free space in <store> to store the download: it needs 48.0 KB and <free> are free. "
-    "Make room there, then click Retry.";
+    "112 There is not enough free space in <store> to store the download. Make room there, then click Retry.";
+// A reserve of 1 TB, which no test disk keeps (the other rows keep none).
+inline const std::string kReserve =
+    "112 There is not enough free space in <store> to store the download: it needs 12 bytes, <free> are free and "
+    "1.0 TB must stay free. Make room there, then click Retry.";
+inline constexpr std::int64_t kReserveBytes = std::int64_t{1} << 40;
 inline const std::string kKilobyte(1024, 't');
 inline const std::string kEcho = "=GET /browser/updchk.ndf HTTP/1.1 fresh";
 inline const std::string kByProxy = "=GET http://larkspire-update.invalid/browser/updchk.ndf HTTP/1.1 fresh";
@@ -102,10 +111,13 @@ inline const ReadRow kReadRows[] = {
     {"NothingAnswered", Answer(""), "12030 The server closed the connection without answering."},
     {"Trickle", Answer(kOk + "Content-Length: 60000\r\n\r\n", "t"), "12002 The server stopped sending data: less than 100 bytes a second arrived for 1 second."},
     {"NoAnswerAtAll", Answer("", ""), "12002 The server stopped sending data: nothing arrived for 1 second."},
+    {"SlowHead", Answer(kOk, "X-Slow: "), "12002 The server answered too slowly: the head of its answer was not complete after 1 second."},
+    // Above the stall rate, but a small file (one with a limit) may take a second in all here.
+    {"PastTheDeadline", Answer(kOk + "Content-Length: 60000\r\n\r\n", "ttt"), "12002 The download was stopped: it did not complete within 1 second.", "@", 60000},
     {"SilentBody", Answer(kOk + "Content-Length: 100\r\n\r\nab", ""), "12002 The server stopped sending data: nothing arrived for 1 second."},
     {"FiveRedirects", {Redirects<5>}, "=end"},
     {"SixRedirects", {Redirects<6>}, "12156 The server redirected the download too many times."},
-    {"RedirectToHttps", Answer(Reply("302 Found", "", "Location: https://h/\r\n")), "12156 The server redirected the download to an address that is not allowed: https://h/"},
+    {"RedirectToFtp", Answer(Reply("302 Found", "", "Location: ftp://h/\r\n")), "12156 The server redirected the download to an address that is not allowed: ftp://h/"},
     {"OverlongHead", Answer(kOk + "X-Long: " + std::string(200000, 'h') + "\r\n\r\n"), kGarbled},
     {"UnknownCoding", Answer(kOk + "Transfer-Encoding: notchunked\r\n\r\n2\r\nab\r\n0\r\n\r\n"), kGarbled},
     {"DifferingLengths", Answer(kOk + "Content-Length: 2\r\nContent-Length: 5\r\n\r\nabcde"), kGarbled},
@@ -119,6 +131,7 @@ inline const ReadRow kReadRows[] = {
     {"UnannouncedPastTheCeiling", Answer(kChunked + "10001\r\n" + std::string(kCeiling + 1, 'c') + "\r\n0\r\n\r\n"), kStopped + "65536 bytes, the most a download may have."},
     {"LimitAboveTheCeiling", Answer(Reply("200 OK", std::string(kCeiling + 1, 'c'))), kStopped + "65536 bytes, the most a download may have.", "@", 1 << 20},
     {"WithinTheLimit", Answer(Reply("200 OK", "1234")), "=1234", "@", 4},
+    {"DiskReserve", Answer(Reply("200 OK", "twelve bytes")), kReserve},
     {"Cancelled", Answer(kOk + "Content-Length: 60000\r\n\r\n", kKilobyte.c_str()), "cancelled"},
     // What only libcurl plays: the environment's proxies, coded bodies (WinINet
     // asks for none) and a small file system of its own for the full disk.
@@ -132,7 +145,7 @@ inline const ReadRow kReadRows[] = {
     {"CodedPastTheLimit", Answer(kOk + "Content-Encoding: gzip\r\n\r\n" + kGzip1000), kStopped + "the 999 bytes it may have.", "@", 999, {}, {}, ""},
     // The announced length is the coded one, on the wire.
     {"CodedWithItsLength", Answer(Reply("200 OK", kGzip1000, "Content-Encoding: gzip\r\n")), "=" + std::string(1000, 'a'), "@", 0, {}, {}, ""},
-    {"FullDisk", Answer(Reply("200 OK", std::string(48 * 1024, 'p'))), kFull, "@", 0, {}, {}, ""}};
+    {"FullDisk", Answer(kChunked + "c000\r\n" + std::string(48 * 1024, 'p') + "\r\n0\r\n\r\n"), kFull, "@", 0, {}, {}, ""}};
 // clang-format on
 
 // The rows a service plays.
@@ -141,4 +154,32 @@ inline std::vector<ReadRow> ReadRowsFor(ReadService s) {
   for (const ReadRow& row : kReadRows)
     if (!row.OutcomeFor(s).empty()) rows.push_back(row);
   return rows;
+}
+
+// The outcome in the table's words: the folder of a full disk as <store>,
+// and what is free there as <free>.
+inline std::string InTableWords(std::string outcome, std::string store) {
+  while (store.size() > 1 && (store.back() == '/' || store.back() == '\\')) store.pop_back();
+  if (const std::size_t p = outcome.find(store); outcome.starts_with("112 ") && p != std::string::npos)
+    outcome.replace(p, store.size(), "<store>");
+  return std::regex_replace(outcome, std::regex("[0-9.]+ [a-zA-Z]+ are free"), "<free> are free");
+}
+
+// The stages a fetch went through, in order ("=" after the completion,
+// progress left out); max: the length the answer announced. Checks the
+// figures on the way: the bytes only grow, and the length is known from the
+// answer on, never before.
+inline std::string StagesOf(const std::vector<std::pair<AsyncProperty, bool>>& seen, std::int32_t& max) {
+  std::string stages;
+  std::int32_t read = 0;
+  max = 0;
+  for (const auto& [p, complete] : seen) {
+    if (p.StatusCode != AsyncStatus::DownloadingData) stages += std::to_string(p.StatusCode) + (complete ? "=" : " ");
+    if (complete || p.StatusCode == AsyncStatus::Error) continue;  // figures of their own
+    if (p.StatusCode == AsyncStatus::BeginDownloadData) max = p.BytesMax;
+    EXPECT_TRUE(p.BytesRead >= std::exchange(read, p.BytesRead) &&
+                p.BytesMax == (p.StatusCode >= 4 && p.StatusCode <= 6 ? max : 0))
+        << p.StatusCode;
+  }
+  return stages;
 }

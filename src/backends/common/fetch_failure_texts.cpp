@@ -58,6 +58,20 @@ FetchFailure Stalled(int stallSeconds, bool silent) {
   return {Timeout, "The server stopped sending data: less than " + std::to_string(kStallBytesPerSecond) +
                        " bytes a second arrived for " + SecondsText(stallSeconds) + "."};
 }
+FetchFailure SlowHead(int stallSeconds) {
+  return {Timeout, "The server answered too slowly: the head of its answer was not complete after " +
+                       SecondsText(stallSeconds) + "."};
+}
+FetchFailure PastDeadline(int seconds) {
+  return {Timeout, "The download was stopped: it did not complete within " + SecondsText(seconds) + "."};
+}
+FetchFailure CertificateNotVerified(std::int32_t number, const std::string& host, const std::string& why) {
+  const std::string reason = number == CertificateDate     ? "it has expired or is not valid yet"
+                             : number == CertificateName   ? "it was issued for another name"
+                             : number == CertificateIssuer ? "no authority this system trusts issued it"
+                                                           : why;
+  return {number, "The server's certificate could not be verified: " + reason + " (" + host + ")."};
+}
 FetchFailure BodyCut() {
   return {ConnectionAborted, "The server closed the connection before the download was complete."};
 }
@@ -92,6 +106,13 @@ FetchFailure DiskFull(const std::string& folder, std::int64_t fileLength, std::i
   if (fileLength > 0) text += ": it needs " + SizeText(fileLength) + " and " + SizeText(freeBytes) + " are free";
   return {FetchError::DiskFull, text + ". Make room there, then click Retry."};
 }
+FetchFailure ReserveReached(const std::string& folder, std::int64_t fileLength, std::int64_t freeBytes,
+                            std::int64_t reserve) {
+  std::string text = "There is not enough free space in " + folder + " to store the download";
+  text += fileLength > 0 ? ": it needs " + SizeText(fileLength) + ", " + SizeText(freeBytes) + " are free and "
+                         : ": " + SizeText(freeBytes) + " are free and ";
+  return {FetchError::DiskFull, text + SizeText(reserve) + " must stay free. Make room there, then click Retry."};
+}
 FetchFailure WriteFailed(const std::string& why) {
   return {Write, "The downloaded data could not be written: " + why + "."};
 }
@@ -101,7 +122,7 @@ FetchFailure NoFileIn(const std::string& folder) {
   return {Write, "The download could not be stored: no file can be made in " + folder + "."};
 }
 FetchFailure NotHttp(const std::string& address) {
-  return {UnrecognizedScheme, "The address is not an http:// address: " + address};
+  return {UnrecognizedScheme, "The address is not an http:// or https:// address: " + address};
 }
 FetchFailure NoSuchFetch() { return {Write, "No download is running under that key."}; }
 }  // namespace FetchFailed

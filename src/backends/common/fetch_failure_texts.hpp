@@ -17,6 +17,12 @@ constexpr std::int32_t InvalidResponse = 12152;
 constexpr std::int32_t Redirect = 12156;
 constexpr std::int32_t DiskFull = 112;
 constexpr std::int32_t Write = 29;
+// A certificate that has expired (or is not valid yet), that names another
+// server, that no authority the system trusts issued, or that fails otherwise.
+constexpr std::int32_t CertificateDate = 12037;
+constexpr std::int32_t CertificateName = 12038;
+constexpr std::int32_t CertificateIssuer = 12045;
+constexpr std::int32_t CertificateOther = 12169;
 }  // namespace FetchError
 
 extern const char* const kNotUnderstood;
@@ -51,10 +57,17 @@ FetchFailure Unreachable(const std::string& why);
 FetchFailure NoConnectionWithin(int stallSeconds);
 // Connected, then nothing at all (silent) or too little for the stall limit.
 FetchFailure Stalled(int stallSeconds, bool silent);
+// Connected, and the answer's head had begun but was not whole within the stall limit.
+FetchFailure SlowHead(int stallSeconds);
+// The whole fetch took longer than it may.
+FetchFailure PastDeadline(int seconds);
+// The server's certificate for host failed the check: number is one of
+// FetchError's Certificate numbers, why the library's words for the last one.
+FetchFailure CertificateNotVerified(std::int32_t number, const std::string& host, const std::string& why);
 FetchFailure BodyCut();
 FetchFailure NothingAnswered();
 FetchFailure TooManyRedirects();
-// A redirect to location, which is not an http:// address.
+// A redirect to location, which is not an address the fetch may go on to.
 FetchFailure RedirectNotAllowed(const std::string& location);
 // The connection broke, for the reason why (the system's words).
 FetchFailure ConnectionFailed(const std::string& why);
@@ -71,12 +84,16 @@ FetchFailure TooLarge(std::int64_t bound, Bound which);
 // No room in folder: the whole file needs fileLength bytes (unknown below 1)
 // and freeBytes are free.
 FetchFailure DiskFull(const std::string& folder, std::int64_t fileLength, std::int64_t freeBytes);
+// Storing more would leave less than reserve bytes free in folder: the
+// whole file needs fileLength bytes (unknown below 1), freeBytes are free.
+FetchFailure ReserveReached(const std::string& folder, std::int64_t fileLength, std::int64_t freeBytes,
+                            std::int64_t reserve);
 // Writing the file failed, for the reason why (the system's words).
 FetchFailure WriteFailed(const std::string& why);
 // The complete file could not be kept.
 FetchFailure NotStored();
 // What AsyncRead raises: no file can be made in folder; the address is not
-// http://; and what CancelAsyncRead raises for a key with no fetch.
+// http:// or https://; and what CancelAsyncRead raises for a key with no fetch.
 FetchFailure NoFileIn(const std::string& folder);
 FetchFailure NotHttp(const std::string& address);
 FetchFailure NoSuchFetch();

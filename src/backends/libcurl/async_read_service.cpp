@@ -4,16 +4,12 @@
 
 #include <QDir>
 #include <QTimer>
-#include <algorithm>
-#include <climits>
 
 #include "backends/libcurl/fetch_errors.hpp"
 #include "backends/posix/file_system.hpp"
 #include "support/runtime_error.hpp"
 
 namespace {
-std::int32_t Clamp(curl_off_t n) { return static_cast<std::int32_t>(std::clamp<curl_off_t>(n, 0, INT32_MAX)); }
-
 // A proxy's address as the user may see it: without the user name and
 // password it may carry.
 std::string ProxyShown(const std::string& proxy) {
@@ -34,7 +30,7 @@ QtAsyncReadService::~QtAsyncReadService() {
 void QtAsyncReadService::AsyncRead(const std::string& target, std::int32_t, const std::string& propertyName,
                                    std::int32_t, std::int64_t maxBytes) {
   const QUrl url(QString::fromStdString(target), QUrl::StrictMode);
-  if (!url.isValid() || url.scheme() != QLatin1String("http") || url.host().isEmpty())
+  if (!url.isValid() || SchemeOf(target) == Scheme::Other || url.host().isEmpty())
     RaiseFetchFailure(FetchFailed::NotHttp(target));
   // A new fetch under a key replaces the old one, delivered or not.
   Forget([&propertyName](const Pending& p) { return p.prop.PropertyName == propertyName; });
@@ -53,40 +49,29 @@ void QtAsyncReadService::Ended(CURL* easy, CURLcode result) {
   Fetch* found = nullptr;
   curl_easy_getinfo(easy, CURLINFO_PRIVATE, &found);
   Fetch& f = *found;
-  if (!f.failure.empty()) return Fail(f, f.failNumber, f.failure);
+  if (!f.failure.empty()) return Fail(f, {f.failNumber, f.failure});
   if (result != CURLE_OK) {
-    FetchEnd end{.result = result,
-                 .status = f.status,
-                 .location = f.location,
-                 .stallSeconds = settings_.stallSeconds,
-                 .detail = f.error};
+    FetchEnd end{.result = result, .wait = f.Waited(), .host = f.host, .detail = f.error};
     curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &end.osError);
-    curl_off_t connected = 0;
-    curl_easy_getinfo(easy, CURLINFO_CONNECT_TIME_T, &connected);
-    end.connected = connected != 0;
-    end.silent = f.sinceArrival.elapsed() >= settings_.stallSeconds * 1000LL - 250;
-    const FetchFailure failure = DescribeFetchError(end);
-    return Fail(f, failure.number, failure.description);
+    curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &end.verifyResult);
+    return Fail(f, DescribeFetchError(end, f.rules));
   }
-  // An answer that is neither the file nor a redirect that was followed.
-  if (!f.dataBegun) return Fail(f, static_cast<std::int32_t>(f.status), StatusText(f.status, f.reason));
+  if (!f.rules.DataBegun() && !f.location.empty()) {  // a redirect: the next step, if the rules allow it
+    driver_.Remove(easy);
+    if (std::optional<FetchFailure> refused = f.Follow()) return Fail(f, *refused);
+    return driver_.Add(easy);
+  }
+  // An answer that is neither the file nor a redirect to follow.
+  if (!f.rules.DataBegun()) return Fail(f, FetchFailed::Status(f.status, f.reason));
   Finish(f);
 }
 
 void QtAsyncReadService::Finish(Fetch& f) {
   // The file gets its name in the folder now (it had none so far).
   const QString name = f.file->fileName();
-  if (const FetchFailure failed = FetchFailed::NotStored(); name.isEmpty())
-    return Fail(f, failed.number, failed.description);
+  if (name.isEmpty()) return Fail(f, FetchFailed::NotStored());
   Progress(f, AsyncStatus::EndDownloadData);
-  AsyncProperty done;
-  done.PropertyName = f.key;
-  done.StatusCode = AsyncStatus::EndDownloadData;
-  done.BytesRead = Clamp(f.written);
-  // Without an announced length the figures stay unknown to the end.
-  done.BytesMax = f.expected > 0 ? done.BytesRead : 0;
-  done.Path = PosixFileSystem::FromNative(name.toStdString());
-  Post(done, true);
+  Post(f.rules.Completion(PosixFileSystem::FromNative(name.toStdString())), true);
   // The file now belongs to the receiver; the fetch is over.
   Drop(f.key, false);
 }
@@ -119,26 +104,14 @@ void QtAsyncReadService::Progress(Fetch& f, std::int32_t status) {
   if (!f.announced && status != AsyncStatus::FindingResource) Progress(f, AsyncStatus::FindingResource);
   f.announced = true;
   f.lastStatus = status;
-  AsyncProperty prop;
-  prop.PropertyName = f.key;
-  prop.StatusCode = status;
-  // A coded body is counted as it arrives, like the length announced for it.
-  prop.BytesRead = Clamp(f.Received());
-  prop.BytesMax = f.dataBegun && f.expected > 0 ? Clamp(f.expected) : 0;
   f.sinceProgress.restart();
-  Post(prop, false);
+  // A coded body is counted as it arrives, like the length announced for it.
+  Post(f.rules.Stage(status, f.Received()), false);
 }
 
-void QtAsyncReadService::Fail(Fetch& f, std::int32_t number, const std::string& description) {
-  AsyncProperty prop;
-  prop.PropertyName = f.key;
-  prop.StatusCode = AsyncStatus::Error;
-  prop.Failed = true;
-  prop.ErrorNumber = number ? number : FetchError::ConnectionAborted;
-  prop.ErrorDescription = description;
+void QtAsyncReadService::Fail(Fetch& f, const FetchFailure& failed) {
   // Whoever reads the failure should know where the fetch really went.
-  if (!f.proxy.empty()) prop.ErrorRoute = ThroughProxyText(ProxyShown(f.proxy));
-  Post(prop, false);
+  Post(f.rules.Failure(failed, f.proxy.empty() ? "" : ThroughProxyText(ProxyShown(f.proxy))), false);
   Drop(f.key, true);
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // The asynchronous read service on libcurl, on the Qt event loop. Each fetch
 // goes through the proxy the environment names (proxy_env.hpp), bypasses
-// every cache, follows at most five redirects to http:// addresses, streams
+// every cache, follows at most five redirects (to http:// or https://, never
+// from https:// back to http://), checks certificates against the system's
+// trust store, streams
 // its body into a file created exclusively in the temporary folder, and
 // reports its real stages in order (finding the resource, connecting,
 // sending the request, data begins, data ends) with progress at most a few
@@ -39,6 +41,11 @@ class QtAsyncReadService : public QObject, public IAsyncReadService {
   void SetProgressInterval(int milliseconds) { settings_.progressMs = milliseconds; }
   // The most bytes a file may have when nothing smaller bounds it.
   void SetSizeCeiling(std::int64_t bytes) { settings_.ceiling = bytes; }
+  // The free space a download leaves on its disk at least (below 0: the
+  // rules' own share of the disk).
+  void SetDiskReserve(std::int64_t bytes) { settings_.diskReserve = bytes; }
+  // How long a small fetch may take in all (120 s).
+  void SetSmallFileDeadline(int seconds) { settings_.smallFileSeconds = seconds; }
   // Where the fetched files go (the temporary folder by default).
   void SetDownloadFolder(const QString& folder) { folder_ = folder; }
 
@@ -51,7 +58,7 @@ class QtAsyncReadService : public QObject, public IAsyncReadService {
 
   void Ended(CURL* easy, CURLcode result);
   void Finish(Fetch& fetch);
-  void Fail(Fetch& fetch, std::int32_t number, const std::string& description);
+  void Fail(Fetch& fetch, const FetchFailure& failed);
   // Queues a notification for delivery from the event loop.
   void Post(const AsyncProperty& prop, bool complete);
   void Deliver();
@@ -61,7 +68,7 @@ class QtAsyncReadService : public QObject, public IAsyncReadService {
   void Drop(const std::string& key, bool removeFile);
 
   IAsyncReadHandler* handler_ = nullptr;
-  FetchSettings settings_;
+  TransferSettings settings_;
   QString folder_;
   std::map<std::string, std::unique_ptr<Fetch>> fetches_;
   std::deque<Pending> queue_;

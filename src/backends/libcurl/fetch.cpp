@@ -1,11 +1,13 @@
 #include "backends/libcurl/fetch.hpp"
 
+#include <openssl/x509.h>
 #include <strings.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -25,10 +27,6 @@ std::string Trim(const std::string& s) {
   return s.substr(b, s.find_last_not_of(" \t") - b + 1);
 }
 
-bool IsDecimal(const std::string& s) {
-  return !s.empty() && s.size() <= 18 && s.find_first_not_of("0123456789") == std::string::npos;
-}
-
 // Every value of a field of the answer being read, as libcurl parsed it.
 std::vector<std::string> FieldValues(CURL* easy, const char* name) {
   std::vector<std::string> values;
@@ -38,18 +36,27 @@ std::vector<std::string> FieldValues(CURL* easy, const char* name) {
   return values;
 }
 
-// The free space in folder, 0 when it cannot be told.
-curl_off_t FreeSpace(const std::string& folder) {
+// The space on the disk of folder; unknown when it cannot be told.
+DiskSpace SpaceIn(const std::string& folder) {
   struct statvfs fs = {};
-  return ::statvfs(folder.c_str(), &fs) == 0 ? static_cast<curl_off_t>(fs.f_bavail) * fs.f_frsize : 0;
+  if (::statvfs(folder.c_str(), &fs) != 0) return {};
+  return {static_cast<std::int64_t>(fs.f_bavail * fs.f_frsize), static_cast<std::int64_t>(fs.f_blocks * fs.f_frsize)};
+}
+
+// Where the system's trust store is, as OpenSSL finds it: SSL_CERT_FILE and
+// SSL_CERT_DIR when set, as for every program built on OpenSSL, else its
+// default paths. libcurl would otherwise use the bundle it was built with
+// and ignore both.
+std::string TrustStore(const char* variable, const char* fallback) {
+  const char* set = std::getenv(variable);
+  return set && *set ? set : fallback;
 }
 }  // namespace
 
 Fetch::Fetch(std::string fetchKey, const QUrl& url, const QString& folder, curl_off_t maxBytes,
-             const FetchSettings& settings, Stage onStage)
+             const TransferSettings& settings, Stage onStage)
     : key(std::move(fetchKey)),
-      settings_(settings),
-      maxBytes_(maxBytes),
+      rules(settings, key, maxBytes, folder.toStdString()),
       folder_(folder.toStdString()),
       onStage_(std::move(onStage)),
       easy_(curl_easy_init()) {
@@ -61,32 +68,28 @@ Fetch::Fetch(std::string fetchKey, const QUrl& url, const QString& folder, curl_
   if (!file->open()) RaiseFetchFailure(FetchFailed::NoFileIn(folder.toStdString()));
   fd_ = file->handle();
 
-  // The proxy the connection report speaks of; libcurl's own reading of the
-  // environment is replaced by it, and its no_proxy list serves redirects.
-  proxy = HttpProxyFor(url.host(QUrl::FullyEncoded).toStdString());
-  const std::string noProxy = NoProxyFromEnvironment();
   curl_slist* headers = curl_slist_append(nullptr, "Cache-Control: no-cache");
   headers_.reset(curl_slist_append(headers, "Pragma: no-cache"));
-
   CURL* easy = easy_.get();
-  curl_easy_setopt(easy, CURLOPT_URL, url.toEncoded().constData());
+  Aim(url);
   curl_easy_setopt(easy, CURLOPT_PRIVATE, this);
   curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, error);
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http");
-  curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http");
-  curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(easy, CURLOPT_MAXREDIRS, static_cast<long>(FetchSettings::kMaxRedirects));
+  // Each redirect is checked and followed by the fetch (Follow).
+  curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
   curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-  curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str());
-  curl_easy_setopt(easy, CURLOPT_NOPROXY, noProxy.c_str());
+  curl_easy_setopt(easy, CURLOPT_CAINFO,
+                   TrustStore(X509_get_default_cert_file_env(), X509_get_default_cert_file()).c_str());
+  curl_easy_setopt(easy, CURLOPT_CAPATH,
+                   TrustStore(X509_get_default_cert_dir_env(), X509_get_default_cert_dir()).c_str());
   curl_easy_setopt(easy, CURLOPT_USERAGENT, "Larkspire AutoUpdate");
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers_.get());
   // The file itself is asked for; a coding the server applies anyway is undone.
   curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "identity");
-  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, static_cast<long>(settings_.stallSeconds));
+  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, static_cast<long>(rules.Settings().stallSeconds));
   curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, kStallBytesPerSecond);
-  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(settings_.stallSeconds));
+  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(rules.Settings().stallSeconds));
   curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBuffer);
   // One fetch at a time: no idle connection is kept open afterwards.
   curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
@@ -98,12 +101,55 @@ Fetch::Fetch(std::string fetchKey, const QUrl& url, const QString& folder, curl_
   curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
   curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Fetch::OnBody);
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+  sinceStart.start();
   sinceProgress.start();
   sinceArrival.start();
 }
 
+void Fetch::Aim(const QUrl& url) {
+  CURL* easy = easy_.get();
+  address = url.toEncoded().toStdString();
+  host = url.host(QUrl::FullyEncoded).toStdString();
+  // The proxy the connection report speaks of, for this address; libcurl's
+  // own reading of the environment is replaced by it.
+  proxy = ProxyFor(host, SchemeOf(address) == Scheme::Https);
+  curl_easy_setopt(easy, CURLOPT_URL, address.c_str());
+  curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str());
+  // What is left of the whole fetch's deadline, for this step.
+  if (const int deadline = rules.DeadlineSeconds(); deadline > 0) {
+    const qint64 left = deadline * 1000LL - (sinceStart.isValid() ? sinceStart.elapsed() : 0);
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(std::max<qint64>(left, 1)));
+  }
+}
+
+std::optional<FetchFailure> Fetch::Follow() {
+  if (redirects == TransferSettings::kMaxRedirects) return FetchFailed::TooManyRedirects();
+  // The address libcurl resolved the field to, known once the answer ended.
+  const char* resolved = nullptr;
+  curl_easy_getinfo(easy_.get(), CURLINFO_REDIRECT_URL, &resolved);
+  if (resolved) location = resolved;
+  const QUrl next(QString::fromStdString(location), QUrl::StrictMode);
+  if (!RedirectAllowed(address, location) || !next.isValid() || next.host().isEmpty())
+    return FetchFailed::RedirectNotAllowed(location);
+  ++redirects;
+  status = 0;
+  headBegun = headDone = false;
+  Aim(next);
+  return std::nullopt;
+}
+
+Wait Fetch::Waited() const {
+  curl_off_t connected = 0;
+  curl_easy_getinfo(easy_.get(), CURLINFO_CONNECT_TIME_T, &connected);
+  return {.connected = connected != 0,
+          .headBegun = headBegun,
+          .headDone = headDone,
+          .silent = sinceArrival.elapsed() >= rules.Settings().stallSeconds * 1000LL - 250,
+          .elapsedMs = sinceStart.elapsed()};
+}
+
 curl_off_t Fetch::Received() const {
-  curl_off_t received = written;
+  curl_off_t received = rules.Written();
   if (coded) curl_easy_getinfo(easy_.get(), CURLINFO_SIZE_DOWNLOAD_T, &received);
   return received;
 }
@@ -133,19 +179,10 @@ bool Fetch::Failed(const FetchFailure& failed) {
   return false;
 }
 
-bool Fetch::Garbled() { return Failed(FetchFailed::NotUnderstood()); }
-
-bool Fetch::TooLarge() {
-  using Bound = FetchFailed::Bound;
-  return Failed(FetchFailed::TooLarge(bound_, boundByAnswer_        ? Bound::Announced
-                                              : bound_ == maxBytes_ ? Bound::Callers
-                                                                    : Bound::Ceiling));
-}
-
 bool Fetch::Head(const std::string& line) {
-  if (dataBegun) return true;  // a trailer after the body
+  if (rules.DataBegun()) return true;  // a trailer after the body
   // Every line of the head ends in CR LF.
-  if (line.size() < 2 || line.compare(line.size() - 2, 2, "\r\n") != 0) return Garbled();
+  if (line.size() < 2 || line.compare(line.size() - 2, 2, "\r\n") != 0) return Failed(FetchFailed::NotUnderstood());
   if (line.rfind("HTTP/", 0) == 0) {
     // A new answer, "HTTP/1.1 404 Not Found" (libcurl has checked its form):
     // its reason phrase is the one thing of it that libcurl does not keep.
@@ -154,6 +191,8 @@ bool Fetch::Head(const std::string& line) {
     reason = space == std::string::npos || text.size() < space + 5 ? "" : Trim(text.substr(space + 5));
     location.clear();
     coded = false;
+    headBegun = true;
+    headDone = false;
     return true;
   }
   return line != "\r\n" || EndOfHead();
@@ -163,33 +202,20 @@ bool Fetch::EndOfHead() {
   CURL* easy = easy_.get();
   curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
   if (status < 200) return true;  // an interim answer; the real one follows
+  headDone = true;
   if (status >= 400) return Failed(FetchFailed::Status(status, reason));
   if (status >= 300) {
-    // Followed, or reported when the fetch ends.
-    const char* to = nullptr;
-    curl_easy_getinfo(easy, CURLINFO_REDIRECT_URL, &to);
+    // Followed when the answer has ended, or reported.
     const std::vector<std::string> named = FieldValues(easy, "Location");
-    location = to ? to : named.empty() ? "" : named.front();
+    location = named.empty() ? "" : named.front();
     return true;
   }
-  // One length, in digits: anything else leaves the body's end in doubt.
-  const std::vector<std::string> lengths = FieldValues(easy, "Content-Length");
-  for (const std::string& length : lengths)
-    if (!IsDecimal(length) || length != lengths.front()) return Garbled();
-  const bool chunked = !FieldValues(easy, "Transfer-Encoding").empty();
   const std::vector<std::string> codings = FieldValues(easy, "Content-Encoding");
   coded = !codings.empty() && strcasecmp(codings.back().c_str(), "identity") != 0;
-  dataBegun = true;
-  expected = chunked || lengths.empty() ? -1 : std::stoll(lengths.front());
-  // The caller's bound, else the answer's length, and never past the ceiling;
-  // decoded bytes count. An announced length counts the bytes on the wire
-  // (libcurl holds the answer to it), so it bounds what is stored only when
-  // nothing decodes them. An announced length past the bound fails at once.
-  const curl_off_t announced = coded ? -1 : expected;
-  const curl_off_t given = maxBytes_ > 0 ? maxBytes_ : announced;
-  boundByAnswer_ = maxBytes_ <= 0 && announced >= 0 && announced <= settings_.ceiling;
-  bound_ = given >= 0 ? std::min(given, settings_.ceiling) : settings_.ceiling;
-  if (announced > bound_) return boundByAnswer_ = false, TooLarge();
+  if (std::optional<FetchFailure> refused =
+          rules.BeginBody(FieldValues(easy, "Content-Length"), !FieldValues(easy, "Transfer-Encoding").empty(), coded,
+                          SpaceIn(folder_)))
+    return Failed(*refused);
   onStage_(*this, AsyncStatus::BeginDownloadData);
   return true;
 }
@@ -201,19 +227,23 @@ size_t Fetch::OnBody(char* data, size_t size, size_t count, void* fetch) {
 }
 
 size_t Fetch::Body(const char* data, size_t size) {
-  if (!dataBegun) return size;  // the body of an answer that is not the file
-  if (static_cast<curl_off_t>(size) > bound_ - written) return TooLarge();
+  if (!rules.DataBegun()) return size;  // the body of an answer that is not the file
+  if (std::optional<FetchFailure> refused =
+          rules.Store(static_cast<std::int64_t>(size), [this] { return SpaceIn(folder_); }))
+    return Failed(*refused);
   for (size_t done = 0; done < size;) {
     const ssize_t w = ::write(fd_, data + done, size - done);
     if (w < 0) {
       if (errno == EINTR) continue;
-      if (errno == ENOSPC || errno == EDQUOT)
-        return Failed(FetchFailed::DiskFull(folder_, expected, expected > 0 ? FreeSpace(folder_) : 0));
+      if (errno == ENOSPC || errno == EDQUOT) {
+        const std::int64_t expected = rules.Expected();
+        return Failed(FetchFailed::DiskFull(folder_, expected, expected > 0 ? SpaceIn(folder_).free : 0));
+      }
       return Failed(FetchFailed::WriteFailed(std::strerror(errno)));
     }
     done += static_cast<size_t>(w);
-    written += w;
+    rules.Stored(w);
   }
-  if (sinceProgress.elapsed() >= settings_.progressMs) onStage_(*this, AsyncStatus::DownloadingData);
+  if (sinceProgress.elapsed() >= rules.Settings().progressMs) onStage_(*this, AsyncStatus::DownloadingData);
   return size;
 }

@@ -1,13 +1,38 @@
 #include "backends/libcurl/fetch_errors.hpp"
 
+#include <openssl/x509_vfy.h>
+
 #include <cerrno>
 #include <cstring>
 
 namespace {
 std::string SystemText(long error) { return std::strerror(static_cast<int>(error)); }
+
+// Which of the certificate failures OpenSSL's verdict is. libcurl checks the
+// name itself, after OpenSSL found the chain good.
+std::int32_t CertificateProblem(long verdict) {
+  switch (verdict) {
+    case X509_V_ERR_CERT_HAS_EXPIRED:
+    case X509_V_ERR_CERT_NOT_YET_VALID:
+      return FetchError::CertificateDate;
+    case X509_V_OK:
+    case X509_V_ERR_HOSTNAME_MISMATCH:
+    case X509_V_ERR_IP_ADDRESS_MISMATCH:
+      return FetchError::CertificateName;
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
+    case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
+    case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
+    case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
+    case X509_V_ERR_CERT_UNTRUSTED:
+      return FetchError::CertificateIssuer;
+    default:
+      return FetchError::CertificateOther;
+  }
+}
 }  // namespace
 
-FetchFailure DescribeFetchError(const FetchEnd& e) {
+FetchFailure DescribeFetchError(const FetchEnd& e, const TransferRules& rules) {
   switch (e.result) {
     case CURLE_COULDNT_RESOLVE_HOST:
       return FetchFailed::NameNotResolved();
@@ -17,22 +42,20 @@ FetchFailure DescribeFetchError(const FetchEnd& e) {
       if (e.osError == ECONNREFUSED) return FetchFailed::Refused();
       return FetchFailed::Unreachable(e.osError ? SystemText(e.osError) : e.detail);
     case CURLE_OPERATION_TIMEDOUT:
-      if (!e.connected) return FetchFailed::NoConnectionWithin(e.stallSeconds);
-      // Silence for the whole limit, or a trickle below the least rate.
-      return FetchFailed::Stalled(e.stallSeconds, e.silent);
+      return rules.TimedOut(e.wait);
+    case CURLE_PEER_FAILED_VERIFICATION:
+      return FetchFailed::CertificateNotVerified(CertificateProblem(e.verifyResult), e.host, e.detail);
     case CURLE_PARTIAL_FILE:
       return FetchFailed::BodyCut();
     case CURLE_GOT_NOTHING:
       return FetchFailed::NothingAnswered();
     case CURLE_TOO_MANY_REDIRECTS:
       return FetchFailed::TooManyRedirects();
-    case CURLE_UNSUPPORTED_PROTOCOL:
-      if (e.status >= 300 && e.status < 400) return FetchFailed::RedirectNotAllowed(e.location);
-      return FetchFailed::NotUnderstood();
     case CURLE_RECV_ERROR:
     case CURLE_SEND_ERROR:
       if (e.osError) return FetchFailed::ConnectionFailed(SystemText(e.osError));
       return FetchFailed::NotUnderstood();  // a malformed chunk
+    case CURLE_UNSUPPORTED_PROTOCOL:
     case CURLE_WEIRD_SERVER_REPLY:
     case CURLE_BAD_CONTENT_ENCODING:
 #if LIBCURL_VERSION_NUM >= 0x080600
@@ -42,7 +65,7 @@ FetchFailure DescribeFetchError(const FetchEnd& e) {
     case CURLE_OUT_OF_MEMORY:
       // Before 8.6 libcurl ends a head past its limit this way: it is the
       // answer that is at fault, not the memory.
-      if (e.connected) return FetchFailed::NotUnderstood();
+      if (e.wait.connected) return FetchFailed::NotUnderstood();
       return FetchFailed::Other(curl_easy_strerror(e.result));
     default:
       return FetchFailed::Other(e.detail.empty() ? std::string(curl_easy_strerror(e.result)) : e.detail);

@@ -7,19 +7,18 @@
 
 #include <string>
 
-#include "backends/common/fetch_failure_texts.hpp"
+#include "backends/common/transfer_rules.hpp"
 
 // What is known of a fetch that libcurl ended with a failure.
 struct FetchEnd {
   CURLcode result = CURLE_OK;
-  long osError = 0;        // the system's error number, 0 when none
-  long status = 0;         // the status of the last answer, 0 when none
-  std::string location{};  // where that answer redirected to
-  bool connected = false;  // a connection was made
-  bool silent = false;     // nothing at all arrived for the whole stall limit
-  int stallSeconds = 60;   // the stall limit
-  std::string detail{};    // libcurl's own words, "" when it has none
+  long osError = 0;       // the system's error number, 0 when none
+  Wait wait{};            // what the fetch had seen
+  std::string host{};     // of the address being fetched
+  long verifyResult = 0;  // OpenSSL's verdict on the server's certificate
+  std::string detail{};   // libcurl's own words, "" when it has none
 };
 
-// The failure's number and words. Never fails.
-FetchFailure DescribeFetchError(const FetchEnd& end);
+// The failure's number and words, a time-out in the words rules choose.
+// Never fails.
+FetchFailure DescribeFetchError(const FetchEnd& end, const TransferRules& rules);

@@ -62,6 +62,8 @@ bool EntryNames(std::string entry, const std::string& host) {
 
 std::string HttpProxyFromEnvironment() { return FirstSet({"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"}); }
 
+std::string HttpsProxyFromEnvironment() { return FirstSet({"https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}); }
+
 std::string NoProxyFromEnvironment() { return FirstSet({"no_proxy", "NO_PROXY"}); }
 
 bool NoProxyNames(const std::string& list, const std::string& host) {
@@ -77,8 +79,8 @@ bool NoProxyNames(const std::string& list, const std::string& host) {
   return false;
 }
 
-std::string HttpProxyFor(const std::string& hostAndPort) {
-  const std::string proxy = HttpProxyFromEnvironment();
+std::string ProxyFor(const std::string& hostAndPort, bool https) {
+  const std::string proxy = https ? HttpsProxyFromEnvironment() : HttpProxyFromEnvironment();
   if (proxy.empty() || NoProxyNames(NoProxyFromEnvironment(), HostOnly(hostAndPort))) return "";
   return proxy;
 }

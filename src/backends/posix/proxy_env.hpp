@@ -1,6 +1,6 @@
 #pragma once
-// The proxy that the wizard's http:// fetches go through, from the usual
-// environment variables. The read service and the connection report both
+// The proxy that the wizard's http:// and https:// fetches go through, from
+// the usual environment variables. The read service and the connection report both
 // ask here, so the report says "Proxy" exactly when the fetch uses one.
 #include <string>
 
@@ -10,6 +10,9 @@
 // gets it from a request's "Proxy:" header, which cannot happen to a
 // desktop program.
 std::string HttpProxyFromEnvironment();
+// The proxy for https:// addresses: https_proxy, then HTTPS_PROXY, then
+// all_proxy, then ALL_PROXY; "" when none is set.
+std::string HttpsProxyFromEnvironment();
 
 // The hosts that go direct: no_proxy, then NO_PROXY; "" when none is set.
 std::string NoProxyFromEnvironment();
@@ -22,5 +25,6 @@ std::string NoProxyFromEnvironment();
 bool NoProxyNames(const std::string& list, const std::string& host);
 
 // The proxy a fetch from hostAndPort ("name:port", "[v6]:port" or "name")
-// goes through; "" when it goes direct.
-std::string HttpProxyFor(const std::string& hostAndPort);
+// goes through, over https:// or http://; "" when it goes direct.
+std::string ProxyFor(const std::string& hostAndPort, bool https);
+inline std::string HttpProxyFor(const std::string& hostAndPort) { return ProxyFor(hostAndPort, false); }

@@ -15,13 +15,6 @@ std::string FolderText(std::wstring folder) {
   return Narrow(folder);
 }
 
-std::int64_t FreeSpace(const std::wstring& folder) {
-  ULARGE_INTEGER available{};
-  return GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr)
-             ? static_cast<std::int64_t>(available.QuadPart)
-             : 0;
-}
-
 // Eight hex digits from the system's random number generator.
 std::wstring RandomPart() {
   std::uint32_t value = 0;
@@ -49,7 +42,15 @@ DownloadFile::DownloadFile(const std::wstring& folder) : folder_(folder), handle
                           FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle_ == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
   }
-  if (handle_ == INVALID_HANDLE_VALUE) RaiseFetchFailure(FetchFailed::NoFileIn(FolderText(folder)));
+  if (handle_ == INVALID_HANDLE_VALUE) RaiseFetchFailure(FetchFailed::NoFileIn(::FolderText(folder)));
+}
+
+std::string DownloadFile::FolderText() const { return ::FolderText(folder_); }
+
+DiskSpace DownloadFile::Space() const {
+  ULARGE_INTEGER available{}, total{};
+  if (!GetDiskFreeSpaceExW(folder_.c_str(), &available, &total, nullptr)) return {};
+  return {static_cast<std::int64_t>(available.QuadPart), static_cast<std::int64_t>(total.QuadPart)};
 }
 
 DownloadFile::~DownloadFile() { Close(); }
@@ -60,7 +61,7 @@ FetchFailure DownloadFile::Write(const char* data, std::uint32_t size, std::int6
     if (!WriteFile(handle_, data + done, size - done, &written, nullptr)) {
       const DWORD error = GetLastError();
       if (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL)
-        return FetchFailed::DiskFull(FolderText(folder_), fileLength, fileLength > 0 ? FreeSpace(folder_) : 0);
+        return FetchFailed::DiskFull(FolderText(), fileLength, fileLength > 0 ? Space().free : 0);
       return FetchFailed::WriteFailed(InetErrorText(error));
     }
     done += written;

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "backends/common/fetch_failure_texts.hpp"
+#include "backends/common/transfer_rules.hpp"
 
 class DownloadFile {
  public:
@@ -18,6 +18,10 @@ class DownloadFile {
 
   // Returns the file's full path. Never fails.
   const std::wstring& Path() const { return path_; }
+  // The folder as the user reads it. Never fails.
+  std::string FolderText() const;
+  // The space on the folder's disk, unknown when the system does not tell.
+  DiskSpace Space() const;
   // Appends size bytes. Returns the failure when they cannot all be written
   // (number 0: written); fileLength is the whole file's, for the words of a
   // full disk (below 1: not known).

@@ -24,7 +24,7 @@ namespace {
 constexpr std::uint32_t kSocketTimedOut = 10060;
 }  // namespace
 
-FetchFailure DescribeInetError(const InetEnd& e) {
+FetchFailure DescribeInetError(const InetEnd& e, const TransferRules& rules) {
   switch (e.error) {
     case ERROR_INTERNET_NAME_NOT_RESOLVED:
       return FetchFailed::NameNotResolved();
@@ -33,14 +33,27 @@ FetchFailure DescribeInetError(const InetEnd& e) {
       // server that cannot be reached at all.
       return FetchFailed::Refused();
     case ERROR_INTERNET_TIMEOUT:
-    case kSocketTimedOut:
-      if (!e.connected) return FetchFailed::NoConnectionWithin(e.stallSeconds);
+    case kSocketTimedOut: {
       // The receive timeout is the stall limit: nothing arrived for all of it.
-      return FetchFailed::Stalled(e.stallSeconds, true);
+      Wait silence = e.wait;
+      silence.silent = true;
+      return rules.TimedOut(silence);
+    }
     case ERROR_INTERNET_CONNECTION_ABORTED:
       // Wine ends a receive that timed out this way.
-      if (e.silent) return FetchFailed::Stalled(e.stallSeconds, true);
+      if (e.wait.silent) return rules.TimedOut(e.wait);
       return e.answered ? FetchFailed::BodyCut() : FetchFailed::NothingAnswered();
+    case ERROR_INTERNET_SEC_CERT_DATE_INVALID:
+      return FetchFailed::CertificateNotVerified(FetchError::CertificateDate, e.host, "");
+    case ERROR_INTERNET_SEC_CERT_CN_INVALID:
+      return FetchFailed::CertificateNotVerified(FetchError::CertificateName, e.host, "");
+    case ERROR_INTERNET_INVALID_CA:
+      return FetchFailed::CertificateNotVerified(FetchError::CertificateIssuer, e.host, "");
+    case ERROR_INTERNET_SEC_CERT_ERRORS:
+    case ERROR_INTERNET_SEC_CERT_REV_FAILED:
+    case ERROR_INTERNET_SEC_CERT_REVOKED:
+    case ERROR_INTERNET_SEC_INVALID_CERT:
+      return FetchFailed::CertificateNotVerified(FetchError::CertificateOther, e.host, InetErrorText(e.error));
     case ERROR_INTERNET_CONNECTION_RESET:
       return FetchFailed::ConnectionFailed("Connection reset by peer");
     case ERROR_HTTP_INVALID_SERVER_RESPONSE:

@@ -1,7 +1,7 @@
 #include "backends/win32/inet_fetch.hpp"
 
 #include <algorithm>
-#include <climits>
+#include <atomic>
 #include <vector>
 
 #include "backends/win32/inet_errors.hpp"
@@ -26,8 +26,6 @@ constexpr auto kSilence = std::chrono::seconds(1);
 constexpr auto kSilenceMargin = std::chrono::milliseconds(250);
 // What is read at a time at most: what has arrived, up to this.
 constexpr DWORD kReadSize = 64 * 1024;
-
-std::int32_t Clamp(std::int64_t n) { return static_cast<std::int32_t>(std::clamp<std::int64_t>(n, 0, INT32_MAX)); }
 
 bool IsRedirect(DWORD status) {
   return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
@@ -66,32 +64,57 @@ void SetTimeouts(HINTERNET handle, int seconds) {
 }
 
 const FetchFailure kCancelled = FetchFailed::Other("cancelled");
+
+// Closes a request whose answer's head has not arrived whole in time. WinINet
+// waits for a head as long as its bytes keep coming, however slowly; its
+// receive timeout ends only silence, which comes first, since the watch
+// gives it a moment more than the stall limit.
+class HeadWatch {
+ public:
+  HeadWatch(FetchControl& control, HINTERNET request, int stallSeconds) : control_(control), request_(request) {
+    const DWORD due = static_cast<DWORD>(stallSeconds) * 1000 + 500;
+    if (!CreateTimerQueueTimer(&timer_, nullptr, &HeadWatch::OnTime, this, due, 0, WT_EXECUTEONLYONCE))
+      timer_ = nullptr;
+  }
+  // Waits for a callback that runs.
+  ~HeadWatch() {
+    if (timer_) DeleteTimerQueueTimer(nullptr, timer_, INVALID_HANDLE_VALUE);
+  }
+  HeadWatch(const HeadWatch&) = delete;
+  HeadWatch& operator=(const HeadWatch&) = delete;
+  bool Fired() const { return fired_; }
+
+ private:
+  static void CALLBACK OnTime(PVOID watch, BOOLEAN) {
+    auto& w = *static_cast<HeadWatch*>(watch);
+    w.fired_ = true;
+    w.control_.Close(w.request_);
+  }
+
+  FetchControl& control_;
+  HINTERNET request_;
+  HANDLE timer_ = nullptr;
+  std::atomic<bool> fired_{false};
+};
 }  // namespace
 
-InetFetch::InetFetch(std::string key, std::wstring url, std::int64_t maxBytes, const InetSettings& settings,
+InetFetch::InetFetch(std::string key, std::wstring url, std::int64_t maxBytes, const TransferSettings& settings,
                      std::unique_ptr<DownloadFile> file, std::shared_ptr<FetchControl> control, PostNote post)
-    : key_(std::move(key)),
-      url_(std::move(url)),
-      maxBytes_(maxBytes),
-      settings_(settings),
+    : url_(std::move(url)),
       file_(std::move(file)),
+      rules_(settings, std::move(key), maxBytes, file_->FolderText()),
       control_(std::move(control)),
       post_(std::move(post)) {}
 
 void InetFetch::Run() {
+  start_ = Clock::now();
   Stage(AsyncStatus::FindingResource);
   std::optional<FetchFailure> failure = Transfer();
   // The file is complete once the system has it all.
   if (!file_->Close() && !failure) failure = FetchFailed::NotStored();
   if (control_->Cancelled()) return control_->Finish(false);
   if (failure) {
-    AsyncProperty prop;
-    prop.PropertyName = key_;
-    prop.StatusCode = AsyncStatus::Error;
-    prop.Failed = true;
-    prop.ErrorNumber = failure->number ? failure->number : FetchError::ConnectionAborted;
-    prop.ErrorDescription = failure->description;
-    post_(prop, false);
+    post_(rules_.Failure(*failure, ""), false);
     return control_->Finish(false);
   }
   Complete();
@@ -113,26 +136,38 @@ void InetFetch::Reached(std::uint32_t inetStatus) {
 }
 
 std::optional<FetchFailure> InetFetch::Transfer() {
+  const int stallSeconds = rules_.Settings().stallSeconds;
   const Held session(*control_,
                      InternetOpenW(L"Larkspire AutoUpdate", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   if (!session.get()) return LastInetFailure();
-  SetTimeouts(session.get(), settings_.stallSeconds);
+  SetTimeouts(session.get(), stallSeconds);
   InternetSetStatusCallbackW(session.get(), OnStatus);
   std::wstring url = url_;
   for (int redirects = 0;; ++redirects) {
-    const std::optional<HttpAddress> address = CrackHttpAddress(url);
+    const std::optional<WebAddress> address = CrackWebAddress(url);
     if (!address) return FetchFailed::RedirectNotAllowed(Narrow(url));
+    host_ = address->host;
     const auto context = reinterpret_cast<DWORD_PTR>(this);
     const Held connection(*control_, InternetConnectW(session.get(), address->host.c_str(), address->port, nullptr,
                                                       nullptr, INTERNET_SERVICE_HTTP, 0, context));
     if (!connection.get()) return LastInetFailure();
-    const Held request(*control_, HttpOpenRequestW(connection.get(), L"GET", address->object.c_str(), nullptr, nullptr,
-                                                   nullptr, kRequestFlags, context));
+    // Over https:// the system checks the server's certificate; nothing here turns that off.
+    const Held request(*control_,
+                       HttpOpenRequestW(connection.get(), L"GET", address->object.c_str(), nullptr, nullptr, nullptr,
+                                        kRequestFlags | (address->secure ? INTERNET_FLAG_SECURE : 0), context));
     if (!request.get()) return LastInetFailure();
-    SetTimeouts(request.get(), settings_.stallSeconds);
+    SetTimeouts(request.get(), stallSeconds);
     connected_ = answered_ = false;
     arrival_ = Clock::now();
-    if (!HttpSendRequestW(request.get(), kRequestHead, DWORD(-1), nullptr, 0)) return LastInetFailure();
+    {
+      const HeadWatch watch(*control_, request.get(), stallSeconds);
+      if (!HttpSendRequestW(request.get(), kRequestHead, DWORD(-1), nullptr, 0) || watch.Fired()) {
+        if (!watch.Fired() || control_->Cancelled()) return LastInetFailure();
+        Wait late = Waited(false);
+        late.headBegun = true;  // bytes kept coming, or the receive timeout would have ended it
+        return rules_.TimedOut(late);
+      }
+    }
     answered_ = true;
     std::optional<std::wstring> next;
     if (std::optional<FetchFailure> end = Answer(request.get(), url, redirects, next)) return end;
@@ -156,9 +191,10 @@ std::optional<FetchFailure> InetFetch::Answer(void* request, const std::wstring&
   const std::string reason = Narrow(HeadField(request, HTTP_QUERY_STATUS_TEXT).value_or(L""));
   const std::optional<std::wstring> location = HeadField(request, HTTP_QUERY_LOCATION);
   if (IsRedirect(status) && location) {
-    if (redirects == InetSettings::kMaxRedirects) return FetchFailed::TooManyRedirects();
+    if (redirects == TransferSettings::kMaxRedirects) return FetchFailed::TooManyRedirects();
     next = ResolveLocation(url, *location);
-    if (!CrackHttpAddress(*next)) return FetchFailed::RedirectNotAllowed(Narrow(*next));
+    if (!RedirectAllowed(Narrow(url), Narrow(*next)) || !CrackWebAddress(*next))
+      return FetchFailed::RedirectNotAllowed(Narrow(*next));
     return std::nullopt;
   }
   // An answer that is neither the file nor a redirect to follow.
@@ -167,29 +203,23 @@ std::optional<FetchFailure> InetFetch::Answer(void* request, const std::wstring&
 }
 
 std::optional<FetchFailure> InetFetch::BeginBody(void* request) {
-  // One length, in digits: anything else leaves the body's end in doubt.
-  const std::vector<std::wstring> lengths = ContentLengths(request);
-  for (const std::wstring& length : lengths)
-    if (!IsDecimal(length) || length != lengths.front()) return FetchFailed::NotUnderstood();
   // Chunks are the one transfer coding; WinINet would read any other as the file.
   const std::optional<std::wstring> coding = HeadField(request, HTTP_QUERY_TRANSFER_ENCODING);
   if (coding && _wcsicmp(coding->c_str(), L"chunked") != 0) return FetchFailed::NotUnderstood();
-  const bool chunked = coding.has_value();
-  expected_ = chunked || lengths.empty() ? -1 : std::stoll(lengths.front());
-  // The caller's bound, else the answer's length, and never past the
-  // ceiling. An announced length past it fails at once.
-  const std::int64_t given = maxBytes_ > 0 ? maxBytes_ : expected_;
-  boundByAnswer_ = maxBytes_ <= 0 && expected_ >= 0 && expected_ <= settings_.ceiling;
-  bound_ = given >= 0 ? std::min(given, settings_.ceiling) : settings_.ceiling;
-  if (expected_ > bound_) return boundByAnswer_ = false, TooLarge();
-  dataBegun_ = true;
+  std::vector<std::string> lengths;
+  for (const std::wstring& length : ContentLengths(request)) lengths.push_back(Narrow(length));
+  // No coding is asked for, and WinINet would not undo one.
+  if (std::optional<FetchFailure> refused = rules_.BeginBody(lengths, coding.has_value(), false, file_->Space()))
+    return refused;
   Stage(AsyncStatus::BeginDownloadData);
   return std::nullopt;
 }
 
 std::optional<FetchFailure> InetFetch::ReadBody(void* request) {
   std::vector<char> buffer(kReadSize);
-  const auto stall = std::chrono::seconds(settings_.stallSeconds);
+  const int stallSeconds = rules_.Settings().stallSeconds, deadline = rules_.DeadlineSeconds();
+  const auto stall = std::chrono::seconds(stallSeconds);
+  const auto space = [this] { return file_->Space(); };
   // The bytes that arrived since the stall window began.
   Clock::time_point window = Clock::now();
   std::int64_t inWindow = 0;
@@ -201,61 +231,51 @@ std::optional<FetchFailure> InetFetch::ReadBody(void* request) {
       return LastInetFailure();
     if (control_->Cancelled()) return kCancelled;
     if (got == 0) break;
-    arrival_ = Clock::now();
-    if (static_cast<std::int64_t>(got) > bound_ - written_) return TooLarge();
-    if (FetchFailure failed = file_->Write(buffer.data(), got, expected_); failed.number) return failed;
-    written_ += got;
+    const Clock::time_point now = arrival_ = Clock::now();
+    if (deadline > 0 && now - start_ >= std::chrono::seconds(deadline)) return rules_.TimedOut(Waited(false));
+    if (std::optional<FetchFailure> refused = rules_.Store(got, space)) return refused;
+    if (FetchFailure failed = file_->Write(buffer.data(), got, rules_.Expected()); failed.number) return failed;
+    rules_.Stored(got);
     inWindow += got;
-    const Clock::time_point now = Clock::now();
     if (now - window >= stall) {
-      if (inWindow < kStallBytesPerSecond * settings_.stallSeconds)
-        return FetchFailed::Stalled(settings_.stallSeconds, false);
+      if (inWindow < kStallBytesPerSecond * stallSeconds) return FetchFailed::Stalled(stallSeconds, false);
       window = now, inWindow = 0;
     }
-    if (now - sinceProgress_ >= std::chrono::milliseconds(settings_.progressMs)) Stage(AsyncStatus::DownloadingData);
+    if (now - sinceProgress_ >= std::chrono::milliseconds(rules_.Settings().progressMs))
+      Stage(AsyncStatus::DownloadingData);
   }
   // WinINet ends a body that the server cut short as if it were complete.
-  if (expected_ >= 0 && written_ < expected_) return FetchFailed::BodyCut();
+  if (rules_.Expected() >= 0 && rules_.Written() < rules_.Expected()) return FetchFailed::BodyCut();
   return std::nullopt;
+}
+
+Wait InetFetch::Waited(bool silent) const {
+  return {.connected = connected_,
+          .headBegun = answered_,
+          .headDone = answered_,
+          .silent = silent,
+          .elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start_).count()};
 }
 
 FetchFailure InetFetch::LastInetFailure() const {
   const DWORD error = GetLastError();
   if (control_->Cancelled()) return kCancelled;
+  const int stallSeconds = rules_.Settings().stallSeconds;
   return DescribeInetError({.error = error,
-                            .connected = connected_,
                             .answered = answered_,
-                            .silent = Clock::now() - arrival_ >= kSilence * settings_.stallSeconds - kSilenceMargin,
-                            .stallSeconds = settings_.stallSeconds});
-}
-
-FetchFailure InetFetch::TooLarge() const {
-  using Bound = FetchFailed::Bound;
-  return FetchFailed::TooLarge(bound_, boundByAnswer_        ? Bound::Announced
-                                       : bound_ == maxBytes_ ? Bound::Callers
-                                                             : Bound::Ceiling);
+                            .wait = Waited(Clock::now() - arrival_ >= kSilence * stallSeconds - kSilenceMargin),
+                            .host = Narrow(host_)},
+                           rules_);
 }
 
 void InetFetch::Stage(std::int32_t status) {
   lastStatus_ = status;
   sinceProgress_ = Clock::now();
   if (control_->Cancelled()) return;
-  AsyncProperty prop;
-  prop.PropertyName = key_;
-  prop.StatusCode = status;
-  prop.BytesRead = Clamp(written_);
-  prop.BytesMax = dataBegun_ && expected_ > 0 ? Clamp(expected_) : 0;
-  post_(prop, false);
+  post_(rules_.Stage(status, rules_.Written()), false);
 }
 
 void InetFetch::Complete() {
   Stage(AsyncStatus::EndDownloadData);
-  AsyncProperty done;
-  done.PropertyName = key_;
-  done.StatusCode = AsyncStatus::EndDownloadData;
-  done.BytesRead = Clamp(written_);
-  // Without an announced length the figures stay unknown to the end.
-  done.BytesMax = expected_ > 0 ? done.BytesRead : 0;
-  done.Path = Narrow(file_->Path());
-  post_(done, true);
+  post_(rules_.Completion(Narrow(file_->Path())), true);
 }

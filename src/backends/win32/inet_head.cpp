@@ -2,14 +2,16 @@
 
 #include "backends/win32/prelude.hpp"
 
-std::optional<HttpAddress> CrackHttpAddress(const std::wstring& url) {
+std::optional<WebAddress> CrackWebAddress(const std::wstring& url) {
   URL_COMPONENTSW parts{};
   parts.dwStructSize = sizeof parts;
   // Lengths of -1: each part is found in url itself.
   parts.dwSchemeLength = parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength = DWORD(-1);
   if (!InternetCrackUrlW(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return std::nullopt;
-  if (parts.nScheme != INTERNET_SCHEME_HTTP || parts.dwHostNameLength == 0) return std::nullopt;
-  HttpAddress address;
+  const bool secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+  if ((parts.nScheme != INTERNET_SCHEME_HTTP && !secure) || parts.dwHostNameLength == 0) return std::nullopt;
+  WebAddress address;
+  address.secure = secure;
   address.host.assign(parts.lpszHostName, parts.dwHostNameLength);
   address.port = parts.nPort;
   address.object.assign(parts.lpszUrlPath ? parts.lpszUrlPath : L"", parts.dwUrlPathLength);

@@ -1,6 +1,6 @@
 #pragma once
 // What a fetch reads of addresses and of an answer's head through WinINet:
-// an http:// address's parts, redirects resolved against the address they
+// an http:// or https:// address's parts, redirects resolved against the address they
 // came from, and the fields of the head a request has received.
 #include <cstdint>
 #include <optional>
@@ -9,16 +9,17 @@
 
 #include "backends/win32/head_text.hpp"
 
-// The parts of an http:// address that a request is made of.
-struct HttpAddress {
+// The parts of an http:// or https:// address that a request is made of.
+struct WebAddress {
+  bool secure = false;  // https://
   std::wstring host;
   std::uint16_t port = 80;
   std::wstring object;  // path and query, "/" at least
 };
 
-// The parts of url; nothing when it is not an http:// address with a host.
-// Never fails.
-std::optional<HttpAddress> CrackHttpAddress(const std::wstring& url);
+// The parts of url; nothing when it is not an http:// or https:// address
+// with a host. Never fails.
+std::optional<WebAddress> CrackWebAddress(const std::wstring& url);
 // location resolved against base (a relative one keeps base's server); as
 // given when it cannot be resolved. Never fails.
 std::wstring ResolveLocation(const std::wstring& base, const std::wstring& location);

@@ -86,7 +86,7 @@ Win32AsyncReadService::~Win32AsyncReadService() {
 void Win32AsyncReadService::AsyncRead(const std::string& target, std::int32_t, const std::string& propertyName,
                                       std::int32_t, std::int64_t maxBytes) {
   std::wstring url = Widen(target);
-  if (!CrackHttpAddress(url)) RaiseFetchFailure(FetchFailed::NotHttp(target));
+  if (!CrackWebAddress(url)) RaiseFetchFailure(FetchFailed::NotHttp(target));
   // A new fetch under a key replaces the old one, delivered or not.
   Stop(propertyName);
   auto file = std::make_unique<DownloadFile>(DownloadFolder());

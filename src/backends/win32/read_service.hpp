@@ -34,9 +34,9 @@ class Win32AsyncReadService : public IAsyncReadService {
 
   // Who receives the notifications (none: they are dropped). Never fails.
   void SetHandler(IAsyncReadHandler* handler) override { handler_ = handler; }
-  // Starts the fetch of target (an http:// address, UTF-8) under the key
-  // propertyName, replacing a fetch under that key. Raises RuntimeError when
-  // target is not an http:// address, or no file or worker can be made.
+  // Starts the fetch of target (an http:// or https:// address, UTF-8) under
+  // the key propertyName, replacing a fetch under that key. Raises
+  // RuntimeError when target is neither, or no file or worker can be made.
   void AsyncRead(const std::string& target, std::int32_t asyncType, const std::string& propertyName,
                  std::int32_t options, std::int64_t maxBytes) override;
   // Stops the fetch of that key at once: nothing more is delivered for it
@@ -50,6 +50,11 @@ class Win32AsyncReadService : public IAsyncReadService {
   void SetProgressInterval(int milliseconds) { settings_.progressMs = milliseconds; }
   // The most bytes a file may have when nothing smaller bounds it.
   void SetSizeCeiling(std::int64_t bytes) { settings_.ceiling = bytes; }
+  // The free space a download leaves on its disk at least (below 0: the
+  // rules' own share of the disk).
+  void SetDiskReserve(std::int64_t bytes) { settings_.diskReserve = bytes; }
+  // How long a small fetch may take in all (120 s).
+  void SetSmallFileDeadline(int seconds) { settings_.smallFileSeconds = seconds; }
 
  private:
   // What the workers post: the notifications, and the window they wake.
@@ -70,7 +75,7 @@ class Win32AsyncReadService : public IAsyncReadService {
   void Stop(const std::string& key);
 
   IAsyncReadHandler* handler_ = nullptr;
-  InetSettings settings_;
+  TransferSettings settings_;
   void* window_ = nullptr;
   std::shared_ptr<Mailbox> mailbox_;
   std::map<std::string, Running> fetches_;
