@@ -40,8 +40,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://larkspire.example/)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The desktop opener stands in for the installer; the session bus carries
-# the broadcast.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS xdg-utils)
+# the broadcast; the system's trust store checks https:// servers.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "xdg-utils, ca-certificates")
 # The window on a Wayland desktop needs Qt's Wayland plugin (without it the
 # wizard says so and uses X11 where there is one).
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "dbus-user-session | dbus-x11, qt6-wayland")

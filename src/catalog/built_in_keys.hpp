@@ -19,9 +19,10 @@ std::vector<std::string> BuiltInKeyFingerprints();
 // raises.
 std::string BuiltInSerialFloor();
 
-// The address of the update information on the update server host.
+// The address of the update information on the update server host, over
+// the scheme built in (http:// unless the build asked for https://).
 inline std::string UpdateInfoUrlOf(const std::string& updateHost) {
-  return "http://" + updateHost + "/browser/updchk.ndf";
+  return LARKSPIRE_UPDATE_SCHEME "://" + updateHost + "/browser/updchk.ndf";
 }
 
 // What --version says of trust, one line each, ending in a line break:

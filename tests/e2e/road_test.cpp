@@ -44,6 +44,9 @@ struct Situation {
   int signer = -1;
   bool keyBuiltIn = false;     // the wizard trusts the maker's key even when the catalog is unsigned
   std::string storedSerial{};  // the highest serial this user accepted before: "@older" or "@newer" than the catalog
+  // The update server has moved to HTTPS and redirects every request there; its certificate is "good", for
+  // "another" name or "expired"; "back": the HTTPS server sends every request back to http://.
+  std::string https{};
   // The page the road ends on, the dialogs and boxes shown, the package the opener was given, the exit status.
   std::string ends{};
   std::string log{};  // parts of the log's lines, in their order, between " ... "
@@ -51,6 +54,16 @@ struct Situation {
   std::string windows{};
 };
 const std::string kAsOnLinux = "as on Linux";
+// A road that ends on the check page: the update information could not be fetched.
+const std::string kCheckFailed = "page 3 | dialog ",
+                  kExitBox =
+                      " | box Larkspire AutoUpdate has not completed.\r\n\r\nAre you sure you want to exit Larkspire "
+                      "AutoUpdate? | exit 8";
+// A certificate authority and a server's key and request, made by OpenSSL's own tool.
+const std::string kCertificates =
+    "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -subj '/CN=Test authority' -days 2 "
+    "-keyout ca.key -out ca.pem 2>/dev/null && openssl req -new -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes "
+    "-subj /CN=server -keyout server.key -out server.csr 2>/dev/null";
 
 // The Windows build whose program the Windows roads run, and the update host built into it
 // (scripts/test sets both once that build is made).
@@ -114,12 +127,32 @@ class RoadTest : public ::testing::Test {
     std::filesystem::create_directories(sandbox.File("tmp"));
     if (s.registryText.empty()) leftover(sandbox.File("tmp/lkdKilled1.tmp"));
     if (s.registryText.empty() && s.appPath == "@product") leftover(sandbox.File("product/lkclarkspire-setup.msi.tmp"));
-    road = std::make_unique<Road>(sandbox.Native(), nginx.Host());
+    road = std::make_unique<Road>(sandbox.Native(), Host());
     if (s.signer >= 0 || s.keyBuiltIn) road->Form().Catalog.Keys = {publicKeys["maker.pem"]};
     road->Start();
   }
 
+  // The update server's address: the plain one, or the one that redirects to its HTTPS twin. The twin's
+  // certificate is issued by an authority of the test's own, which only the test trusts, through SSL_CERT_FILE
+  // as every program built on OpenSSL reads it.
+  std::string Host() { return redirector ? redirector->Host() : nginx.Host(); }
+  void MoveToHttps(const std::string& kind) {
+    const std::string name = kind == "another" ? "DNS:elsewhere.invalid" : "IP:127.0.0.1";
+    const std::string make = "cd '" + packages.Native() + "' && " + kCertificates +
+                             " && printf 'subjectAltName=" + name +
+                             "\\n' > server.ext && openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -days " +
+                             (kind == "expired" ? "-1" : "2") + " -extfile server.ext -out server.pem 2>/dev/null";
+    ASSERT_EQ(std::system(make.c_str()), 0);
+    trust.emplace("SSL_CERT_FILE", packages.File("ca.pem").c_str());
+    secure.emplace(server.Native(), 0,
+                   NginxOptions{.certificate = packages.File("server.pem"),
+                                .key = packages.File("server.key"),
+                                .redirect = kind == "back" ? "http://" + nginx.Host() : ""});
+    redirector.emplace(server.Native(), 0, NginxOptions{.redirect = "https://" + secure->Host()});
+  }
+
   void Publish(const Situation& s) {
+    if (!s.https.empty()) MoveToHttps(s.https);
     // An older Larkspire, as its installer left the registry.
     const std::string app = std::regex_replace(Folder(s.appPath), std::regex("\\\\"), "\\\\");
     const std::string installed =
@@ -134,8 +167,8 @@ class RoadTest : public ::testing::Test {
     // The publishing tool says on stderr what went wrong.
     const std::string key = MakeKey(s.signer == 1 ? "other.pem" : "maker.pem");
     const std::string signing = s.signer < 0 ? "" : " --serial " + kCatalogSerial + " --sign-key '" + key + "'";
-    ASSERT_EQ(std::system((std::string(LARKSPIRE_PUBLISH) + " --package '" + package + "' --base-url http://" +
-                           nginx.Host() + "/downloads/ --out '" + server.Native() + "' " + s.components + signing)
+    ASSERT_EQ(std::system((std::string(LARKSPIRE_PUBLISH) + " --package '" + package + "' --base-url http://" + Host() +
+                           "/downloads/ --out '" + server.Native() + "' " + s.components + signing)
                               .c_str()),
               0);
     const std::string served = server.File("downloads/" + Lower(std::filesystem::path(package).filename()));
@@ -221,7 +254,9 @@ class RoadTest : public ::testing::Test {
     std::string out = "page " + std::to_string(road->Form().CurrentPage);
     if (road->Form().CurrentPage == PageResult)
       out += " " + road->Caption(Ctl::Label1_4).substr(0, road->Caption(Ctl::Label1_4).find('\r'));
-    for (const std::string& text : road->ErrorDialogs()) out += " | dialog " + text;
+    // The dialog joins an address's characters, so that it is broken nowhere.
+    for (const std::string& text : road->ErrorDialogs())
+      out += " | dialog " + std::regex_replace(text, std::regex("\u2060"), "");
     for (const ShownMessage& box : road->Boxes().shown) out += " | box " + box.prompt;
     const std::string opened = ReadFileBytes(sandbox.File("opened.txt"));
     if (!opened.empty())
@@ -229,8 +264,10 @@ class RoadTest : public ::testing::Test {
     const int status = road->Process().endCount ? road->Process().lastExitStatus : road->Form().ExitCode();
     out += " | exit " + std::to_string(status);
     // Root's folder it may not write is one of the kernel's.
-    const std::pair<std::string, std::string> names[] = {
-        {sandbox.Native(), "@sandbox"}, {data.Native(), "@data"}, {"/sys/kernel", "@sandbox/locked"}};
+    const std::pair<std::string, std::string> names[] = {{sandbox.Native(), "@sandbox"},
+                                                         {data.Native(), "@data"},
+                                                         {"/sys/kernel", "@sandbox/locked"},
+                                                         {nginx.Host(), "@server"}};
     for (const auto& [path, name] : names)
       for (std::size_t at; (at = out.find(path)) != std::string::npos;) out.replace(at, path.size(), name);
     return out;
@@ -241,6 +278,8 @@ class RoadTest : public ::testing::Test {
   std::string opener = sandbox.File("opener.sh"), package = packages.File("Larkspire-Setup.MSI");
   ScopedEnv openerEnv{"LARKSPIRE_OPENER", opener.c_str()};
   NginxServer nginx{server.Native(), Win32Port()};
+  std::optional<NginxServer> secure, redirector;
+  std::optional<ScopedEnv> trust;
   std::unique_ptr<Road> road;
   std::map<std::string, std::string> publicKeys;
 };
@@ -261,7 +300,7 @@ TEST_P(UserRoad, EndsAsTheUserExpects) {
   if (road && road->Form().CurrentPage == PageWelcome && !road->Enabled(Ctl::Cmd1)) {
     road->Click(Ctl::Cmd2);  // the Welcome page's warning: Cancel is all there is
   } else if (road && road->Form().CurrentPage == PageWelcome) {
-    CheckForUpdates(s.oversized);
+    CheckForUpdates(s.ends.starts_with(kCheckFailed));
     if (road->Form().RecheckPending) {
       // Update Error: the user reads why and stops there.
     } else if (!road->Enabled(Ctl::Cmd1)) {
@@ -309,7 +348,7 @@ const Situation kSituations[] = {
   {.name = "CatalogSignedByAnotherIsRefused", .signer = 1, .ends = kUpdateError, .log = "catalog: the update information from http:// ... verifies under none"},
   {.name = "ReplayedOlderCatalogIsRefused", .signer = 0, .storedSerial = "@newer", .ends = kUpdateError, .log = "is lower than ... the highest already accepted"},
   // A bound for each fetch: the catalog's (what its reader looks at) and, when signed, the package's length.
-  {.name = "OversizedCatalogStopsAtItsBound", .oversized = true, .ends = "page 3 | dialog The download was stopped: the file is larger than the 1048576 bytes it may have. | box Larkspire AutoUpdate has not completed.\r\n\r\nAre you sure you want to exit Larkspire AutoUpdate? | exit 8"},
+  {.name = "OversizedCatalogStopsAtItsBound", .oversized = true, .ends = kCheckFailed + "The download was stopped: the file is larger than the 1048576 bytes it may have." + kExitBox},
   {.name = "OversizedPackageStopsAtItsLength", .oversized = true, .signer = 0, .ends = "page 6 | dialog The download was stopped: the file is larger than the 300023 bytes it may have. | exit 8"},
   // What a default build (one that carries the maker's key) makes of whatever another local user serves at its host.
   {.name = "UnsignedCatalogAtTheBuiltInHostIsRefused", .keyBuiltIn = true, .ends = kUpdateError, .log = "has no [signature] trailer"},
@@ -319,6 +358,11 @@ const Situation kSituations[] = {
    .log = "shared can be written by every user: handing over a copy in",
    // The Windows program has no folder of the user's to copy to: it refuses, and nothing is opened.
    .windows = "page 7 | exit 4"},
+  // An update server that moved to HTTPS: followed there, never back, and only with a certificate that checks.
+  {.name = "ServerMovedToHttpsInstalls", .https = "good", .ends = "page 7 | opened @sandbox/product/larkspire-setup.msi | exit 0"},
+  {.name = "HttpsBackToHttpIsRefused", .https = "back", .ends = kCheckFailed + "The server redirected the download to an address that is not allowed: http://@server/browser/updchk.ndf." + kExitBox},
+  {.name = "CertificateForAnotherNameIsRefused", .https = "another", .ends = kCheckFailed + "The server's certificate could not be verified: it was issued for another name (127.0.0.1)." + kExitBox},
+  {.name = "ExpiredCertificateIsRefused", .https = "expired", .ends = kCheckFailed + "The server's certificate could not be verified: it has expired or is not valid yet (127.0.0.1)." + kExitBox},
   // Each stage that went right is in the log (shown with --verbose).
   {.name = "TheUsualRoad", .ends = "page 7 | opened @sandbox/product/larkspire-setup.msi | exit 0",
    .log = "broadcast: told the running Larkspire programs to close ... transfer: fetched http://127.0.0.1: ... updchk.ndf: ... bytes in ... catalog: the update information says: updates available: larkspire 3.03.0000; the package is http:// ... transfer: fetched ... larkspire-setup.msi: 300023 bytes ... is as announced: CRC-32 ... copied the verified package to ... broadcast: told ... install: handed", .windows = "page 7 | opened @sandbox/product/larkspire-setup.cmd | exit 0"},

@@ -31,7 +31,7 @@ int OnLoopback(int port, bool connectTo) {
 }
 }  // namespace
 
-NginxServer::NginxServer(const std::string& root, int port) {
+NginxServer::NginxServer(const std::string& root, int port, const NginxOptions& options) {
   char tmpl[] = "/tmp/larkspire-nginx-XXXXXX";
   if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
   prefix_ = tmpl;
@@ -46,8 +46,14 @@ NginxServer::NginxServer(const std::string& root, int port) {
         << "http { access_log off; client_body_temp_path " << prefix_ << "/body; proxy_temp_path " << prefix_
         << "/proxy; fastcgi_temp_path " << prefix_ << "/fcgi; uwsgi_temp_path " << prefix_ << "/uwsgi; scgi_temp_path "
         << prefix_ << "/scgi; default_type application/octet-stream;\n"
-        << "  server { listen 127.0.0.1:" << port_ << "; root " << root
-        << "; location / { if (-f $document_root/.slow) { set $limit_rate 256k; } } } }\n";
+        << "  server { listen 127.0.0.1:" << port_ << (options.key.empty() ? "" : " ssl") << "; root " << root << ";"
+        << (options.key.empty()
+                ? ""
+                : " ssl_certificate " + options.certificate + "; ssl_certificate_key " + options.key + ";")
+        << " location / { "
+        << (options.redirect.empty() ? "if (-f $document_root/.slow) { set $limit_rate 256k; }"
+                                     : "return 301 " + options.redirect + "$request_uri;")
+        << " } } }\n";
     const pid_t child = fork();
     if (child == 0) {
       prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlives the test program

@@ -9,13 +9,15 @@ namespace {
 std::string SystemText(long error) { return std::strerror(static_cast<int>(error)); }
 
 // Which of the certificate failures OpenSSL's verdict is. libcurl checks the
-// name itself, after OpenSSL found the chain good.
+// name itself once OpenSSL found the chain good, and leaves a verdict of no
+// particular error (0, or 1 since libcurl 7.88) when the name is wrong.
 std::int32_t CertificateProblem(long verdict) {
   switch (verdict) {
     case X509_V_ERR_CERT_HAS_EXPIRED:
     case X509_V_ERR_CERT_NOT_YET_VALID:
       return FetchError::CertificateDate;
     case X509_V_OK:
+    case X509_V_ERR_UNSPECIFIED:
     case X509_V_ERR_HOSTNAME_MISMATCH:
     case X509_V_ERR_IP_ADDRESS_MISMATCH:
       return FetchError::CertificateName;
