@@ -108,11 +108,11 @@ void WriteKeysBelow(std::string& out, const RegKeyNode& root, const std::string&
   std::vector<Frame> stack{{&root, 0, path.size()}};
   while (!stack.empty()) {
     Frame& top = stack.back();
-    if (top.next == top.node->subkeys.size()) {
+    if (top.next == top.node->Subkeys().size()) {
       stack.pop_back();
       continue;
     }
-    const RegKeyNode& key = *top.node->subkeys[top.next++];
+    const RegKeyNode& key = *top.node->Subkeys()[top.next++];
     path.resize(top.pathLength);
     path += '\\';
     path += InFile(key.name, cp);

@@ -1,6 +1,7 @@
 #include "backends/common/registry_tree.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "support/codepage.hpp"
@@ -12,13 +13,29 @@ std::string FoldName(std::string_view name) {
   return out;
 }
 
+namespace {
+// The case class of each ASCII character, by the rule of every other
+// character: most names are ASCII, and a table is far quicker than the
+// two searches the rule takes.
+char32_t AsciiClass(unsigned char c) {
+  static const std::array<char32_t, 0x80> classes = [] {
+    std::array<char32_t, 0x80> t{};
+    for (char32_t k = 0; k < 0x80; ++k) t[k] = CaseClassKey(k);
+    return t;
+  }();
+  return classes[c];
+}
+}  // namespace
+
 int CompareNames(std::string_view a, std::string_view b, TextCodePage cp) {
   std::size_t i = 0, j = 0;
   while (i < a.size() && j < b.size()) {
     char32_t x = 0, y = 0;
+    const auto ca = static_cast<unsigned char>(a[i]), cb = static_cast<unsigned char>(b[j]);
     if (cp == TextCodePage::Windows1252) {
-      x = UpperAnsiByte(static_cast<unsigned char>(a[i++]));
-      y = UpperAnsiByte(static_cast<unsigned char>(b[j++]));
+      x = UpperAnsiByte(ca), y = UpperAnsiByte(cb), ++i, ++j;
+    } else if (ca < 0x80 && cb < 0x80) {
+      x = AsciiClass(ca), y = AsciiClass(cb), ++i, ++j;
     } else {
       // A byte that is not UTF-8 stands for itself, after every character.
       const auto bad = [](std::string_view s, std::size_t at) { return 0x110000 + static_cast<unsigned char>(s[at]); };
@@ -38,45 +55,49 @@ bool NamesEqual(std::string_view a, std::string_view b, TextCodePage cp) {
   return CompareNames(a, b, cp) == 0;
 }
 
-namespace {
-auto NodeBefore(TextCodePage cp) {
-  return [cp](const std::unique_ptr<RegKeyNode>& k, std::string_view v) { return CompareNames(k->name, v, cp) < 0; };
+bool RegKeyNode::NameLess::operator()(std::string_view a, std::string_view b) const {
+  return CompareNames(a, b, *cp) < 0;
 }
-}  // namespace
+
+const std::vector<std::unique_ptr<RegKeyNode>>& RegKeyNode::Subkeys() const {
+  if (!sorted_) {
+    const NameLess less{&codePage};
+    std::sort(subkeys_.begin(), subkeys_.end(), [&](const auto& x, const auto& y) { return less(x->name, y->name); });
+    sorted_ = true;
+  }
+  return subkeys_;
+}
 
 RegKeyNode* RegKeyNode::FindSubkey(std::string_view n) const {
-  auto it = std::lower_bound(subkeys.begin(), subkeys.end(), n, NodeBefore(codePage));
-  if (it != subkeys.end() && NamesEqual((*it)->name, n, codePage)) return it->get();
-  return nullptr;
+  const auto it = subkeyIndex_.find(n);
+  return it == subkeyIndex_.end() ? nullptr : it->second;
 }
 
 RegKeyNode* RegKeyNode::AddSubkey(std::string_view n, bool* created) {
-  auto it = std::lower_bound(subkeys.begin(), subkeys.end(), n, NodeBefore(codePage));
-  if (it != subkeys.end() && NamesEqual((*it)->name, n, codePage)) {
-    if (created) *created = false;
-    return it->get();
-  }
+  if (created) *created = false;
+  if (RegKeyNode* found = FindSubkey(n)) return found;
   auto node = std::make_unique<RegKeyNode>();
   node->name = std::string(n);
   node->codePage = codePage;
   if (created) *created = true;
-  return subkeys.insert(it, std::move(node))->get();
+  sorted_ = sorted_ && (subkeys_.empty() || NameLess{&codePage}(subkeys_.back()->name, n));
+  subkeyIndex_.emplace(node->name, node.get());
+  subkeys_.push_back(std::move(node));
+  return subkeys_.back().get();
 }
 
 bool RegKeyNode::RemoveSubkey(std::string_view n) {
-  for (auto it = subkeys.begin(); it != subkeys.end(); ++it) {
-    if (NamesEqual((*it)->name, n, codePage)) {
-      subkeys.erase(it);
-      return true;
-    }
-  }
-  return false;
+  const auto found = subkeyIndex_.find(n);
+  if (found == subkeyIndex_.end()) return false;
+  const RegKeyNode* node = found->second;
+  subkeyIndex_.erase(found);
+  subkeys_.erase(std::find_if(subkeys_.begin(), subkeys_.end(), [&](const auto& k) { return k.get() == node; }));
+  return true;
 }
 
 RegStoredValue* RegKeyNode::FindValue(std::string_view n) {
-  for (auto& v : values)
-    if (NamesEqual(v.name, n, codePage)) return &v;
-  return nullptr;
+  const auto it = valueIndex_.find(n);
+  return it == valueIndex_.end() ? nullptr : &values[it->second];
 }
 
 void RegKeyNode::SetValue(std::string_view n, std::uint32_t type, std::vector<std::uint8_t> data) {
@@ -85,6 +106,7 @@ void RegKeyNode::SetValue(std::string_view n, std::uint32_t type, std::vector<st
     v->data = std::move(data);
     return;
   }
+  valueIndex_.emplace(std::string(n), values.size());
   values.push_back(RegStoredValue{std::string(n), type, std::move(data)});
 }
 
@@ -92,9 +114,12 @@ std::unique_ptr<RegKeyNode> RegKeyNode::Clone() const {
   auto copy = std::make_unique<RegKeyNode>();
   copy->name = name;
   copy->codePage = codePage;
-  copy->values = values;
-  copy->subkeys.reserve(subkeys.size());
-  for (const auto& k : subkeys) copy->subkeys.push_back(k->Clone());
+  for (const RegStoredValue& v : values) copy->SetValue(v.name, v.type, v.data);
+  for (const auto& k : Subkeys()) {
+    std::unique_ptr<RegKeyNode> sub = k->Clone();
+    copy->subkeyIndex_.emplace(sub->name, sub.get());
+    copy->subkeys_.push_back(std::move(sub));
+  }
   return copy;
 }
 
@@ -342,8 +367,8 @@ long TreeRegistryApi::SetValueEx(RegHandle key, const std::string& name, std::ui
 
 long TreeRegistryApi::EnumKeyEx(RegHandle key, std::uint32_t index, char* name, std::uint32_t* nameLen) {
   return WithKey(key, false, Reg::EnumerateSubKeys, [&](RegKeyNode& node) -> long {
-    if (index >= node.subkeys.size()) return Reg::NoMoreItems;
-    const std::string& n = node.subkeys[index]->name;
+    if (index >= node.Subkeys().size()) return Reg::NoMoreItems;
+    const std::string& n = node.Subkeys()[index]->name;
     if (!name || !nameLen) return Reg::InvalidParameter;
     if (n.size() + 1 > *nameLen) return Reg::MoreData;
     std::memcpy(name, n.data(), n.size());
@@ -391,7 +416,7 @@ long TreeRegistryApi::DeleteKey(RegHandle key, const std::string& subKey) {
     }
     RegKeyNode* doomed = parent->FindSubkey(parts.back());
     if (!doomed) return Reg::FileNotFound;
-    if (!doomed->subkeys.empty()) return Reg::AccessDenied;
+    if (!doomed->Subkeys().empty()) return Reg::AccessDenied;
     parent->RemoveSubkey(parts.back());
     return Reg::Success;
   });

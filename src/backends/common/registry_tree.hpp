@@ -20,12 +20,18 @@ struct RegStoredValue {
 };
 
 struct RegKeyNode {
-  std::string name;                                  // in the hive's code page, as created
-  std::vector<std::unique_ptr<RegKeyNode>> subkeys;  // kept sorted by folded name
-  std::vector<RegStoredValue> values;                // in creation order
+  RegKeyNode() = default;
+  // A key lives where it was made (its indexes compare by its code page).
+  RegKeyNode(const RegKeyNode&) = delete;
+  RegKeyNode& operator=(const RegKeyNode&) = delete;
+
+  std::string name;                    // in the hive's code page, as created
+  std::vector<RegStoredValue> values;  // in creation order; changed through SetValue only
   // How names compare; every key of a hive has the hive's code page.
   TextCodePage codePage = TextCodePage::Windows1252;
 
+  // The subkeys in the order they are enumerated: by folded name.
+  const std::vector<std::unique_ptr<RegKeyNode>>& Subkeys() const;
   RegKeyNode* FindSubkey(std::string_view n) const;
   // Finds or adds a subkey; created is set when it was added.
   RegKeyNode* AddSubkey(std::string_view n, bool* created);
@@ -33,6 +39,20 @@ struct RegKeyNode {
   RegStoredValue* FindValue(std::string_view n);
   void SetValue(std::string_view n, std::uint32_t type, std::vector<std::uint8_t> data);
   std::unique_ptr<RegKeyNode> Clone() const;
+
+ private:
+  struct NameLess {
+    using is_transparent = void;
+    const TextCodePage* cp;
+    bool operator()(std::string_view a, std::string_view b) const;
+  };
+  // Finding a subkey or a value by name takes log n, and a new subkey goes
+  // to the end until the subkeys are next listed, when they are sorted once:
+  // a file of many keys or values, in any order, is read in n log n.
+  mutable std::vector<std::unique_ptr<RegKeyNode>> subkeys_;
+  mutable bool sorted_ = true;
+  std::map<std::string, RegKeyNode*, NameLess> subkeyIndex_{NameLess{&codePage}};
+  std::map<std::string, std::size_t, NameLess> valueIndex_{NameLess{&codePage}};
 };
 
 struct RegistryHive {

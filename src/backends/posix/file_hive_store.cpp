@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <mutex>
 #include <string_view>
@@ -140,6 +141,18 @@ FileHiveStore::~FileHiveStore() { Unlock(); }
 
 std::string FileHiveStore::DefaultPath() { return UserFolderPath(UserFolder::Config) + "/larkspire/registry.reg"; }
 
+namespace {
+// How long a file must have stood still before its times tell it unchanged:
+// above any file system's clock tick (two seconds on FAT).
+constexpr std::time_t kSettledSeconds = 3;
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+         a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+         a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+}  // namespace
+
 long FileHiveStore::Load() {
   // Not blocking: a pipe in the file's place must not hold the program up.
   UniqueFd fd(open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
@@ -166,6 +179,10 @@ long FileHiveStore::Load() {
     return Reg::BadDb;
   }
   readOnly_ = !UserMayWrite(path_, st);
+  if (loaded_ && existed_ && seenSettled_ && SameFile(st, seen_)) {
+    lastError_ = corruptReason_;
+    return corrupt_ ? Reg::RegistryCorrupt : Reg::Success;
+  }
   std::string text;
   const bool ok = ReadAll(fd.Get(), kMaxFileSize, &text);
   const int readErrno = errno;
@@ -177,9 +194,13 @@ long FileHiveStore::Load() {
     loaded_ = false;
     return Reg::BadDb;
   }
-  // Only the contents tell whether the file changed: a file replaced within
-  // one tick of the file system's clock may keep its inode number, size and
-  // time, and trusting those would bring back what another process replaced.
+  // A file is taken as unchanged by its identity, size and times only once
+  // it had stood still for a while before it was read: any later change
+  // gives it a later change time. A file changed just before it was read may
+  // be replaced within the same tick of the file system's clock, keeping its
+  // inode number, size and times, so only its contents tell.
+  seen_ = st;
+  seenSettled_ = std::time(nullptr) - st.st_ctim.tv_sec >= kSettledSeconds;
   if (loaded_ && existed_ && text == text_) {
     lastError_ = corruptReason_;
     return corrupt_ ? Reg::RegistryCorrupt : Reg::Success;

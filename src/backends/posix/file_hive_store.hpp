@@ -11,6 +11,12 @@
 // regular file of at most 64 MiB is refused (BadDb) without being read.
 // A change waits a few seconds at most for a lock another process holds;
 // then it is not made (AccessDenied), as for a read-only file.
+// A call on a file that has not changed since it was last read does not
+// read it again: its identity, size and times tell, once it had stood still
+// for a few seconds before that reading; a file changed just before is
+// compared by its contents.
+#include <sys/stat.h>
+
 #include <chrono>
 #include <string>
 
@@ -60,8 +66,12 @@ class FileHiveStore : public IHiveStore {
   bool loaded_ = false;
   bool corrupt_ = false;
   bool readOnly_ = false;
-  // The text the cached hive came from.
+  // The text the cached hive came from, and what the file was when it was
+  // read: an operation on an unchanged file does not read it again, once it
+  // has stood still long enough for its times to tell (seenSettled_).
   std::string text_;
+  struct stat seen_ {};
+  bool seenSettled_ = false;
   bool existed_ = false;
   std::string lastError_;
   std::string lastReported_;

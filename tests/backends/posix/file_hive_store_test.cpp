@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <optional>
 #include <regex>
+#include <thread>
 
 #include "fakes/registry_backends.hpp"
 #include "fakes/scoped_env.hpp"
@@ -60,6 +61,20 @@ TEST(RegistryFile, ComesIntoBeingPrivateWithTheFirstKeyAndSeesEveryChange) {
   EXPECT_EQ(ReadStored(api, key, "v").data, BytesZ("bbbb"));
   ASSERT_EQ(WriteStored(api, key, "w", Reg::Sz, BytesZ("other")), Reg::Success);
   EXPECT_NE(ReadFileBytes(path).find("\"v\"=\"bbbb\"\n\"w\"=\"other\"\n"), std::string::npos) << "no old value back";
+  // A file that had stood still when it was read is not read again while it stays so; another process's change is seen.
+  ASSERT_EQ(WriteStored(api, key, "large", Reg::Sz, BytesZ(std::string(10000, 'l'))), Reg::Success);
+  std::this_thread::sleep_for(std::chrono::milliseconds(3100));
+  const auto bytesRead = [] {
+    const std::string io = ReadFileBytes("/proc/self/io");
+    return std::stoll(io.substr(io.find("rchar: ") + 7));
+  };
+  EXPECT_EQ(ReadStored(api, key, "w").data, BytesZ("other"));
+  const long long before = bytesRead();
+  EXPECT_EQ(ReadStored(api, key, "w").data, BytesZ("other"));
+  EXPECT_LT(bytesRead() - before, static_cast<long long>(std::filesystem::file_size(path))) << "read again";
+  FileRegistryApi other(path);
+  ASSERT_EQ(WriteStored(other, MustCreate(other, Reg::CurrentUser, "Software"), "w", Reg::Sz, BytesZ("new")), 0);
+  EXPECT_EQ(ReadStored(api, key, "w").data, BytesZ("new"));
   api.CloseKey(key);
 }
 
