@@ -63,6 +63,7 @@ void QtAsyncReadService::Ended(CURL* easy, CURLcode result) {
   }
   // An answer that is neither the file nor a redirect to follow.
   if (!f.rules.DataBegun()) return Fail(f, FetchFailed::Status(f.status, f.reason));
+  if (std::optional<FetchFailure> failed = f.Flush()) return Fail(f, *failed);
   Finish(f);
 }
 

@@ -17,9 +17,10 @@
 #include "support/runtime_error.hpp"
 
 namespace {
-// What libcurl takes from the socket at a time: large, so that a fast
-// download costs few calls.
+// What libcurl takes from the socket at a time, and what the file is
+// written in: large, so that a fast download costs few calls.
 constexpr long kReceiveBuffer = 512 * 1024;
+constexpr std::size_t kWriteBlock = 512 * 1024;
 
 std::string Trim(const std::string& s) {
   const std::size_t b = s.find_first_not_of(" \t");
@@ -68,6 +69,7 @@ Fetch::Fetch(std::string fetchKey, const QUrl& url, const QString& folder, curl_
   if (!file->open()) RaiseFetchFailure(FetchFailed::NoFileIn(folder.toStdString()));
   fd_ = file->handle();
 
+  pending_.reserve(kWriteBlock + kReceiveBuffer);
   curl_slist* headers = curl_slist_append(nullptr, "Cache-Control: no-cache");
   headers_.reset(curl_slist_append(headers, "Pragma: no-cache"));
   CURL* easy = easy_.get();
@@ -231,19 +233,27 @@ size_t Fetch::Body(const char* data, size_t size) {
   if (std::optional<FetchFailure> refused =
           rules.Store(static_cast<std::int64_t>(size), [this] { return SpaceIn(folder_); }))
     return Failed(*refused);
-  for (size_t done = 0; done < size;) {
-    const ssize_t w = ::write(fd_, data + done, size - done);
+  pending_.insert(pending_.end(), data, data + size);
+  rules.Stored(static_cast<std::int64_t>(size));
+  if (pending_.size() >= kWriteBlock)
+    if (std::optional<FetchFailure> failed = Flush()) return Failed(*failed);
+  if (sinceProgress.elapsed() >= rules.Settings().progressMs) onStage_(*this, AsyncStatus::DownloadingData);
+  return size;
+}
+
+std::optional<FetchFailure> Fetch::Flush() {
+  for (size_t done = 0; done < pending_.size();) {
+    const ssize_t w = ::write(fd_, pending_.data() + done, pending_.size() - done);
     if (w < 0) {
       if (errno == EINTR) continue;
       if (errno == ENOSPC || errno == EDQUOT) {
         const std::int64_t expected = rules.Expected();
-        return Failed(FetchFailed::DiskFull(folder_, expected, expected > 0 ? SpaceIn(folder_).free : 0));
+        return FetchFailed::DiskFull(folder_, expected, expected > 0 ? SpaceIn(folder_).free : 0);
       }
-      return Failed(FetchFailed::WriteFailed(std::strerror(errno)));
+      return FetchFailed::WriteFailed(std::strerror(errno));
     }
     done += static_cast<size_t>(w);
-    rules.Stored(w);
   }
-  if (sinceProgress.elapsed() >= rules.Settings().progressMs) onStage_(*this, AsyncStatus::DownloadingData);
-  return size;
+  pending_.clear();
+  return std::nullopt;
 }

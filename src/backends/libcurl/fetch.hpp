@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "backends/common/transfer_rules.hpp"
 #include "backends/libcurl/curl_handles.hpp"
@@ -42,6 +43,9 @@ class Fetch {
   std::optional<FetchFailure> Follow();
   // What the fetch had seen when libcurl stopped waiting.
   Wait Waited() const;
+  // Writes what the body has left in the fetch's buffer to the file; the
+  // failure when it cannot.
+  std::optional<FetchFailure> Flush();
 
   const std::string key;
   TransferRules rules;
@@ -83,4 +87,7 @@ class Fetch {
   CurlEasy easy_;
   CurlHeaderList headers_;
   int fd_ = -1;
+  // The body's bytes not written yet: libcurl hands them over in pieces of
+  // 16 KiB, and the file takes them in blocks of kWriteBlock.
+  std::vector<char> pending_;
 };
