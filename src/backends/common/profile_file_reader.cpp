@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "catalog/profile_parser.hpp"
 #include "install_state/path_helpers.hpp"
 
 namespace {
@@ -25,8 +24,13 @@ std::uint32_t ProfileFileReader::GetPrivateProfileString(const std::string& sect
   if (!buffer || size == 0) return 0;
   std::string value = def;
   try {
-    const ProfileDocument doc = ProfileDocument::Parse(ReadProfileBytes(files_, fileName));
-    if (auto found = doc.Value(section, key)) value = std::move(*found);
+    std::string bytes = ReadProfileBytes(files_, fileName);
+    if (!parsed_ || fileName != parsedFile_ || bytes != parsedBytes_) {
+      parsed_.reset();
+      parsed_ = ProfileDocument::Parse(bytes);
+      parsedFile_ = fileName, parsedBytes_ = std::move(bytes);
+    }
+    if (auto found = parsed_->Value(section, key)) value = std::move(*found);
   } catch (const std::exception&) {
     value = def;  // out of memory while parsing: the file reads as missing
   }

@@ -1,6 +1,12 @@
 #pragma once
 // The profile-file reader on platforms without the system's own: reads the
 // file through the file services and looks values up with ProfileDocument.
+// A reading of the update information asks for a score of values: the file
+// is parsed once, and parsed again only when its bytes change.
+#include <optional>
+#include <string>
+
+#include "catalog/profile_parser.hpp"
 #include "platform/file_system.hpp"
 #include "platform/profile_reader.hpp"
 
@@ -16,4 +22,7 @@ class ProfileFileReader : public IProfileReader {
 
  private:
   IFileSystem& files_;
+  // The file last parsed: its name, its bytes and what they say.
+  std::string parsedFile_, parsedBytes_;
+  std::optional<ProfileDocument> parsed_;
 };
