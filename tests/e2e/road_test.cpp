@@ -127,17 +127,16 @@ class RoadTest : public ::testing::Test {
     std::filesystem::create_directories(sandbox.File("tmp"));
     if (s.registryText.empty()) leftover(sandbox.File("tmp/lkdKilled1.tmp"));
     if (s.registryText.empty() && s.appPath == "@product") leftover(sandbox.File("product/lkclarkspire-setup.msi.tmp"));
-    road = std::make_unique<Road>(sandbox.Native(), Host());
+    road = std::make_unique<Road>(sandbox.Native(), nginx.Host());
     if (s.signer >= 0 || s.keyBuiltIn) road->Form().Catalog.Keys = {publicKeys["maker.pem"]};
     road->Start();
   }
 
-  // The update server's address: the plain one, or the one that redirects to its HTTPS twin. The twin's
-  // certificate is issued by an authority of the test's own, which only the test trusts, through SSL_CERT_FILE
-  // as every program built on OpenSSL reads it.
-  std::string Host() { return redirector ? redirector->Host() : nginx.Host(); }
+  // The update server moves to an HTTPS twin, and redirects there. The twin's certificate is issued by an
+  // authority of the test's own, which only the test trusts: through SSL_CERT_FILE, as every program built on
+  // OpenSSL reads it, and in the Windows program's store of the user's roots (the road driver puts it there).
   void MoveToHttps(const std::string& kind) {
-    const std::string name = kind == "another" ? "DNS:elsewhere.invalid" : "IP:127.0.0.1";
+    const std::string name = kind == "another" ? "DNS:elsewhere.invalid" : "IP:127.0.0.1,DNS:127.0.0.1";
     const std::string make = "cd '" + packages.Native() + "' && " + kCertificates +
                              " && printf 'subjectAltName=" + name +
                              "\\n' > server.ext && openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -days " +
@@ -148,7 +147,7 @@ class RoadTest : public ::testing::Test {
                    NginxOptions{.certificate = packages.File("server.pem"),
                                 .key = packages.File("server.key"),
                                 .redirect = kind == "back" ? "http://" + nginx.Host() : ""});
-    redirector.emplace(server.Native(), 0, NginxOptions{.redirect = "https://" + secure->Host()});
+    nginx.Serve({.redirect = "https://" + secure->Host()});
   }
 
   void Publish(const Situation& s) {
@@ -167,8 +166,8 @@ class RoadTest : public ::testing::Test {
     // The publishing tool says on stderr what went wrong.
     const std::string key = MakeKey(s.signer == 1 ? "other.pem" : "maker.pem");
     const std::string signing = s.signer < 0 ? "" : " --serial " + kCatalogSerial + " --sign-key '" + key + "'";
-    ASSERT_EQ(std::system((std::string(LARKSPIRE_PUBLISH) + " --package '" + package + "' --base-url http://" + Host() +
-                           "/downloads/ --out '" + server.Native() + "' " + s.components + signing)
+    ASSERT_EQ(std::system((std::string(LARKSPIRE_PUBLISH) + " --package '" + package + "' --base-url http://" +
+                           nginx.Host() + "/downloads/ --out '" + server.Native() + "' " + s.components + signing)
                               .c_str()),
               0);
     const std::string served = server.File("downloads/" + Lower(std::filesystem::path(package).filename()));
@@ -197,7 +196,8 @@ class RoadTest : public ::testing::Test {
     }
     const std::string build = kWin32Build;
     FILE* out = popen(("wine '" + build + "/tests/e2e/win32/larkspire-road-driver.exe' '" +
-                       WindowsPath(build + "/src/app/larkspire-autoupdate.exe") + "' --seed" + values + driverOptions)
+                       WindowsPath(build + "/src/app/larkspire-autoupdate.exe") + "' --seed" + values + driverOptions +
+                       (s.https.empty() ? "" : " --trust '" + WindowsPath(packages.File("ca.pem")) + "'"))
                           .c_str(),
                       "r");
     std::string said;
@@ -216,8 +216,8 @@ class RoadTest : public ::testing::Test {
       ends += " | opened " + opened + (ReadFileBytes(opened) == ReadFileBytes(package) ? "" : " (not the package)");
     }
     ends += " | exit " + said.substr(status + 1, said.size() - status - 2);
-    for (std::size_t at; (at = ends.find(sandbox.Native())) != std::string::npos;)
-      ends.replace(at, sandbox.Native().size(), "@sandbox");
+    for (const auto& [path, name] : {std::pair{sandbox.Native(), "@sandbox"}, std::pair{nginx.Host(), "@server"}})
+      for (std::size_t at; (at = ends.find(path)) != std::string::npos;) ends.replace(at, path.size(), name);
     return ends;
   }
 
@@ -278,7 +278,7 @@ class RoadTest : public ::testing::Test {
   std::string opener = sandbox.File("opener.sh"), package = packages.File("Larkspire-Setup.MSI");
   ScopedEnv openerEnv{"LARKSPIRE_OPENER", opener.c_str()};
   NginxServer nginx{server.Native(), Win32Port()};
-  std::optional<NginxServer> secure, redirector;
+  std::optional<NginxServer> secure;
   std::optional<ScopedEnv> trust;
   std::unique_ptr<Road> road;
   std::map<std::string, std::string> publicKeys;
@@ -325,6 +325,10 @@ TEST_P(UserRoad, EndsAsTheUserExpects) {
 const std::string kUpdateError =
     "page 5 An error has occurred while attempting to read the Larkspire AutoUpdate file. It may have been corrupted "
     "during download. As it is, Larkspire AutoUpdate cannot continue. | exit 8";
+const std::string
+    kBack = "The server redirected the download to an address that is not allowed: http://@server/browser/updchk.ndf.",
+    kOtherName = "The server's certificate could not be verified: it was issued for another name (127.0.0.1).",
+    kExpired = "The server's certificate could not be verified: it has expired or is not valid yet (127.0.0.1).";
 // clang-format off
 const Situation kSituations[] = {
   {.name = "UpToDate", .components = "--component larkspire=3.02.0012 --component quillon=2.01.0003", .ends = "page 5 Congratulations! | exit 0", .windows = kAsOnLinux},
@@ -359,10 +363,10 @@ const Situation kSituations[] = {
    // The Windows program has no folder of the user's to copy to: it refuses, and nothing is opened.
    .windows = "page 7 | exit 4"},
   // An update server that moved to HTTPS: followed there, never back, and only with a certificate that checks.
-  {.name = "ServerMovedToHttpsInstalls", .https = "good", .ends = "page 7 | opened @sandbox/product/larkspire-setup.msi | exit 0"},
-  {.name = "HttpsBackToHttpIsRefused", .https = "back", .ends = kCheckFailed + "The server redirected the download to an address that is not allowed: http://@server/browser/updchk.ndf." + kExitBox},
-  {.name = "CertificateForAnotherNameIsRefused", .https = "another", .ends = kCheckFailed + "The server's certificate could not be verified: it was issued for another name (127.0.0.1)." + kExitBox},
-  {.name = "ExpiredCertificateIsRefused", .https = "expired", .ends = kCheckFailed + "The server's certificate could not be verified: it has expired or is not valid yet (127.0.0.1)." + kExitBox},
+  {.name = "ServerMovedToHttpsInstalls", .https = "good", .ends = "page 7 | opened @sandbox/product/larkspire-setup.msi | exit 0", .windows = "page 7 | opened @sandbox/product/larkspire-setup.cmd | exit 0"},
+  {.name = "HttpsBackToHttpIsRefused", .https = "back", .ends = kCheckFailed + kBack + kExitBox, .windows = kCheckFailed + kBack + " | exit 8"},
+  {.name = "CertificateForAnotherNameIsRefused", .https = "another", .ends = kCheckFailed + kOtherName + kExitBox, .windows = kCheckFailed + kOtherName + " | exit 8"},
+  {.name = "ExpiredCertificateIsRefused", .https = "expired", .ends = kCheckFailed + kExpired + kExitBox, .windows = kCheckFailed + kExpired + " | exit 8"},
   // Each stage that went right is in the log (shown with --verbose).
   {.name = "TheUsualRoad", .ends = "page 7 | opened @sandbox/product/larkspire-setup.msi | exit 0",
    .log = "broadcast: told the running Larkspire programs to close ... transfer: fetched http://127.0.0.1: ... updchk.ndf: ... bytes in ... catalog: the update information says: updates available: larkspire 3.03.0000; the package is http:// ... transfer: fetched ... larkspire-setup.msi: 300023 bytes ... is as announced: CRC-32 ... copied the verified package to ... broadcast: told ... install: handed", .windows = "page 7 | opened @sandbox/product/larkspire-setup.cmd | exit 0"},

@@ -31,10 +31,20 @@ int OnLoopback(int port, bool connectTo) {
 }
 }  // namespace
 
-NginxServer::NginxServer(const std::string& root, int port, const NginxOptions& options) {
+NginxServer::NginxServer(const std::string& root, int port, const NginxOptions& options) : root_(root) {
   char tmpl[] = "/tmp/larkspire-nginx-XXXXXX";
   if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
   prefix_ = tmpl;
+  Start(port, options);
+}
+
+void NginxServer::Serve(const NginxOptions& options) {
+  Stop();
+  Start(port_, options);
+}
+
+void NginxServer::Start(int port, const NginxOptions& options) {
+  const std::string& root = root_;
   // Another program may take the free port before nginx does: try again.
   for (int attempt = 0; attempt < 5 && pid_ < 0; ++attempt) {
     if (!(port_ = port ? port : OnLoopback(0, false))) throw std::runtime_error("no free port");
@@ -77,8 +87,13 @@ NginxServer::NginxServer(const std::string& root, int port, const NginxOptions& 
   if (pid_ < 0) throw std::runtime_error("nginx did not start; see " + prefix_ + "/error.log");
 }
 
-NginxServer::~NginxServer() {
+void NginxServer::Stop() {
   if (pid_ > 0) kill(pid_, SIGKILL), waitpid(pid_, nullptr, 0);  // keep-alive connections must not hold it up
+  pid_ = -1;
+}
+
+NginxServer::~NginxServer() {
+  Stop();
   std::error_code ec;
   std::filesystem::remove_all(prefix_, ec);
 }

@@ -24,8 +24,14 @@ class NginxServer {
 
   // "127.0.0.1:PORT"
   std::string Host() const { return "127.0.0.1:" + std::to_string(port_); }
+  // Serves on at the same port, as options say.
+  void Serve(const NginxOptions& options);
 
  private:
+  void Start(int port, const NginxOptions& options);
+  void Stop();
+
+  std::string root_;
   std::string prefix_;
   int port_ = 0;
   pid_t pid_ = -1;

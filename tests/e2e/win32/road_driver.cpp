@@ -4,14 +4,17 @@
 // closes its error dialogs, and prints where the road ended in the words
 // the Linux road uses, its exit status on the next line:
 //   road-driver.exe WIZARD [--seed] [--set KEY|NAME|VALUE]... [--answers YN...] [--stop-retry] [--keyboard]
-//                   [--shots FOLDER]
+//                   [--shots FOLDER] [--trust CA.pem]
 // --seed empties HKEY_CURRENT_USER\Software\Tessarine, and each --set then
 // writes a text value below it. Questions are answered from --answers in
 // order, then No. --keyboard presses Next with Enter and Cancel with Escape.
-// --shots saves the window at every page as a bitmap.
+// --shots saves the window at every page as a bitmap. --trust adds a
+// certificate authority of the test's own to the user's trusted roots.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <wincrypt.h>
 
 #include <cstdio>
 #include <deque>
@@ -54,6 +57,27 @@ void SaveWindow(HWND hwnd, const std::wstring& path) {
     std::fwrite(pixels.data(), 1, pixels.size(), out), std::fclose(out);
   }
   SelectObject(memory, old), DeleteObject(bitmap), DeleteDC(memory), ReleaseDC(nullptr, screen);
+}
+
+// Adds the PEM certificate in path to the user's trusted roots.
+bool Trust(const std::wstring& path) {
+  std::string pem;
+  if (FILE* in = _wfopen(path.c_str(), L"rb")) {
+    for (char buffer[4096]; std::size_t n = std::fread(buffer, 1, sizeof buffer, in);) pem.append(buffer, n);
+    std::fclose(in);
+  }
+  DWORD size = 0;
+  CryptStringToBinaryA(pem.c_str(), 0, CRYPT_STRING_BASE64HEADER, nullptr, &size, nullptr, nullptr);
+  std::vector<BYTE> der(size);
+  HCERTSTORE roots = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
+  const bool added =
+      size && roots &&
+      CryptStringToBinaryA(pem.c_str(), 0, CRYPT_STRING_BASE64HEADER, der.data(), &size, nullptr, nullptr) &&
+      CertAddEncodedCertificateToStore(roots, X509_ASN_ENCODING, der.data(), size, CERT_STORE_ADD_REPLACE_EXISTING,
+                                       nullptr);
+  if (roots) CertCloseStore(roots, 0);
+  if (!added) std::fprintf(stderr, "road-driver: cannot trust %ls\n", path.c_str());
+  return added;
 }
 
 struct Wizard {
@@ -227,6 +251,7 @@ int main() {
     if (a == "--seed") seed = true;
     if (a == "--keyboard") w.keyboard = true;
     if (a == "--shots" && i + 1 < argc) w.shots = argv[++i];
+    if (a == "--trust" && i + 1 < argc && !Trust(argv[++i])) return 3;
   }
   if (seed) RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Tessarine");
   Seed(values);
