@@ -3,7 +3,6 @@
 // not), and the component table that reading leaves.
 #include <gtest/gtest.h>
 
-#include <ctime>
 #include <sstream>
 
 #include "backends/common/profile_file_reader.hpp"
@@ -13,6 +12,7 @@
 #include "catalog/profile_parser.hpp"
 #include "catalog/update_catalog.hpp"
 #include "fakes/fake_services.hpp"
+#include "fakes/utc_time.hpp"
 #include "signing_key.hpp"
 
 using namespace std::string_literals;
@@ -160,13 +160,6 @@ TEST_F(ReadUpdateInfoTest, ARetryLeavesNothingOfTheFirstReadingBehind) {
   EXPECT_EQ(Read(CatalogBytes("", 1)), "0" + good.substr(10) + " quillon.exe 1.00.0002") << "an error leaves the table";
 }
 
-// A serial or an expiry time that many seconds from now.
-std::string SerialAt(std::int64_t fromNow, const char* format = "%Y%m%d%H%M%S") {
-  const std::time_t at = std::time(nullptr) + fromNow;
-  char text[32];
-  std::strftime(text, sizeof text, format, std::gmtime(&at));
-  return text;
-}
 std::string ExpiresAt(std::int64_t fromNow) { return SerialAt(fromNow, "%Y-%m-%dT%H:%M:%SZ"); }
 constexpr std::int64_t kHour = 3600, kDay = 24 * kHour;
 
@@ -175,31 +168,29 @@ constexpr std::int64_t kHour = 3600, kDay = 24 * kHour;
 // before the build nor before the one accepted last nor more than a day
 // ahead of the clock, and expiring at most 30 days after it was published;
 // each refusal is an unusable file and a log line that says why. A serial
-// stored from the future never holds back a genuine catalog.
+// stored from the future never holds back a genuine catalog. (A file the
+// maker signed and the wizard keeps, and one unsigned, signed by another key
+// or older than the serial kept, are the end-to-end roads' own rows.)
 TEST_F(ReadUpdateInfoTest, WithKeysBuiltInOnlyWhatTheMakerSignedIsRead) {
-  std::vector<std::unique_ptr<SigningKey>> keys;  // the current and the next key, and one not built in
-  for (const char* name : {"current.pem", "next.pem", "other.pem"})
+  std::vector<std::unique_ptr<SigningKey>> keys;  // the current and the next key
+  for (const char* name : {"current.pem", "next.pem"})
     GenerateSigningKey(dir.File(name)), keys.push_back(std::make_unique<SigningKey>(dir.File(name)));
   // A built-in key that is no key is passed over for the next.
   catalog.Keys = {"not a key", keys[0]->PublicKeyBase64(), keys[1]->PublicKeyBase64()};
   const std::string sha = std::string(64, 'c'), fields = "setup.sha256=" + sha + " setup.pkgsize=9";
   const std::string signedGood = good + listed + " 9 bytes sha256 " + sha;
-  const std::string hourAgo = SerialAt(-kHour), halfHourAgo = SerialAt(-kHour / 2),
-                    weekOn = " setup.expires=" + ExpiresAt(7 * kDay);
+  const std::string hourAgo = SerialAt(-kHour), weekOn = " setup.expires=" + ExpiresAt(7 * kDay);
   const std::string usual = fields + " setup.serial=" + hourAgo + weekOn;
   struct Row {
     std::string edits;
-    int signer = 0;                                // the key that signed it; -1: none
+    std::size_t signer = 0;                        // the key that signed it
     std::pair<std::string, std::string> change{};  // a text replaced once the file is signed
     std::string stored{};                          // the serial this user accepted last
     std::string floor{};                           // the lowest serial the build takes
     std::string reason{};                          // why it is refused; "": it is read
   };
   const Row rows[] = {
-      {.edits = usual},
       {.edits = usual, .signer = 1, .stored = hourAgo, .floor = SerialAt(-kDay)},
-      {.edits = usual, .signer = -1, .reason = "has no [signature] trailer"},
-      {.edits = usual, .signer = 2, .reason = "verifies under none"},
       {.edits = usual, .change = {"1.00.0002", "2.00.0002"}, .reason = "verifies under none"},
       // The trailer is the file's last two lines, begins a line of its own,
       // and holds the strict base64 of 64 bytes.
@@ -209,7 +200,6 @@ TEST_F(ReadUpdateInfoTest, WithKeysBuiltInOnlyWhatTheMakerSignedIsRead) {
       {.edits = usual, .change = {"p256=", "p384="}, .reason = "trailer is malformed"},
       {.edits = usual, .change = {"p256=", "p256= "}, .reason = "not the strict base64 of 64 bytes"},
       {.edits = usual, .change = {"p256=", "p256=AAAA"}, .reason = "not the strict base64 of 64 bytes"},
-      {.edits = usual, .stored = halfHourAgo, .reason = "is lower than " + halfHourAgo + ", the highest"},
       {.edits = usual, .floor = SerialAt(0), .reason = "older than this program, which takes serials from"},
       {.edits = fields + " setup.serial=" + SerialAt(-8 * kDay) + " setup.expires=" + ExpiresAt(-kDay),
        .reason = "it expired at " + ExpiresAt(-kDay)},
@@ -226,8 +216,7 @@ TEST_F(ReadUpdateInfoTest, WithKeysBuiltInOnlyWhatTheMakerSignedIsRead) {
   };
   for (const Row& row : rows) {
     std::string bytes = CatalogBytes(row.edits, -static_cast<int>(kSignatureTrailerSize) - 2) + "\r\n";
-    const std::string body = bytes;
-    if (row.signer >= 0) bytes += SignatureTrailer(keys[static_cast<std::size_t>(row.signer)]->Sign(body));
+    bytes += SignatureTrailer(keys[row.signer]->Sign(bytes));
     if (const auto& [from, to] = row.change; !from.empty()) bytes.replace(bytes.find(from), from.size(), to);
     table.assign(1, {});
     installed.CatalogSerial = row.stored;

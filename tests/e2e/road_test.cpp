@@ -1,25 +1,32 @@
 // The road of one update and its failure roads, end to end: a real nginx
 // serving a tree made by the publishing tool, the real window under the
 // offscreen platform, the session bus, the desktop opener replaced by a
-// script that records what it was given.
+// script that records what it was given; and the quiet check (--check) on
+// the same trees.
 #include "road.hpp"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cctype>
+#include <QDBusConnection>
+#include <QEventLoop>
+#include <QObject>
+#include <QProcess>
+#include <QTest>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <map>
 #include <optional>
 #include <regex>
 
 #include "fakes/nginx_server.hpp"
+#include "fakes/utc_time.hpp"
 #include "support/diagnostics.hpp"
+#include "wizard/update_check.hpp"
 
 namespace {
 std::string logged;  // the log lines written while a road runs
@@ -52,6 +59,7 @@ struct Situation {
   std::string log{};  // parts of the log's lines, in their order, between " ... "
   // Where the road ends on the Windows program under Wine: kAsOnLinux, or "" when it is not run there.
   std::string windows{};
+  std::string windowsDriver{};  // options of the Windows road's driver
 };
 const std::string kAsOnLinux = "as on Linux";
 // A road that ends on the check page: the update information could not be fetched.
@@ -72,18 +80,17 @@ int Win32Port() {
   const char* host = std::getenv("LARKSPIRE_WIN32_HOST");
   return host && std::strchr(host, ':') ? std::atoi(std::strchr(host, ':') + 1) : 0;
 }
-// A serial that many seconds from now, as the publishing tool writes it.
-std::string SerialAt(std::time_t fromNow) {
-  const std::time_t at = std::time(nullptr) + fromNow;
-  std::tm tm{};
-  gmtime_r(&at, &tm);
-  char text[16];
-  std::strftime(text, sizeof text, "%Y%m%d%H%M%S", &tm);
-  return text;
-}
 const std::string kCatalogSerial = SerialAt(-3600);
 std::string StoredSerial(const std::string& token) {
   return token.empty() ? "" : token == "@older" ? SerialAt(-7200) : SerialAt(-1800);
+}
+
+// What a command printed on its standard output, and how it ended.
+std::pair<std::string, int> RunCommand(const std::string& command) {
+  FILE* out = popen(command.c_str(), "r");
+  std::string said;
+  for (char buffer[4096]; out && std::fgets(buffer, sizeof buffer, out);) said += buffer;
+  return {said, out ? pclose(out) : -1};
 }
 
 // A folder of this machine as the Windows program names it (Wine's drive Z: is the root).
@@ -170,15 +177,11 @@ class RoadTest : public ::testing::Test {
                            nginx.Host() + "/downloads/ --out '" + server.Native() + "' " + s.components + signing)
                               .c_str()),
               0);
-    const std::string served = server.File("downloads/" + Lower(std::filesystem::path(package).filename()));
+    const std::string served = server.File("downloads/" + FilesIn(server.File("downloads")).at(0));
     if (s.corruptPackage) WriteFileBytes(served, "not the package");
     if (s.missingPackage) std::filesystem::remove(served);
     if (const std::string grown = s.signer < 0 ? server.File("browser/updchk.ndf") : served; s.oversized)
       WriteFileBytes(grown, ReadFileBytes(grown) + std::string(2 << 20, ' '));
-  }
-  static std::string Lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
   }
 
   // The road on the Windows program, through its driver under Wine, in the words of Ends().
@@ -195,14 +198,11 @@ class RoadTest : public ::testing::Test {
       if (!s.storedSerial.empty()) set("LarkspireBrowser\\Main|CatalogSerial|" + StoredSerial(s.storedSerial));
     }
     const std::string build = kWin32Build;
-    FILE* out = popen(("wine '" + build + "/tests/e2e/win32/larkspire-road-driver.exe' '" +
-                       WindowsPath(build + "/src/app/larkspire-autoupdate.exe") + "' --seed" + values + driverOptions +
-                       (s.https.empty() ? "" : " --trust '" + WindowsPath(packages.File("ca.pem")) + "'"))
-                          .c_str(),
-                      "r");
-    std::string said;
-    for (char buffer[4096]; out && std::fgets(buffer, sizeof buffer, out);) said += buffer;
-    if (out) pclose(out);
+    const std::string said =
+        RunCommand("wine '" + build + "/tests/e2e/win32/larkspire-road-driver.exe' '" +
+                   WindowsPath(build + "/src/app/larkspire-autoupdate.exe") + "' --seed" + values + driverOptions +
+                   (s.https.empty() ? "" : " --trust '" + WindowsPath(packages.File("ca.pem")) + "'"))
+            .first;
     const std::size_t status = said.rfind('\n', said.size() - 2);
     std::string ends = said.substr(0, status == std::string::npos ? 0 : status);
     // The setup program runs on its own once the wizard has handed it over.
@@ -223,17 +223,13 @@ class RoadTest : public ::testing::Test {
 
   // A maker's key made by the publishing tool, in the packages' folder; its public half is kept by name.
   std::string MakeKey(const std::string& name) {
-    const std::string path = packages.File(name);
     for (const std::string& key : {std::string("maker.pem"), name}) {
       if (publicKeys.count(key)) continue;
-      FILE* out = popen((std::string(LARKSPIRE_PUBLISH) + " --generate-key '" + packages.File(key) + "'").c_str(), "r");
-      char line[256] = {};
-      const bool read = out && std::fgets(line, sizeof line, out);
-      if (out) pclose(out);
-      const std::string text = read ? std::string(line) : "";
-      publicKeys[key] = text.substr(text.find('=') + 1, 88);
+      const std::string said =
+          RunCommand(std::string(LARKSPIRE_PUBLISH) + " --generate-key '" + packages.File(key) + "'").first;
+      publicKeys[key] = said.substr(said.find('=') + 1, 88);
     }
-    return path;
+    return packages.File(name);
   }
 
   bool WaitForPage(int page) {
@@ -367,9 +363,10 @@ const Situation kSituations[] = {
   {.name = "HttpsBackToHttpIsRefused", .https = "back", .ends = kCheckFailed + kBack + kExitBox, .windows = kCheckFailed + kBack + " | exit 8"},
   {.name = "CertificateForAnotherNameIsRefused", .https = "another", .ends = kCheckFailed + kOtherName + kExitBox, .windows = kCheckFailed + kOtherName + " | exit 8"},
   {.name = "ExpiredCertificateIsRefused", .https = "expired", .ends = kCheckFailed + kExpired + kExitBox, .windows = kCheckFailed + kExpired + " | exit 8"},
-  // Each stage that went right is in the log (shown with --verbose).
+  // Each stage that went right is in the log (shown with --verbose). The Windows program goes it with the keyboard
+  // alone, Enter for Next and Install as the dialog's default button (the other roads there click).
   {.name = "TheUsualRoad", .ends = "page 7 | opened @sandbox/product/larkspire-setup.msi | exit 0",
-   .log = "broadcast: told the running Larkspire programs to close ... transfer: fetched http://127.0.0.1: ... updchk.ndf: ... bytes in ... catalog: the update information says: updates available: larkspire 3.03.0000; the package is http:// ... transfer: fetched ... larkspire-setup.msi: 300023 bytes ... is as announced: CRC-32 ... copied the verified package to ... broadcast: told ... install: handed", .windows = "page 7 | opened @sandbox/product/larkspire-setup.cmd | exit 0"},
+   .log = "broadcast: told the running Larkspire programs to close ... transfer: fetched http://127.0.0.1: ... updchk.ndf: ... bytes in ... catalog: the update information says: updates available: larkspire 3.03.0000; the package is http:// ... transfer: fetched ... larkspire-setup.msi: 300023 bytes ... is as announced: CRC-32 ... copied the verified package to ... broadcast: told ... install: handed", .windows = "page 7 | opened @sandbox/product/larkspire-setup.cmd | exit 0", .windowsDriver = " --keyboard"},
 };
 // clang-format on
 INSTANTIATE_TEST_SUITE_P(Situations, UserRoad, ::testing::ValuesIn(kSituations),
@@ -380,7 +377,8 @@ class WindowsRoad : public RoadTest, public ::testing::WithParamInterface<Situat
 
 TEST_P(WindowsRoad, EndsAsTheUserExpects) {
   if (!kWin32Build) GTEST_SKIP() << "LARKSPIRE_WIN32_BUILD names no Windows build";
-  EXPECT_EQ(RunWindows(GetParam()), GetParam().windows == kAsOnLinux ? GetParam().ends : GetParam().windows);
+  const Situation& s = GetParam();
+  EXPECT_EQ(RunWindows(s, s.windowsDriver), s.windows == kAsOnLinux ? s.ends : s.windows);
 }
 
 std::vector<Situation> WindowsSituations() {
@@ -415,6 +413,111 @@ TEST_F(RoadTest, StopHalfwayAsksDeletesThePartRetryCompletesAndALateYesStopsNoth
   EXPECT_EQ(Ends(), "page 7" + asked + asked + asked + " | opened @sandbox/product/larkspire-setup.msi | exit 0");
 }
 
+// The quiet check reads the catalog by the wizard's own reader and rules: with the maker's key built in, it keeps
+// the serial of a catalog it accepts, and refuses the same catalog once a later one has been accepted.
+TEST_F(RoadTest, TheQuietCheckKeepsTheSerialItAcceptsAndRefusesAReplay) {
+  Publish({.name = "check", .signer = 0, .storedSerial = "@older"});
+  road = std::make_unique<Road>(sandbox.Native(), nginx.Host());
+  const auto check = [&] {
+    UpdateCheck quiet(road->Services(), nginx.Host());
+    quiet.Catalog.Keys = {publicKeys["maker.pem"]};
+    bool done = false;
+    quiet.Start([&] { done = true; });
+    road->WaitFor([&] { return done; });
+    return quiet.Result;
+  };
+  const std::string registry = sandbox.File("config/larkspire/registry.reg");
+  EXPECT_EQ(check(), UpdateCheck::UpdateAvailable);
+  EXPECT_NE(ReadFileBytes(registry).find(kCatalogSerial), std::string::npos) << "the serial it accepted is kept";
+  WriteFileBytes(registry,
+                 std::regex_replace(ReadFileBytes(registry), std::regex(kCatalogSerial), StoredSerial("@newer")));
+  EXPECT_EQ(check(), UpdateCheck::Failed) << "an older catalog replayed";
+}
+
+// The desktop's notification service, as far as a quiet check uses it: it records each notification and, like a
+// user who clicks it, takes its action.
+class FakeNotifications : public QObject {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+ public:
+  std::vector<QString> shown;
+
+ public slots:
+  uint Notify(const QString&, uint, const QString&, const QString& summary, const QString& body,
+              const QStringList& actions, const QVariantMap&, int) {
+    shown.push_back(summary + " | " + body + " | " + actions.join(","));
+    const uint id = static_cast<uint>(shown.size());
+    QTimer::singleShot(50, this, [this, id] { emit ActionInvoked(id, QStringLiteral("default")); });
+    return id;
+  }
+
+ signals:
+  void ActionInvoked(uint id, const QString& action);
+  void NotificationClosed(uint id, uint reason);
+};
+
+// The quiet check as a timer runs it (larkspire-autoupdate --check): the real program, fetching from its built-in
+// host (a second server of the same tree), with the notification service above on the session bus. Up to date says
+// nothing; a new catalog is announced once, and its action starts the wizard; without a session bus only the status
+// and the log tell; a Larkspire not installed is status 2.
+TEST_F(RoadTest, TheQuietCheckTellsTheDesktopOnceAboutEachNewUpdate) {
+  NginxServer builtIn{server.Native(), std::atoi(std::strchr(LARKSPIRE_UPDATE_HOST, ':') + 1)};
+  FakeNotifications service;
+  QDBusConnection bus = QDBusConnection::sessionBus();
+  ASSERT_TRUE(bus.registerObject("/org/freedesktop/Notifications", &service,
+                                 QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals));
+  ASSERT_TRUE(bus.registerService("org.freedesktop.Notifications"));
+  for (const char* folder : {"state", "tmp", "run"}) std::filesystem::create_directories(sandbox.File(folder));
+  std::filesystem::permissions(sandbox.File("run"), std::filesystem::perms::owner_all);
+  WriteFileBytes(sandbox.File("wizard.sh"), "#!/bin/sh\necho started >> \"$(dirname \"$0\")/wizard.txt\"\n");
+  std::filesystem::permissions(sandbox.File("wizard.sh"), std::filesystem::perms::owner_all);
+  std::string log;
+  // Runs the check; its exit status, the notifications shown so far, and whether the wizard was started.
+  const auto check = [&](bool withBus = true) {
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+    if (!withBus) env.remove("DBUS_SESSION_BUS_ADDRESS");
+    const std::pair<const char*, std::string> settings[] = {{"HOME", sandbox.Native()},
+                                                            {"XDG_CONFIG_HOME", sandbox.File("config")},
+                                                            {"XDG_STATE_HOME", sandbox.File("state")},
+                                                            {"XDG_RUNTIME_DIR", withBus ? sandbox.File("run") : ""},
+                                                            {"TMPDIR", sandbox.File("tmp")},
+                                                            {"LARKSPIRE_WIZARD", sandbox.File("wizard.sh")}};
+    for (const auto& [name, value] : settings) value.empty() ? env.remove(name) : env.insert(name, value.c_str());
+    child.setProcessEnvironment(env);
+    QEventLoop loop;
+    QObject::connect(&child, &QProcess::finished, &loop, &QEventLoop::quit);
+    child.start(LARKSPIRE_WIZARD_PROGRAM, {"--check", "--verbose"});
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    loop.exec();
+    for (int i = 0; i < 50 && !std::filesystem::exists(sandbox.File("wizard.txt")) && !service.shown.empty(); ++i)
+      QTest::qWait(20);
+    log = child.readAllStandardError().toStdString();
+    return std::to_string(child.exitCode()) + " | " + std::to_string(service.shown.size()) + " shown | wizard " +
+           ReadFileBytes(sandbox.File("wizard.txt")).substr(0, 7);
+  };
+  Publish({.name = "check", .components = "--component larkspire=3.02.0012"});
+  EXPECT_EQ(check(), "0 | 0 shown | wizard ");
+  Publish({.name = "check"});
+  EXPECT_EQ(check(), "10 | 1 shown | wizard started");
+  EXPECT_EQ(service.shown.front().toStdString(),
+            "Larkspire updates are available | Larkspire AutoUpdate has determined that the following Larkspire "
+            "components can be updated:\nlarkspire 3.03.0000 | default,Update now");
+  EXPECT_EQ(check(), "10 | 1 shown | wizard started") << "the same catalog again";
+  EXPECT_NE(log.find("announced before"), std::string::npos) << log;
+  Publish({.name = "check", .components = "--component larkspire=3.04.0000"});
+  EXPECT_EQ(check(false), "10 | 1 shown | wizard started");
+  EXPECT_NE(log.find("an update is available, but the desktop cannot be told: no D-Bus session bus"), std::string::npos)
+      << log;
+  WriteFileBytes(sandbox.File("config/larkspire/registry.reg"), "REGEDIT4\n");
+  EXPECT_EQ(check(), "2 | 1 shown | wizard started");
+  EXPECT_NE(log.find("Larkspire is not installed for this user"), std::string::npos) << log;
+  bus.unregisterService("org.freedesktop.Notifications");
+  bus.unregisterObject("/org/freedesktop/Notifications");
+}
+
 // Stop half-way on the Windows program, the question answered Yes: stopped; Retry completes and Install hands over.
 TEST_F(RoadTest, WindowsRoadStopThenRetry) {
   if (!kWin32Build) GTEST_SKIP() << "LARKSPIRE_WIN32_BUILD names no Windows build";
@@ -431,19 +534,11 @@ TEST_F(RoadTest, WindowsRoadQuietCheck) {
   const Situation upToDate{.name = "check", .components = "--component larkspire=3.02.0012"};
   EXPECT_EQ(RunWindows(upToDate), "page 5 Congratulations! | exit 0");
   const std::string exe = WindowsPath(std::string(kWin32Build) + "/src/app/larkspire-autoupdate.exe");
-  FILE* out = popen(("wine '" + exe + "' --check --verbose 2>&1").c_str(), "r");
-  std::string said;
-  for (char buffer[4096]; out && std::fgets(buffer, sizeof buffer, out);) said += buffer;
-  const int status = out ? pclose(out) : -1;
+  const auto [said, status] = RunCommand("wine '" + exe + "' --check --verbose 2>&1");
   EXPECT_EQ(WEXITSTATUS(status), 0) << said;
   EXPECT_NE(said.find("the check found Larkspire up to date"), std::string::npos) << said;
 }
 
-// The usual road with the keyboard alone: Enter for Next and Install, as the dialog's default button.
-TEST_F(RoadTest, WindowsRoadByKeyboard) {
-  if (!kWin32Build) GTEST_SKIP() << "LARKSPIRE_WIN32_BUILD names no Windows build";
-  EXPECT_EQ(RunWindows({.name = "keys"}, " --keyboard"),
-            "page 7 | opened @sandbox/product/larkspire-setup.cmd | exit 0");
-}
-
 }  // namespace
+
+#include "road_test.moc"

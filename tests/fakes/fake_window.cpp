@@ -43,16 +43,10 @@ FakeMainWindow::FakeMainWindow() {
 }
 
 ISurface& FakeMainWindow::Surface(Ctl id) {
-  switch (id) {
-    case Ctl::Picture1:
-      return surfaces_[0];
-    case Ctl::picBitmap:
-      return surfaces_[1];
-    case Ctl::picLoad:
-      return surfaces_[2];
-    default:
-      RaiseError(ErrNo::InvalidArgument);
-  }
+  const Ctl pictures[] = {Ctl::Picture1, Ctl::picBitmap, Ctl::picLoad};  // in the order of surfaces_
+  for (std::size_t i = 0; i < surfaces_.size(); ++i)
+    if (pictures[i] == id) return surfaces_[i];
+  RaiseError(ErrNo::InvalidArgument);
 }
 
 Ctl FakeMainWindow::NextFocus(Ctl after) const {

@@ -25,12 +25,12 @@ struct Start {
 };
 
 // The folder found and the versions read, or the stop and its box (critical,
-// OK only; its text is the end-to-end road's).
+// OK only; its text, and the stop without any "App Version", are the
+// end-to-end road's).
 TEST(ReadInstalledState, StopsOrFindsTheProductFolder) {
   const std::string stop = "stop / 16 Larkspire AutoUpdate";
   const std::tuple<std::optional<RegValue>, std::optional<RegValue>, std::string, std::string> rows[] = {
       // App Version, App Path, the folder found, the current folder ("Z:\" is the root)
-      {{}, "Z:\\tmp", stop, ""},
       {"   ", "Z:\\tmp", stop, ""},
       {std::int32_t{30200012}, "Z:\\tmp", stop, ""},
       {ByteArray{'3', '.', '0', '2', '.', '0', '0', '1', '2'}, "Z:\\tmp", stop, ""},

@@ -2,7 +2,6 @@
 // publishes, read back with the wizard's own reader and rules.
 #include <gtest/gtest.h>
 
-#include <ctime>
 #include <filesystem>
 #include <iterator>
 #include <thread>
@@ -10,6 +9,7 @@
 #include "catalog/built_in_keys.hpp"
 #include "catalog/profile_parser.hpp"
 #include "fakes/fake_services.hpp"
+#include "fakes/utc_time.hpp"
 #include "install/crc32.hpp"
 #include "install/integrity.hpp"
 #include "publish_error.hpp"
@@ -167,14 +167,7 @@ TEST_F(PublishTree, SignedCatalogsCarryThePackagesDigestAndTheirSerialsRise) {
            std::to_string(value("expires").size());
   };
   const std::string sha = "4a3cdfae6f291c8f544daea5b72905cf9e74c1ed427d831ad0d7ca00c73c794d";
-  // A serial that many seconds from now.
-  const auto serialAt = [](std::time_t fromNow) {
-    const std::time_t at = std::time(nullptr) + fromNow;
-    char text[16];
-    std::strftime(text, sizeof text, "%Y%m%d%H%M%S", std::gmtime(&at));
-    return std::string(text);
-  };
-  const std::string serial = serialAt(-3600), signing = "--sign-key " + key + " --serial ";
+  const std::string serial = SerialAt(-3600), signing = "--sign-key " + key + " --serial ";
   EXPECT_EQ(Publish("setup.msi", "signed", "3.03.0000", signing + serial + " --expires-days 2"), "0 ");
   EXPECT_EQ(ReadCatalog() + " " + signedAs(),
             "11 http://127.0.0.1:8731/dl/setup.msi, 3.03.0000 Caf\xE9.EXE " + sha + " 6 " + serial + " 20");
@@ -183,7 +176,7 @@ TEST_F(PublishTree, SignedCatalogsCarryThePackagesDigestAndTheirSerialsRise) {
   const std::string shared = packages.File("shared.pem");
   fs::copy_file(key, shared);
   fs::permissions(shared, fs::perms::group_read, fs::perm_options::add);
-  for (const std::string& more : {signing + serial, signing + serialAt(2 * 86400), "--sign-key " + shared})
+  for (const std::string& more : {signing + serial, signing + SerialAt(2 * 86400), "--sign-key " + shared})
     EXPECT_PRED2(SaysOneLine, Publish("setup.msi", "signed", "3.04.0000", more), "2") << more;
   EXPECT_EQ(signedAs(), sha + " 6 " + serial + " 20");
   EXPECT_EQ(Publish("setup.msi", "signed", "3.04.0000", "--sign-key " + key), "0 ");

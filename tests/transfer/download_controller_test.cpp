@@ -161,7 +161,6 @@ const Row kRows[] = {
     {"ResolveConnected", Fails(kResolve), Stopped(kResolve + ".")},
     {"ResolveWithAPoint", Fails(kResolve + ".", false), Stopped(kResolve + ".")},
     {"SystemError", Fails("  system ERROR &h80070006.   the handle is invalid.  "), Stopped("The url could not be found.")},
-    {"SystemErrorResolve", Fails("System error &H80072EE7. " + kResolve, false), Stopped(kResolve + ". This could be a result of no Internet connection.")},
     {"CannotStart", [](T& t) { t.fake.reader.refuseStart = true, t.Check(); }, Stopped("The URL does not use a recognized protocol.")},
     {"ProgramsNotTold", [](T& t) { t.fake.messages.broadcastFails = true, t.Check(); }, Stopped("The running Larkspire programs could not be told to close.")},
     {"NoData", [](T& t) { t.Check(), t.fake.reader.Complete(kInfoUrl, "The connection was reset", 1, true); }, Stopped("The connection was reset.")},

@@ -91,43 +91,37 @@ struct Wizard {
 
   bool Running() const { return WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT; }
 
+  // The first window that wanted takes: among the top-level ones (parent null), or among a window's
+  // children, however deep in its frames.
+  static HWND Find(HWND parent, const std::function<bool(HWND)>& wanted) {
+    struct Search {
+      const std::function<bool(HWND)>& wanted;
+      HWND found = nullptr;
+    } search{wanted};
+    const WNDENUMPROC visit = [](HWND hwnd, LPARAM param) -> BOOL {
+      auto* s = reinterpret_cast<Search*>(param);
+      if (s->wanted(hwnd)) s->found = hwnd;
+      return s->found == nullptr;
+    };
+    const auto param = reinterpret_cast<LPARAM>(&search);
+    (void)(parent ? EnumChildWindows(parent, visit, param) : EnumWindows(visit, param));
+    return search.found;
+  }
   // The visible top-level windows of the wizard with that class.
   HWND TopLevel(const wchar_t* className) const {
-    struct Find {
-      DWORD pid;
-      const wchar_t* cls;
-      HWND found = nullptr;
-    } find{process.dwProcessId, className};
-    EnumWindows(
-        [](HWND hwnd, LPARAM param) -> BOOL {
-          auto* f = reinterpret_cast<Find*>(param);
-          DWORD pid = 0;
-          GetWindowThreadProcessId(hwnd, &pid);
-          wchar_t cls[64] = {};
-          GetClassNameW(hwnd, cls, 64);
-          if (pid == f->pid && IsWindowVisible(hwnd) && lstrcmpW(cls, f->cls) == 0) f->found = hwnd;
-          return f->found == nullptr;
-        },
-        reinterpret_cast<LPARAM>(&find));
-    return find.found;
+    return Find(nullptr, [&](HWND hwnd) {
+      DWORD pid = 0;
+      GetWindowThreadProcessId(hwnd, &pid);
+      wchar_t cls[64] = {};
+      GetClassNameW(hwnd, cls, 64);
+      return pid == process.dwProcessId && IsWindowVisible(hwnd) && lstrcmpW(cls, className) == 0;
+    });
   }
   HWND Main() const { return TopLevel(L"LarkspireAutoUpdate"); }
 
-  // A control of a window by its number, however deep in its frames.
+  // A control of a window by its number.
   static HWND Control(HWND top, int id) {
-    struct Find {
-      int id;
-      HWND found = nullptr;
-    } find{id};
-    EnumChildWindows(
-        top,
-        [](HWND hwnd, LPARAM param) -> BOOL {
-          auto* f = reinterpret_cast<Find*>(param);
-          if (GetDlgCtrlID(hwnd) == f->id) f->found = hwnd;
-          return f->found == nullptr;
-        },
-        reinterpret_cast<LPARAM>(&find));
-    return find.found;
+    return Find(top, [&](HWND hwnd) { return GetDlgCtrlID(hwnd) == id; });
   }
   HWND Control(Ctl id) const { return Control(Main(), kFirstControlId + static_cast<int>(id)); }
   std::string Caption(Ctl id) const { return Text(Control(id)); }
