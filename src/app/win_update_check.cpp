@@ -99,7 +99,8 @@ void Announce(const UpdateCheck& check) {
     LogInfo(LogArea::Startup, "this update was announced before: no new notification");
     return;
   }
-  WNDCLASSEXW cls{sizeof cls};
+  WNDCLASSEXW cls{};
+  cls.cbSize = sizeof cls;
   cls.lpfnWndProc = IconWindowProc;
   cls.hInstance = GetModuleHandleW(nullptr);
   cls.lpszClassName = L"LarkspireAutoUpdateCheck";

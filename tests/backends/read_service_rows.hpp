@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "backends/common/transfer_rules.hpp"
 #include "platform/async_read_service.hpp"
 
 // How a server answers a request, given its head; then it closes, or with
@@ -47,6 +48,11 @@ std::string Redirects(const std::string& head) {
 }
 
 inline constexpr std::int64_t kCeiling = 64 * 1024;  // of every download in these tests
+// The rules of the table's fetches: a stall limit and a small file's deadline of a second, progress as it comes,
+// the ceiling above, and the disk reserve given.
+inline TransferSettings TableSettings(std::int64_t diskReserve) {
+  return {.stallSeconds = 1, .progressMs = 0, .ceiling = kCeiling, .diskReserve = diskReserve, .smallFileSeconds = 1};
+}
 
 enum class ReadService { Libcurl, WinInet };
 

@@ -34,18 +34,9 @@ class QtAsyncReadService : public QObject, public IAsyncReadService {
                  std::int32_t options, std::int64_t maxBytes) override;
   void CancelAsyncRead(const std::string& propertyName) override;
 
-  // How long a fetch may take to connect, or receive less than
-  // kStallBytesPerSecond, before it fails (60 s).
-  void SetStallLimit(int seconds) { settings_.stallSeconds = seconds; }
-  // Least time between two progress notifications while data arrives.
-  void SetProgressInterval(int milliseconds) { settings_.progressMs = milliseconds; }
-  // The most bytes a file may have when nothing smaller bounds it.
-  void SetSizeCeiling(std::int64_t bytes) { settings_.ceiling = bytes; }
-  // The free space a download leaves on its disk at least (below 0: the
-  // rules' own share of the disk).
-  void SetDiskReserve(std::int64_t bytes) { settings_.diskReserve = bytes; }
-  // How long a small fetch may take in all (120 s).
-  void SetSmallFileDeadline(int seconds) { settings_.smallFileSeconds = seconds; }
+  // The rules of the fetches started from now on: stall limit, progress
+  // interval, size ceiling, disk reserve and deadline (transfer_rules.hpp).
+  TransferSettings& Settings() { return settings_; }
   // Where the fetched files go (the temporary folder by default).
   void SetDownloadFolder(const QString& folder) { folder_ = folder; }
 

@@ -43,18 +43,9 @@ class Win32AsyncReadService : public IAsyncReadService {
   // and its file is removed. Raises RuntimeError when no such fetch runs.
   void CancelAsyncRead(const std::string& propertyName) override;
 
-  // How long a fetch may take to connect, or receive less than
-  // kStallBytesPerSecond, before it fails (60 s). For fetches started later.
-  void SetStallLimit(int seconds) { settings_.stallSeconds = seconds; }
-  // Least time between two progress notifications while data arrives.
-  void SetProgressInterval(int milliseconds) { settings_.progressMs = milliseconds; }
-  // The most bytes a file may have when nothing smaller bounds it.
-  void SetSizeCeiling(std::int64_t bytes) { settings_.ceiling = bytes; }
-  // The free space a download leaves on its disk at least (below 0: the
-  // rules' own share of the disk).
-  void SetDiskReserve(std::int64_t bytes) { settings_.diskReserve = bytes; }
-  // How long a small fetch may take in all (120 s).
-  void SetSmallFileDeadline(int seconds) { settings_.smallFileSeconds = seconds; }
+  // The rules of the fetches started from now on: stall limit, progress
+  // interval, size ceiling, disk reserve and deadline (transfer_rules.hpp).
+  TransferSettings& Settings() { return settings_; }
 
  private:
   // What the workers post: the notifications, and the window they wake.

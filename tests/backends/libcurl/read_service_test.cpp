@@ -45,10 +45,7 @@ std::unique_ptr<QTcpServer> Serve(const Script& script) {
 
 class ReadServiceTest : public ::testing::Test, public IAsyncReadHandler {
  protected:
-  ReadServiceTest() {
-    service.SetHandler(this), service.SetProgressInterval(0), service.SetStallLimit(1),
-        service.SetSizeCeiling(kCeiling), service.SetSmallFileDeadline(1);
-  }
+  ReadServiceTest() { service.SetHandler(this); }
   void AsyncReadProgress(const AsyncProperty& p) override { seen.push_back({p, false}); }
   void AsyncReadComplete(const AsyncProperty& p) override { seen.push_back({p, true}); }
   const AsyncProperty& Last() { return seen.back().first; }
@@ -88,7 +85,7 @@ TEST_P(FaultTest, EndsAsTheRowSays) {
     GTEST_SKIP() << "a full disk needs a small tmpfs, which cannot be mounted here: " << std::strerror(errno);
   const std::shared_ptr<void> unmount(nullptr, [&](void*) { ::umount2(store.c_str(), MNT_DETACH); });
   service.SetDownloadFolder(QString::fromStdString(store));
-  service.SetDiskReserve(expected == kReserve ? kReserveBytes : 0);
+  service.Settings() = TableSettings(expected == kReserve ? kReserveBytes : 0);
 
   const std::string url = at("http://" + row.host + "/browser/updchk.ndf");
   const bool cancel = expected == "cancelled";  // once data arrives

@@ -41,10 +41,7 @@ struct TempFolder : TempDir {
 
 class ReadServiceTest : public ::testing::Test, public IAsyncReadHandler {
  protected:
-  ReadServiceTest() {
-    service.SetHandler(this), service.SetProgressInterval(0), service.SetStallLimit(1),
-        service.SetSizeCeiling(kCeiling), service.SetSmallFileDeadline(1);
-  }
+  ReadServiceTest() { service.SetHandler(this); }
   void AsyncReadProgress(const AsyncProperty& p) override { seen.push_back({p, false}); }
   void AsyncReadComplete(const AsyncProperty& p) override { seen.push_back({p, true}); }
   const AsyncProperty& Last() { return seen.back().first; }
@@ -72,7 +69,7 @@ TEST_P(FaultTest, EndsAsTheRowSays) {
   const std::string host = row.host == "@" ? "127.0.0.1:" + std::to_string(server.Port()) : row.host;
   const std::string url = "http://" + host + "/browser/updchk.ndf";
   const bool cancel = expected == "cancelled";  // once data arrives
-  service.SetDiskReserve(expected == kReserve ? kReserveBytes : 0);
+  service.Settings() = TableSettings(expected == kReserve ? kReserveBytes : 0);
   ASSERT_TRUE(Fetch(url, cancel, row.limit));
   if (cancel) {
     service.CancelAsyncRead(url);
