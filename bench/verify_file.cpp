@@ -1,57 +1,54 @@
-// Runs the wizard's integrity check (over the real file services) on one file and prints how long it
-// took:
-//   larkspire-verify-file FILE PRODUCT-FOLDER CRC
-//     the check as the wizard runs it today (CRC-32, then the copy);
-//   larkspire-verify-file --digests FILE PRODUCT-FOLDER CRC SHA256
-//     CRC-32 and SHA-256 from one read of the file (FileDigests, OpenSSL's
-//     SHA-256), then the same copy into the folder.
-// Exits 0 when the file matched and was copied, 1 when not, 2 on wrong use.
+// The wizard's road from a package's last byte to the installer, over the
+// real file services, timed:
+//   larkspire-verify-file PACKAGE DOWNLOAD PRODUCT-FOLDER CRC SHA256
+// First PACKAGE arrives as DOWNLOAD the way a read service stores it: in
+// blocks of 512 KiB, each handed to the digests made on arrival. Then the
+// check (VerifyDownload: the digests compared, the copy placed in
+// PRODUCT-FOLDER) and Install (RunInstall, up to the opener being started)
+// are timed. Prints "arrival S check S install S" in seconds. Exits 0 when
+// the package was checked, copied and handed over, 1 when not, 2 on wrong use.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
-#include "backends/openssl/signature_verifier.hpp"
 #include "backends/posix/file_system.hpp"
 #include "fakes/fake_platform.hpp"
 #include "install/installer_handoff.hpp"
-#include "install/integrity.hpp"
 
 namespace {
-std::string ProgramPath(const char* native) {
+using Clock = std::chrono::steady_clock;
+
+std::string ProgramPath(const std::string& native) {
   return PosixFileSystem::FromNative(std::filesystem::absolute(native).string());
 }
 
-void PrintSince(std::chrono::steady_clock::time_point start) {
-  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-  std::printf("%.6f\n", took.count());
-}
+double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
-int Digests(char** argv) {
-  PosixFileSystem files;
-  OpenSslSignatureVerifier verifier;
-  const std::string file = ProgramPath(argv[2]);
-  const std::string copy = ProgramPath(argv[3]) + "\\" + std::filesystem::path(argv[2]).filename().string();
-  const auto start = std::chrono::steady_clock::now();
-  const auto digests = FileDigests(files, verifier, file);
-  if (!digests || FormatCrc(digests->crc) != argv[4] || FormatSha256(digests->sha256) != argv[5]) {
-    std::fprintf(stderr, "the file's CRC-32 or SHA-256 differs\n");
-    return 1;
+// Stores package as download, block by block, telling watcher each block.
+bool Arrive(const char* package, const char* download, IStoredBytes& watcher) {
+  const int in = open(package, O_RDONLY | O_CLOEXEC);
+  const int out = open(download, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  std::vector<std::uint8_t> block(512 * 1024);
+  bool ok = in >= 0 && out >= 0;
+  for (ssize_t got; ok && (got = read(in, block.data(), block.size())) > 0;) {
+    ok = write(out, block.data(), static_cast<std::size_t>(got)) == got;
+    watcher.Stored({block.data(), static_cast<std::size_t>(got)});
   }
-  files.FileCopy(file, copy);
-  PrintSince(start);
-  return 0;
+  if (in >= 0) close(in);
+  if (out >= 0 && close(out) != 0) ok = false;
+  return ok;
 }
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 6 && std::strcmp(argv[1], "--digests") == 0) return Digests(argv);
-  if (argc != 4) {
-    std::fprintf(stderr,
-                 "usage: larkspire-verify-file FILE PRODUCT-FOLDER CRC\n"
-                 "       larkspire-verify-file --digests FILE PRODUCT-FOLDER CRC SHA256\n");
+  if (argc != 6) {
+    std::fprintf(stderr, "usage: larkspire-verify-file PACKAGE DOWNLOAD PRODUCT-FOLDER CRC SHA256\n");
     return 2;
   }
   setenv("QT_QPA_PLATFORM", "offscreen", 0);  // the tests' platform holds a window
@@ -59,14 +56,30 @@ int main(int argc, char** argv) {
   FakePlatform fake;
   ComponentTableType table(2);
   table[1].sFileName = std::filesystem::path(argv[1]).filename().string();
-  table[1].sCrc = argv[3];
-  InstallerHandoff check(fake.services, table);
-  check.Installed.AppPath = ProgramPath(argv[2]);
-  if (check.Installed.AppPath.back() != '\\') check.Installed.AppPath += '\\';
+  table[1].sCrc = argv[4];
+  table[1].sSha256 = argv[5];
+  table[1].lSize = static_cast<std::int64_t>(std::filesystem::file_size(argv[1]));
+  InstallerHandoff handoff(fake.services, table);
+  handoff.Installed.AppPath = ProgramPath(argv[3]);
+  if (handoff.Installed.AppPath.back() != '\\') handoff.Installed.AppPath += '\\';
 
-  const std::string file = ProgramPath(argv[1]);
-  const auto start = std::chrono::steady_clock::now();
-  const bool ok = check.VerifyDownload(file);
-  PrintSince(start);
-  return ok ? 0 : 1;
+  auto start = Clock::now();
+  const std::shared_ptr<IStoredBytes> watcher = handoff.WatchArrival();
+  if (!watcher || !Arrive(argv[1], argv[2], *watcher)) {
+    std::fprintf(stderr, "the package could not be stored as a download\n");
+    return 1;
+  }
+  const double arrival = Since(start);
+  start = Clock::now();
+  const bool verified = handoff.VerifyDownload(ProgramPath(argv[2]));
+  const double check = Since(start);
+  start = Clock::now();
+  handoff.RunInstall();
+  const double install = Since(start);
+  if (!verified || fake.shell.calls.size() != 1) {
+    std::fprintf(stderr, "the package was not %s\n", verified ? "handed over" : "verified and copied");
+    return 1;
+  }
+  std::printf("arrival %.6f check %.6f install %.6f\n", arrival, check, install);
+  return 0;
 }

@@ -3,8 +3,9 @@
 // drawing the progress bar and the figures on every progress notification.
 // Prints the bytes, the seconds from the request to the completion, the
 // throughput and the processor time (user and system, all threads) spent
-// in between. Usage: bench_transfer URL FOLDER (the file is stored in
-// FOLDER and removed at the end).
+// in between (the hashing of the bytes as they arrive included: the time
+// ends when the digests are made too), and the peak resident memory. Usage: bench_transfer URL FOLDER (the file is
+// stored in FOLDER and removed at the end).
 #include <sys/resource.h>
 
 #include <QApplication>
@@ -18,6 +19,7 @@
 #include "backends/posix/file_system.hpp"
 #include "backends/qt_widgets/window/error_dialog.hpp"
 #include "backends/qt_widgets/window/main_window.hpp"
+#include "install/arrival_digests.hpp"
 #include "platform/async_read_service.hpp"
 #include "platform/main_window_view.hpp"
 #include "wizard/frm_main.hpp"
@@ -37,10 +39,11 @@ class Stopwatch : public IAsyncReadService, public IAsyncReadHandler {
   explicit Stopwatch(IAsyncReadService& inner) : inner_(inner) { inner_.SetHandler(this); }
   void SetHandler(IAsyncReadHandler* handler) override { handler_ = handler; }
   void AsyncRead(const std::string& target, std::int32_t type, const std::string& key, std::int32_t options,
-                 std::int64_t maxBytes) override {
+                 std::int64_t maxBytes, std::shared_ptr<IStoredBytes> watcher) override {
     clock.start();
     cpuAtStart = CpuSeconds();
-    inner_.AsyncRead(target, type, key, options, maxBytes);
+    watcher_ = watcher;
+    inner_.AsyncRead(target, type, key, options, maxBytes, std::move(watcher));
   }
   void CancelAsyncRead(const std::string& key) override { inner_.CancelAsyncRead(key); }
 
@@ -61,9 +64,13 @@ class Stopwatch : public IAsyncReadService, public IAsyncReadHandler {
   double cpu = 0;
   int progress = 0;
   AsyncProperty last;
+  std::optional<PackageDigests> made;
 
  private:
   void End(const AsyncProperty& p) {
+    // The package is ready to check once its digests are: the hashing that
+    // ran beside the transfer has caught up.
+    if (auto* digests = dynamic_cast<ArrivalDigests*>(watcher_.get()); digests && !p.Failed) made = digests->Result();
     nanoseconds = clock.nsecsElapsed();
     cpu = CpuSeconds() - cpuAtStart;
     last = p;
@@ -71,6 +78,7 @@ class Stopwatch : public IAsyncReadService, public IAsyncReadHandler {
   }
   IAsyncReadService& inner_;
   IAsyncReadHandler* handler_ = nullptr;
+  std::shared_ptr<IStoredBytes> watcher_;
 };
 }  // namespace
 
@@ -103,7 +111,7 @@ int main(int argc, char** argv) {
   form.Transfer.ShowTransferStatus();
   // Failures would show the modal download-error dialog: close it at once.
   dialogs.onShown = [](QtErrorDialog& d) { d.Unload(); };
-  QTimer::singleShot(0, [&] { form.Transfer.Start(0, 0); });
+  QTimer::singleShot(0, [&] { form.Transfer.Start(0, 0, form.Installer.WatchArrival()); });
   app.exec();
 
   if (reader.last.Failed || reader.nanoseconds < 0) {
@@ -114,9 +122,15 @@ int main(int argc, char** argv) {
   std::error_code ec;
   const auto bytes = std::filesystem::file_size(path, ec);
   std::filesystem::remove(path, ec);
+  if (!reader.made || static_cast<std::uintmax_t>(reader.made->length) != bytes) {
+    std::fprintf(stderr, "the digests made as the file arrived do not cover it\n");
+    return 1;
+  }
   const double seconds = reader.nanoseconds / 1e9;
-  std::printf("bytes %llu seconds %.3f MBps %.1f cpu %.3f progress %d shown \"%s\"\n",
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  std::printf("bytes %llu seconds %.3f MBps %.1f cpu %.3f progress %d rss %ld shown \"%s\"\n",
               static_cast<unsigned long long>(bytes), seconds, bytes / seconds / 1e6, reader.cpu, reader.progress,
-              window.Control(Ctl::lblLoad).Caption().c_str());
+              usage.ru_maxrss, window.Control(Ctl::lblLoad).Caption().c_str());
   return 0;
 }

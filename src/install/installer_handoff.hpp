@@ -3,9 +3,11 @@
 // installer: the window message that tells the product's running programs
 // to close, the installer-presence test and the shell's "open".
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "catalog/update_component.hpp"
+#include "install/arrival_digests.hpp"
 #include "install/integrity.hpp"
 #include "install_state/installed_state.hpp"
 #include "platform/platform.hpp"
@@ -23,6 +25,11 @@ class InstallerHandoff {
   // needed (RemoveUsedCopies). Never raises.
   void Prepare(const InstalledState& installed, std::int64_t runStarted);
 
+  // A watcher for the next package's fetch: its digests are made as its
+  // bytes arrive, and the check of that download compares them instead of
+  // reading the file again. Null (the check reads the file) when the system
+  // gives no SHA-256. Never raises.
+  std::shared_ptr<IStoredBytes> WatchArrival();
   // Checks the CRC-32 of sFile, the download of entry index of the table,
   // and copies it into the product folder; that entry is the one RunInstall
   // hands over. Never raises. When the check passed but the copy failed,
@@ -76,8 +83,12 @@ class InstallerHandoff {
  private:
   // Records why the verified copy failed; always false.
   bool FailCopy(const std::string& reason);
-  // Whether target still has the CRC-32 it was verified with.
+  // Whether target is still what was verified: unchanged since (by its
+  // identity), or read again and found to have the catalog's digests.
   bool StillVerified(const std::string& target);
+  // The digests of sFile: those made as it arrived, when its length agrees,
+  // else from one read of it. Raises RuntimeError when it cannot be read.
+  std::optional<PackageDigests> DigestsOf(const std::string& sFile);
   // folder + name, or the first free name after it. Raises RuntimeError
   // when none is free.
   std::string FreeCopyName(const std::string& folder, const std::string& name);
@@ -89,10 +100,14 @@ class InstallerHandoff {
   void RecordCopy(const std::string& destination);
   // What is installed, as a copy's line records it.
   std::string InstalledFingerprint() const;
-  // Copies source to destination (a free name) through an unfinished name
-  // that only a complete copy leaves. Raises RuntimeError, having removed
-  // what it made.
-  void CopyInto(const std::string& source, const std::string& destination);
+  // Copies source, which had the identity sourceIdentity when it was found
+  // to have the digests expected, to destination (a free name) through an
+  // unfinished name that only a complete copy of those bytes leaves: when
+  // source may have changed since, the copy is read and compared first.
+  // Records the copy's identity as the verified one. Raises RuntimeError,
+  // having removed what it made.
+  void CopyInto(const std::string& source, const std::string& sourceIdentity, const PackageDigests& expected,
+                const std::string& destination);
   // The path to hand to the installer for the verified package target: the
   // package itself when nobody but this user can change it or a folder
   // above it, else a copy in the user's own folder; "" when neither is
@@ -106,4 +121,10 @@ class InstallerHandoff {
   Platform platform_;
   ComponentTableType& table_;
   std::int32_t handedIndex_ = 1;
+  // The next package's digests, made as it arrives.
+  std::shared_ptr<ArrivalDigests> arrival_;
+  // The digests of the package handed over, and the identity of its
+  // verified copy ("": unknown, read it again before it is handed over).
+  PackageDigests verified_;
+  std::string verifiedIdentity_;
 };

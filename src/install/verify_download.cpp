@@ -30,13 +30,40 @@ class BusyPointer {
 };
 }  // namespace
 
+std::shared_ptr<IStoredBytes> InstallerHandoff::WatchArrival() {
+  arrival_.reset();
+  try {
+    arrival_ = std::make_shared<ArrivalDigests>(*platform_.verifier);
+  } catch (const std::exception& e) {
+    LogFailure(LogArea::Install, "the package's digests cannot be made as it arrives, it will be read once more: " +
+                                     AsRuntimeError(e).Description());
+  }
+  return arrival_;
+}
+
+std::optional<PackageDigests> InstallerHandoff::DigestsOf(const std::string& sFile) {
+  IFileSystem& files = *platform_.files;
+  if (const std::shared_ptr<ArrivalDigests> arrival = std::exchange(arrival_, nullptr)) {
+    const std::optional<PackageDigests> made = arrival->Result();
+    const std::int64_t length = files.OpenRead(sFile)->Length();
+    if (made && made->length == length) return made;
+    if (made)
+      LogInfo(LogArea::Install, "the digests made as " + files.NativePath(sFile) + " arrived cover " +
+                                    std::to_string(made->length) + " bytes, the file has " + std::to_string(length) +
+                                    ": it is read again");
+  }
+  return FileDigests(files, *platform_.verifier, sFile);
+}
+
 bool InstallerHandoff::VerifyDownload(const std::string& sFile, std::int32_t entryIndex) {
   IFileSystem& files = *platform_.files;
   CopyFailure.clear();
+  verifiedIdentity_.clear();
   handedIndex_ = entryIndex;
   const std::size_t index = static_cast<std::size_t>(entryIndex);
   UpdateComponent entry;
   std::optional<PackageDigests> digests;
+  std::string identity;
   try {
     entry = table_.at(index);
     // The name comes from the catalog: one that would lead out of the
@@ -49,14 +76,17 @@ bool InstallerHandoff::VerifyDownload(const std::string& sFile, std::int32_t ent
       LogFailure(LogArea::Install, "the downloaded file " + files.NativePath(sFile) + " is missing or empty");
       return false;
     }
-    // One read gives the CRC-32, the SHA-256 and the length.
-    digests = FileDigests(files, *platform_.verifier, sFile);
+    // What the file is now, before its digests are taken as its own: the
+    // copy below is trusted to hold the same bytes only while it stays so.
+    identity = files.FileIdentity(sFile);
+    digests = DigestsOf(sFile);
     const std::string mismatch = PackageMismatch(digests, entry);
     if (!mismatch.empty()) {
       LogFailure(LogArea::Install, "the downloaded file " + files.NativePath(sFile) + " " + mismatch);
       return false;
     }
     table_.at(index).bVerified = true;
+    verified_ = *digests;
     // Each check that passed, by name: the digests are in the catalog's words.
     std::string passed = "CRC-32 " + entry.sCrc;
     if (!entry.sSha256.empty()) passed += ", SHA-256 " + entry.sSha256;
@@ -81,7 +111,7 @@ bool InstallerHandoff::VerifyDownload(const std::string& sFile, std::int32_t ent
       destination = FreeCopyName(Installed.AppPath, entry.sFileName);
       BusyPointer busy(*platform_.events);
       platform_.events->DoEvents();
-      CopyInto(sFile, destination);
+      CopyInto(sFile, identity, *digests, destination);
       platform_.events->DoEvents();
     } catch (const std::exception& e) {
       return FailCopy(AsRuntimeError(e).Description());
@@ -105,7 +135,8 @@ std::string InstallerHandoff::FreeCopyName(const std::string& folder, const std:
   return destination;
 }
 
-void InstallerHandoff::CopyInto(const std::string& source, const std::string& destination) {
+void InstallerHandoff::CopyInto(const std::string& source, const std::string& sourceIdentity,
+                                const PackageDigests& expected, const std::string& destination) {
   IFileSystem& files = *platform_.files;
   // The copy is made under a name of its own, created exclusively, and gets
   // the package's name only once complete: a copy cut short by a crash or a
@@ -116,9 +147,18 @@ void InstallerHandoff::CopyInto(const std::string& source, const std::string& de
   if (FileExists(files, unfinished)) files.Kill(unfinished);
   files.FileCopyNew(source, unfinished);  // which removes what it made when it fails
   try {
+    // The kernel copied whatever the source held by then; that is what was
+    // checked only when the source has not changed since it was.
+    if (sourceIdentity.empty() || files.FileIdentity(source) != sourceIdentity) {
+      const std::optional<PackageDigests> copied = FileDigests(files, *platform_.verifier, unfinished);
+      if (!copied || copied->crc != expected.crc || copied->sha256 != expected.sha256 ||
+          copied->length != expected.length)
+        throw RuntimeError(ErrNo::PathFileAccess, files.NativePath(source) + " changed while it was copied");
+    }
     // The download was made read-only and hidden; the copy is a plain file.
     files.SetAttr(unfinished, Attr::Archive);
     files.RenameNew(unfinished, destination);
+    verifiedIdentity_ = files.FileIdentity(destination);
   } catch (const std::exception&) {
     try {
       files.Kill(unfinished);
@@ -168,8 +208,12 @@ std::string InstallerHandoff::IdenticalCopy(const std::string& folder, const std
     try {
       if (!FileExists(files, candidate)) return "";
       if (files.OpenRead(candidate)->Length() != digests.length) continue;
+      const std::string identity = files.FileIdentity(candidate);
       const auto found = FileDigests(files, *platform_.verifier, candidate);
-      if (found && found->sha256 == digests.sha256 && found->crc == digests.crc) return candidate;
+      if (found && found->sha256 == digests.sha256 && found->crc == digests.crc) {
+        verifiedIdentity_ = identity;
+        return candidate;
+      }
     } catch (const std::exception&) {
     }
   }

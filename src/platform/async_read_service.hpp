@@ -3,6 +3,8 @@
 // reports the fetch's stages and progress as notifications on the
 // user-interface thread.
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
 
 // The service stores each download in the temporary folder under a name
@@ -45,6 +47,18 @@ class IAsyncReadHandler {
   virtual void AsyncReadComplete(const AsyncProperty& prop) = 0;
 };
 
+// Sees a download's bytes as its service stores them, so that what depends
+// on them (the package's digests) is ready when the last byte is: every
+// stored byte once, in the file's order, in calls that never overlap, from
+// whichever thread stores them; the completion is delivered only after the
+// last call has returned. Only the bytes of the answer that carries the file
+// count, decoded as they are stored. Stored never raises.
+class IStoredBytes {
+ public:
+  virtual ~IStoredBytes() = default;
+  virtual void Stored(std::span<const std::uint8_t> block) = 0;
+};
+
 namespace AsyncOptions {
 constexpr std::int32_t GetLatestVersion = 16;  // bypass every cache
 }
@@ -58,9 +72,11 @@ class IAsyncReadService {
   // answer's announced length, or to the service's ceiling for downloads
   // when it announces none, which also bounds every other limit. A file that
   // grows past its bound ends the fetch as a failure. Raises RuntimeError
-  // (with a description) when the fetch cannot be started.
+  // (with a description) when the fetch cannot be started. watcher, when
+  // given, sees the file's bytes as they are stored; the service keeps it
+  // until the fetch has ended.
   virtual void AsyncRead(const std::string& target, std::int32_t asyncType, const std::string& propertyName,
-                         std::int32_t options, std::int64_t maxBytes) = 0;
+                         std::int32_t options, std::int64_t maxBytes, std::shared_ptr<IStoredBytes> watcher) = 0;
   // Stops the fetch of that key: nothing more is delivered for it and its
   // partial file is removed. Raises when no such fetch runs.
   virtual void CancelAsyncRead(const std::string& propertyName) = 0;

@@ -72,6 +72,13 @@ class IFileSystem {
   // why, for the log. A place that cannot be examined counts as unsafe.
   // Never raises.
   virtual std::string OthersCanChange(const std::string& path) = 0;
+  // What tells this file's present content from any other without reading
+  // it: a text that changes whenever the file is written, truncated,
+  // replaced or has its attributes changed (on Linux its device, inode,
+  // size and change times). "" when the system cannot tell or the file
+  // cannot be examined: then the content must be read to be known. Never
+  // raises.
+  virtual std::string FileIdentity(const std::string& /*path*/) { return ""; }
   // A folder of the user's own for the product's files, made if missing and
   // ending in "\", for when the registry names no usable product folder;
   // "" where the system keeps no such folder (the current drive's root

@@ -25,9 +25,10 @@ UpdateComponent* DownloadController::Entry(std::int32_t index) {
   return &table_[static_cast<std::size_t>(index)];
 }
 
-void DownloadController::Start(std::int32_t index, std::int64_t maxBytes) {
+void DownloadController::Start(std::int32_t index, std::int64_t maxBytes, std::shared_ptr<IStoredBytes> watcher) {
   CurrentIndex = index;
-  if (const UpdateComponent* entry = Entry(index)) htp->Download(entry->sSourceUrl, entry->sSourceUrl, maxBytes);
+  if (const UpdateComponent* entry = Entry(index))
+    htp->Download(entry->sSourceUrl, entry->sSourceUrl, maxBytes, std::move(watcher));
 }
 
 void DownloadController::Disconnect() {

@@ -52,8 +52,9 @@ class DownloadController : private IHttpEvents {
   // Resets the status view before a transfer.
   void ShowTransferStatus();
   // Fetches entry index of the table, taking no more than maxBytes (0: the
-  // program's ceiling); it becomes the entry being transferred.
-  void Start(std::int32_t index, std::int64_t maxBytes);
+  // program's ceiling); it becomes the entry being transferred. watcher (may
+  // be null) sees the file's bytes as they are stored.
+  void Start(std::int32_t index, std::int64_t maxBytes, std::shared_ptr<IStoredBytes> watcher = nullptr);
   // Drops the transfer of the current entry, whatever stage it is in.
   void Disconnect();
   // Whether a configured Internet connection is reported; the description

@@ -15,9 +15,10 @@ uHttp::~uHttp() { reader_.SetHandler(nullptr); }
 std::int32_t uHttp::Width() const { return static_cast<std::int32_t>(std::nearbyint(width_)); }
 std::int32_t uHttp::Height() const { return static_cast<std::int32_t>(std::nearbyint(height_)); }
 
-bool uHttp::Download(const std::string& sUrl, const std::string& sKey, std::int64_t lMaxBytes) {
+bool uHttp::Download(const std::string& sUrl, const std::string& sKey, std::int64_t lMaxBytes,
+                     std::shared_ptr<IStoredBytes> watcher) {
   try {
-    reader_.AsyncRead(sUrl, 1, sKey, AsyncOptions::GetLatestVersion, lMaxBytes);
+    reader_.AsyncRead(sUrl, 1, sKey, AsyncOptions::GetLatestVersion, lMaxBytes, std::move(watcher));
     return true;
   } catch (const std::exception& e) {
     const auto* r = dynamic_cast<const RuntimeError*>(&e);

@@ -3,6 +3,7 @@
 // service and reports the fetch as four events. The data is never held in
 // memory: the service writes it to a local file whose path is handed on.
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/async_read_service.hpp"
@@ -47,9 +48,10 @@ class uHttp : public IAsyncReadHandler {
   uHttp& operator=(const uHttp&) = delete;
 
   // Starts fetching sUrl under sKey, a file of at most lMaxBytes bytes (0:
-  // as many as the server announces). False (after HTTPError) when it could
-  // not start.
-  bool Download(const std::string& sUrl, const std::string& sKey, std::int64_t lMaxBytes);
+  // as many as the server announces), whose bytes watcher (may be null) sees
+  // as they are stored. False (after HTTPError) when it could not start.
+  bool Download(const std::string& sUrl, const std::string& sKey, std::int64_t lMaxBytes,
+                std::shared_ptr<IStoredBytes> watcher = nullptr);
   // Whether a configured Internet connection is reported. Never raises.
   bool ConnectionState(std::string* sConnectionInfo = nullptr, std::string* sConnectionName = nullptr);
   // Cancels the fetch of sKey, if any; always false.

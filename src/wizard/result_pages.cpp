@@ -72,8 +72,9 @@ void frmMain::ShowDownloadPage() {
   DrawHeader("Downloading Updates...", 14);
   Transfer.ShowTransferStatus();
   Transfer.DeleteDownloadedFiles();
-  // The package's own length bounds its fetch, when the catalog gives it.
-  Transfer.Start(1, Entry(1) ? Entry(1)->lSize : 0);
+  // The package's own length bounds its fetch, when the catalog gives it;
+  // its digests are made as it arrives.
+  Transfer.Start(1, Entry(1) ? Entry(1)->lSize : 0, Installer.WatchArrival());
 }
 
 void frmMain::ShowReadyPage() {

@@ -162,6 +162,12 @@ inline std::vector<ReadRow> ReadRowsFor(ReadService s) {
   return rows;
 }
 
+// What a fetch's watcher saw stored, which must be the file's bytes.
+struct WatchedBytes : IStoredBytes {
+  std::string bytes;
+  void Stored(std::span<const std::uint8_t> block) override { bytes.append(block.begin(), block.end()); }
+};
+
 // The outcome in the table's words: the folder of a full disk as <store>,
 // and what is free there as <free>.
 inline std::string InTableWords(std::string outcome, std::string store) {

@@ -82,6 +82,22 @@ class TestFileSystem : public SystemFileSystem {
   }
   std::string CurDir() override { return curDir.empty() ? SystemFileSystem::CurDir() : curDir; }
   std::string DefaultProductFolder() override { return ""; }
+  // The bytes read through OpenRead so far.
+  std::int64_t bytesRead = 0;
+  std::unique_ptr<IFileReader> OpenRead(const std::string& path) override {
+    struct Counted : IFileReader {
+      std::unique_ptr<IFileReader> inner;
+      std::int64_t& count;
+      Counted(std::unique_ptr<IFileReader> r, std::int64_t& c) : inner(std::move(r)), count(c) {}
+      std::int64_t Length() const override { return inner->Length(); }
+      std::size_t Read(std::uint8_t* buffer, std::size_t n) override {
+        const std::size_t got = inner->Read(buffer, n);
+        count += static_cast<std::int64_t>(got);
+        return got;
+      }
+    };
+    return std::make_unique<Counted>(SystemFileSystem::OpenRead(path), bytesRead);
+  }
 };
 
 class FakeShell : public IShell {

@@ -19,8 +19,10 @@ class FakeAsyncReadService : public IAsyncReadService {
   IAsyncReadHandler* handler = nullptr;
 
   void SetHandler(IAsyncReadHandler* h) override { handler = h; }
+  std::shared_ptr<IStoredBytes> watcher;  // of the last AsyncRead
   void AsyncRead(const std::string& target, std::int32_t type, const std::string& key, std::int32_t options,
-                 std::int64_t maxBytes) override {
+                 std::int64_t maxBytes, std::shared_ptr<IStoredBytes> w) override {
+    watcher = std::move(w);
     reads.push_back(target + " " + key + " " + std::to_string(type) + " " + std::to_string(options) + " " +
                     std::to_string(maxBytes));
     if (refuseStart) throw RuntimeError(12006, "The URL does not use a recognized protocol");

@@ -11,6 +11,7 @@
 #include <regex>
 
 #include "fakes/fake_platform.hpp"
+#include "install/arrival_digests.hpp"
 #include "install/crc32.hpp"
 #include "install/crc32_kernels.hpp"
 #include "install/integrity.hpp"
@@ -46,6 +47,29 @@ TEST(Crc32, EveryKernelMatchesZlib) {
   }
 }
 #endif
+
+// The hashing beside the transfer: blocks of any size, past the queue's
+// bound, give the digests one read of the same bytes gives.
+TEST(ArrivalDigests, AreThoseOfTheBytesInOrder) {
+  std::mt19937 gen(7);
+  std::vector<std::uint8_t> bytes(3 * ArrivalDigests::kQueuedBytes);
+  std::generate(bytes.begin(), bytes.end(), std::ref(gen));
+  SystemSignatureVerifier verifier;
+  for (const std::size_t total : {std::size_t{0}, std::size_t{1}, bytes.size()}) {
+    ArrivalDigests arrival(verifier);
+    for (std::size_t at = 0, n = 0; at < total; at += n) {
+      n = std::min<std::size_t>(total - at, gen() % (600 << 10) + 1);
+      arrival.Stored({bytes.data() + at, n});
+    }
+    const std::optional<PackageDigests> made = arrival.Result();
+    const auto sha = verifier.NewSha256();
+    sha->Update({bytes.data(), total});
+    const std::string once = FormatCrc(Crc32({bytes.data(), total})) + " " + FormatSha256(sha->Finish());
+    EXPECT_EQ(
+        made ? FormatCrc(made->crc) + " " + FormatSha256(made->sha256) + " " + std::to_string(made->length) : "none",
+        total ? once + " " + std::to_string(total) : "none");
+  }
+}
 
 struct Form {
   TempDir dir;
@@ -159,6 +183,54 @@ TEST(VerifyDownload, TheProductFolderKeepsOnlyThePackageTheInstallerMayStillNeed
   f.form.Installer.RemoveUsedCopies();
   EXPECT_EQ(f.form.Installer.PackageCopies, "");
   EXPECT_TRUE(std::filesystem::is_empty(app));
+}
+
+// The digests made as the package arrived stand for a read of it: while the
+// files stay as they were, neither the check nor Install reads them; what
+// changed since is read again and refused. (The real services feeding the
+// digests are the read-service table's and the road's.)
+TEST(VerifyDownload, DigestsMadeOnArrivalSpareTheReads) {
+  const struct {
+    std::string arrived;
+    int change;  // 0 none, 1 the download while it is copied, 2 the copy before Install
+    std::string outcome;
+  } rows[] = {
+      {kFox, 0, "installed, read 0"},
+      {kFox.substr(0, 9), 0, "installed, read 43"},  // the digests cover less than the file: it is read
+      {kFox, 1, "not copied (app.d: download.tmp changed while it was copied), read 43"},
+      {kFox, 2, "not installed, read 43"},
+  };
+  for (const auto& r : rows) {
+    Form f;
+    const std::string app = f.dir.File("app.d"), download = f.dir.Path() + "download.tmp";
+    std::filesystem::create_directory(app);
+    f.form.Installer.Installed.AppPath = f.dir.Path() + "app.d\\";
+    WriteFileBytes(f.dir.File("download.tmp"), kFox);
+    f.Entry("setup.msi", "414FA339", "");
+    const std::shared_ptr<IStoredBytes> watcher = f.form.Installer.WatchArrival();
+    for (std::size_t at = 0; at < r.arrived.size(); at += 7)
+      watcher->Stored({reinterpret_cast<const std::uint8_t*>(r.arrived.data() + at),
+                       std::min<std::size_t>(7, r.arrived.size() - at)});
+    // Another program writes the same length, and leaves an old time on it.
+    const auto rewrite = [&](const std::string& file) {
+      WriteFileBytes(file, std::string(kFox.size(), 'x'));
+      std::filesystem::last_write_time(file, std::filesystem::file_time_type{});
+    };
+    if (r.change == 1) f.fake.events.onDoEvents = [&] { rewrite(f.dir.File("download.tmp")); };
+    testing::internal::CaptureStderr();
+    std::string got =
+        f.form.Installer.VerifyDownload(download)
+            ? ""
+            : "not copied (" + f.form.Installer.CopyFailure.substr(f.form.Installer.CopyFailure.find("app.d")) + ")";
+    f.fake.events.onDoEvents = nullptr;
+    if (r.change == 2) rewrite(app + "/setup.msi");
+    if (got.empty()) {
+      f.form.Installer.RunInstall();
+      got = f.fake.shell.calls.empty() ? "not installed" : "installed";
+    }
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(f.Local(got + ", read " + std::to_string(f.fake.files.bytesRead)), r.outcome) << r.arrived.size();
+  }
 }
 
 const std::string kRunFailed =

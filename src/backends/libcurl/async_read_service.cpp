@@ -28,7 +28,7 @@ QtAsyncReadService::~QtAsyncReadService() {
 }
 
 void QtAsyncReadService::AsyncRead(const std::string& target, std::int32_t, const std::string& propertyName,
-                                   std::int32_t, std::int64_t maxBytes) {
+                                   std::int32_t, std::int64_t maxBytes, std::shared_ptr<IStoredBytes> watcher) {
   const QUrl url(QString::fromStdString(target), QUrl::StrictMode);
   if (!url.isValid() || SchemeOf(target) == Scheme::Other || url.host().isEmpty())
     RaiseFetchFailure(FetchFailed::NotHttp(target));
@@ -37,8 +37,9 @@ void QtAsyncReadService::AsyncRead(const std::string& target, std::int32_t, cons
   Drop(propertyName, true);
 
   const QString folder = folder_.isEmpty() ? QDir::tempPath() : folder_;
-  auto fetch = std::make_unique<Fetch>(propertyName, url, folder, maxBytes, settings_,
-                                       [this](Fetch& f, std::int32_t status) { Progress(f, status); });
+  auto fetch = std::make_unique<Fetch>(
+      propertyName, url, folder, maxBytes, settings_, [this](Fetch& f, std::int32_t status) { Progress(f, status); },
+      std::move(watcher));
   Fetch& f = *fetch;
   fetches_[propertyName] = std::move(fetch);
   Progress(f, AsyncStatus::FindingResource);

@@ -31,7 +31,7 @@ class QtAsyncReadService : public QObject, public IAsyncReadService {
 
   void SetHandler(IAsyncReadHandler* handler) override { handler_ = handler; }
   void AsyncRead(const std::string& target, std::int32_t asyncType, const std::string& propertyName,
-                 std::int32_t options, std::int64_t maxBytes) override;
+                 std::int32_t options, std::int64_t maxBytes, std::shared_ptr<IStoredBytes> watcher) override;
   void CancelAsyncRead(const std::string& propertyName) override;
 
   // The rules of the fetches started from now on: stall limit, progress

@@ -55,11 +55,12 @@ std::string TrustStore(const char* variable, const char* fallback) {
 }  // namespace
 
 Fetch::Fetch(std::string fetchKey, const QUrl& url, const QString& folder, curl_off_t maxBytes,
-             const TransferSettings& settings, Stage onStage)
+             const TransferSettings& settings, Stage onStage, std::shared_ptr<IStoredBytes> watcher)
     : key(std::move(fetchKey)),
       rules(settings, key, maxBytes, folder.toStdString()),
       folder_(folder.toStdString()),
       onStage_(std::move(onStage)),
+      watcher_(std::move(watcher)),
       easy_(curl_easy_init()) {
   // Created exclusively, and on Linux without a name until it is complete:
   // an existing name or a planted link is never used.
@@ -254,6 +255,8 @@ std::optional<FetchFailure> Fetch::Flush() {
     }
     done += static_cast<size_t>(w);
   }
+  if (watcher_ && !pending_.empty())
+    watcher_->Stored({reinterpret_cast<const std::uint8_t*>(pending_.data()), pending_.size()});
   pending_.clear();
   return std::nullopt;
 }

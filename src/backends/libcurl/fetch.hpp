@@ -26,10 +26,11 @@ class Fetch {
   using Stage = std::function<void(Fetch& fetch, std::int32_t status)>;
 
   // Makes the fetch of url under key, its file created exclusively in
-  // folder, of at most maxBytes bytes (0: as many as the answer announces).
-  // Raises RuntimeError when no file can be made there.
+  // folder, of at most maxBytes bytes (0: as many as the answer announces);
+  // watcher (may be null) sees each block as it is written. Raises
+  // RuntimeError when no file can be made there.
   Fetch(std::string key, const QUrl& url, const QString& folder, curl_off_t maxBytes, const TransferSettings& settings,
-        Stage onStage);
+        Stage onStage, std::shared_ptr<IStoredBytes> watcher);
   Fetch(const Fetch&) = delete;
   Fetch& operator=(const Fetch&) = delete;
 
@@ -84,6 +85,7 @@ class Fetch {
 
   std::string folder_;
   Stage onStage_;
+  std::shared_ptr<IStoredBytes> watcher_;
   CurlEasy easy_;
   CurlHeaderList headers_;
   int fd_ = -1;

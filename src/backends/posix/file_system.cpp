@@ -142,6 +142,18 @@ std::string WhyOthersCanChangeAlong(std::string native) {
 }
 }  // namespace
 
+std::string PosixFileSystem::FileIdentity(const std::string& path) {
+  const std::string native = ToNative(path);
+  struct stat st {};
+  if (native.empty() || stat(native.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return "";
+  char text[160];
+  std::snprintf(text, sizeof text, "%llu:%llu:%lld:%lld.%09ld:%lld.%09ld", static_cast<unsigned long long>(st.st_dev),
+                static_cast<unsigned long long>(st.st_ino), static_cast<long long>(st.st_size),
+                static_cast<long long>(st.st_mtim.tv_sec), st.st_mtim.tv_nsec,
+                static_cast<long long>(st.st_ctim.tv_sec), st.st_ctim.tv_nsec);
+  return text;
+}
+
 std::string PosixFileSystem::OthersCanChange(const std::string& path) {
   const std::string native = Native(path);
   if (native.empty() || native[0] != '/') return "cannot tell who may change " + path + ": no absolute path";

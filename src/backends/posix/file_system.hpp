@@ -29,6 +29,13 @@ class PosixFileSystem : public IFileSystem {
   // up to "/": each must belong to this user or root, and a folder that its
   // group or others may write must have the sticky bit (as /tmp has).
   std::string OthersCanChange(const std::string& path) override;
+  // The device, inode, size and the times of the last write and the last
+  // change of the file the path leads to. The kernel sets the change time on
+  // every write, truncation, rename and change of mode, and nobody can set
+  // it back short of the clock itself; a write within the same tick of the
+  // file system's clock as the look may go unseen, so the identity answers
+  // for changes since, not for a race with this user's own programs.
+  std::string FileIdentity(const std::string& path) override;
   // $XDG_DATA_HOME/larkspire (~/.local/share/larkspire without it).
   std::string DefaultProductFolder() override;
 

@@ -2,6 +2,7 @@
 
 #include <aclapi.h>
 
+#include <cstdio>
 #include <memory>
 #include <utility>
 
@@ -103,6 +104,25 @@ std::string Win32FileSystem::OthersCanChange(const std::string& path) {
     if (slash == std::wstring::npos || wide.size() <= 3) return "";
     wide.resize(slash + 1);
   }
+}
+
+std::string Win32FileSystem::FileIdentity(const std::string& path) {
+  const std::unique_ptr<void, decltype(&::CloseHandle)> h(
+      ::CreateFileW(Widen(path).c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr),
+      &::CloseHandle);
+  BY_HANDLE_FILE_INFORMATION file{};
+  FILE_BASIC_INFO basic{};
+  if (h.get() == INVALID_HANDLE_VALUE || !::GetFileInformationByHandle(h.get(), &file) ||
+      !::GetFileInformationByHandleEx(h.get(), FileBasicInfo, &basic, sizeof basic) ||
+      (file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    return "";
+  char text[160];
+  std::snprintf(text, sizeof text, "%lx:%lx%08lx:%lx%08lx:%llx:%llx", file.dwVolumeSerialNumber, file.nFileIndexHigh,
+                file.nFileIndexLow, file.nFileSizeHigh, file.nFileSizeLow,
+                static_cast<unsigned long long>(basic.LastWriteTime.QuadPart),
+                static_cast<unsigned long long>(basic.ChangeTime.QuadPart));
+  return text;
 }
 
 std::string Win32FileSystem::GetTempPath() {

@@ -30,4 +30,8 @@ class Win32FileSystem : public IFileSystem {
   // list at all) makes the place unsafe. Who else is named one by one the
   // system does not say cheaply, and is not looked at.
   std::string OthersCanChange(const std::string& path) override;
+  // The volume, the file's index on it, its size, and the times of its last
+  // write and last change (which the system sets on every write, rename and
+  // change of attributes).
+  std::string FileIdentity(const std::string& path) override;
 };

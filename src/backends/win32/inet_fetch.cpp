@@ -99,12 +99,14 @@ class HeadWatch {
 }  // namespace
 
 InetFetch::InetFetch(std::string key, std::wstring url, std::int64_t maxBytes, const TransferSettings& settings,
-                     std::unique_ptr<DownloadFile> file, std::shared_ptr<FetchControl> control, PostNote post)
+                     std::unique_ptr<DownloadFile> file, std::shared_ptr<FetchControl> control, PostNote post,
+                     std::shared_ptr<IStoredBytes> watcher)
     : url_(std::move(url)),
       file_(std::move(file)),
       rules_(settings, std::move(key), maxBytes, file_->FolderText()),
       control_(std::move(control)),
-      post_(std::move(post)) {}
+      post_(std::move(post)),
+      watcher_(std::move(watcher)) {}
 
 void InetFetch::Run() {
   start_ = Clock::now();
@@ -235,6 +237,7 @@ std::optional<FetchFailure> InetFetch::ReadBody(void* request) {
     if (deadline > 0 && now - start_ >= std::chrono::seconds(deadline)) return rules_.TimedOut(Waited(false));
     if (std::optional<FetchFailure> refused = rules_.Store(got, space)) return refused;
     if (FetchFailure failed = file_->Write(buffer.data(), got, rules_.Expected()); failed.number) return failed;
+    if (watcher_) watcher_->Stored({reinterpret_cast<const std::uint8_t*>(buffer.data()), got});
     rules_.Stored(got);
     inWindow += got;
     if (now - window >= stall) {

@@ -26,10 +26,12 @@ using PostNote = std::function<void(const AsyncProperty& prop, bool complete)>;
 class InetFetch {
  public:
   // The fetch of url under key into file, of at most maxBytes bytes (0: as
-  // many as the answer announces), stopped through control. Never fails;
-  // nothing is fetched before Run.
+  // many as the answer announces), stopped through control; watcher (may be
+  // null) sees each piece as it is written. Never fails; nothing is fetched
+  // before Run.
   InetFetch(std::string key, std::wstring url, std::int64_t maxBytes, const TransferSettings& settings,
-            std::unique_ptr<DownloadFile> file, std::shared_ptr<FetchControl> control, PostNote post);
+            std::unique_ptr<DownloadFile> file, std::shared_ptr<FetchControl> control, PostNote post,
+            std::shared_ptr<IStoredBytes> watcher);
   InetFetch(const InetFetch&) = delete;
   InetFetch& operator=(const InetFetch&) = delete;
 
@@ -61,6 +63,7 @@ class InetFetch {
   std::wstring host_;  // of the address being fetched
   std::shared_ptr<FetchControl> control_;
   PostNote post_;
+  std::shared_ptr<IStoredBytes> watcher_;
 
   bool connected_ = false;  // of the answer being read
   bool answered_ = false;

@@ -84,7 +84,7 @@ Win32AsyncReadService::~Win32AsyncReadService() {
 }
 
 void Win32AsyncReadService::AsyncRead(const std::string& target, std::int32_t, const std::string& propertyName,
-                                      std::int32_t, std::int64_t maxBytes) {
+                                      std::int32_t, std::int64_t maxBytes, std::shared_ptr<IStoredBytes> watcher) {
   std::wstring url = Widen(target);
   if (!CrackWebAddress(url)) RaiseFetchFailure(FetchFailed::NotHttp(target));
   // A new fetch under a key replaces the old one, delivered or not.
@@ -96,7 +96,7 @@ void Win32AsyncReadService::AsyncRead(const std::string& target, std::int32_t, c
     mailbox->Post({id, prop, complete});
   };
   auto fetch = std::make_unique<InetFetch>(propertyName, std::move(url), maxBytes, settings_, std::move(file), control,
-                                           std::move(post));
+                                           std::move(post), std::move(watcher));
   try {
     // The worker owns the fetch; it shares only the control and the mailbox.
     std::thread([fetch = std::move(fetch)] { fetch->Run(); }).detach();

@@ -38,7 +38,7 @@ class Win32AsyncReadService : public IAsyncReadService {
   // the key propertyName, replacing a fetch under that key. Raises
   // RuntimeError when target is neither, or no file or worker can be made.
   void AsyncRead(const std::string& target, std::int32_t asyncType, const std::string& propertyName,
-                 std::int32_t options, std::int64_t maxBytes) override;
+                 std::int32_t options, std::int64_t maxBytes, std::shared_ptr<IStoredBytes> watcher) override;
   // Stops the fetch of that key at once: nothing more is delivered for it
   // and its file is removed. Raises RuntimeError when no such fetch runs.
   void CancelAsyncRead(const std::string& propertyName) override;

@@ -51,7 +51,7 @@ class ReadServiceTest : public ::testing::Test, public IAsyncReadHandler {
   const AsyncProperty& Last() { return seen.back().first; }
   // Fetches url until it ends, or (untilData) data arrives; false after 20 s (a safety net).
   bool Fetch(const std::string& url, bool untilData = false, std::int64_t limit = 0) {
-    service.AsyncRead(url, 1, url, 16, limit);
+    service.AsyncRead(url, 1, url, 16, limit, watched);
     return QTest::qWaitFor(
         [&] { return !seen.empty() && (seen.back().second || !Last().StatusCode || (untilData && Last().BytesRead)); },
         20000);
@@ -59,6 +59,7 @@ class ReadServiceTest : public ::testing::Test, public IAsyncReadHandler {
 
   TempDir folder;
   std::vector<std::pair<AsyncProperty, bool>> seen;  // each notification, and whether it was the completion
+  std::shared_ptr<WatchedBytes> watched = std::make_shared<WatchedBytes>();
   QtAsyncReadService service;
 };
 
@@ -103,6 +104,7 @@ TEST_P(FaultTest, EndsAsTheRowSays) {
                 std::filesystem::status(file).permissions() == std::filesystem::perms(0600));
     EXPECT_TRUE(std::regex_match(stages, std::regex("1 (2 11 )+4 6 6="))) << stages;
     outcome = "=" + ReadFileBytes(file) + (max ? "" : " (no length)");
+    if (watched->bytes != ReadFileBytes(file)) outcome += " (the watcher saw other bytes)";
   }
   EXPECT_EQ(InTableWords(outcome, store) + (seen.size() > delivered ? " and more after the end" : ""), expected);
   if (expected.starts_with("=")) return;

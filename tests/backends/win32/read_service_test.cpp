@@ -47,7 +47,7 @@ class ReadServiceTest : public ::testing::Test, public IAsyncReadHandler {
   const AsyncProperty& Last() { return seen.back().first; }
   // Fetches url until it ends, or (untilData) data arrives; false after 20 s.
   bool Fetch(const std::string& url, bool untilData, std::int64_t limit) {
-    service.AsyncRead(url, 1, url, 16, limit);
+    service.AsyncRead(url, 1, url, 16, limit, watched);
     return Pump(
         [&] { return !seen.empty() && (seen.back().second || !Last().StatusCode || (untilData && Last().BytesRead)); },
         20000);
@@ -55,6 +55,7 @@ class ReadServiceTest : public ::testing::Test, public IAsyncReadHandler {
 
   TempFolder folder;
   std::vector<std::pair<AsyncProperty, bool>> seen;  // each notification, and whether it was the completion
+  std::shared_ptr<WatchedBytes> watched = std::make_shared<WatchedBytes>();
   Win32AsyncReadService service;
 };
 
@@ -88,6 +89,7 @@ TEST_P(FaultTest, EndsAsTheRowSays) {
         << Last().Path;
     EXPECT_TRUE(std::regex_match(stages, std::regex("1 (2 11 )+4 6 6="))) << stages;
     outcome = "=" + ReadFileBytes(Narrow(file)) + (max ? "" : " (no length)");
+    if (watched->bytes != ReadFileBytes(Narrow(file))) outcome += " (the watcher saw other bytes)";
   } else if (!cancel) {
     EXPECT_TRUE(std::regex_match(stages, std::regex("1 ((2 )?11 )*(2 |4 )?0 "))) << stages;
   }
@@ -128,7 +130,7 @@ TEST_F(ReadServiceTest, TheEndOfTheServiceStopsItsFetches) {
     const LoopbackServer server(Answer("", ""));
     Win32AsyncReadService other;
     other.SetHandler(this);
-    other.AsyncRead("http://127.0.0.1:" + std::to_string(server.Port()) + "/", 1, "k", 16, 0);
+    other.AsyncRead("http://127.0.0.1:" + std::to_string(server.Port()) + "/", 1, "k", 16, 0, nullptr);
     ASSERT_TRUE(Pump([&] { return seen.size() >= 3; }, 5000));  // 1 2 11: the request is waiting for its answer
   }
   const std::size_t delivered = seen.size();
