@@ -66,6 +66,7 @@ void InstalledStateReader::ReadInstalledState() {
 
 void InstalledStateReader::StoreCatalogSerial(const std::string& serial) {
   if (serial.empty() || serial == State.CatalogSerial) return;
+  unkeptSerial_.clear();
   try {
     if (Registry && Registry->RegWrite(kMainKey, "CatalogSerial", RegValue(serial))) {
       State.CatalogSerial = serial;
@@ -73,13 +74,20 @@ void InstalledStateReader::StoreCatalogSerial(const std::string& serial) {
     }
   } catch (const std::exception&) {
   }
+  unkeptSerial_ = serial;
   LogFailure(LogArea::Registry, "cannot keep the catalog serial " + serial +
                                     " as \"CatalogSerial\" in HKEY_CURRENT_USER"
                                     "\\Software\\Tessarine" +
-                                    std::string(kMainKey));
+                                    std::string(kMainKey) + " now; it is tried again");
+}
+
+void InstalledStateReader::KeepUnkept() {
+  // A copy: the store clears what it is given to keep.
+  if (const std::string serial = unkeptSerial_; !serial.empty()) StoreCatalogSerial(serial);
 }
 
 void InstalledStateReader::StorePackageCopies(const std::string& copies) {
+  KeepUnkept();
   try {
     if (Registry && Registry->RegWrite(kMainKey, "Package Copies", RegValue(copies))) {
       State.PackageCopies = copies;
@@ -87,7 +95,8 @@ void InstalledStateReader::StorePackageCopies(const std::string& copies) {
     }
   } catch (const std::exception&) {
   }
-  LogFailure(LogArea::Registry, "cannot keep the list of package copies as \"Package Copies\" in HKEY_CURRENT_USER"
-                                "\\Software\\Tessarine" +
-                                    std::string(kMainKey) + ": copies of this run will not be removed by later ones");
+  LogFailure(LogArea::Registry,
+             "cannot keep the list of package copies as \"Package Copies\" in HKEY_CURRENT_USER"
+             "\\Software\\Tessarine" +
+                 std::string(kMainKey) + ": copies of this run will not be removed by later ones");
 }

@@ -22,12 +22,18 @@ class InstalledStateReader {
   // errors to the start-up procedure.
   void ReadInstalledState();
   // Keeps serial as the highest catalog serial accepted (nothing when it is
-  // "" or already kept); a failed write is only logged (the next run then
-  // accepts the same catalog again). Never raises.
+  // "" or already kept). A serial that cannot be written now (another
+  // program holds the registry) is logged and tried again with the next
+  // change and by KeepUnkept, since until it is kept an older signed catalog
+  // would be taken again. Never raises.
   void StoreCatalogSerial(const std::string& serial);
   // Keeps the list of package copies in the product folder ("Package
-  // Copies"); a failed write is only logged. Never raises.
+  // Copies"), and a serial not kept yet; a failed write is only logged.
+  // Never raises.
   void StorePackageCopies(const std::string& copies);
+  // Tries once more to keep what could not be kept (the run is ending).
+  // Never raises.
+  void KeepUnkept();
   // The picture of an embedded resource, or nullptr. Never raises.
   std::shared_ptr<Picture> LoadResourcePicture(const std::string& name);
 
@@ -38,5 +44,6 @@ class InstalledStateReader {
  private:
   Platform platform_;
   std::function<void()> registerMessages_;
+  std::string unkeptSerial_;  // accepted, but not written yet
   int pictureFailures_ = 0;
 };

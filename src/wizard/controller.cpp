@@ -58,6 +58,7 @@ void frmMain::Form_Unload() {
   T(TimerId::tmrDownload).SetEnabled(false);
   Transfer.Disconnect();
   Transfer.DeleteDownloadedFiles();
+  Installed.KeepUnkept();
 }
 
 void frmMain::ShowPage(std::int32_t page) {

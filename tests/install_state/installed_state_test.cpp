@@ -2,11 +2,18 @@
 // update goes, the stop when the product is not installed properly, the
 // product identifier and its scrambled stored form.
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/file.h>
+
+#include "backends/posix/unique_fd.hpp"
+#endif
 
 #include "fakes/fake_platform.hpp"
 #include "fakes/registry_test_helpers.hpp"
 #include "install_state/product_id.hpp"
 #include "install_state/product_id_rules.hpp"
+#include "install_state/read_installed_state.hpp"
 #include "wizard/frm_main.hpp"
 
 const std::string kKey = kProductIdKeyPhrase, kMain = "\\LarkspireBrowser\\Main";
@@ -100,3 +107,30 @@ TEST(GetProductID, KeepsAValidStoredIdentifierAndReplacesAnyOther) {
   EXPECT_EQ(GetProductID(s.reg, s.fake.guid), "Unregistered");
 #endif
 }
+
+#ifndef _WIN32
+// A catalog serial that could not be kept while another program held the
+// registry is kept with the next change; until then an older catalog would
+// be taken again.
+TEST(StoreCatalogSerial, ASerialNotKeptIsTriedAgainWithTheNextChange) {
+  Start s;
+  InstalledStateReader reader(s.fake.services, [] {});
+  reader.Registry = std::make_unique<cRegistry>(s.fake.registry, s.fake.environment);
+  reader.Registry->RootKey("Software\\Tessarine");
+  s.fake.registry.Store().SetLockWait(std::chrono::milliseconds(30));
+  const auto kept = [&] {
+    return ReadStoredAt(s.fake.registry, Reg::CurrentUser, "Software\\Tessarine" + kMain, "CatalogSerial").data;
+  };
+  {
+    const UniqueFd held(open(s.fake.home.File("registry.reg.lock").c_str(), O_RDWR | O_CREAT, 0600));
+    ASSERT_EQ(flock(held.Get(), LOCK_EX), 0);
+    testing::internal::CaptureStderr();
+    reader.StoreCatalogSerial("20261208T101500Z");
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(kept(), Bytes(""));
+  }
+  reader.StorePackageCopies("");
+  EXPECT_EQ(std::make_pair(kept(), reader.State.CatalogSerial),
+            std::make_pair(BytesZ("20261208T101500Z"), std::string("20261208T101500Z")));
+}
+#endif

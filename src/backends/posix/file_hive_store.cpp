@@ -37,8 +37,9 @@ std::string DirName(const std::string& path) {
 // the error of flock. The blocking flock is queued fairly by the kernel,
 // where polling would lose to writers that take the lock again at once; it
 // waits on a thread of its own, which, when the caller gave up, releases
-// the lock it finally gets.
-int LockWithin(int fd, std::chrono::milliseconds wait) {
+// the lock it finally gets. Meanwhile the caller's whileWaiting (if any)
+// runs every few milliseconds.
+int LockWithin(int fd, std::chrono::milliseconds wait, const std::function<void()>& whileWaiting) {
   if (flock(fd, LOCK_EX | LOCK_NB) == 0) return 0;
   if (errno != EWOULDBLOCK && errno != EINTR) return errno;
   struct Waiter {
@@ -65,8 +66,18 @@ int LockWithin(int fd, std::chrono::milliseconds wait) {
     waiter->error = error;
     waiter->cv.notify_one();
   }).detach();
+  const auto until = std::chrono::steady_clock::now() + wait;
   std::unique_lock hold(waiter->m);
-  if (waiter->cv.wait_for(hold, wait, [&] { return waiter->done; })) return waiter->error;
+  for (;;) {
+    const auto next = std::min(until, std::chrono::steady_clock::now() + std::chrono::milliseconds(15));
+    if (waiter->cv.wait_until(hold, next, [&] { return waiter->done; })) return waiter->error;
+    if (next == until) break;
+    if (whileWaiting) {
+      hold.unlock();
+      whileWaiting();
+      hold.lock();
+    }
+  }
   waiter->abandoned = true;
   return ETIMEDOUT;
 }
@@ -298,7 +309,10 @@ long FileHiveStore::Lock() {
     Unlock();
     return denied ? Reg::AccessDenied : Reg::CantWrite;
   }
-  if (const int error = LockWithin(lockFd_.Get(), lockWait_)) {
+  waiting_ = true;
+  const int error = LockWithin(lockFd_.Get(), lockWait_, whileWaiting_);
+  waiting_ = false;
+  if (error) {
     const bool held = error == ETIMEDOUT;
     errno = error;
     lastError_ = held ? Reason(lockPath_, "held by another program for " + std::to_string(lockWait_.count()) +
@@ -337,6 +351,12 @@ void FileHiveStore::ReportFailure() {
 }
 
 long FileHiveStore::Open(bool forWrite, RegistryHive** hive) {
+  if (forWrite && waiting_) {
+    // A change asked for by what ran while another waits: the lock and the
+    // hive are that one's until it is done.
+    lastError_ = Reason(path_, "another change is waiting for the lock; this one is not made");
+    return Reg::AccessDenied;
+  }
   if (forWrite) {
     if (const long rc = Lock()) return rc;
   }

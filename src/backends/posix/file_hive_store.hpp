@@ -10,7 +10,10 @@
 // target; the lock file is never followed through a link. Anything but a
 // regular file of at most 64 MiB is refused (BadDb) without being read.
 // A change waits a few seconds at most for a lock another process holds;
-// then it is not made (AccessDenied), as for a read-only file.
+// then it is not made (AccessDenied), as for a read-only file. While it
+// waits, the owner's whileWaiting runs every few milliseconds (the program
+// keeps its window alive); a read made from there is served, a change is
+// refused (AccessDenied) rather than nested in the waiting one.
 // A call on a file that has not changed since it was last read does not
 // read it again: its identity, size and times tell, once it had stood still
 // for a few seconds before that reading; a file changed just before is
@@ -18,6 +21,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 
 #include "backends/common/registry_tree.hpp"
@@ -42,6 +46,8 @@ class FileHiveStore : public IHiveStore {
 
   // How long a change waits for the lock (5 s).
   void SetLockWait(std::chrono::milliseconds wait) { lockWait_ = wait; }
+  // What runs every few milliseconds while a change waits for the lock.
+  void SetWhileWaiting(std::function<void()> whileWaiting) { whileWaiting_ = std::move(whileWaiting); }
 
   // $XDG_CONFIG_HOME/larkspire/registry.reg, or ~/.config/... without it.
   static std::string DefaultPath();
@@ -60,6 +66,8 @@ class FileHiveStore : public IHiveStore {
   std::string lockPath_;
   UniqueFd lockFd_;
   std::chrono::milliseconds lockWait_{5000};
+  std::function<void()> whileWaiting_;
+  bool waiting_ = false;  // a change is waiting for the lock
   // Where saves go: the file, or the target of the link in its place.
   std::string saveTarget_;
   RegistryHive hive_{TextCodePage::Utf8};

@@ -144,6 +144,18 @@ TEST(RegistryFile, WhatLiesAtItsPlaceIsReadRefusedOrSavedSafely) {
     }
     FileRegistryApi api(path);
     api.Store().SetLockWait(std::chrono::milliseconds(200));
+    // While a change waits, the program goes on: a read it makes then is
+    // served, a change it asks for is refused rather than nested.
+    std::string meanwhile;
+    api.Store().SetWhileWaiting([&] {
+      if (!meanwhile.empty()) return;
+      RegHandle nested = 0;
+      long change = api.CreateKeyEx(Reg::CurrentUser, kMain, Reg::KeyWrite, &nested, nullptr);
+      if (change == Reg::Success) change = WriteStored(api, nested, "Other", Reg::Sz, BytesZ("a"));
+      api.CloseKey(nested);
+      meanwhile =
+          std::to_string(ReadStoredAt(api, Reg::CurrentUser, kMain, "App Path").rc) + " " + std::to_string(change);
+    });
     const StoredValue app = ReadStoredAt(api, Reg::CurrentUser, kMain, "App Path");
     EXPECT_EQ(std::make_pair(app.rc, app.data),
               std::make_pair(readRc, app.rc == Reg::Success ? BytesZ(kUtf8) : Bytes("")));
@@ -157,6 +169,7 @@ TEST(RegistryFile, WhatLiesAtItsPlaceIsReadRefusedOrSavedSafely) {
       api.CloseKey(key);
     }
     EXPECT_EQ(rc, writeRc);
+    EXPECT_EQ(meanwhile, kind == kHeldLock ? "0 " + std::to_string(Reg::AccessDenied) : "");
     if (why.empty()) why = api.Store().LastError();
     EXPECT_TRUE(why.empty() == reason.empty() && why.find(reason) != std::string::npos) << why;
     EXPECT_TRUE(why.empty() || why.rfind(dir.Native(), 0) == 0) << "the reason names the file: " << why;
