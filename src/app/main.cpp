@@ -17,6 +17,9 @@
 #include "catalog/built_in_keys.hpp"
 #include "support/diagnostics.hpp"
 #include "wizard/frm_main.hpp"
+#ifdef LARKSPIRE_FIRST_PAINT_PROBE
+#include "first_paint_probe.hpp"  // the start-up benchmark's copy of the program only
+#endif
 
 namespace {
 // A registry file that is not there reads as an empty registry; say so,
@@ -77,6 +80,9 @@ int main(int argc, char** argv) {
   form.Form_Load();
   if (window.Unloaded()) return form.ExitCode();
   window.CentreOnScreen();
+#ifdef LARKSPIRE_FIRST_PAINT_PROBE
+  const ExitAtFirstPaint probe(window);
+#endif
   window.show();
   const int loop = app.exec();
   return form.ExitCode() != ExitStatus::Success ? form.ExitCode() : loop;
