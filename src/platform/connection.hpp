@@ -14,8 +14,8 @@ constexpr std::uint32_t Configured = 0x40;
 class IConnectionService {
  public:
   virtual ~IConnectionService() = default;
-  // Fills the connection flags and the connection's name (NUL-ended, at
-  // most nameLength bytes); returns false when the state is unknown.
+  // Fills the connection flags and the connection's name (UTF-8, NUL-ended,
+  // at most nameLength bytes); returns false when the state is unknown.
   virtual bool InternetGetConnectedStateEx(std::uint32_t* flags, char* name, std::uint32_t nameLength,
                                            std::uint32_t reserved) = 0;
 };

@@ -1,5 +1,6 @@
 #pragma once
-// Environment services, shaped like kernel32's ExpandEnvironmentStringsA.
+// Environment services, shaped like kernel32's ExpandEnvironmentStrings,
+// in UTF-8.
 #include <cstdint>
 
 class IEnvironment {

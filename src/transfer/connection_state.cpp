@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "support/codepage.hpp"
-
 std::string DescribeConnectionFlags(std::uint32_t flags, bool* configured) {
   bool result = true;
   std::string info = "Connection Configured: ";
@@ -39,7 +37,7 @@ bool ReadConnectionState(IConnectionService& service, std::string* info, std::st
     answered = false;
   }
   if (!answered) return false;
-  if (name) *name = AnsiToUtf8(std::string(buffer, strnlen(buffer, sizeof buffer)));
+  if (name) *name = std::string(buffer, strnlen(buffer, sizeof buffer));
   bool configured = false;
   const std::string description = DescribeConnectionFlags(flags, &configured);
   if (info) *info = description;

@@ -6,7 +6,6 @@
 #include <memory>
 #include <utility>
 
-#include "backends/win32/ansi_text.hpp"
 #include "backends/win32/prelude.hpp"
 #include "backends/win32/wide_text.hpp"
 #include "support/runtime_error.hpp"
@@ -32,7 +31,8 @@ namespace {
   }
 }
 
-std::string A(const std::string& path) { return Utf8ToSystemAnsi(path); }
+// Paths reach the system as UTF-16, so a folder in any script is found.
+std::wstring W(const std::string& path) { return Widen(path); }
 
 class Win32Reader : public IFileReader {
  public:
@@ -126,25 +126,25 @@ std::string Win32FileSystem::FileIdentity(const std::string& path) {
 }
 
 std::string Win32FileSystem::GetTempPath() {
-  char buffer[MAX_PATH + 1] = {};
-  const DWORD n = ::GetTempPathA(MAX_PATH + 1, buffer);
+  wchar_t buffer[MAX_PATH + 1] = {};
+  const DWORD n = ::GetTempPathW(MAX_PATH + 1, buffer);
   if (n == 0 || n > MAX_PATH) return "";
-  return SystemAnsiToUtf8(std::string(buffer, n));
+  return Narrow(std::wstring(buffer, n));
 }
 
 std::string Win32FileSystem::GetTempFileName(const std::string& dir, const std::string& prefix) {
-  char buffer[MAX_PATH] = {};
+  wchar_t buffer[MAX_PATH] = {};
   // Unique number 0: the system picks a free name and creates the file.
-  if (!::GetTempFileNameA(A(dir).c_str(), A(prefix).c_str(), 0, buffer)) return "";
-  return SystemAnsiToUtf8(buffer);
+  if (!::GetTempFileNameW(W(dir).c_str(), W(prefix).c_str(), 0, buffer)) return "";
+  return Narrow(buffer);
 }
 
 std::unique_ptr<IFileReader> Win32FileSystem::OpenRead(const std::string& path) {
-  const std::string a = A(path);
-  const DWORD attributes = GetFileAttributesA(a.c_str());
+  const std::wstring w = W(path);
+  const DWORD attributes = GetFileAttributesW(w.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
     RaiseError(ErrNo::PathFileAccess);
-  HANDLE h = CreateFileA(a.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+  HANDLE h = CreateFileW(w.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) RaiseLastError(GetLastError());
   LARGE_INTEGER size{};
@@ -153,7 +153,7 @@ std::unique_ptr<IFileReader> Win32FileSystem::OpenRead(const std::string& path) 
 }
 
 void Win32FileSystem::WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  HANDLE h = CreateFileA(A(path).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = CreateFileW(W(path).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) RaiseLastError(GetLastError());
   std::size_t done = 0;
   while (done < bytes.size()) {
@@ -170,38 +170,38 @@ void Win32FileSystem::WriteFile(const std::string& path, const std::vector<std::
 }
 
 std::int32_t Win32FileSystem::GetAttr(const std::string& path) {
-  const DWORD a = GetFileAttributesA(A(path).c_str());
+  const DWORD a = GetFileAttributesW(W(path).c_str());
   if (a == INVALID_FILE_ATTRIBUTES) RaiseLastError(GetLastError());
   return static_cast<std::int32_t>(a &
                                    (Attr::ReadOnly | Attr::Hidden | Attr::System | Attr::Directory | Attr::Archive));
 }
 
 void Win32FileSystem::SetAttr(const std::string& path, std::int32_t attributes) {
-  if (!SetFileAttributesA(A(path).c_str(), attributes == 0 ? FILE_ATTRIBUTE_NORMAL : static_cast<DWORD>(attributes)))
+  if (!SetFileAttributesW(W(path).c_str(), attributes == 0 ? FILE_ATTRIBUTE_NORMAL : static_cast<DWORD>(attributes)))
     RaiseLastError(GetLastError());
 }
 
 void Win32FileSystem::Kill(const std::string& path) {
-  const std::string a = A(path);
+  const std::wstring w = W(path);
   // A folder is no file: the program's deletions are of files only.
-  const DWORD attributes = GetFileAttributesA(a.c_str());
+  const DWORD attributes = GetFileAttributesW(w.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) RaiseError(ErrNo::FileNotFound);
-  if (!DeleteFileA(a.c_str())) RaiseLastError(GetLastError());
+  if (!DeleteFileW(w.c_str())) RaiseLastError(GetLastError());
 }
 
 void Win32FileSystem::FileCopy(const std::string& source, const std::string& destination) {
-  const std::string to = A(destination);
+  const std::wstring to = W(destination);
   // Windows refuses to replace a read-only file; Wine run by root would
   // replace it, as root may write anything.
-  const DWORD attributes = GetFileAttributesA(to.c_str());
+  const DWORD attributes = GetFileAttributesW(to.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
     RaiseError(ErrNo::PathFileAccess);
-  if (!CopyFileA(A(source).c_str(), to.c_str(), FALSE)) RaiseLastError(GetLastError());
+  if (!CopyFileW(W(source).c_str(), to.c_str(), FALSE)) RaiseLastError(GetLastError());
 }
 
 void Win32FileSystem::FileCopyNew(const std::string& source, const std::string& destination) {
   // The system's own copy refuses an existing destination when asked to.
-  if (CopyFileA(A(source).c_str(), A(destination).c_str(), TRUE)) return;
+  if (CopyFileW(W(source).c_str(), W(destination).c_str(), TRUE)) return;
   const DWORD err = GetLastError();
   if (err == ERROR_ALREADY_EXISTS || err == ERROR_FILE_EXISTS) RaiseError(ErrNo::FileAlreadyExists);
   RaiseLastError(err);
@@ -209,7 +209,7 @@ void Win32FileSystem::FileCopyNew(const std::string& source, const std::string& 
 
 void Win32FileSystem::RenameNew(const std::string& source, const std::string& destination) {
   // Without MOVEFILE_REPLACE_EXISTING an existing destination is kept.
-  if (MoveFileExA(A(source).c_str(), A(destination).c_str(), 0)) return;
+  if (MoveFileExW(W(source).c_str(), W(destination).c_str(), 0)) return;
   const DWORD err = GetLastError();
   if (err == ERROR_ALREADY_EXISTS || err == ERROR_FILE_EXISTS) RaiseError(ErrNo::FileAlreadyExists);
   RaiseLastError(err);
@@ -218,11 +218,11 @@ void Win32FileSystem::RenameNew(const std::string& source, const std::string& de
 std::vector<std::string> Win32FileSystem::RemoveLeftovers(const std::string& dir, const std::string& prefix,
                                                           std::int64_t notAfter) {
   std::vector<std::string> removed;
-  std::string folder = A(dir);
+  std::wstring folder = W(dir);
   if (folder.empty()) return removed;
-  if (folder.back() != '\\') folder += '\\';
-  WIN32_FIND_DATAA found = {};
-  const HANDLE search = FindFirstFileA((folder + A(prefix) + "*.tmp").c_str(), &found);
+  if (folder.back() != L'\\') folder += L'\\';
+  WIN32_FIND_DATAW found = {};
+  const HANDLE search = FindFirstFileW((folder + W(prefix) + L"*.tmp").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return removed;
   // FILETIME counts 100 ns from 1601; the Unix epoch is 11644473600 s later.
   const std::uint64_t limit = (static_cast<std::uint64_t>(notAfter) + 11644473600ULL) * 10000000ULL;
@@ -230,18 +230,18 @@ std::vector<std::string> Win32FileSystem::RemoveLeftovers(const std::string& dir
     const std::uint64_t written =
         static_cast<std::uint64_t>(found.ftLastWriteTime.dwHighDateTime) << 32 | found.ftLastWriteTime.dwLowDateTime;
     if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || written >= limit) continue;
-    const std::string path = folder + found.cFileName;
+    const std::wstring path = folder + found.cFileName;
     // The program's own downloads are read-only until they are handed on.
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (DeleteFileA(path.c_str())) removed.push_back(SystemAnsiToUtf8(path));
-  } while (FindNextFileA(search, &found));
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (DeleteFileW(path.c_str())) removed.push_back(Narrow(path));
+  } while (FindNextFileW(search, &found));
   FindClose(search);
   return removed;
 }
 
 std::string Win32FileSystem::CurDir() {
-  char buffer[MAX_PATH + 1] = {};
-  const DWORD n = GetCurrentDirectoryA(MAX_PATH + 1, buffer);
+  wchar_t buffer[MAX_PATH + 1] = {};
+  const DWORD n = GetCurrentDirectoryW(MAX_PATH + 1, buffer);
   if (n == 0 || n > MAX_PATH) RaiseError(ErrNo::PathNotFound);
-  return SystemAnsiToUtf8(std::string(buffer, n));
+  return Narrow(std::wstring(buffer, n));
 }

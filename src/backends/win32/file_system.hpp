@@ -6,8 +6,8 @@
 
 #include "platform/file_system.hpp"
 
-// Files through kernel32 (GetTempPathA, GetTempFileNameA, attributes, copy).
-// Paths are ANSI on the way to the system.
+// Files through kernel32 (GetTempPathW, GetTempFileNameW, attributes, copy).
+// Paths reach the system as UTF-16, so a folder in any script is found.
 class Win32FileSystem : public IFileSystem {
  public:
   std::string GetTempPath() override;

@@ -4,9 +4,15 @@
 
 #include "platform/registry_api.hpp"
 
-// advapi32's registry.
+// advapi32's registry through its wide calls. Names and string data
+// (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) cross these calls as UTF-8 and reach
+// the system as UTF-16, so a folder or a value in any script is read and
+// written as it is, whatever the system's ANSI code page. The sizes the
+// caller gives and gets are those of the UTF-8 bytes. Other data (binary,
+// numbers) passes through unchanged.
 class Win32RegistryApi : public IRegistryApi {
  public:
+  TextCodePage CodePage() const override { return TextCodePage::Utf8; }
   long CreateKeyEx(RegHandle root, const std::string& subKey, std::uint32_t access, RegHandle* result,
                    std::uint32_t* disposition) override;
   long OpenKeyEx(RegHandle root, const std::string& subKey, std::uint32_t access, RegHandle* result) override;

@@ -1,7 +1,7 @@
 #include "backends/win32/shell.hpp"
 
-#include "backends/win32/ansi_text.hpp"
 #include "backends/win32/prelude.hpp"
+#include "backends/win32/wide_text.hpp"
 
 bool Win32Shell::InstallerPresent() {
   const bool initialised = SUCCEEDED(CoInitialize(nullptr));
@@ -21,8 +21,9 @@ bool Win32Shell::InstallerPresent() {
 
 std::intptr_t Win32Shell::ShellExecute(const std::string& operation, const std::string& file,
                                        const std::string& parameters, const std::string& directory, int showCommand) {
+  // UTF-16 all the way, so a package in a folder of any script is found.
   const HINSTANCE result =
-      ::ShellExecuteA(GetActiveWindow(), operation.c_str(), Utf8ToSystemAnsi(file).c_str(),
-                      Utf8ToSystemAnsi(parameters).c_str(), Utf8ToSystemAnsi(directory).c_str(), showCommand);
+      ::ShellExecuteW(GetActiveWindow(), Widen(operation).c_str(), Widen(file).c_str(), Widen(parameters).c_str(),
+                      directory.empty() ? nullptr : Widen(directory).c_str(), showCommand);
   return reinterpret_cast<std::intptr_t>(result);
 }

@@ -1,23 +1,12 @@
-// What only the Win32 backends do: the system's code page, the broadcast to
-// the product's windows, and the installer's object.
+// What only the Win32 backends do: the broadcast to the product's windows,
+// and the installer's object.
 #include <gtest/gtest.h>
 
-#include "backends/win32/ansi_text.hpp"
 #include "backends/win32/prelude.hpp"
 #include "backends/win32/shell.hpp"
 #include "backends/win32/window_messages.hpp"
-#include "support/codepage.hpp"
 
 namespace {
-
-// The core converts with its own Windows-1252 table; on a system with
-// another code page its conversions and the system's would part.
-TEST(Win32Services, TheSystemsCodePageIsOurs) {
-  EXPECT_EQ(GetACP(), 1252u);
-  for (int b = 0; b < 256; ++b)
-    EXPECT_EQ(SystemAnsiToUtf8(std::string(1, static_cast<char>(b))), AnsiToUtf8(std::string(1, static_cast<char>(b))))
-        << b;
-}
 
 TEST(Win32Services, TheBroadcastReachesTopLevelWindows) {
   static WPARAM received = 0;
