@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <regex>
 #include <string>
@@ -166,6 +167,30 @@ inline std::vector<ReadRow> ReadRowsFor(ReadService s) {
 struct WatchedBytes : IStoredBytes {
   std::string bytes;
   void Stored(std::span<const std::uint8_t> block) override { bytes.append(block.begin(), block.end()); }
+};
+
+// What both services' tests stand on: a service of that kind whose every
+// notification is recorded, a folder of their downloads, and a fetch that
+// runs the thread's events by pump(until, ms) until it ends.
+template <class Service, class Folder, bool (*pump)(const std::function<bool()>&, int)>
+class ReadServiceFixture : public ::testing::Test, public IAsyncReadHandler {
+ protected:
+  ReadServiceFixture() { service.SetHandler(this); }
+  void AsyncReadProgress(const AsyncProperty& p) override { seen.push_back({p, false}); }
+  void AsyncReadComplete(const AsyncProperty& p) override { seen.push_back({p, true}); }
+  const AsyncProperty& Last() { return seen.back().first; }
+  // Fetches url until it ends, or (untilData) data arrives; false after 20 s (a safety net).
+  bool Fetch(const std::string& url, bool untilData, std::int64_t limit) {
+    service.AsyncRead(url, 1, url, 16, limit, watched);
+    return pump(
+        [&] { return !seen.empty() && (seen.back().second || !Last().StatusCode || (untilData && Last().BytesRead)); },
+        20000);
+  }
+
+  Folder folder;
+  std::vector<std::pair<AsyncProperty, bool>> seen;  // each notification, and whether it was the completion
+  std::shared_ptr<WatchedBytes> watched = std::make_shared<WatchedBytes>();
+  Service service;
 };
 
 // The outcome in the table's words: the folder of a full disk as <store>,

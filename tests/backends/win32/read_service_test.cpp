@@ -39,25 +39,7 @@ struct TempFolder : TempDir {
   bool Empty() const { return std::filesystem::is_empty(Native()); }
 };
 
-class ReadServiceTest : public ::testing::Test, public IAsyncReadHandler {
- protected:
-  ReadServiceTest() { service.SetHandler(this); }
-  void AsyncReadProgress(const AsyncProperty& p) override { seen.push_back({p, false}); }
-  void AsyncReadComplete(const AsyncProperty& p) override { seen.push_back({p, true}); }
-  const AsyncProperty& Last() { return seen.back().first; }
-  // Fetches url until it ends, or (untilData) data arrives; false after 20 s.
-  bool Fetch(const std::string& url, bool untilData, std::int64_t limit) {
-    service.AsyncRead(url, 1, url, 16, limit, watched);
-    return Pump(
-        [&] { return !seen.empty() && (seen.back().second || !Last().StatusCode || (untilData && Last().BytesRead)); },
-        20000);
-  }
-
-  TempFolder folder;
-  std::vector<std::pair<AsyncProperty, bool>> seen;  // each notification, and whether it was the completion
-  std::shared_ptr<WatchedBytes> watched = std::make_shared<WatchedBytes>();
-  Win32AsyncReadService service;
-};
+using ReadServiceTest = ReadServiceFixture<Win32AsyncReadService, TempFolder, Pump>;
 
 // ---- the read services' one table (read_service_rows.hpp) ----
 
