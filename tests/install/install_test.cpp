@@ -75,6 +75,12 @@ struct Form {
   TempDir dir;
   FakePlatform fake;
   frmMain form{fake.services, "updates.test"};
+  const std::string app = dir.File("app.d"), download = dir.Path() + "download.tmp";
+  // The product folder app.d, where "App Path" points.
+  void Product() {
+    std::filesystem::create_directory(app);
+    form.Installer.Installed.AppPath = dir.Path() + "app.d\\";
+  }
   void Entry(const std::string& file, const std::string& crc, const std::string& target) {
     UpdateComponent entry;
     entry.sFileName = file, entry.sTargetFile = target, entry.sCrc = crc;
@@ -130,27 +136,25 @@ TEST(VerifyDownload, ChecksThenCopies) {
     if (r.variants) continue;  // 32000 files take Wine minutes; the rule is the core's, which Linux runs
 #endif
     Form f;
-    const std::string app = f.dir.File("app.d"), download = f.dir.Path() + "download.tmp";
-    std::filesystem::create_directory(app);
+    f.Product();
     std::istringstream taken(r.taken);
-    for (std::string name; taken >> name;) WriteFileBytes(app + "/" + name, "taken");
-    for (int n = 0; n < r.variants; ++n) WriteFileBytes(app + "/s" + std::to_string(n) + ".m", "");
+    for (std::string name; taken >> name;) WriteFileBytes(f.app + "/" + name, "taken");
+    for (int n = 0; n < r.variants; ++n) WriteFileBytes(f.app + "/s" + std::to_string(n) + ".m", "");
     if (r.bytes) WriteFileBytes(f.dir.File("download.tmp"), *r.bytes);
-    if (r.bytes) f.fake.files.SetAttr(download, Attr::ReadOnly | Attr::Hidden);
-    f.form.Installer.Installed.AppPath = f.dir.Path() + "app.d\\";
+    if (r.bytes) f.fake.files.SetAttr(f.download, Attr::ReadOnly | Attr::Hidden);
     f.Entry(r.file, r.crc, "earlier");
     f.form.ComponentTable[1].sSha256 = r.sha256, f.form.ComponentTable[1].lSize = r.size;
     if (r.reset) f.fake.events.onDoEvents = [&] { f.form.ComponentTable.resize(1); };
-    const bool copied = f.form.Installer.VerifyDownload(download);
+    const bool copied = f.form.Installer.VerifyDownload(f.download);
     const auto& table = f.form.ComponentTable;
     std::string got = copied ? "copied" : table.size() < 2 ? "table reset" : table[1].bVerified ? "kept" : "refused";
     if (table.size() > 1) got += " " + table[1].sTargetFile;
-    if (copied && ReadFileBytes(app + "/" + got.substr(got.rfind('\\') + 1)) == *r.bytes &&
+    if (copied && ReadFileBytes(f.app + "/" + got.substr(got.rfind('\\') + 1)) == *r.bytes &&
         (f.fake.files.GetAttr(table[1].sTargetFile) & (Attr::ReadOnly | Attr::Hidden)) == 0)
       got += ", plain";
     if (!f.form.Installer.CopyFailure.empty()) got += ", " + f.form.Installer.CopyFailure;
     for (const bool busy : f.fake.events.pointer) got += busy ? " busy" : " idle";
-    for (const auto& left : std::filesystem::directory_iterator(app))
+    for (const auto& left : std::filesystem::directory_iterator(f.app))
       if (left.path().filename().string().starts_with("lkc")) got += ", left " + left.path().filename().string();
     EXPECT_EQ(f.Local(got), r.outcome) << r.file << " " << r.taken << " " << r.crc;
   }
@@ -161,16 +165,14 @@ TEST(VerifyDownload, ChecksThenCopies) {
 // has changed the copy goes.
 TEST(VerifyDownload, TheProductFolderKeepsOnlyThePackageTheInstallerMayStillNeed) {
   Form f;
-  const std::string app = f.dir.File("app.d"), download = f.dir.Path() + "download.tmp";
-  std::filesystem::create_directory(app);
-  f.form.Installer.Installed.AppPath = f.dir.Path() + "app.d\\";
+  f.Product();
   f.form.Installer.Installed.AppVersion = "3.02.0012";
   const auto arrive = [&](const std::string& name, const std::string& bytes) {
     WriteFileBytes(f.dir.File("download.tmp"), bytes);
     f.Entry(name, FormatCrc(Crc32(bytes)), "");
-    f.form.Installer.VerifyDownload(download);
+    f.form.Installer.VerifyDownload(f.download);
     std::string folder;
-    for (const auto& file : std::filesystem::directory_iterator(app)) folder += file.path().filename().string() + " ";
+    for (const auto& file : std::filesystem::directory_iterator(f.app)) folder += file.path().filename().string() + " ";
     return f.Local(f.form.ComponentTable[1].sTargetFile) + " | " + folder + "| " + f.form.Installer.PackageCopies;
   };
   const std::string installed = "|3.02.0012,,,,,,";
@@ -182,7 +184,7 @@ TEST(VerifyDownload, TheProductFolderKeepsOnlyThePackageTheInstallerMayStillNeed
   f.form.Installer.Installed.AppVersion = "3.03.0000";
   f.form.Installer.RemoveUsedCopies();
   EXPECT_EQ(f.form.Installer.PackageCopies, "");
-  EXPECT_TRUE(std::filesystem::is_empty(app));
+  EXPECT_TRUE(std::filesystem::is_empty(f.app));
 }
 
 // The digests made as the package arrived stand for a read of it: while the
@@ -202,9 +204,7 @@ TEST(VerifyDownload, DigestsMadeOnArrivalSpareTheReads) {
   };
   for (const auto& r : rows) {
     Form f;
-    const std::string app = f.dir.File("app.d"), download = f.dir.Path() + "download.tmp";
-    std::filesystem::create_directory(app);
-    f.form.Installer.Installed.AppPath = f.dir.Path() + "app.d\\";
+    f.Product();
     WriteFileBytes(f.dir.File("download.tmp"), kFox);
     f.Entry("setup.msi", "414FA339", "");
     const std::shared_ptr<IStoredBytes> watcher = f.form.Installer.WatchArrival();
@@ -219,11 +219,11 @@ TEST(VerifyDownload, DigestsMadeOnArrivalSpareTheReads) {
     if (r.change == 1) f.fake.events.onDoEvents = [&] { rewrite(f.dir.File("download.tmp")); };
     testing::internal::CaptureStderr();
     std::string got =
-        f.form.Installer.VerifyDownload(download)
+        f.form.Installer.VerifyDownload(f.download)
             ? ""
             : "not copied (" + f.form.Installer.CopyFailure.substr(f.form.Installer.CopyFailure.find("app.d")) + ")";
     f.fake.events.onDoEvents = nullptr;
-    if (r.change == 2) rewrite(app + "/setup.msi");
+    if (r.change == 2) rewrite(f.app + "/setup.msi");
     if (got.empty()) {
       f.form.Installer.RunInstall();
       got = f.fake.shell.calls.empty() ? "not installed" : "installed";
