@@ -103,6 +103,7 @@ const std::string kKept = "kept earlier, The update could not be copied to app.d
 // a plain file of the package's bytes; the reason; the pointer's changes.
 // (A package whose CRC-32 is not the catalog's is the end-to-end road's.)
 TEST(VerifyDownload, ChecksThenCopies) {
+  // clang-format off
   const struct {
     std::string file, taken, outcome;  // the catalog's name, names in the product folder already
     std::string crc = "414fa339";
@@ -117,20 +118,16 @@ TEST(VerifyDownload, ChecksThenCopies) {
       // A package matched to the CRC-32 is still not the one the catalog names.
       {"setup.msi", "", "refused earlier", "414fa339", kFox, 0, false, "0" + kFoxSha256.substr(1)},
       {"setup.msi", "", "refused earlier", "414fa339", kFox, 0, false, kFoxSha256, 44},
-      {"setup.msi", "", "refused earlier", "414fa339", std::nullopt},
-      {"setup.msi", "", "refused earlier", "00000000", ""},
-      {"../setup.msi", "", "refused earlier"},
-      {"..\\setup.msi", "", "refused earlier"},
-      {"x:setup.msi", "", "refused earlier"},
+      {"setup.msi", "", "refused earlier", "414fa339", std::nullopt}, {"setup.msi", "", "refused earlier", "00000000", ""},
+      {"../setup.msi", "", "refused earlier"}, {"..\\setup.msi", "", "refused earlier"}, {"x:setup.msi", "", "refused earlier"},
       {"setup.msi", "setup.msi setup0.msi", "copied app.d\\setup1.msi, plain busy idle"},
-      {"setup.msi", "lkcsetup.msi.tmp",
-       "copied app.d\\setup.msi, plain busy idle"},  // an earlier run's unfinished copy
+      {"setup.msi", "lkcsetup.msi.tmp", "copied app.d\\setup.msi, plain busy idle"},  // an earlier run's unfinished copy
       {".msi", ".msi", "copied app.d\\0.msi, plain busy idle"},
       {"setup", "setup", kKept + "no free file name"},  // its variant would leave the folder "app.d"
       {"s.m", "s.m", "copied app.d\\s31999.m, plain busy idle", "414fa339", kFox, 31999},
       {"s.m", "s.m", kKept + "no free file name", "414fa339", kFox, 32000},
-      {"setup.msi", "", "table reset busy idle", "414fa339", kFox, 0, true},
-  };
+      {"setup.msi", "", "table reset busy idle", "414fa339", kFox, 0, true}};
+  // clang-format on
   for (const auto& r : rows) {
 #ifdef _WIN32
     if (r.variants) continue;  // 32000 files take Wine minutes; the rule is the core's, which Linux runs
@@ -196,12 +193,10 @@ TEST(VerifyDownload, DigestsMadeOnArrivalSpareTheReads) {
     std::string arrived;
     int change;  // 0 none, 1 the download while it is copied, 2 the copy before Install
     std::string outcome;
-  } rows[] = {
-      {kFox, 0, "installed, read 0"},
-      {kFox.substr(0, 9), 0, "installed, read 43"},  // the digests cover less than the file: it is read
-      {kFox, 1, "not copied (app.d: download.tmp changed while it was copied), read 43"},
-      {kFox, 2, "not installed, read 43"},
-  };
+  } rows[] = {{kFox, 0, "installed, read 0"},
+              {kFox.substr(0, 9), 0, "installed, read 43"},  // the digests cover less than the file: it is read
+              {kFox, 1, "not copied (app.d: download.tmp changed while it was copied), read 43"},
+              {kFox, 2, "not installed, read 43"}};
   for (const auto& r : rows) {
     Form f;
     f.Product();
@@ -245,31 +240,23 @@ const std::string kError = " / 48 Larkspire AutoUpdate - Error / exit 4 closed";
 // hand-over is the end-to-end road's.)
 TEST(HandOver, RunInstall) {
   const std::string kOther = std::string(63, '0') + "1";
+  const std::string changed = " / " + kDeleted + kError +
+                              "larkspire.install: the package larkspire setup.msi changed "
+                              "after it was verified: it has ";
+  // clang-format off
   const std::tuple<std::intptr_t, int, bool, std::string, std::string> rows[] = {
       // the shell's result, the package (0 as verified, 1 deleted, 2 changed since), the broadcast failing, the
       // catalog's SHA-256
       {32, 0, false, "open \"larkspire setup.msi\" 1 / " + kRunFailed + kError, ""},
       {33, 1, false, " / " + kDeleted + kError, ""},
-      {33, 2, false,
-       " / " + kDeleted + kError +
-           "larkspire.install: the package larkspire setup.msi changed after it "
-           "was verified: it has CRC-32 4761362F, the catalog says DE686795\n",
-       ""},
+      {33, 2, false, changed + "CRC-32 4761362F, the catalog says DE686795\n", ""},
       // The second check is as thorough as the first: the CRC-32 alone can be matched.
-      {33, 0, false,
-       " / " + kDeleted + kError +
-           "larkspire.install: the package larkspire setup.msi changed after it "
-           "was verified: it has SHA-256 bc4a71180870f7945155fbb02f4b0a2e3faa2a62d6d31b7039013055ed19869a, the catalog "
-           "says " +
-           kOther + "\n",
-       kOther},
+      {33, 0, false, changed + "SHA-256 bc4a71180870f7945155fbb02f4b0a2e3faa2a62d6d31b7039013055ed19869a, the catalog says " + kOther + "\n", kOther},
       {33, 0, true,
        " / The running Larkspire programs could not be told to close. / 48 Larkspire AutoUpdate - Error / exit 0"
        "larkspire.broadcast: the running Larkspire programs could not be told to close\nlarkspire.install: "
-       "the package larkspire setup.msi was not handed to the installer: the running programs were not told to "
-       "close\n",
-       ""},
-  };
+       "the package larkspire setup.msi was not handed to the installer: the running programs were not told to close\n", ""}};
+  // clang-format on
   for (const auto& [shellResult, deleted, broadcastFails, expected, sha256] : rows) {
     Form f;
     if (deleted != 1) WriteFileBytes(f.dir.File("larkspire setup.msi"), deleted ? "packagf" : "package");
