@@ -34,8 +34,7 @@ TEST_F(WizardTest, NoEndsTheProgramAtOnceWithTheDefaultPointer) {
   EXPECT_THROW(f.Errors.HandleUnexpectedError("0002", RuntimeError(5, "")), ProgramEnded);
   EXPECT_EQ(BoxesShown(), 1u);  // no exit question after it
   EXPECT_EQ(f.Errors.ErrorCount, 0);
-  ASSERT_FALSE(events.pointer.empty());
-  EXPECT_FALSE(events.pointer.back());
+  EXPECT_TRUE(!events.pointer.empty() && !events.pointer.back()) << "the last pointer is the default one";
 }
 
 TEST(FrmErrorTest, TheTextGrowsTheDialogAndMovesEverythingBelowIt) {
