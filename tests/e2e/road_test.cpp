@@ -259,10 +259,10 @@ class RoadTest : public ::testing::Test {
     const int status = road->Process().endCount ? road->Process().lastExitStatus : road->Form().ExitCode();
     out += " | exit " + std::to_string(status);
     // Root's folder it may not write is one of the kernel's.
-    const std::pair<std::string, std::string> names[] = {{sandbox.Native(), "@sandbox"},
-                                                         {data.Native(), "@data"},
-                                                         {"/sys/kernel", "@sandbox/locked"},
-                                                         {nginx.Host(), "@server"}};
+    // clang-format off
+    const std::pair<std::string, std::string> names[] = {
+        {sandbox.Native(), "@sandbox"}, {data.Native(), "@data"}, {"/sys/kernel", "@sandbox/locked"}, {nginx.Host(), "@server"}};
+    // clang-format on
     for (const auto& [path, name] : names)
       for (std::size_t at; (at = out.find(path)) != std::string::npos;) out.replace(at, path.size(), name);
     return out;
@@ -473,12 +473,11 @@ TEST_F(RoadTest, TheQuietCheckTellsTheDesktopOnceAboutEachNewUpdate) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
     if (!withBus) env.remove("DBUS_SESSION_BUS_ADDRESS");
-    const std::pair<const char*, std::string> settings[] = {{"HOME", sandbox.Native()},
-                                                            {"XDG_CONFIG_HOME", sandbox.File("config")},
-                                                            {"XDG_STATE_HOME", sandbox.File("state")},
-                                                            {"XDG_RUNTIME_DIR", withBus ? sandbox.File("run") : ""},
-                                                            {"TMPDIR", sandbox.File("tmp")},
-                                                            {"LARKSPIRE_WIZARD", sandbox.File("wizard.sh")}};
+    // clang-format off
+    const std::pair<const char*, std::string> settings[] = {
+        {"HOME", sandbox.Native()}, {"XDG_CONFIG_HOME", sandbox.File("config")}, {"XDG_STATE_HOME", sandbox.File("state")},
+        {"XDG_RUNTIME_DIR", withBus ? sandbox.File("run") : ""}, {"TMPDIR", sandbox.File("tmp")}, {"LARKSPIRE_WIZARD", sandbox.File("wizard.sh")}};
+    // clang-format on
     for (const auto& [name, value] : settings) value.empty() ? env.remove(name) : env.insert(name, value.c_str());
     child.setProcessEnvironment(env);
     QEventLoop loop;
