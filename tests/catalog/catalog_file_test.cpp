@@ -94,11 +94,10 @@ class ReadUpdateInfoTest : public ::testing::Test {
   ProfileFileReader profiles{files};
   ComponentTableType table = ComponentTableType(1);
   // The product compares with its stored version, not with the copy in the list.
-  InstalledState installed{.AppPath = "",
-                           .AppVersion = " 3.02.0012 ",
-                           .CatalogSerial = "",
-                           .PackageCopies = "",
+  // clang-format off
+  InstalledState installed{.AppPath = "", .AppVersion = " 3.02.0012 ", .CatalogSerial = "", .PackageCopies = "",
                            .InstalledVersions = {"9.99.9999", "0", "1.00.0001", "0", "0", "0"}};
+  // clang-format on
   OpenSslSignatureVerifier verifier;
   UpdateCatalog catalog{
       {.files = &files, .profiles = &profiles, .verifier = &verifier}, table, "http://updates.test/browser/updchk.ndf"};
