@@ -42,16 +42,15 @@ TEST(SignatureVerifier, AcceptsOnlyTheKeysOwnSignatureOverTheExactBytes) {
 }
 
 TEST(SignatureVerifier, Sha256InPiecesIsTheDigestOfTheWhole) {
+  const char* const abc = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+  // clang-format off
   struct Row {
     std::string data;
     std::size_t piece;
     const char* digest;
-  } rows[] = {
-      {"", 1, "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
-      {"abc", 1, "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
-      {"abc", 3, "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
-      {std::string(1000000, 'a'), 999, "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
-  };
+  } rows[] = {{"", 1, "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"}, {"abc", 1, abc}, {"abc", 3, abc},
+              {std::string(1000000, 'a'), 999, "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"}};
+  // clang-format on
   Verifier verifier;
   for (const Row& row : rows) {
     const auto sha = verifier.NewSha256();

@@ -170,9 +170,8 @@ TEST_F(ReadUpdateInfoTest, WithKeysBuiltInOnlyWhatTheMakerSignedIsRead) {
     std::string edits;
     std::size_t signer = 0;                        // the key that signed it
     std::pair<std::string, std::string> change{};  // a text replaced once the file is signed
-    std::string stored{};                          // the serial this user accepted last
-    std::string floor{};                           // the lowest serial the build takes
-    std::string reason{};                          // why it is refused; "": it is read
+    // The serial this user accepted last, the lowest serial the build takes, why it is refused ("": it is read).
+    std::string stored{}, floor{}, reason{};
   };
   const std::string malformed = "trailer is malformed", base64 = "not the strict base64 of 64 bytes";
   // clang-format off
