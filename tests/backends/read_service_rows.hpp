@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <regex>
 #include <string>
@@ -77,29 +78,22 @@ struct ReadRow {
   }
 };
 
+// clang-format off
 inline const std::string kOk = "HTTP/1.1 200 OK\r\n", kChunked = kOk + "Transfer-Encoding: chunked\r\n\r\n";
-inline const std::string kGarbled = "12152 The server's answer could not be understood.";
-inline const std::string kInvalid = "larkspire-update.invalid";
+inline const std::string kGarbled = "12152 The server's answer could not be understood.", kInvalid = "larkspire-update.invalid";
 inline const std::string kUnresolved = "12007 The server name or address could not be resolved";
 inline const std::string kStopped = "12152 The download was stopped: the file is larger than ";
 // 1000 "a"s, gzip-coded into 29 bytes.
-inline const std::string kGzip1000(
-    "\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03\x4b\x4c\x1c\x05\xa3\x60\x14\x0c\x77\x00\x00\x03\xda\x38\x9a\xe8\x03\x00"
-    "\x00",
-    29);
+inline const std::string kGzip1000("\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03\x4b\x4c\x1c\x05\xa3\x60\x14\x0c\x77\x00\x00\x03\xda\x38\x9a\xe8\x03\x00\x00", 29);
 // A full disk names its folder.
-inline const std::string kFull =
-    "112 There is not enough free space in <store> to store the download. Make room there, then click Retry.";
+inline const std::string kFull = "112 There is not enough free space in <store> to store the download. Make room there, then click Retry.";
 // A reserve of 1 TB, which no test disk keeps (the other rows keep none).
-inline const std::string kReserve =
-    "112 There is not enough free space in <store> to store the download: it needs 12 bytes, <free> are free and "
-    "1.0 TB must stay free. Make room there, then click Retry.";
+inline const std::string kReserve = "112 There is not enough free space in <store> to store the download: it needs 12 bytes, <free> are free and 1.0 TB must stay free. Make room there, then click Retry.";
 inline constexpr std::int64_t kReserveBytes = std::int64_t{1} << 40;
 inline const std::string kKilobyte(1024, 't');
 inline const std::string kEcho = "=GET /browser/updchk.ndf HTTP/1.1 fresh";
 inline const std::string kByProxy = "=GET http://larkspire-update.invalid/browser/updchk.ndf HTTP/1.1 fresh";
 
-// clang-format off
 inline const ReadRow kReadRows[] = {
     {"GoodFile", Answer(Reply("200 OK", "the file")), "=the file"},
     {"NoLength", Answer(kOk + "\r\nto the close"), "=to the close (no length)"},
@@ -166,6 +160,30 @@ inline std::vector<ReadRow> ReadRowsFor(ReadService s) {
 struct WatchedBytes : IStoredBytes {
   std::string bytes;
   void Stored(std::span<const std::uint8_t> block) override { bytes.append(block.begin(), block.end()); }
+};
+
+// What both services' tests stand on: a service of that kind whose every
+// notification is recorded, a folder of their downloads, and a fetch that
+// runs the thread's events by pump(until, ms) until it ends.
+template <class Service, class Folder, bool (*pump)(const std::function<bool()>&, int)>
+class ReadServiceFixture : public ::testing::Test, public IAsyncReadHandler {
+ protected:
+  ReadServiceFixture() { service.SetHandler(this); }
+  void AsyncReadProgress(const AsyncProperty& p) override { seen.push_back({p, false}); }
+  void AsyncReadComplete(const AsyncProperty& p) override { seen.push_back({p, true}); }
+  const AsyncProperty& Last() { return seen.back().first; }
+  // Fetches url until it ends, or (untilData) data arrives; false after 20 s (a safety net).
+  bool Fetch(const std::string& url, bool untilData, std::int64_t limit) {
+    service.AsyncRead(url, 1, url, 16, limit, watched);
+    return pump(
+        [&] { return !seen.empty() && (seen.back().second || !Last().StatusCode || (untilData && Last().BytesRead)); },
+        20000);
+  }
+
+  Folder folder;
+  std::vector<std::pair<AsyncProperty, bool>> seen;  // each notification, and whether it was the completion
+  std::shared_ptr<WatchedBytes> watched = std::make_shared<WatchedBytes>();
+  Service service;
 };
 
 // The outcome in the table's words: the folder of a full disk as <store>,

@@ -55,17 +55,14 @@ TEST_F(RegistryConformance, KeysAreMadeAlongThePathFoundWithoutCaseAndNamedUpTo2
 TEST_F(RegistryConformance, EveryTypeIsStoredByteForByteAndSeenByAnotherClient) {
   std::vector<std::uint8_t> large(70000);
   for (std::size_t i = 0; i < large.size(); ++i) large[i] = static_cast<std::uint8_t>(i * 13 + 7);
+  // clang-format off
   const std::vector<std::tuple<std::string, std::uint32_t, std::vector<std::uint8_t>>> rows = {
-      {"text", Reg::Sz, BytesZ("3.02.0012")},
-      {"", Reg::Sz, BytesZ("the unnamed value")},
-      {"@", Reg::Sz, Bytes(std::string("a\0b\0\0", 5))},
-      {"no NUL", Reg::Sz, Bytes("say \"hi\" \\ C:\\")},
-      {"no bytes", Reg::Sz, {}},
-      {Text("\"\\=[x];\xe9 "), Reg::Sz, BytesZ(Text("tab\t\r\n\x01\x7f\x80\xe9\xff\x81\x8d"))},
-      {"expandable", Reg::ExpandSz, BytesZ("%HOME%\\x")},
-      {"short dword", Reg::Dword, {1, 2, 3}},
-      {"large", Reg::Binary, large},
-      {"type max", 0xFFFFFFFFu, BytesZ("odd")}};
+      {"text", Reg::Sz, BytesZ("3.02.0012")}, {"", Reg::Sz, BytesZ("the unnamed value")},
+      {"@", Reg::Sz, Bytes(std::string("a\0b\0\0", 5))}, {"no NUL", Reg::Sz, Bytes("say \"hi\" \\ C:\\")},
+      {"no bytes", Reg::Sz, {}}, {Text("\"\\=[x];\xe9 "), Reg::Sz, BytesZ(Text("tab\t\r\n\x01\x7f\x80\xe9\xff\x81\x8d"))},
+      {"expandable", Reg::ExpandSz, BytesZ("%HOME%\\x")}, {"short dword", Reg::Dword, {1, 2, 3}},
+      {"large", Reg::Binary, large}, {"type max", 0xFFFFFFFFu, BytesZ("odd")}};
+  // clang-format on
   const std::string path = Text("Types\\[x] a]b;=@\"-caf\xE9");
   auto another = backend_.OpenAnother();  // the two take turns to write, each through a handle kept open
   const RegHandle mine = Create(path), theirs = MustCreate(*another, Reg::CurrentUser, path);

@@ -5,6 +5,7 @@
 
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <set>
 
@@ -69,17 +70,19 @@ TEST_F(PlatformServices, FilesAreCopiedWithTheirReadOnlyStateAndFailWithTheProgr
   files_.SetAttr(file, Attr::ReadOnly);
   files_.FileCopy(file, dir_ + "copy");
   EXPECT_EQ(files_.GetAttr(dir_ + "copy") & (Attr::ReadOnly | Attr::Directory), Attr::ReadOnly);
-  EXPECT_EQ((std::vector<int>{ErrorOf([&] { files_.OpenRead(missing); }), ErrorOf([&] { files_.OpenRead(noFolder); }),
-                              ErrorOf([&] { files_.OpenRead(folder); }), ErrorOf([&] { files_.GetAttr(missing); }),
-                              ErrorOf([&] { files_.GetAttr(noFolder); }), ErrorOf([&] { files_.Kill(missing); }),
-                              ErrorOf([&] { files_.Kill(folder); }), ErrorOf([&] { files_.FileCopy(missing, other); }),
-                              ErrorOf([&] { files_.FileCopy(other, file); }), ErrorOf([&] { files_.Kill(file); }),
-                              ErrorOf([&] { files_.FileCopyNew(file, other); }),
-                              ErrorOf([&] { files_.RenameNew(dir_ + "copy", other); })}),
-            (std::vector<int>{ErrNo::FileNotFound, ErrNo::PathNotFound, ErrNo::PathFileAccess, ErrNo::FileNotFound,
-                              ErrNo::PathNotFound, ErrNo::FileNotFound, ErrNo::FileNotFound, ErrNo::FileNotFound,
-                              ErrNo::PathFileAccess, ErrNo::PathFileAccess, ErrNo::FileAlreadyExists,
-                              ErrNo::FileAlreadyExists}));
+  // Each failing call beside the program's error number it raises.
+  // clang-format off
+  const std::pair<std::function<void()>, int> failures[] = {
+      {[&] { files_.OpenRead(missing); }, ErrNo::FileNotFound}, {[&] { files_.OpenRead(noFolder); }, ErrNo::PathNotFound},
+      {[&] { files_.OpenRead(folder); }, ErrNo::PathFileAccess}, {[&] { files_.GetAttr(missing); }, ErrNo::FileNotFound},
+      {[&] { files_.GetAttr(noFolder); }, ErrNo::PathNotFound}, {[&] { files_.Kill(missing); }, ErrNo::FileNotFound},
+      {[&] { files_.Kill(folder); }, ErrNo::FileNotFound}, {[&] { files_.FileCopy(missing, other); }, ErrNo::FileNotFound},
+      {[&] { files_.FileCopy(other, file); }, ErrNo::PathFileAccess}, {[&] { files_.Kill(file); }, ErrNo::PathFileAccess},
+      {[&] { files_.FileCopyNew(file, other); }, ErrNo::FileAlreadyExists},
+      {[&] { files_.RenameNew(dir_ + "copy", other); }, ErrNo::FileAlreadyExists}};
+  // clang-format on
+  for (std::size_t i = 0; i < std::size(failures); ++i)
+    EXPECT_EQ(ErrorOf(failures[i].first), failures[i].second) << "the failing call " << i;
   EXPECT_EQ(Read(other), "ab" + std::string(69998, 'x')) << "an existing file is never replaced";
   files_.FileCopyNew(other, dir_ + "new"), files_.RenameNew(dir_ + "new", dir_ + "named");
   EXPECT_EQ(Read(dir_ + "named"), Read(other));

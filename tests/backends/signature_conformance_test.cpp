@@ -18,26 +18,22 @@ using namespace p256;
 
 TEST(SignatureVerifier, AcceptsOnlyTheKeysOwnSignatureOverTheExactBytes) {
   const std::string r(kR), s(kS), n(kOrder), k1(kKey1), zero(64, '0'), text(kSignedText);
+  // clang-format off
   struct Row {
     const char* situation;
     std::string message, signature, key;
     bool accepted;
   } rows[] = {
-      {"the good signature", text, r + s, k1, true},
-      {"s replaced by n - s (high s)", text, r + std::string(kHighS), k1, true},
+      {"the good signature", text, r + s, k1, true}, {"s replaced by n - s (high s)", text, r + std::string(kHighS), k1, true},
       {"one message byte changed", "[setup]\r\nenabled=2\r\n", r + s, k1, false},
       {"one signature byte changed", text, "1d" + r.substr(2) + s, k1, false},
       {"the other key", text, r + s, std::string(kKey2), false},
       {"a point not on the curve", text, r + s, k1.substr(0, 128) + "41", false},
       {"a point marked compressed", text, r + s, "02" + k1.substr(2), false},
-      {"r = 0", text, zero + s, k1, false},
-      {"s = 0", text, r + zero, k1, false},
-      {"r = n", text, n + s, k1, false},
-      {"s = n", text, r + n, k1, false},
-      {"s = 2^256 - 1", text, r + std::string(64, 'f'), k1, false},
-      {"a signature one byte short", text, r + s.substr(2), k1, false},
-      {"a key one byte short", text, r + s, k1.substr(2), false},
-  };
+      {"r = 0", text, zero + s, k1, false}, {"s = 0", text, r + zero, k1, false}, {"r = n", text, n + s, k1, false},
+      {"s = n", text, r + n, k1, false}, {"s = 2^256 - 1", text, r + std::string(64, 'f'), k1, false},
+      {"a signature one byte short", text, r + s.substr(2), k1, false}, {"a key one byte short", text, r + s, k1.substr(2), false}};
+  // clang-format on
   Verifier verifier;
   for (const Row& row : rows) {
     const std::span message(reinterpret_cast<const std::uint8_t*>(row.message.data()), row.message.size());
@@ -46,16 +42,15 @@ TEST(SignatureVerifier, AcceptsOnlyTheKeysOwnSignatureOverTheExactBytes) {
 }
 
 TEST(SignatureVerifier, Sha256InPiecesIsTheDigestOfTheWhole) {
+  const char* const abc = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+  // clang-format off
   struct Row {
     std::string data;
     std::size_t piece;
     const char* digest;
-  } rows[] = {
-      {"", 1, "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
-      {"abc", 1, "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
-      {"abc", 3, "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
-      {std::string(1000000, 'a'), 999, "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
-  };
+  } rows[] = {{"", 1, "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"}, {"abc", 1, abc}, {"abc", 3, abc},
+              {std::string(1000000, 'a'), 999, "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"}};
+  // clang-format on
   Verifier verifier;
   for (const Row& row : rows) {
     const auto sha = verifier.NewSha256();

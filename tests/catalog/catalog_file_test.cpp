@@ -19,20 +19,17 @@ using namespace std::string_literals;
 
 // The value of key "k" in section "s" of each file; "<none>" when nothing is found.
 TEST(ProfileDocument, KnownAnswers) {
+  // clang-format off
   const std::pair<std::string, std::string> rows[] = {
       {"[t]\r\nk=b\r\n[S]\r\nK=a\r\nk=second\r\n", "a"},  // names in any case; the first key counts
-      {"  [ s ]  \n  k \t=\t a b  \r\n", "a b"},
-      {"[s]\nk='single'\n", "single"},
-      {"[s]\nk=\"\"\n", ""},
+      {"  [ s ]  \n  k \t=\t a b  \r\n", "a b"}, {"[s]\nk='single'\n", "single"}, {"[s]\nk=\"\"\n", ""},
       {"[s]\nk\nk=1\n", "<none>"},  // a key without "=" hides a later one
-      {"[s]\rj=1\rk=a;b=c", "a;b=c"},
-      {"[s\nk=1\n[s] trailing\nk=2\n", "2"},
+      {"[s]\rj=1\rk=a;b=c", "a;b=c"}, {"[s\nk=1\n[s] trailing\nk=2\n", "2"},
       {"[s]\nk=v\n\0"s, "<none>"},  // a NUL: no text
       {"\xEF\xBB\xBF[s]\nk=Caf\xC3\xA9\n", "Caf\xE9"},
       {"\xFF\xFE[\0s\0]\0\n\0k\0=\0\xE9\0\x2D\x4E"s, "\xE9?"},  // UTF-16, a letter beyond the code page
-      {"[s]\nk=v\n" + std::string(kMaxProfileBytes - 8, ' '), "v"},
-      {"[s]\nk=v\n" + std::string(kMaxProfileBytes - 7, ' '), "<none>"},
-  };
+      {"[s]\nk=v\n" + std::string(kMaxProfileBytes - 8, ' '), "v"}, {"[s]\nk=v\n" + std::string(kMaxProfileBytes - 7, ' '), "<none>"}};
+  // clang-format on
   for (const auto& [bytes, value] : rows)
     EXPECT_EQ(ProfileDocument::Parse(bytes).Value("s", "k").value_or("<none>"), value) << bytes.substr(0, 40);
 }
@@ -43,18 +40,13 @@ TEST(ProfileDocument, KnownAnswers) {
 // the signed 32-bit range nothing is newer; an offer not shaped M.NN.BBBB is
 // kept as "0". (An equal version is the reader's first row.)
 TEST(IsNewerVersion, KnownAnswers) {
+  // clang-format off
   const std::tuple<const char*, const char*, const char*> rows[] = {
-      {" 2.01.0003 ", "  2.01.0004  ", "1 2.01.0004"},
-      {"9.99.9999", "10.00.0000", "1 10.00.0000"},
-      {"", "3.02.0013", "0 3.02.0013"},
-      {"0", ".00.0001", "1 .00.0001"},
-      {"0", "2147.48.3647", "1 2147.48.3647"},
-      {"0", "2147.48.3648", "0 2147.48.3648"},
-      {"0", "02.0012", "0 0"},
-      {"0", "30.2.0012", "0 0"},
-      {"0", "3.02.00123", "0 0"},
-      {"0", "2.01.000a", "0 0"},
-  };
+      {" 2.01.0003 ", "  2.01.0004  ", "1 2.01.0004"}, {"9.99.9999", "10.00.0000", "1 10.00.0000"},
+      {"", "3.02.0013", "0 3.02.0013"}, {"0", ".00.0001", "1 .00.0001"},
+      {"0", "2147.48.3647", "1 2147.48.3647"}, {"0", "2147.48.3648", "0 2147.48.3648"},
+      {"0", "02.0012", "0 0"}, {"0", "30.2.0012", "0 0"}, {"0", "3.02.00123", "0 0"}, {"0", "2.01.000a", "0 0"}};
+  // clang-format on
   for (const auto& [installed, offered, expected] : rows) {
     std::string version = offered;
     const bool newer = IsNewerVersion(installed, version);
@@ -102,11 +94,10 @@ class ReadUpdateInfoTest : public ::testing::Test {
   ProfileFileReader profiles{files};
   ComponentTableType table = ComponentTableType(1);
   // The product compares with its stored version, not with the copy in the list.
-  InstalledState installed{.AppPath = "",
-                           .AppVersion = " 3.02.0012 ",
-                           .CatalogSerial = "",
-                           .PackageCopies = "",
+  // clang-format off
+  InstalledState installed{.AppPath = "", .AppVersion = " 3.02.0012 ", .CatalogSerial = "", .PackageCopies = "",
                            .InstalledVersions = {"9.99.9999", "0", "1.00.0001", "0", "0", "0"}};
+  // clang-format on
   OpenSslSignatureVerifier verifier;
   UpdateCatalog catalog{
       {.files = &files, .profiles = &profiles, .verifier = &verifier}, table, "http://updates.test/browser/updchk.ndf"};
@@ -118,34 +109,28 @@ class ReadUpdateInfoTest : public ::testing::Test {
 // Each outcome and the table it leaves, the package's address and CRC as
 // they are checked, and which check decides when several things are wrong.
 TEST_F(ReadUpdateInfoTest, OutcomeOfEachFile) {
+  // clang-format off
   const std::tuple<std::string, int, std::string> rows[] = {
       {"", 0, good + listed},  // larkspire is current, palvetta off, qvmpanel without a version
       {"rillgauge.enabled=0 quillon.version=1.00.0001 qvmclock.version=0.50", 0, "2" + good.substr(1)},
       // A value is read through a buffer of 255 characters, and handed on in UTF-8.
       {"larkspire.version=3.02.0013 quillon.exename=Caf\xE9" + std::string(260, 'x'), 0,
-       good + " larkspire 3.02.0013 rillgauge 1.00.0000 caf\xC3\xA9" + std::string(250, 'x') +
-           " 1.00.0002 qvmclock 0.50.0000"},
-      {"", -1, "0"},
-      {"", 1, "0"},
-      {"setup.enabled=0 setup.url=ftp://h/s setup.crc=nothex", 0, "3 verified"},
-      {"setup.enabled=0 palvetta.enabled=", 0, "0"},
-      {"setup.crc=cbf4392", 0, "0"},
+       good + " larkspire 3.02.0013 rillgauge 1.00.0000 caf\xC3\xA9" + std::string(250, 'x') + " 1.00.0002 qvmclock 0.50.0000"},
+      // (A file one byte longer than its size is the retry's last reading.)
+      {"", -1, "0"}, {"setup.enabled=0 setup.url=ftp://h/s setup.crc=nothex", 0, "3 verified"},
+      {"setup.enabled=0 palvetta.enabled=", 0, "0"}, {"setup.crc=cbf4392", 0, "0"},
       // Numbers in any decimal form; the address in lower case and UTF-8.
       {"setup.url=HTTP://Host/Dir/\xC9T\xC9.MSI setup.enabled=0.0 qvmpanel.enabled=1e3 setup.size=+01000", 0,
        "1 verified \xC3\xA9t\xC3\xA9.msi http://host/dir/\xC3\xA9t\xC3\xA9.msi CBF43926" + listed},
-      {"setup.url=https://host/s.msi", 0, "0"},
-      {"setup.url=http://host/dir.d/setup", 0, "0"},
+      {"setup.url=https://host/s.msi", 0, "0"}, {"setup.url=http://host/dir.d/setup", 0, "0"},
       // The package's name is stored as it stands: only a plain one will do.
-      {"setup.url=http://host/dir.d/", 0, "0"},
-      {"setup.url=http://host/-rf.msi", 0, "0"},
-      {"setup.url=http://host/Con.Setup.msi", 0, "0"},
-      {"setup.url=http://host/s.msi?x=%2f", 0, "0"},
+      {"setup.url=http://host/dir.d/", 0, "0"}, {"setup.url=http://host/-rf.msi", 0, "0"},
+      {"setup.url=http://host/Con.Setup.msi", 0, "0"}, {"setup.url=http://host/s.msi?x=%2f", 0, "0"},
       {"setup.url=http://host/s\xD7.msi", 0, "0"},
-      {"setup.pkgsize=1073741824", 0, good + listed + " 1073741824 bytes"},
-      {"setup.pkgsize=1e6", 0, "0"},
+      {"setup.pkgsize=1073741824", 0, good + listed + " 1073741824 bytes"}, {"setup.pkgsize=1e6", 0, "0"},
       {"setup.sha256=" + std::string(63, 'A') + "B", 0, good + listed + " sha256 " + std::string(63, 'a') + "b"},
-      {"setup.sha256=" + std::string(63, 'a'), 0, "0"},
-  };
+      {"setup.sha256=" + std::string(63, 'a'), 0, "0"}};
+  // clang-format on
   for (const auto& [edits, off, expected] : rows) {
     table.assign(1, {});
     EXPECT_EQ(Read(CatalogBytes(edits, off)), expected) << edits;
@@ -185,35 +170,31 @@ TEST_F(ReadUpdateInfoTest, WithKeysBuiltInOnlyWhatTheMakerSignedIsRead) {
     std::string edits;
     std::size_t signer = 0;                        // the key that signed it
     std::pair<std::string, std::string> change{};  // a text replaced once the file is signed
-    std::string stored{};                          // the serial this user accepted last
-    std::string floor{};                           // the lowest serial the build takes
-    std::string reason{};                          // why it is refused; "": it is read
+    // The serial this user accepted last, the lowest serial the build takes, why it is refused ("": it is read).
+    std::string stored{}, floor{}, reason{};
   };
+  const std::string malformed = "trailer is malformed", base64 = "not the strict base64 of 64 bytes";
+  // clang-format off
   const Row rows[] = {
       {.edits = usual, .signer = 1, .stored = hourAgo, .floor = SerialAt(-kDay)},
       {.edits = usual, .change = {"1.00.0002", "2.00.0002"}, .reason = "verifies under none"},
       // The trailer is the file's last two lines, begins a line of its own,
       // and holds the strict base64 of 64 bytes.
-      {.edits = usual, .change = {"\r\n[signature]", "[signature]"}, .reason = "trailer is malformed"},
-      {.edits = usual, .change = {"==\r\n", "==\r\nx=1\r\n"}, .reason = "trailer is malformed"},
-      {.edits = usual, .change = {"==\r\n", "=="}, .reason = "trailer is malformed"},
-      {.edits = usual, .change = {"p256=", "p384="}, .reason = "trailer is malformed"},
-      {.edits = usual, .change = {"p256=", "p256= "}, .reason = "not the strict base64 of 64 bytes"},
-      {.edits = usual, .change = {"p256=", "p256=AAAA"}, .reason = "not the strict base64 of 64 bytes"},
+      {.edits = usual, .change = {"\r\n[signature]", "[signature]"}, .reason = malformed},
+      {.edits = usual, .change = {"==\r\n", "==\r\nx=1\r\n"}, .reason = malformed}, {.edits = usual, .change = {"==\r\n", "=="}, .reason = malformed},
+      {.edits = usual, .change = {"p256=", "p384="}, .reason = malformed}, {.edits = usual, .change = {"p256=", "p256= "}, .reason = base64},
+      {.edits = usual, .change = {"p256=", "p256=AAAA"}, .reason = base64},
       {.edits = usual, .floor = SerialAt(0), .reason = "older than this program, which takes serials from"},
-      {.edits = fields + " setup.serial=" + SerialAt(-8 * kDay) + " setup.expires=" + ExpiresAt(-kDay),
-       .reason = "it expired at " + ExpiresAt(-kDay)},
-      {.edits = fields + " setup.serial=" + hourAgo + " setup.expires=" + ExpiresAt(31 * kDay),
-       .reason = "more than 30 days after its serial"},
+      {.edits = fields + " setup.serial=" + SerialAt(-8 * kDay) + " setup.expires=" + ExpiresAt(-kDay), .reason = "it expired at " + ExpiresAt(-kDay)},
+      {.edits = fields + " setup.serial=" + hourAgo + " setup.expires=" + ExpiresAt(31 * kDay), .reason = "more than 30 days after its serial"},
       {.edits = fields + " setup.serial=" + hourAgo, .reason = "has no \"expires\""},
       {.edits = "setup.pkgsize=9 setup.serial=" + hourAgo + weekOn, .reason = "has no \"sha256\""},
       {.edits = fields + " setup.serial=" + hourAgo.substr(0, 12) + weekOn, .reason = "not a UTC publish time"},
       // One signed with a serial days ahead is not taken, so never kept: the
       // maker's next catalog goes through; one already kept is passed over.
       {.edits = fields + " setup.serial=" + SerialAt(2 * kDay) + weekOn, .reason = "more than a day ahead"},
-      {.edits = usual, .stored = SerialAt(3 * kDay)},
-      {.edits = usual, .stored = "999999999999999999"},
-  };
+      {.edits = usual, .stored = SerialAt(3 * kDay)}, {.edits = usual, .stored = "999999999999999999"}};
+  // clang-format on
   for (const Row& row : rows) {
     std::string bytes = CatalogBytes(row.edits, -static_cast<int>(kSignatureTrailerSize) - 2) + "\r\n";
     bytes += SignatureTrailer(keys[row.signer]->Sign(bytes));

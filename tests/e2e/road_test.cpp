@@ -42,11 +42,11 @@ struct Situation {
   // "@unicode": one in scripts Windows-1252 cannot hold.
   std::string appPath = "@product";
   std::string opener = "printf '%s' \"$1\" > \"$(dirname \"$0\")/opened.txt\"";  // "": none at all
-  std::string registryText{};   // replaces the registry file when given
-  bool corruptPackage = false;  // the served package differs from the one published
-  bool missingPackage = false;  // the server has no package where the catalog says
-  bool oversized = false;       // the server sends 2 MiB more than the catalog (the package, when signed) should be
-  bool noBus = false;           // a session without a session bus (ssh, sudo)
+  std::string registryText{};  // replaces the registry file when given
+  // corruptPackage: the served package differs from the one published; missingPackage: the server has no package
+  // where the catalog says; oversized: the server sends 2 MiB more than the catalog (the package, when signed)
+  // should be; noBus: a session without a session bus (ssh, sudo).
+  bool corruptPackage = false, missingPackage = false, oversized = false, noBus = false;
   // The catalog (published an hour ago) signed by the key built into the wizard (0) or by another (1); -1: unsigned.
   int signer = -1;
   bool keyBuiltIn = false;     // the wizard trusts the maker's key even when the catalog is unsigned
@@ -54,19 +54,19 @@ struct Situation {
   // The update server has moved to HTTPS and redirects every request there; its certificate is "good", for
   // "another" name or "expired"; "back": the HTTPS server sends every request back to http://.
   std::string https{};
-  // The page the road ends on, the dialogs and boxes shown, the package the opener was given, the exit status.
-  std::string ends{};
-  std::string log{};  // parts of the log's lines, in their order, between " ... "
-  // Where the road ends on the Windows program under Wine: kAsOnLinux, or "" when it is not run there.
-  std::string windows{};
-  std::string windowsDriver{};  // options of the Windows road's driver
+  // ends: the page the road ends on, the dialogs and boxes shown, the package the opener was given, the exit
+  // status; log: parts of the log's lines, in their order, between " ... ".
+  std::string ends{}, log{};
+  // windows: where the road ends on the Windows program under Wine: kAsOnLinux, or "" when it is not run there;
+  // windowsDriver: options of the Windows road's driver.
+  std::string windows{}, windowsDriver{};
 };
 const std::string kAsOnLinux = "as on Linux";
 // A road that ends on the check page: the update information could not be fetched.
-const std::string kCheckFailed = "page 3 | dialog ",
-                  kExitBox =
-                      " | box Larkspire AutoUpdate has not completed.\r\n\r\nAre you sure you want to exit Larkspire "
-                      "AutoUpdate? | exit 8";
+const std::string kCheckFailed = "page 3 | dialog ";
+const std::string kExitBox =
+    " | box Larkspire AutoUpdate has not completed.\r\n\r\nAre you sure you want to exit "
+    "Larkspire AutoUpdate? | exit 8";
 // A certificate authority and a server's key and request, made by OpenSSL's own tool.
 const std::string kCertificates =
     "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -subj '/CN=Test authority' -days 2 "
@@ -173,10 +173,9 @@ class RoadTest : public ::testing::Test {
     // The publishing tool says on stderr what went wrong.
     const std::string key = MakeKey(s.signer == 1 ? "other.pem" : "maker.pem");
     const std::string signing = s.signer < 0 ? "" : " --serial " + kCatalogSerial + " --sign-key '" + key + "'";
-    ASSERT_EQ(std::system((std::string(LARKSPIRE_PUBLISH) + " --package '" + package + "' --base-url http://" +
-                           nginx.Host() + "/downloads/ --out '" + server.Native() + "' " + s.components + signing)
-                              .c_str()),
-              0);
+    const std::string publish = std::string(LARKSPIRE_PUBLISH) + " --package '" + package + "' --base-url http://" +
+                                nginx.Host() + "/downloads/ --out '" + server.Native() + "' " + s.components + signing;
+    ASSERT_EQ(std::system(publish.c_str()), 0);
     const std::string served = server.File("downloads/" + FilesIn(server.File("downloads")).at(0));
     if (s.corruptPackage) WriteFileBytes(served, "not the package");
     if (s.missingPackage) std::filesystem::remove(served);
@@ -260,10 +259,10 @@ class RoadTest : public ::testing::Test {
     const int status = road->Process().endCount ? road->Process().lastExitStatus : road->Form().ExitCode();
     out += " | exit " + std::to_string(status);
     // Root's folder it may not write is one of the kernel's.
-    const std::pair<std::string, std::string> names[] = {{sandbox.Native(), "@sandbox"},
-                                                         {data.Native(), "@data"},
-                                                         {"/sys/kernel", "@sandbox/locked"},
-                                                         {nginx.Host(), "@server"}};
+    // clang-format off
+    const std::pair<std::string, std::string> names[] = {
+        {sandbox.Native(), "@sandbox"}, {data.Native(), "@data"}, {"/sys/kernel", "@sandbox/locked"}, {nginx.Host(), "@server"}};
+    // clang-format on
     for (const auto& [path, name] : names)
       for (std::size_t at; (at = out.find(path)) != std::string::npos;) out.replace(at, path.size(), name);
     return out;
@@ -335,10 +334,8 @@ const Situation kSituations[] = {
   {.name = "NoAppPathGoesToTheUsersOwnFolder", .appPath = "", .ends = "page 7 | opened @data/larkspire/larkspire-setup.msi | exit 0", .log = "larkspire.startup: \"App Path\" is not set"},
   {.name = "WindowsAppPathGoesToTheUsersOwnFolder", .appPath = "C:\\Program Files\\Larkspire", .ends = "page 7 | opened @data/larkspire/larkspire-setup.msi | exit 0", .log = "C:\\Program Files\\Larkspire\" is no folder here"},
   {.name = "ReadOnlyProductFolderSaysWhy", .appPath = "@locked", .ends = "page 6 | dialog The update could not be copied to @sandbox/locked: Permission denied. | exit 8", .log = "larkspire.install: The update could not be copied to"},
-  {.name = "FailingOpenerShowsTheRunFailure", .opener = "echo 'no handler for this type' >&2; exit 3",
-   .ends = "page 7 | box An error has occurred while attempting to run install program.\r\nPlease rerun Larkspire AutoUpdate. | exit 4", .log = "exit status 3"},
-  {.name = "BrokenRegistryFileSaysWhereAndEndsNonZero", .registryText = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software]\n\"x\"=bogus\n",
-   .ends = "page 0 | box Larkspire was either not installed or not\r\ninstalled properly. Please reinstall Larkspire.\r\n\r\nCannot continue with update. | exit 2", .log = "registry.reg: line 4"},
+  {.name = "FailingOpenerShowsTheRunFailure", .opener = "echo 'no handler for this type' >&2; exit 3", .ends = "page 7 | box An error has occurred while attempting to run install program.\r\nPlease rerun Larkspire AutoUpdate. | exit 4", .log = "exit status 3"},
+  {.name = "BrokenRegistryFileSaysWhereAndEndsNonZero", .registryText = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software]\n\"x\"=bogus\n", .ends = "page 0 | box Larkspire was either not installed or not\r\ninstalled properly. Please reinstall Larkspire.\r\n\r\nCannot continue with update. | exit 2", .log = "registry.reg: line 4"},
   {.name = "ProductFolderInAnyScript", .appPath = "@unicode", .ends = "page 7 | opened @sandbox/home/łukasz/Программы/larkspire-setup.msi | exit 0"},
   {.name = "NoOpenerWarnsAndEndsNonZero", .opener = "", .ends = "page 1 | exit 5", .log = "larkspire.install: no installer service"},
   {.name = "NoSessionBusTellsNobodyAndGoesOn", .noBus = true, .ends = "page 7 | opened @sandbox/product/larkspire-setup.msi | exit 0", .log = "larkspire.broadcast: no D-Bus session bus (DBUS_SESSION_BUS_ADDRESS is not set)"},
@@ -353,11 +350,9 @@ const Situation kSituations[] = {
   // What a default build (one that carries the maker's key) makes of whatever another local user serves at its host.
   {.name = "UnsignedCatalogAtTheBuiltInHostIsRefused", .keyBuiltIn = true, .ends = kUpdateError, .log = "has no [signature] trailer"},
   // A product folder that others may write: they could swap the package after its last check, so a copy only
-  // the user can change is handed over.
-  {.name = "ProductFolderOthersCanWriteHandsOverAPrivateCopy", .appPath = "@shared", .ends = "page 7 | opened @data/larkspire/larkspire-setup.msi | exit 0",
-   .log = "shared can be written by every user: handing over a copy in",
-   // The Windows program has no folder of the user's to copy to: it refuses, and nothing is opened.
-   .windows = "page 7 | exit 4"},
+  // the user can change is handed over. The Windows program has no folder of the user's to copy to: it refuses, and
+  // nothing is opened.
+  {.name = "ProductFolderOthersCanWriteHandsOverAPrivateCopy", .appPath = "@shared", .ends = "page 7 | opened @data/larkspire/larkspire-setup.msi | exit 0", .log = "shared can be written by every user: handing over a copy in", .windows = "page 7 | exit 4"},
   // An update server that moved to HTTPS: followed there, never back, and only with a certificate that checks.
   {.name = "ServerMovedToHttpsInstalls", .https = "good", .ends = "page 7 | opened @sandbox/product/larkspire-setup.msi | exit 0", .windows = "page 7 | opened @sandbox/product/larkspire-setup.cmd | exit 0"},
   {.name = "HttpsBackToHttpIsRefused", .https = "back", .ends = kCheckFailed + kBack + kExitBox, .windows = kCheckFailed + kBack + " | exit 8"},
@@ -365,8 +360,7 @@ const Situation kSituations[] = {
   {.name = "ExpiredCertificateIsRefused", .https = "expired", .ends = kCheckFailed + kExpired + kExitBox, .windows = kCheckFailed + kExpired + " | exit 8"},
   // Each stage that went right is in the log (shown with --verbose). The Windows program goes it with the keyboard
   // alone, Enter for Next and Install as the dialog's default button (the other roads there click).
-  {.name = "TheUsualRoad", .ends = "page 7 | opened @sandbox/product/larkspire-setup.msi | exit 0",
-   .log = "broadcast: told the running Larkspire programs to close ... transfer: fetched http://127.0.0.1: ... updchk.ndf: ... bytes in ... catalog: the update information says: updates available: larkspire 3.03.0000; the package is http:// ... transfer: fetched ... larkspire-setup.msi: 300023 bytes ... is as announced: CRC-32 ... copied the verified package to ... broadcast: told ... install: handed", .windows = "page 7 | opened @sandbox/product/larkspire-setup.cmd | exit 0", .windowsDriver = " --keyboard"},
+  {.name = "TheUsualRoad", .ends = "page 7 | opened @sandbox/product/larkspire-setup.msi | exit 0", .log = "broadcast: told the running Larkspire programs to close ... transfer: fetched http://127.0.0.1: ... updchk.ndf: ... bytes in ... catalog: the update information says: updates available: larkspire 3.03.0000; the package is http:// ... transfer: fetched ... larkspire-setup.msi: 300023 bytes ... is as announced: CRC-32 ... copied the verified package to ... broadcast: told ... install: handed", .windows = "page 7 | opened @sandbox/product/larkspire-setup.cmd | exit 0", .windowsDriver = " --keyboard"},
 };
 // clang-format on
 INSTANTIATE_TEST_SUITE_P(Situations, UserRoad, ::testing::ValuesIn(kSituations),
@@ -479,12 +473,11 @@ TEST_F(RoadTest, TheQuietCheckTellsTheDesktopOnceAboutEachNewUpdate) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
     if (!withBus) env.remove("DBUS_SESSION_BUS_ADDRESS");
-    const std::pair<const char*, std::string> settings[] = {{"HOME", sandbox.Native()},
-                                                            {"XDG_CONFIG_HOME", sandbox.File("config")},
-                                                            {"XDG_STATE_HOME", sandbox.File("state")},
-                                                            {"XDG_RUNTIME_DIR", withBus ? sandbox.File("run") : ""},
-                                                            {"TMPDIR", sandbox.File("tmp")},
-                                                            {"LARKSPIRE_WIZARD", sandbox.File("wizard.sh")}};
+    // clang-format off
+    const std::pair<const char*, std::string> settings[] = {
+        {"HOME", sandbox.Native()}, {"XDG_CONFIG_HOME", sandbox.File("config")}, {"XDG_STATE_HOME", sandbox.File("state")},
+        {"XDG_RUNTIME_DIR", withBus ? sandbox.File("run") : ""}, {"TMPDIR", sandbox.File("tmp")}, {"LARKSPIRE_WIZARD", sandbox.File("wizard.sh")}};
+    // clang-format on
     for (const auto& [name, value] : settings) value.empty() ? env.remove(name) : env.insert(name, value.c_str());
     child.setProcessEnvironment(env);
     QEventLoop loop;

@@ -31,31 +31,27 @@ struct ShownMessage {
   std::string title;
 };
 
-class FakeMessageBox : public IMessageBox {
- public:
+struct FakeMessageBox : IMessageBox {
   std::deque<int> answers;          // answers given in order; Ok/No when empty
   std::function<void()> whileOpen;  // runs once, while the next box is open, as the window goes on working
   std::vector<ShownMessage> shown;
   int MsgBox(const std::string& prompt, int buttons, const std::string& title) override;
 };
 
-class FakeGuidSource : public IGuidSource {
- public:
+struct FakeGuidSource : IGuidSource {
   std::deque<Guid> scripted;  // given first; then a counter-based GUID
   int made = 0;
   bool CreateGuid(Guid* guid) override;
 };
 
-class FakeProcessControl : public IProcessControl {
- public:
+struct FakeProcessControl : IProcessControl {
   int endCount = 0;
   int lastExitStatus = -1;
   // Records the end and unwinds, so nothing after it runs.
   void EndProgram(int exitStatus) override;
 };
 
-class FakeWindowMessages : public IWindowMessages {
- public:
+struct FakeWindowMessages : IWindowMessages {
   std::deque<std::uint32_t> registerResults;  // then StableMessageId
   int registerCalls = 0;
   bool broadcastFails = false;
@@ -70,8 +66,7 @@ class FakeWindowMessages : public IWindowMessages {
 // Real files, in another temporary or current folder when a test says so,
 // recording the temporary files made; the user has no product folder of
 // their own.
-class TestFileSystem : public SystemFileSystem {
- public:
+struct TestFileSystem : SystemFileSystem {
   std::string tempPath, curDir;  // "": the real ones
   std::vector<std::string> tempFilesMade;
   std::string GetTempPath() override { return tempPath.empty() ? SystemFileSystem::GetTempPath() : tempPath; }
@@ -100,32 +95,29 @@ class TestFileSystem : public SystemFileSystem {
   }
 };
 
-class FakeShell : public IShell {
- public:
+struct FakeShell : IShell {
   bool installerPresent = true;
   std::intptr_t shellResult = 42;
   struct Call {
-    std::string operation, file, parameters, directory;
+    std::string operation, file;
     int show;
   };
   std::vector<Call> calls;
   bool InstallerPresent() override { return installerPresent; }
-  std::intptr_t ShellExecute(const std::string& operation, const std::string& file, const std::string& parameters,
-                             const std::string& directory, int showCommand) override {
-    calls.push_back({operation, file, parameters, directory, showCommand});
+  std::intptr_t ShellExecute(const std::string& operation, const std::string& file, const std::string&,
+                             const std::string&, int showCommand) override {
+    calls.push_back({operation, file, showCommand});
     return shellResult;
   }
 };
 
-class FakeConnection : public IConnectionService {
- public:
+struct FakeConnection : IConnectionService {
   bool answers = true;
   std::uint32_t flags = 0x42;  // configured, local network
   bool InternetGetConnectedStateEx(std::uint32_t* f, char* name, std::uint32_t len, std::uint32_t) override;
 };
 
-class FakeEventLoop : public IEventLoop {
- public:
+struct FakeEventLoop : IEventLoop {
   int doEvents = 0;
   std::vector<bool> pointer;
   std::function<void()> onDoEvents;

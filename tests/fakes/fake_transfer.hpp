@@ -11,8 +11,7 @@
 #include "platform/clock.hpp"
 #include "support/runtime_error.hpp"
 
-class FakeAsyncReadService : public IAsyncReadService {
- public:
+struct FakeAsyncReadService : IAsyncReadService {
   bool refuseStart = false;        // AsyncRead raises and starts nothing
   std::vector<std::string> reads;  // every AsyncRead, "target key type options maxBytes"
   std::set<std::string> running;   // keys with a fetch
@@ -48,8 +47,7 @@ class FakeAsyncReadService : public IAsyncReadService {
   }
 };
 
-class FakeClock : public IClock {
- public:
+struct FakeClock : IClock {
   double now = 0;  // seconds since midnight
   double Timer() override { return now; }
 };

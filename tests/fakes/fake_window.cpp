@@ -3,8 +3,7 @@
 #include "support/runtime_error.hpp"
 
 namespace {
-class FakePicture : public Picture {
- public:
+struct FakePicture : Picture {
   int Width() const override { return 501; }
   int Height() const override { return 67; }
 };

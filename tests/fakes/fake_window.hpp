@@ -50,8 +50,7 @@ class FakeControl : public IControl {
 };
 
 // Each character is 100 units wide and a line 200 high, in any scale.
-class FakeSurface : public ISurface {
- public:
+struct FakeSurface : ISurface {
   struct Blt {
     int x, y, w, h, sx, sy;
     std::uint32_t rop = 0xCC0020;  // a plain copy (SRCCOPY)
@@ -101,7 +100,7 @@ class FakeMainWindow : public IMainWindowView {
   ISurface& Surface(Ctl id) override;
   FakeSurface& SurfaceOf(Ctl id) { return static_cast<FakeSurface&>(Surface(id)); }
   ITimer& Timer(TimerId id) override { return timers_[static_cast<std::size_t>(id)]; }
-  void SetCaption(const std::string& caption) override { caption_ = caption; }
+  void SetCaption(const std::string&) override {}
   void SetIcon(const std::string&) override {}
   double TextWidth(const std::string& text) override { return 100.0 * static_cast<double>(text.size()); }
   int WidthTwips() const override { return kFormWidthTwips; }
@@ -125,7 +124,6 @@ class FakeMainWindow : public IMainWindowView {
   std::vector<std::unique_ptr<FakeControl>> controls_;
   std::array<FakeSurface, 3> surfaces_;  // Picture1, picBitmap, picLoad
   std::array<FakeTimer, 2> timers_;
-  std::string caption_;
   Ctl focused_ = Ctl::Count;
   bool unloaded_ = false;
 };
@@ -153,8 +151,7 @@ class FakeErrorDialog : public IErrorDialogView {
   int height_ = kErrorDialogInnerHeight;
 };
 
-class FakeDialogFactory : public IDialogFactory {
- public:
+struct FakeDialogFactory : IDialogFactory {
   std::vector<std::string> shown;
   std::unique_ptr<IErrorDialogView> CreateErrorDialog() override;
 };

@@ -75,6 +75,12 @@ struct Form {
   TempDir dir;
   FakePlatform fake;
   frmMain form{fake.services, "updates.test"};
+  const std::string app = dir.File("app.d"), download = dir.Path() + "download.tmp";
+  // The product folder app.d, where "App Path" points.
+  void Product() {
+    std::filesystem::create_directory(app);
+    form.Installer.Installed.AppPath = dir.Path() + "app.d\\";
+  }
   void Entry(const std::string& file, const std::string& crc, const std::string& target) {
     UpdateComponent entry;
     entry.sFileName = file, entry.sTargetFile = target, entry.sCrc = crc;
@@ -97,6 +103,7 @@ const std::string kKept = "kept earlier, The update could not be copied to app.d
 // a plain file of the package's bytes; the reason; the pointer's changes.
 // (A package whose CRC-32 is not the catalog's is the end-to-end road's.)
 TEST(VerifyDownload, ChecksThenCopies) {
+  // clang-format off
   const struct {
     std::string file, taken, outcome;  // the catalog's name, names in the product folder already
     std::string crc = "414fa339";
@@ -111,46 +118,40 @@ TEST(VerifyDownload, ChecksThenCopies) {
       // A package matched to the CRC-32 is still not the one the catalog names.
       {"setup.msi", "", "refused earlier", "414fa339", kFox, 0, false, "0" + kFoxSha256.substr(1)},
       {"setup.msi", "", "refused earlier", "414fa339", kFox, 0, false, kFoxSha256, 44},
-      {"setup.msi", "", "refused earlier", "414fa339", std::nullopt},
-      {"setup.msi", "", "refused earlier", "00000000", ""},
-      {"../setup.msi", "", "refused earlier"},
-      {"..\\setup.msi", "", "refused earlier"},
-      {"x:setup.msi", "", "refused earlier"},
+      {"setup.msi", "", "refused earlier", "414fa339", std::nullopt}, {"setup.msi", "", "refused earlier", "00000000", ""},
+      {"../setup.msi", "", "refused earlier"}, {"..\\setup.msi", "", "refused earlier"}, {"x:setup.msi", "", "refused earlier"},
       {"setup.msi", "setup.msi setup0.msi", "copied app.d\\setup1.msi, plain busy idle"},
-      {"setup.msi", "lkcsetup.msi.tmp",
-       "copied app.d\\setup.msi, plain busy idle"},  // an earlier run's unfinished copy
+      {"setup.msi", "lkcsetup.msi.tmp", "copied app.d\\setup.msi, plain busy idle"},  // an earlier run's unfinished copy
       {".msi", ".msi", "copied app.d\\0.msi, plain busy idle"},
       {"setup", "setup", kKept + "no free file name"},  // its variant would leave the folder "app.d"
       {"s.m", "s.m", "copied app.d\\s31999.m, plain busy idle", "414fa339", kFox, 31999},
       {"s.m", "s.m", kKept + "no free file name", "414fa339", kFox, 32000},
-      {"setup.msi", "", "table reset busy idle", "414fa339", kFox, 0, true},
-  };
+      {"setup.msi", "", "table reset busy idle", "414fa339", kFox, 0, true}};
+  // clang-format on
   for (const auto& r : rows) {
 #ifdef _WIN32
     if (r.variants) continue;  // 32000 files take Wine minutes; the rule is the core's, which Linux runs
 #endif
     Form f;
-    const std::string app = f.dir.File("app.d"), download = f.dir.Path() + "download.tmp";
-    std::filesystem::create_directory(app);
+    f.Product();
     std::istringstream taken(r.taken);
-    for (std::string name; taken >> name;) WriteFileBytes(app + "/" + name, "taken");
-    for (int n = 0; n < r.variants; ++n) WriteFileBytes(app + "/s" + std::to_string(n) + ".m", "");
+    for (std::string name; taken >> name;) WriteFileBytes(f.app + "/" + name, "taken");
+    for (int n = 0; n < r.variants; ++n) WriteFileBytes(f.app + "/s" + std::to_string(n) + ".m", "");
     if (r.bytes) WriteFileBytes(f.dir.File("download.tmp"), *r.bytes);
-    if (r.bytes) f.fake.files.SetAttr(download, Attr::ReadOnly | Attr::Hidden);
-    f.form.Installer.Installed.AppPath = f.dir.Path() + "app.d\\";
+    if (r.bytes) f.fake.files.SetAttr(f.download, Attr::ReadOnly | Attr::Hidden);
     f.Entry(r.file, r.crc, "earlier");
     f.form.ComponentTable[1].sSha256 = r.sha256, f.form.ComponentTable[1].lSize = r.size;
     if (r.reset) f.fake.events.onDoEvents = [&] { f.form.ComponentTable.resize(1); };
-    const bool copied = f.form.Installer.VerifyDownload(download);
+    const bool copied = f.form.Installer.VerifyDownload(f.download);
     const auto& table = f.form.ComponentTable;
     std::string got = copied ? "copied" : table.size() < 2 ? "table reset" : table[1].bVerified ? "kept" : "refused";
     if (table.size() > 1) got += " " + table[1].sTargetFile;
-    if (copied && ReadFileBytes(app + "/" + got.substr(got.rfind('\\') + 1)) == *r.bytes &&
+    if (copied && ReadFileBytes(f.app + "/" + got.substr(got.rfind('\\') + 1)) == *r.bytes &&
         (f.fake.files.GetAttr(table[1].sTargetFile) & (Attr::ReadOnly | Attr::Hidden)) == 0)
       got += ", plain";
     if (!f.form.Installer.CopyFailure.empty()) got += ", " + f.form.Installer.CopyFailure;
     for (const bool busy : f.fake.events.pointer) got += busy ? " busy" : " idle";
-    for (const auto& left : std::filesystem::directory_iterator(app))
+    for (const auto& left : std::filesystem::directory_iterator(f.app))
       if (left.path().filename().string().starts_with("lkc")) got += ", left " + left.path().filename().string();
     EXPECT_EQ(f.Local(got), r.outcome) << r.file << " " << r.taken << " " << r.crc;
   }
@@ -161,16 +162,14 @@ TEST(VerifyDownload, ChecksThenCopies) {
 // has changed the copy goes.
 TEST(VerifyDownload, TheProductFolderKeepsOnlyThePackageTheInstallerMayStillNeed) {
   Form f;
-  const std::string app = f.dir.File("app.d"), download = f.dir.Path() + "download.tmp";
-  std::filesystem::create_directory(app);
-  f.form.Installer.Installed.AppPath = f.dir.Path() + "app.d\\";
+  f.Product();
   f.form.Installer.Installed.AppVersion = "3.02.0012";
   const auto arrive = [&](const std::string& name, const std::string& bytes) {
     WriteFileBytes(f.dir.File("download.tmp"), bytes);
     f.Entry(name, FormatCrc(Crc32(bytes)), "");
-    f.form.Installer.VerifyDownload(download);
+    f.form.Installer.VerifyDownload(f.download);
     std::string folder;
-    for (const auto& file : std::filesystem::directory_iterator(app)) folder += file.path().filename().string() + " ";
+    for (const auto& file : std::filesystem::directory_iterator(f.app)) folder += file.path().filename().string() + " ";
     return f.Local(f.form.ComponentTable[1].sTargetFile) + " | " + folder + "| " + f.form.Installer.PackageCopies;
   };
   const std::string installed = "|3.02.0012,,,,,,";
@@ -182,7 +181,7 @@ TEST(VerifyDownload, TheProductFolderKeepsOnlyThePackageTheInstallerMayStillNeed
   f.form.Installer.Installed.AppVersion = "3.03.0000";
   f.form.Installer.RemoveUsedCopies();
   EXPECT_EQ(f.form.Installer.PackageCopies, "");
-  EXPECT_TRUE(std::filesystem::is_empty(app));
+  EXPECT_TRUE(std::filesystem::is_empty(f.app));
 }
 
 // The digests made as the package arrived stand for a read of it: while the
@@ -194,17 +193,13 @@ TEST(VerifyDownload, DigestsMadeOnArrivalSpareTheReads) {
     std::string arrived;
     int change;  // 0 none, 1 the download while it is copied, 2 the copy before Install
     std::string outcome;
-  } rows[] = {
-      {kFox, 0, "installed, read 0"},
-      {kFox.substr(0, 9), 0, "installed, read 43"},  // the digests cover less than the file: it is read
-      {kFox, 1, "not copied (app.d: download.tmp changed while it was copied), read 43"},
-      {kFox, 2, "not installed, read 43"},
-  };
+  } rows[] = {{kFox, 0, "installed, read 0"},
+              {kFox.substr(0, 9), 0, "installed, read 43"},  // the digests cover less than the file: it is read
+              {kFox, 1, "not copied (app.d: download.tmp changed while it was copied), read 43"},
+              {kFox, 2, "not installed, read 43"}};
   for (const auto& r : rows) {
     Form f;
-    const std::string app = f.dir.File("app.d"), download = f.dir.Path() + "download.tmp";
-    std::filesystem::create_directory(app);
-    f.form.Installer.Installed.AppPath = f.dir.Path() + "app.d\\";
+    f.Product();
     WriteFileBytes(f.dir.File("download.tmp"), kFox);
     f.Entry("setup.msi", "414FA339", "");
     const std::shared_ptr<IStoredBytes> watcher = f.form.Installer.WatchArrival();
@@ -219,11 +214,11 @@ TEST(VerifyDownload, DigestsMadeOnArrivalSpareTheReads) {
     if (r.change == 1) f.fake.events.onDoEvents = [&] { rewrite(f.dir.File("download.tmp")); };
     testing::internal::CaptureStderr();
     std::string got =
-        f.form.Installer.VerifyDownload(download)
+        f.form.Installer.VerifyDownload(f.download)
             ? ""
             : "not copied (" + f.form.Installer.CopyFailure.substr(f.form.Installer.CopyFailure.find("app.d")) + ")";
     f.fake.events.onDoEvents = nullptr;
-    if (r.change == 2) rewrite(app + "/setup.msi");
+    if (r.change == 2) rewrite(f.app + "/setup.msi");
     if (got.empty()) {
       f.form.Installer.RunInstall();
       got = f.fake.shell.calls.empty() ? "not installed" : "installed";
@@ -245,31 +240,23 @@ const std::string kError = " / 48 Larkspire AutoUpdate - Error / exit 4 closed";
 // hand-over is the end-to-end road's.)
 TEST(HandOver, RunInstall) {
   const std::string kOther = std::string(63, '0') + "1";
+  const std::string changed = " / " + kDeleted + kError +
+                              "larkspire.install: the package larkspire setup.msi changed "
+                              "after it was verified: it has ";
+  // clang-format off
   const std::tuple<std::intptr_t, int, bool, std::string, std::string> rows[] = {
       // the shell's result, the package (0 as verified, 1 deleted, 2 changed since), the broadcast failing, the
       // catalog's SHA-256
       {32, 0, false, "open \"larkspire setup.msi\" 1 / " + kRunFailed + kError, ""},
       {33, 1, false, " / " + kDeleted + kError, ""},
-      {33, 2, false,
-       " / " + kDeleted + kError +
-           "larkspire.install: the package larkspire setup.msi changed after it "
-           "was verified: it has CRC-32 4761362F, the catalog says DE686795\n",
-       ""},
+      {33, 2, false, changed + "CRC-32 4761362F, the catalog says DE686795\n", ""},
       // The second check is as thorough as the first: the CRC-32 alone can be matched.
-      {33, 0, false,
-       " / " + kDeleted + kError +
-           "larkspire.install: the package larkspire setup.msi changed after it "
-           "was verified: it has SHA-256 bc4a71180870f7945155fbb02f4b0a2e3faa2a62d6d31b7039013055ed19869a, the catalog "
-           "says " +
-           kOther + "\n",
-       kOther},
+      {33, 0, false, changed + "SHA-256 bc4a71180870f7945155fbb02f4b0a2e3faa2a62d6d31b7039013055ed19869a, the catalog says " + kOther + "\n", kOther},
       {33, 0, true,
        " / The running Larkspire programs could not be told to close. / 48 Larkspire AutoUpdate - Error / exit 0"
        "larkspire.broadcast: the running Larkspire programs could not be told to close\nlarkspire.install: "
-       "the package larkspire setup.msi was not handed to the installer: the running programs were not told to "
-       "close\n",
-       ""},
-  };
+       "the package larkspire setup.msi was not handed to the installer: the running programs were not told to close\n", ""}};
+  // clang-format on
   for (const auto& [shellResult, deleted, broadcastFails, expected, sha256] : rows) {
     Form f;
     if (deleted != 1) WriteFileBytes(f.dir.File("larkspire setup.msi"), deleted ? "packagf" : "package");

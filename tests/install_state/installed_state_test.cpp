@@ -36,16 +36,14 @@ struct Start {
 // end-to-end road's).
 TEST(ReadInstalledState, StopsOrFindsTheProductFolder) {
   const std::string stop = "stop / 16 Larkspire AutoUpdate";
+  // clang-format off
   const std::tuple<std::optional<RegValue>, std::optional<RegValue>, std::string, std::string> rows[] = {
       // App Version, App Path, the folder found, the current folder ("Z:\" is the root)
-      {"   ", "Z:\\tmp", stop, ""},
-      {std::int32_t{30200012}, "Z:\\tmp", stop, ""},
+      {"   ", "Z:\\tmp", stop, ""}, {std::int32_t{30200012}, "Z:\\tmp", stop, ""},
       {ByteArray{'3', '.', '0', '2', '.', '0', '0', '1', '2'}, "Z:\\tmp", stop, ""},
-      {"  3.02.0012 ", "Z:\\tmp", "Z:\\tmp\\", ""},
-      {"3.02.0012", "  Z:\\tmp  ", "Z:\\", ""},
-      {"3.02.0012", "Z:\\tmp\\gone\\larkspire", "Z:\\", ""},
-      {"3.02.0012", ByteArray{'Z', ':', '\\'}, "c:\\", "D:\\setup"},
-  };
+      {"  3.02.0012 ", "Z:\\tmp", "Z:\\tmp\\", ""}, {"3.02.0012", "  Z:\\tmp  ", "Z:\\", ""},
+      {"3.02.0012", "Z:\\tmp\\gone\\larkspire", "Z:\\", ""}, {"3.02.0012", ByteArray{'Z', ':', '\\'}, "c:\\", "D:\\setup"}};
+  // clang-format on
   for (const auto& [version, path, expected, curDir] : rows) {
     Start s;
     s.fake.files.curDir = curDir;
@@ -79,15 +77,12 @@ ByteArray StoredFormOf(const std::string& id, const std::string& after = "") {
 
 // The identifier, and what is stored then.
 TEST(GetProductID, KeepsAValidStoredIdentifierAndReplacesAnyOther) {
+  // clang-format off
   const std::pair<std::optional<RegValue>, std::string> rows[] = {
-      {std::nullopt, kNew},
-      {StoredFormOf(kOld), kOld},
-      {StoredFormOf(kOld, "  "), kOld},  // blanks after it are not counted
-      {StoredFormOf("0000abcd-00ef-4a0b-9c01-0000000000ff"), kNew},
-      {StoredFormOf(kOld + "0"), kNew},
-      {StoredFormOf(std::string(kOld).replace(8, 1, "X")), kNew},
-      {StoredFormOf(std::string(kOld).replace(23, 1, "X")), kNew},
-  };
+      {std::nullopt, kNew}, {StoredFormOf(kOld), kOld}, {StoredFormOf(kOld, "  "), kOld},  // blanks after it are not counted
+      {StoredFormOf("0000abcd-00ef-4a0b-9c01-0000000000ff"), kNew}, {StoredFormOf(kOld + "0"), kNew},
+      {StoredFormOf(std::string(kOld).replace(8, 1, "X")), kNew}, {StoredFormOf(std::string(kOld).replace(23, 1, "X")), kNew}};
+  // clang-format on
   for (const auto& [stored, id] : rows) {
     Start s;
     s.fake.guid.scripted.push_back(Guid{0x0000ABCDu, 0x00EF, 0x4A0B, {0x9C, 0x01, 0, 0, 0, 0, 0, 0xFF}});

@@ -65,17 +65,16 @@ TEST_F(cRegistryTest, ReadGivesEachTypeItsKindOfValue) {
   RegHandle key = 0;
   EXPECT_EQ(raw().OpenKeyEx(Reg::CurrentUser, kRoot + "\\Types", Reg::KeyRead, &key), Reg::FileNotFound)
       << "a read makes nothing";
+  // clang-format off
   const std::tuple<std::uint32_t, std::vector<std::uint8_t>, RegValue> rows[] = {
-      {Reg::Sz, Bytes(std::string("ab\0cd\0", 6)), RegValue("ab")},
-      {Reg::Sz, Bytes(" ab"), RegValue(" ab")},
+      {Reg::Sz, Bytes(std::string("ab\0cd\0", 6)), RegValue("ab")}, {Reg::Sz, Bytes(" ab"), RegValue(" ab")},
       {Reg::MultiSz, Bytes(std::string("first\0second\0\0", 14)), RegValue("first")},
       {Reg::ExpandSz, BytesZ("%lk_home%\\d %LK_NONE%"), RegValue("/home/zo\xC3\xAB\\d %LK_NONE%")},
-      {Reg::ExpandSz, Bytes("abc"), RegValue("ab")},
-      {Reg::Dword, {0xFF, 0xFF, 0xFF, 0xFF}, RegValue(-1)},
+      {Reg::ExpandSz, Bytes("abc"), RegValue("ab")}, {Reg::Dword, {0xFF, 0xFF, 0xFF, 0xFF}, RegValue(-1)},
       {Reg::DwordBigEndian, {0x12, 0x34, 0x56, 0x78}, RegValue(0x12345678)},
-      {Reg::Binary, {0xD5, 0xC0, 0x01}, Array({0xD5, 0xC0, 0x01, 0x00})},
-      {Reg::Binary, {}, Array({0x00})},
+      {Reg::Binary, {0xD5, 0xC0, 0x01}, Array({0xD5, 0xC0, 0x01, 0x00})}, {Reg::Binary, {}, Array({0x00})},
       {0x12345678u, {0xDE, 0xAD}, RegValue("")}};
+  // clang-format on
   for (const auto& [type, data, read] : rows) {
     Put("\\Types", "v", type, data);
     EXPECT_EQ(reg_.RegRead("\\Types", "v"), read) << type << ": " << ::testing::PrintToString(data);
@@ -85,11 +84,11 @@ TEST_F(cRegistryTest, ReadGivesEachTypeItsKindOfValue) {
 // The program writes bytes (datatype 3) only.
 TEST_F(cRegistryTest, WriteStoresBytesOrRefuses) {
   // Data, datatype, the error raised (or 0), and the bytes stored (none when RegWrite gives false).
+  // clang-format off
   const std::tuple<RegValue, std::int32_t, int, std::optional<std::vector<std::uint8_t>>> rows[] = {
-      {Array({0, 1, 2, 3}), 3, 0, std::vector<std::uint8_t>{0, 1, 2}},
-      {Array({7}), 3, 0, Bytes("")},
-      {RegValue("x"), 3, 0, std::nullopt},
-      {Array({}), 3, ErrNo::SubscriptOutOfRange, std::nullopt}};
+      {Array({0, 1, 2, 3}), 3, 0, std::vector<std::uint8_t>{0, 1, 2}}, {Array({7}), 3, 0, Bytes("")},
+      {RegValue("x"), 3, 0, std::nullopt}, {Array({}), 3, ErrNo::SubscriptOutOfRange, std::nullopt}};
+  // clang-format on
   for (const auto& [data, datatype, error, stored] : rows) {
     SCOPED_TRACE(::testing::PrintToString(data) + " as " + std::to_string(datatype));
     Put("\\Main", "w", Reg::Sz, BytesZ("before"));

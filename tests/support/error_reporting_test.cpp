@@ -34,29 +34,26 @@ TEST_F(WizardTest, NoEndsTheProgramAtOnceWithTheDefaultPointer) {
   EXPECT_THROW(f.Errors.HandleUnexpectedError("0002", RuntimeError(5, "")), ProgramEnded);
   EXPECT_EQ(BoxesShown(), 1u);  // no exit question after it
   EXPECT_EQ(f.Errors.ErrorCount, 0);
-  ASSERT_FALSE(events.pointer.empty());
-  EXPECT_FALSE(events.pointer.back());
+  EXPECT_TRUE(!events.pointer.empty() && !events.pointer.back()) << "the last pointer is the default one";
 }
 
 TEST(FrmErrorTest, TheTextGrowsTheDialogAndMovesEverythingBelowIt) {
   EXPECT_EQ(ErrorLabelHeight(4509.6, 4510), 400);  // rounds to one full width
-  struct Row {
-    std::string text;
-    int label2Height;
-  } rows[] = {{"Refused.", 200}, {std::string(113, 'x'), 600}};  // 11300 twips (100 a character): 2.5 widths
-  for (const Row& r : rows) {
+  // The text and the height it gives Label2: 11300 twips (100 a character) are 2.5 widths.
+  const std::pair<std::string, int> rows[] = {{"Refused.", 200}, {std::string(113, 'x'), 600}};
+  for (const auto& [text, label2Height] : rows) {
     FakeErrorDialog view;
     frmError dialog(view);
-    dialog.Init(r.text);
+    dialog.Init(text);
     dialog.Form_Load();
     EXPECT_EQ(view.caption, "Larkspire AutoUpdate - Error");
     EXPECT_EQ(view.Control(ErrCtl::Label1).Caption(),
               "An error has occurred while attempting to download the current file. The description of the error "
               "is as follows.");
-    EXPECT_EQ(view.Control(ErrCtl::Label2).Caption(), r.text);
-    EXPECT_EQ(view.Control(ErrCtl::Label2).Geometry(), (TwipsRect{800, 795, 4510, r.label2Height}));
-    EXPECT_EQ(view.Control(ErrCtl::Label3).Geometry(), (TwipsRect{800, 995 + r.label2Height, 4510, 600}));
-    EXPECT_EQ(view.Control(ErrCtl::Cmd).Geometry().Top, 1875 + r.label2Height);
+    EXPECT_EQ(view.Control(ErrCtl::Label2).Caption(), text);
+    EXPECT_EQ(view.Control(ErrCtl::Label2).Geometry(), (TwipsRect{800, 795, 4510, label2Height}));
+    EXPECT_EQ(view.Control(ErrCtl::Label3).Geometry(), (TwipsRect{800, 995 + label2Height, 4510, 600}));
+    EXPECT_EQ(view.Control(ErrCtl::Cmd).Geometry().Top, 1875 + label2Height);
   }
 }
 }  // namespace

@@ -40,19 +40,16 @@ std::string Parsed(const std::string& line) {
 
 // An accepted line gives its options; a refused one, one line that says why (a part of it here).
 TEST(PublishOptions, WhatIsAcceptedAndOneClearLineForWhatIsNot) {
+  // clang-format off
   const std::pair<std::string, std::string> rows[] = {
       {"@ --base-url http://Updates.Example:8080/Dl/ --component quillon=2.02.0000,exename=Caf\xC3\xA9.EXE "
        "--component Larkspire=3.03.0000 --component qvmclock=1.01.0000,enabled=0",
-       "http://updates.example:8080/dl/larkspire-3.03-setup.msi, 1 3.03.0000 , 3 2.02.0000 Caf\xC3\xA9.EXE, 6 "
-       "1.01.0000 off"},
-      {"--package=p.msi --base-url=HTTP://127.0.0.1:8731/d --out=d --disable-setup",
-       "http://127.0.0.1:8731/d/p.msi off"},
+       "http://updates.example:8080/dl/larkspire-3.03-setup.msi, 1 3.03.0000 , 3 2.02.0000 Caf\xC3\xA9.EXE, 6 1.01.0000 off"},
+      {"--package=p.msi --base-url=HTTP://127.0.0.1:8731/d --out=d --disable-setup", "http://127.0.0.1:8731/d/p.msi off"},
       {"@ --base-url=http://[::1]:8731/dl/ --", "http://[::1]:8731/dl/larkspire-3.03-setup.msi"},
-      {"@ --base-url http://[::g]:80/", "IPv6"},
-      {"@ --base-url http://h/ -- x", "\"x\" after --"},
+      {"@ --base-url http://[::g]:80/", "IPv6"}, {"@ --base-url http://h/ -- x", "\"x\" after --"},
       {"@ --base-url https://h/", "error 2: --base-url must begin with http:// (got \"https://h/\")"},
-      {"@ --base-url http://h/../x/", "path"},
-      {"--package /x/setup --base-url http://h/ --out d", "\".\""},
+      {"@ --base-url http://h/../x/", "path"}, {"--package /x/setup --base-url http://h/ --out d", "\".\""},
       {"@ --base-url http://h/ --component larkspire=3.3.0", "M.NN.BBBB"},
       {"@ --base-url http://h/ --component setup=3.03.0000", "unknown component"},
       {"@ --base-url http://h/ --component quillon=2.02.0000,exename=\xE4\xB8\xAD.exe", "Windows-1252"},
@@ -61,8 +58,8 @@ TEST(PublishOptions, WhatIsAcceptedAndOneClearLineForWhatIsNot) {
       {"--print-public-key k --out d", "--print-public-key FILE stands alone"},
       {"@ --base-url http://h/ --serial 20261207183000", "need --sign-key"},
       {"@ --base-url http://h/ --sign-key k --serial 20261307183000", "UTC publish time as YYYYMMDDhhmmss"},
-      {"@ --base-url http://h/ --sign-key k --expires-days 31", "1 to 30"},
-  };
+      {"@ --base-url http://h/ --sign-key k --expires-days 31", "1 to 30"}};
+  // clang-format on
   for (const auto& [line, expected] : rows) {
     const std::string got = Parsed(line);
     const bool whole = expected.starts_with("http") || expected.starts_with("error");

@@ -32,10 +32,12 @@ class DownloadControllerTest : public WizardTest {
   std::string Outcome() {
     std::string o = Caption(Ctl::Label1_3) + "|";
     for (Ctl id : {lblInfo(0), lblInfo(1), lblInfo(2), lblInfo(3), Ctl::lblLoad}) o += Caption(id) + "|";
-    const Ctl ids[] = {Ctl::picLoad, cmdLoad(0), cmdLoad(1), Ctl::Cmd0, Ctl::Cmd1, Ctl::Cmd2};
-    const char* const names[] = {"bar ", "Stop ", "Retry ", "Back ", "Next ", "Cancel "};
-    for (int i = 0; i < 6; ++i)
-      if (Enabled(ids[i])) o += (Focused() == ids[i] ? "@" : "") + std::string(names[i]);
+    // clang-format off
+    const std::pair<Ctl, const char*> controls[] = {
+        {Ctl::picLoad, "bar "}, {cmdLoad(0), "Stop "}, {cmdLoad(1), "Retry "}, {Ctl::Cmd0, "Back "}, {Ctl::Cmd1, "Next "}, {Ctl::Cmd2, "Cancel "}};
+    // clang-format on
+    for (const auto& [id, name] : controls)
+      if (Enabled(id)) o += (Focused() == id ? "@" : "") + std::string(name);
     o +=
         std::string(TimerOn(TimerId::tmrStatus) ? " ticking" : "") + (TimerOn(TimerId::tmrDownload) ? " deferred" : "");
     for (const std::string& text : fake.dialogs.shown) o += "|" + text;

@@ -36,6 +36,7 @@ TEST(TileBitmapTest, TilesFromTheOffsetAndCutsAtTheEdges) {
 TEST(ShortenTextTest, KeepsWhatFitsAndShortensInTheMiddleOrAtTheEnd) {
   const auto chars = [](const std::string& s) { return 100.0 * s.size(); };
   const auto fixed = [](const std::string&) { return 1250.0; };  // 10 characters: 125 each
+  // clang-format off
   struct Row {
     std::string text;
     bool middle;
@@ -43,19 +44,16 @@ TEST(ShortenTextTest, KeepsWhatFitsAndShortensInTheMiddleOrAtTheEnd) {
     std::function<double(const std::string&)> measure;
     std::string want;
   } rows[] = {
-      {"  setup.msi  ", true, 900, chars, "setup.msi"},
-      {"    ", true, 10, chars, ""},
+      {"  setup.msi  ", true, 900, chars, "setup.msi"}, {"    ", true, 10, chars, ""},
       {"abcdefghijklmnopqrst", true, 1000, chars, "abcde...pqrst"},  // 10 fit: 5 a side
       {"abcdefghijklmnopqrst", false, 1000, chars, "abcdefghij..."},
       {"abcdefghijklmnopqrst", true, 1150, chars, "abcde...pqrst"},           // odd room: even sides
       {"ääääbbbbcc", true, 700, fixed, "ää...cc"},                            // characters, not bytes
-      {"abcdef", true, 2, [](const std::string&) { return 5.0; }, "abcdef"},  // cannot be averaged
-  };
+      {"abcdef", true, 2, [](const std::string&) { return 5.0; }, "abcdef"}};  // cannot be averaged
+  // clang-format on
   for (const Row& r : rows)
     EXPECT_EQ(ShortenTextTo(r.text, r.middle, static_cast<std::int16_t>(r.width), r.measure), r.want) << r.text;
-  EXPECT_EQ(RoundHalfEven(2.5), 2);
-  EXPECT_EQ(RoundHalfEven(3.5), 4);
-  EXPECT_EQ(RoundHalfEven(-0.5), 0);
+  EXPECT_EQ((std::vector{RoundHalfEven(2.5), RoundHalfEven(3.5), RoundHalfEven(-0.5)}), (std::vector{2, 4, 0}));
 }
 
 }  // namespace

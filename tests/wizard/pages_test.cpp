@@ -15,8 +15,7 @@ struct PageRow {
   std::string header;
   Ctl body;
   std::vector<std::string> parts;  // in the body's text; the last one ends it
-  std::string buttons;             // Previous, Next, Cancel: '+' enabled
-  std::string captions;            // of Next and Cancel
+  std::string buttons, captions;   // Previous, Next, Cancel: '+' enabled; the captions of Next and Cancel
   Ctl frame, focus;
 };
 void PrintTo(const PageRow& r, std::ostream* os) { *os << r.name; }

@@ -61,10 +61,8 @@ TEST_F(WindowTest, EveryControlSitsAtItsDesignPlace) {
   EXPECT_EQ(static_cast<QPushButton*>(W(Ctl::cmdLoad0))->text(), "&Stop");
   EXPECT_EQ(window.Control(Ctl::cmdLoad0).Caption(), "Stop");
   // Line breaks are the toolkit's own.
-  EXPECT_TRUE(static_cast<QLabel*>(W(Ctl::Label1_0))
-                  ->text()
-                  .startsWith("This program will update your version of "
-                              "the Larkspire Browser.\n\n"));
+  const QString welcome = static_cast<QLabel*>(W(Ctl::Label1_0))->text();
+  EXPECT_TRUE(welcome.startsWith("This program will update your version of the Larkspire Browser.\n\n"));
   EXPECT_EQ(W(Ctl::Cmd1)->nextInFocusChain(), W(Ctl::Cmd0));
   EXPECT_EQ(W(Ctl::Cmd0)->nextInFocusChain(), W(Ctl::Cmd2));
 }
@@ -73,8 +71,7 @@ TEST_F(WindowTest, ClicksAndKeysDriveTheWizard) {
   Open();
   QTest::mouseClick(W(Ctl::Cmd1), Qt::LeftButton);
   EXPECT_EQ(form->CurrentPage, PagePrepare);
-  EXPECT_TRUE(W(Ctl::frMain2)->isVisible());
-  EXPECT_FALSE(W(Ctl::frMain0)->isVisible());
+  EXPECT_TRUE(W(Ctl::frMain2)->isVisible() && !W(Ctl::frMain0)->isVisible());
   QTest::mouseClick(W(Ctl::Cmd0), Qt::LeftButton);
   EXPECT_EQ(form->CurrentPage, PageWelcome);
   W(Ctl::Cmd1)->setFocus();
@@ -87,8 +84,7 @@ TEST_F(WindowTest, ClicksAndKeysDriveTheWizard) {
   // The title bar's close asks the same question; Yes closes.
   window.close();
   EXPECT_EQ(fake.messageBox.shown.size(), 2u);
-  EXPECT_FALSE(window.isVisible());
-  EXPECT_TRUE(window.Unloaded());
+  EXPECT_TRUE(!window.isVisible() && window.Unloaded());
 }
 
 // The title is white on the header picture, the bar fills exactly and
@@ -101,8 +97,7 @@ TEST_F(WindowTest, WhatIsPaintedIsRightAndReadable) {
     for (int y = 0; y < band.height(); ++y)
       if (qRed(band.pixel(x, y)) > 200 && qGreen(band.pixel(x, y)) > 200 && qBlue(band.pixel(x, y)) > 200)
         firstWhite = std::min(firstWhite, x);
-  EXPECT_GE(firstWhite, 13);
-  EXPECT_LE(firstWhite, 16);  // the first glyph's own side bearing
+  EXPECT_TRUE(firstWhite >= 13 && firstWhite <= 16) << firstWhite;  // the first glyph's own side bearing
   // Left of the title, the header picture shows: dark blue, not the window's grey.
   EXPECT_GT(qBlue(band.pixel(5, 5)), qRed(band.pixel(5, 5)) + 20);
 

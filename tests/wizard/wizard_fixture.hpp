@@ -21,16 +21,12 @@ class WizardTest : public ::testing::Test {
     ASSERT_TRUE(reg.RegWrite("\\Components", "quillon", std::string("1.00.0001")));
   }
 
-  frmMain& Make() {
-    form = std::make_unique<frmMain>(fake.services, "updates.test:8731");
-    return *form;
-  }
+  frmMain& Make() { return *(form = std::make_unique<frmMain>(fake.services, "updates.test:8731")); }
 
   // Loads the wizard, as the program does; the test calls the handlers that
   // clicks and timers would call.
   frmMain& Start() {
-    Make();
-    form->Form_Load();
+    Make().Form_Load();
     return *form;
   }
 

@@ -68,25 +68,14 @@ TEST(RegistryFileFormat, ABrokenFileIsRejectedAndTheHiveLeftAsItWas) {
 
 // A UTF-8 file's names compare letter by letter as Unicode's simple case folding has it, and sort as their capitals.
 TEST(RegistryNames, FoldLetterByLetterAsUnicodesSimpleFolding) {
-  const std::tuple<const char*, const char*, int> rows[] = {{"Программы", "ПРОГРАММЫ", 0},
-                                                            {"ґанок", "ҐАНОК", 0},
-                                                            {"ά", "Ά", 0},
-                                                            {"ς", "Σ", 0},
-                                                            {"σ", "ς", 0},
-                                                            {"ǆ", "Ǆ", 0},
-                                                            {"ǅ", "ǆ", 0},
-                                                            {"µ", "Μ", 0},
-                                                            {"ſ", "S", 0},
-                                                            {"\u212A", "k", 0},
-                                                            {"ß", "ẞ", 0},
-                                                            {"Ꭰ", "ꭰ", 0},
-                                                            {"𐐀", "𐐨", 0},  // Cherokee, and Deseret beyond 16 bits
-                                                            {"ß", "ss", 1},
-                                                            {"ı", "I", 1},
-                                                            {"İ", "i", 1},  // one letter for one, and no Turkic i
-                                                            {"_", "a", 1},
-                                                            {"é", "F", 1},
-                                                            {"b", "Ab", 1}};  // in order as their capitals
+  // clang-format off
+  const std::tuple<const char*, const char*, int> rows[] = {
+      {"Программы", "ПРОГРАММЫ", 0}, {"ґанок", "ҐАНОК", 0}, {"ά", "Ά", 0}, {"ς", "Σ", 0}, {"σ", "ς", 0}, {"ǆ", "Ǆ", 0},
+      {"ǅ", "ǆ", 0}, {"µ", "Μ", 0}, {"ſ", "S", 0}, {"\u212A", "k", 0}, {"ß", "ẞ", 0},
+      {"Ꭰ", "ꭰ", 0}, {"𐐀", "𐐨", 0},  // Cherokee, and Deseret beyond 16 bits
+      {"ß", "ss", 1}, {"ı", "I", 1}, {"İ", "i", 1},  // one letter for one, and no Turkic i
+      {"_", "a", 1}, {"é", "F", 1}, {"b", "Ab", 1}};  // in order as their capitals
+  // clang-format on
   for (const auto& [a, b, order] : rows) EXPECT_EQ(CompareNames(a, b, TextCodePage::Utf8), order) << a << " " << b;
 }
 }  // namespace

@@ -43,25 +43,9 @@ std::unique_ptr<QTcpServer> Serve(const Script& script) {
   return server;
 }
 
-class ReadServiceTest : public ::testing::Test, public IAsyncReadHandler {
- protected:
-  ReadServiceTest() { service.SetHandler(this); }
-  void AsyncReadProgress(const AsyncProperty& p) override { seen.push_back({p, false}); }
-  void AsyncReadComplete(const AsyncProperty& p) override { seen.push_back({p, true}); }
-  const AsyncProperty& Last() { return seen.back().first; }
-  // Fetches url until it ends, or (untilData) data arrives; false after 20 s (a safety net).
-  bool Fetch(const std::string& url, bool untilData = false, std::int64_t limit = 0) {
-    service.AsyncRead(url, 1, url, 16, limit, watched);
-    return QTest::qWaitFor(
-        [&] { return !seen.empty() && (seen.back().second || !Last().StatusCode || (untilData && Last().BytesRead)); },
-        20000);
-  }
-
-  TempDir folder;
-  std::vector<std::pair<AsyncProperty, bool>> seen;  // each notification, and whether it was the completion
-  std::shared_ptr<WatchedBytes> watched = std::make_shared<WatchedBytes>();
-  QtAsyncReadService service;
-};
+// The event loop runs until done, or for ms at most (a safety net); done().
+bool Wait(const std::function<bool()>& done, int ms) { return QTest::qWaitFor(done, ms); }
+using ReadServiceTest = ReadServiceFixture<QtAsyncReadService, TempDir, Wait>;
 
 // ---- the read services' one table (read_service_rows.hpp) ----
 

@@ -87,40 +87,33 @@ enum Kind { kFile, kReadOnly, kLink, kLinkedLock, kDangling, kFifo, kHuge, kNear
 
 // A full disk, as this process sees it: writing a file past `bytes` fails with
 // EFBIG (SIGXFSZ is ignored so the write returns instead of killing the test).
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) : oldHandler_(signal(SIGXFSZ, SIG_IGN)) {
-    getrlimit(RLIMIT_FSIZE, &old_);
-    const rlimit limited{bytes, old_.rlim_max};
+struct FileSizeLimit {
+  explicit FileSizeLimit(rlim_t bytes) : oldHandler(signal(SIGXFSZ, SIG_IGN)) {
+    getrlimit(RLIMIT_FSIZE, &old);
+    const rlimit limited{bytes, old.rlim_max};
     setrlimit(RLIMIT_FSIZE, &limited);
   }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &old_);
-    signal(SIGXFSZ, oldHandler_);
-  }
+  ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &old), signal(SIGXFSZ, oldHandler); }
   FileSizeLimit(const FileSizeLimit&) = delete;
   FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
- private:
-  rlimit old_{};
-  sighandler_t oldHandler_;
+  rlimit old{};
+  sighandler_t oldHandler;
 };
 
 TEST(RegistryFile, WhatLiesAtItsPlaceIsReadRefusedOrSavedSafely) {
   // What lies there, the App Path in the file, the codes of reading it and of storing "ProductID", and part of
   // the store's reason ("" when nothing is refused).
+  // clang-format off
   const std::tuple<Kind, std::string, long, long, std::string> rows[] = {
       {kFile, kUtf8, Reg::Success, Reg::Success, ""},
       {kFile, "/home/\xC5ukasz", Reg::RegistryCorrupt, Reg::RegistryCorrupt, "line 4: bytes that are not UTF-8"},
-      {kReadOnly, kUtf8, Reg::Success, Reg::AccessDenied, "read-only"},
-      {kLink, kUtf8, Reg::Success, Reg::Success, ""},
+      {kReadOnly, kUtf8, Reg::Success, Reg::AccessDenied, "read-only"}, {kLink, kUtf8, Reg::Success, Reg::Success, ""},
       {kDangling, kUtf8, Reg::FileNotFound, Reg::CantWrite, "a symbolic link whose target cannot be"},
       {kLinkedLock, kUtf8, Reg::Success, Reg::CantWrite, "the lock file is a symbolic link"},
-      {kFifo, kUtf8, Reg::BadDb, Reg::BadDb, "not a regular file"},
-      {kHuge, kUtf8, Reg::BadDb, Reg::BadDb, "64 MiB"},
+      {kFifo, kUtf8, Reg::BadDb, Reg::BadDb, "not a regular file"}, {kHuge, kUtf8, Reg::BadDb, Reg::BadDb, "64 MiB"},
       {kNearlyFull, kUtf8, Reg::Success, Reg::AccessDenied, "past the registry file's limit of 64 MiB"},
-      {kHeldLock, kUtf8, Reg::Success, Reg::AccessDenied, "held by another program for 200 ms"},
-      {kDiskFull, kUtf8, Reg::Success, Reg::CantWrite, "cannot save"}};
+      {kHeldLock, kUtf8, Reg::Success, Reg::AccessDenied, "held by another program for 200 ms"}, {kDiskFull, kUtf8, Reg::Success, Reg::CantWrite, "cannot save"}};
+  // clang-format on
   for (const auto& [kind, folder, readRc, writeRc, reason] : rows) {
     SCOPED_TRACE(std::to_string(kind) + reason);
     TempDir dir;

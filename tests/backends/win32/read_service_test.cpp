@@ -39,25 +39,7 @@ struct TempFolder : TempDir {
   bool Empty() const { return std::filesystem::is_empty(Native()); }
 };
 
-class ReadServiceTest : public ::testing::Test, public IAsyncReadHandler {
- protected:
-  ReadServiceTest() { service.SetHandler(this); }
-  void AsyncReadProgress(const AsyncProperty& p) override { seen.push_back({p, false}); }
-  void AsyncReadComplete(const AsyncProperty& p) override { seen.push_back({p, true}); }
-  const AsyncProperty& Last() { return seen.back().first; }
-  // Fetches url until it ends, or (untilData) data arrives; false after 20 s.
-  bool Fetch(const std::string& url, bool untilData, std::int64_t limit) {
-    service.AsyncRead(url, 1, url, 16, limit, watched);
-    return Pump(
-        [&] { return !seen.empty() && (seen.back().second || !Last().StatusCode || (untilData && Last().BytesRead)); },
-        20000);
-  }
-
-  TempFolder folder;
-  std::vector<std::pair<AsyncProperty, bool>> seen;  // each notification, and whether it was the completion
-  std::shared_ptr<WatchedBytes> watched = std::make_shared<WatchedBytes>();
-  Win32AsyncReadService service;
-};
+using ReadServiceTest = ReadServiceFixture<Win32AsyncReadService, TempFolder, Pump>;
 
 // ---- the read services' one table (read_service_rows.hpp) ----
 
@@ -105,16 +87,15 @@ INSTANTIATE_TEST_SUITE_P(Table, FaultTest, ::testing::ValuesIn(ReadRowsFor(ReadS
 
 // The failures no loopback server brings about, worded from WinINet's numbers.
 TEST(InetErrors, EachFailureHasItsNumberAndWords) {
+  // clang-format off
   const std::pair<InetEnd, std::string> rows[] = {
       {{.error = ERROR_INTERNET_TIMEOUT}, "12002 The server could not be reached within 60 seconds."},
-      {{.error = ERROR_INTERNET_SEC_CERT_CN_INVALID, .host = "h"},
-       "12038 The server's certificate could not be verified: it was issued for another name (h)."},
-      {{.error = ERROR_INTERNET_CONNECTION_RESET},
-       "12030 The connection to the server failed: Connection reset by peer."},
-      {{.error = ERROR_INTERNET_CONNECTION_ABORTED, .answered = true, .wait = {.connected = true}},
-       "12030 The server closed the connection before the download was complete."},
+      {{.error = ERROR_INTERNET_SEC_CERT_CN_INVALID, .host = "h"}, "12038 The server's certificate could not be verified: it was issued for another name (h)."},
+      {{.error = ERROR_INTERNET_CONNECTION_RESET}, "12030 The connection to the server failed: Connection reset by peer."},
+      {{.error = ERROR_INTERNET_CONNECTION_ABORTED, .answered = true, .wait = {.connected = true}}, "12030 The server closed the connection before the download was complete."},
       {{.error = ERROR_HTTP_INVALID_SERVER_RESPONSE}, "12152 The server's answer could not be understood."},
       {{.error = ERROR_OUTOFMEMORY}, "12030 The download failed: " + InetErrorText(ERROR_OUTOFMEMORY) + "."}};
+  // clang-format on
   const TransferRules rules(TransferSettings{}, "k", 0, "C:\\");
   for (const auto& [end, words] : rows) {
     const FetchFailure f = DescribeInetError(end, rules);

@@ -271,17 +271,16 @@ int main() {
     if (result && w.Caption(Ctl::Picture1).find("Update Error") == std::string::npos) {
       if (!w.Enabled(Ctl::Cmd1)) {
         w.Click(Ctl::Cmd2);  // Finished
-      } else if (stopRetry) {
-        w.Click(Ctl::Cmd1);
-        w.WaitWhile([&] { return w.Running() && w.Caption(Ctl::lblInfo0).empty(); });
-        w.Click(Ctl::cmdLoad0);  // Stop, answered from --answers
-        w.WaitWhile([&] { return w.Caption(Ctl::Label1_3) != "Download stopped"; });
-        w.ends += " | " + w.Caption(Ctl::Label1_3);
-        w.Click(Ctl::cmdLoad1);  // Retry
-        if (w.WaitForPage(7)) w.Click(Ctl::Cmd1);
       } else {
+        // The download, until its figures show (a stop needs them; otherwise Ready may come first).
         w.Click(Ctl::Cmd1);
-        w.WaitWhile([&] { return w.Running() && w.Caption(Ctl::lblInfo0).empty() && w.Page() != 7; });
+        w.WaitWhile([&] { return w.Running() && w.Caption(Ctl::lblInfo0).empty() && (stopRetry || w.Page() != 7); });
+        if (stopRetry) {
+          w.Click(Ctl::cmdLoad0);  // Stop, answered from --answers
+          w.WaitWhile([&] { return w.Caption(Ctl::Label1_3) != "Download stopped"; });
+          w.ends += " | " + w.Caption(Ctl::Label1_3);
+          w.Click(Ctl::cmdLoad1);  // Retry
+        }
         w.Snap("downloading");
         if (w.WaitForPage(7)) w.Snap("ready"), w.Click(Ctl::Cmd1);  // Install
       }
