@@ -16,8 +16,9 @@ LARKSPIRE_DEMO_PACKAGES=(
 )
 
 # What the Windows program needs to be built and run here: the mingw-w64
-# compiler and Wine.
-LARKSPIRE_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64 wine)
+# compiler and Wine, and the locales' sources, from which the roads make the
+# language of a user whose Windows code page is not Windows-1252.
+LARKSPIRE_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64 wine locales)
 
 # What only the tests need on top: GoogleMock, the benchmarks (Google
 # Benchmark, ISA-L's CRC for comparison), fuzzing with clang, ImageMagick

@@ -25,6 +25,7 @@
 
 #include "fakes/nginx_server.hpp"
 #include "fakes/utc_time.hpp"
+#include "support/codepage.hpp"
 #include "support/diagnostics.hpp"
 #include "wizard/update_check.hpp"
 
@@ -39,7 +40,7 @@ struct Situation {
   const char* name;
   std::string components = "--component larkspire=3.03.0000";
   // "App Path" as stored; "@product": the sandbox's product folder; "@locked": one the user cannot write;
-  // "@unicode": one in scripts Windows-1252 cannot hold.
+  // "@unicode": one in scripts Windows-1252 cannot hold, nor the code page of Russian; "@unicode-temp" another.
   std::string appPath = "@product";
   std::string opener = "printf '%s' \"$1\" > \"$(dirname \"$0\")/opened.txt\"";  // "": none at all
   std::string registryText{};  // replaces the registry file when given
@@ -58,8 +59,9 @@ struct Situation {
   // status; log: parts of the log's lines, in their order, between " ... ".
   std::string ends{}, log{};
   // windows: where the road ends on the Windows program under Wine: kAsOnLinux, or "" when it is not run there;
-  // windowsDriver: options of the Windows road's driver.
-  std::string windows{}, windowsDriver{};
+  // windowsDriver: options of the Windows road's driver ("@name" a folder as for appPath); windowsLang: the
+  // user's language there, and with it the system's code page.
+  std::string windows{}, windowsDriver{}, windowsLang{};
 };
 const std::string kAsOnLinux = "as on Linux";
 // A road that ends on the check page: the update information could not be fetched.
@@ -114,7 +116,9 @@ class RoadTest : public ::testing::Test {
 
   std::string Folder(const std::string& name) {
     if (!name.starts_with("@")) return name;
-    const std::string folder = sandbox.File(name == "@unicode" ? "home/łukasz/Программы" : name.substr(1));
+    const std::string folder = sandbox.File(name == "@unicode"        ? "home/łukasz/Программы"
+                                            : name == "@unicode-temp" ? "home/łukasz/一時 ファイル"
+                                                                      : name.substr(1));
     std::filesystem::create_directories(folder);
     if (name == "@shared") std::filesystem::permissions(folder, std::filesystem::perms::all);
     if (name != "@locked") return folder;
@@ -183,11 +187,26 @@ class RoadTest : public ::testing::Test {
       WriteFileBytes(grown, ReadFileBytes(grown) + std::string(2 << 20, ' '));
   }
 
+  // What runs Wine in the user's language lang ("" the machine's own): the locale, made from the system's
+  // sources into the test's folder, and with it the Windows code page of that language.
+  std::string Language(const std::string& lang) {
+    if (lang.empty()) return "";
+    const std::string locales = packages.File("locales");
+    if (!std::filesystem::exists(locales + "/" + lang)) {
+      std::filesystem::create_directories(locales);
+      const std::string make =
+          "localedef -i " + lang.substr(0, lang.find('.')) + " -f UTF-8 '" + locales + "/" + lang + "'";
+      EXPECT_EQ(std::system(make.c_str()), 0) << make << ": the sources of the locales (Debian's locales) are needed";
+    }
+    return "LOCPATH='" + locales + "' LANG=" + lang + " LC_ALL=" + lang + " ";
+  }
+
   // The road on the Windows program, through its driver under Wine, in the words of Ends().
   std::string RunWindows(const Situation& s, const std::string& driverOptions = "", std::size_t padding = 0) {
-    // The package is a small setup program that records where it was started from (and that reads no further).
+    // The package is a small setup program that records where it was started from, in UTF-16 whatever the
+    // code page (and that reads no further).
     package = packages.File("Larkspire-Setup.cmd");
-    WriteFileBytes(package, "@echo %~f0> \"%~dp0opened.txt\"\r\n@exit /b\r\n" + std::string(padding, 'q'));
+    WriteFileBytes(package, "@cmd /u /c echo %~f0^> \"%~dp0opened.txt\"\r\n@exit /b\r\n" + std::string(padding, 'q'));
     Publish(s);
     std::string values;
     const auto set = [&](const std::string& value) { values += " --set '" + value + "'"; };
@@ -197,18 +216,23 @@ class RoadTest : public ::testing::Test {
       if (!s.storedSerial.empty()) set("LarkspireBrowser\\Main|CatalogSerial|" + StoredSerial(s.storedSerial));
     }
     const std::string build = kWin32Build;
+    std::string options = driverOptions;
+    for (const std::string name : {"@unicode-temp"})
+      for (std::size_t at; (at = options.find(name)) != std::string::npos;)
+        options.replace(at, name.size(), "'" + WindowsPath(Folder(name)) + "'");
     const std::string said =
-        RunCommand("wine '" + build + "/tests/e2e/win32/larkspire-road-driver.exe' '" +
-                   WindowsPath(build + "/src/app/larkspire-autoupdate.exe") + "' --seed" + values + driverOptions +
+        RunCommand(Language(s.windowsLang) + "wine '" + build + "/tests/e2e/win32/larkspire-road-driver.exe' '" +
+                   WindowsPath(build + "/src/app/larkspire-autoupdate.exe") + "' --seed" + values + options +
                    (s.https.empty() ? "" : " --trust '" + WindowsPath(packages.File("ca.pem")) + "'"))
             .first;
     const std::size_t status = said.rfind('\n', said.size() - 2);
     std::string ends = said.substr(0, status == std::string::npos ? 0 : status);
     // The setup program runs on its own once the wizard has handed it over.
-    const std::string record = sandbox.File("product/opened.txt");
-    std::string opened = ReadFileBytes(record);
+    const std::string record = Folder(s.appPath) + "/opened.txt";
+    std::string opened;
     for (int i = 0; i < 100 && ends.starts_with("page 7") && !opened.ends_with('\n'); ++i)
-      usleep(100000), opened = ReadFileBytes(record);
+      if (const std::string bytes = ReadFileBytes(record); usleep(i ? 100000 : 0) == 0)
+        opened = Utf16LeBytesToUtf8(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
     if (!opened.empty()) {
       // Back from Wine's drive Z: to this machine's path.
       opened = std::regex_replace(opened.substr(2, opened.find_last_not_of(" \r\n") - 1), std::regex("\\\\"), "/");
@@ -336,7 +360,10 @@ const Situation kSituations[] = {
   {.name = "ReadOnlyProductFolderSaysWhy", .appPath = "@locked", .ends = "page 6 | dialog The update could not be copied to @sandbox/locked: Permission denied. | exit 8", .log = "larkspire.install: The update could not be copied to"},
   {.name = "FailingOpenerShowsTheRunFailure", .opener = "echo 'no handler for this type' >&2; exit 3", .ends = "page 7 | box An error has occurred while attempting to run install program.\r\nPlease rerun Larkspire AutoUpdate. | exit 4", .log = "exit status 3"},
   {.name = "BrokenRegistryFileSaysWhereAndEndsNonZero", .registryText = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software]\n\"x\"=bogus\n", .ends = "page 0 | box Larkspire was either not installed or not\r\ninstalled properly. Please reinstall Larkspire.\r\n\r\nCannot continue with update. | exit 2", .log = "registry.reg: line 4"},
-  {.name = "ProductFolderInAnyScript", .appPath = "@unicode", .ends = "page 7 | opened @sandbox/home/łukasz/Программы/larkspire-setup.msi | exit 0"},
+  // On Windows for a Russian user (code page 1251), with a temporary folder in Japanese: neither code page holds
+  // both names.
+  {.name = "ProductFolderInAnyScript", .appPath = "@unicode", .ends = "page 7 | opened @sandbox/home/łukasz/Программы/larkspire-setup.msi | exit 0",
+   .windows = "page 7 | opened @sandbox/home/łukasz/Программы/larkspire-setup.cmd | exit 0", .windowsDriver = " --temp @unicode-temp", .windowsLang = "ru_RU.UTF-8"},
   {.name = "NoOpenerWarnsAndEndsNonZero", .opener = "", .ends = "page 1 | exit 5", .log = "larkspire.install: no installer service"},
   {.name = "NoSessionBusTellsNobodyAndGoesOn", .noBus = true, .ends = "page 7 | opened @sandbox/product/larkspire-setup.msi | exit 0", .log = "larkspire.broadcast: no D-Bus session bus (DBUS_SESSION_BUS_ADDRESS is not set)"},
   // Only the maker's catalog is trusted: one signed by anyone else (a proxy on the way), or an older one

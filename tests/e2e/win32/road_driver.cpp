@@ -4,12 +4,13 @@
 // closes its error dialogs, and prints where the road ended in the words
 // the Linux road uses, its exit status on the next line:
 //   road-driver.exe WIZARD [--seed] [--set KEY|NAME|VALUE]... [--answers YN...] [--stop-retry] [--keyboard]
-//                   [--shots FOLDER] [--trust CA.pem]
+//                   [--shots FOLDER] [--trust CA.pem] [--temp FOLDER]
 // --seed empties HKEY_CURRENT_USER\Software\Tessarine, and each --set then
 // writes a text value below it. Questions are answered from --answers in
 // order, then No. --keyboard presses Next with Enter and Cancel with Escape.
 // --shots saves the window at every page as a bitmap. --trust adds a
 // certificate authority of the test's own to the user's trusted roots.
+// --temp makes FOLDER the wizard's temporary folder.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -246,6 +247,8 @@ int main() {
     if (a == "--keyboard") w.keyboard = true;
     if (a == "--shots" && i + 1 < argc) w.shots = argv[++i];
     if (a == "--trust" && i + 1 < argc && !Trust(argv[++i])) return 3;
+    if (a == "--temp" && i + 1 < argc)
+      SetEnvironmentVariableW(L"TMP", argv[++i]), SetEnvironmentVariableW(L"TEMP", argv[i]);
   }
   if (seed) RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Tessarine");
   Seed(values);
