@@ -352,7 +352,9 @@ const std::string
 const Situation kSituations[] = {
   {.name = "UpToDate", .components = "--component larkspire=3.02.0012 --component quillon=2.01.0003", .ends = "page 5 Congratulations! | exit 0", .windows = kAsOnLinux},
   {.name = "NotAvailable", .components = "--component larkspire=3.03.0000 --disable-setup", .ends = "page 5 Larkspire AutoUpdate is not available at this time. | exit 0"},
-  {.name = "CorruptPackage", .corruptPackage = true, .ends = "page 6 | dialog The downloaded file was corrupt. | exit 8", .windows = kAsOnLinux},
+  // On Windows with the keyboard: once the dialog is closed, Enter would press Retry.
+  {.name = "CorruptPackage", .corruptPackage = true, .ends = "page 6 | dialog The downloaded file was corrupt. | exit 8",
+   .windows = "page 6 | dialog The downloaded file was corrupt. | keyboard on Retry | exit 8", .windowsDriver = " --keyboard"},
   {.name = "NotInstalledSaysSo", .registryText = "REGEDIT4\n", .ends = "page 0 | box Larkspire was either not installed or not\r\ninstalled properly. Please reinstall Larkspire.\r\n\r\nCannot continue with update. | exit 2", .windows = kAsOnLinux},
   {.name = "PackageMissingOnTheServer", .missingPackage = true, .ends = "page 6 | dialog The url could not be found. | exit 8", .windows = kAsOnLinux},
   {.name = "NoAppPathGoesToTheUsersOwnFolder", .appPath = "", .ends = "page 7 | opened @data/larkspire/larkspire-setup.msi | exit 0", .log = "larkspire.startup: \"App Path\" is not set"},
@@ -538,13 +540,18 @@ TEST_F(RoadTest, TheQuietCheckTellsTheDesktopOnceAboutEachNewUpdate) {
   bus.unregisterObject("/org/freedesktop/Notifications");
 }
 
-// Stop half-way on the Windows program, the question answered Yes: stopped; Retry completes and Install hands over.
+// Stop half-way on the Windows program, the question answered No, then Stop again and Yes: stopped; Retry
+// completes and Install hands over.
 TEST_F(RoadTest, WindowsRoadStopThenRetry) {
   if (!kWin32Build) GTEST_SKIP() << "LARKSPIRE_WIN32_BUILD names no Windows build";
   WriteFileBytes(server.File(".slow"), "");
-  EXPECT_EQ(RunWindows({.name = "stop"}, " --stop-retry --answers Y", 1 << 20),
-            "page 7 | box Are you sure you want to stop this download? | Download stopped | opened "
-            "@sandbox/product/larkspire-setup.cmd | exit 0");
+  // With the keyboard: No keeps the download, and the keyboard on Stop, where Enter asks again; once stopped,
+  // Enter presses Retry.
+  const std::string question = " | box Are you sure you want to stop this download? | keyboard on ";
+  EXPECT_EQ(RunWindows({.name = "stop"}, " --stop-retry --keyboard --answers NY", 1 << 20),
+            "page 7" + question + "Stop" + question +
+                "Retry | Download stopped | opened "
+                "@sandbox/product/larkspire-setup.cmd | exit 0");
 }
 
 // The quiet check of the Windows program, as its scheduled task runs it: up to date after the road has

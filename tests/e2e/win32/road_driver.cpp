@@ -7,7 +7,9 @@
 //                   [--shots FOLDER] [--trust CA.pem] [--temp FOLDER]
 // --seed empties HKEY_CURRENT_USER\Software\Tessarine, and each --set then
 // writes a text value below it. Questions are answered from --answers in
-// order, then No. --keyboard presses Next with Enter and Cancel with Escape.
+// order, then No. --keyboard presses Next with Enter and Cancel with Escape,
+// says after each box and dialog which button has the keyboard, and with
+// --stop-retry presses Stop again and Retry with Enter.
 // --shots saves the window at every page as a bitmap. --trust adds a
 // certificate authority of the test's own to the user's trusted roots.
 // --temp makes FOLDER the wizard's temporary folder.
@@ -139,16 +141,41 @@ struct Wizard {
       }
       PostMessageW(GetDlgItem(box, button), BM_CLICK, 0, 0);
       WaitWhile([&] { return IsWindow(box) && IsWindowVisible(box); }, false);
-      return true;
+      return Handled();
     }
     if (HWND dialog = TopLevel(L"LarkspireAutoUpdateError")) {
       Snap(dialog, "error-dialog");
       ends += " | dialog " + Text(Control(dialog, kFirstControlId + static_cast<int>(ErrCtl::Label2)));
       PostMessageW(Control(dialog, kFirstControlId + static_cast<int>(ErrCtl::Cmd)), BM_CLICK, 0, 0);
       WaitWhile([&] { return IsWindowVisible(dialog); }, false);
-      return true;
+      return Handled();
     }
     return false;
+  }
+
+  int handled = 0;  // boxes and dialogs closed so far
+  bool Handled() {
+    ++handled;
+    if (keyboard && !quiet && Main()) Settle(), ends += " | keyboard on " + Focused();
+    return true;
+  }
+  // The button of the wizard's window that has the keyboard.
+  std::string Focused() const {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(Main(), nullptr), &info) || !info.hwndFocus) return "nothing";
+    const std::pair<Ctl, const char*> buttons[] = {{Ctl::cmdLoad0, "Stop"},
+                                                   {Ctl::cmdLoad1, "Retry"},
+                                                   {Ctl::Cmd0, "Back"},
+                                                   {Ctl::Cmd1, "Next"},
+                                                   {Ctl::Cmd2, "Cancel"}};
+    for (const auto& [id, name] : buttons)
+      if (Control(id) == info.hwndFocus) return name;
+    return info.hwndFocus == Main() ? "the frame" : "another control";
+  }
+  void Press(WPARAM key) {
+    PostMessageW(Main(), WM_KEYDOWN, key, 1), PostMessageW(Main(), WM_KEYUP, key, 0xC0000001);
+    Settle();
   }
 
   // Waits while busy holds, answering what the wizard asks meanwhile
@@ -279,10 +306,16 @@ int main() {
         w.Click(Ctl::Cmd1);
         w.WaitWhile([&] { return w.Running() && w.Caption(Ctl::lblInfo0).empty() && (stopRetry || w.Page() != 7); });
         if (stopRetry) {
+          const int before = w.handled;
           w.Click(Ctl::cmdLoad0);  // Stop, answered from --answers
+          // With the keyboard, the first answer is No, and Enter asks again on the button that kept it.
+          if (w.keyboard && w.WaitWhile([&] { return w.handled == before; })) w.Press(VK_RETURN);
           w.WaitWhile([&] { return w.Caption(Ctl::Label1_3) != "Download stopped"; });
           w.ends += " | " + w.Caption(Ctl::Label1_3);
-          w.Click(Ctl::cmdLoad1);  // Retry
+          if (w.keyboard)
+            w.Press(VK_RETURN);  // on Retry, once Stop can no longer take it
+          else
+            w.Click(Ctl::cmdLoad1);
         }
         w.Snap("downloading");
         if (w.WaitForPage(7)) w.Snap("ready"), w.Click(Ctl::Cmd1);  // Install

@@ -1,5 +1,6 @@
 #include "backends/win32/window/control.hpp"
 
+#include "backends/win32/handles.hpp"
 #include "backends/win32/wide_text.hpp"
 #include "backends/win32/window/design.hpp"
 #include "backends/win32/window/picture_box.hpp"
@@ -23,11 +24,11 @@ void FitOneLine(HWND label, const std::wstring& text) {
   RECT r{};
   GetClientRect(label, &r);
   TEXTMETRICW metrics{};
-  HDC dc = GetDC(label);
-  const HGDIOBJ old = SelectObject(dc, DialogFont());
-  GetTextMetricsW(dc, &metrics);
-  SelectObject(dc, old);
-  ReleaseDC(label, dc);
+  {
+    const WindowDc dc(label);
+    const SelectedObject font(dc.Get(), DialogFont());
+    GetTextMetricsW(dc.Get(), &metrics);
+  }
   HFONT font = DialogFont();
   if (r.bottom < metrics.tmHeight * 3 / 2)
     for (HFONT f : smaller)
@@ -55,8 +56,10 @@ void Win32Control::SetEnabled(bool enabled) {
   // A button that loses the focus as it is disabled would leave the
   // keyboard nowhere: the focus moves on to the next control that takes it.
   if (!enabled && GetFocus() == hwnd_) {
-    HWND next = GetNextDlgTabItem(GetAncestor(hwnd_, GA_ROOT), hwnd_, FALSE);
+    const HWND root = GetAncestor(hwnd_, GA_ROOT);
+    HWND next = GetNextDlgTabItem(root, hwnd_, FALSE);
     if (next && next != hwnd_) ::SetFocus(next);
+    PostMessageW(root, kGiveBackKeyboard, 0, 0);
   }
   EnableWindow(hwnd_, enabled);
 }
@@ -67,7 +70,11 @@ void Win32Control::SetVisible(bool visible) { ShowWindow(hwnd_, visible ? SW_SHO
 
 void Win32Control::SetFocus() {
   if (!IsWindowEnabled(hwnd_) || !Visible()) RaiseError(ErrNo::InvalidArgument);
-  ::SetFocus(hwnd_);
+  // While a dialog of the program's own holds the window disabled, the
+  // focus is given when the window is active again.
+  const HWND root = GetAncestor(hwnd_, GA_ROOT);
+  SetPropW(root, kKeyboardOwner, hwnd_);
+  if (IsWindowEnabled(root)) ::SetFocus(hwnd_);
 }
 
 bool Win32Control::HasFocus() const { return GetFocus() == hwnd_; }

@@ -9,6 +9,15 @@
 
 class Win32PictureBox;
 
+// The control a top-level window's keyboard belongs to, kept as a property
+// of that window: the one the program gave the focus last, or the one that
+// had it when the window was left for a message box, a dialog or another
+// program. The window gives it back when it is active again.
+inline constexpr const wchar_t* kKeyboardOwner = L"LarkspireKeyboardOwner";
+// Posted to a top-level window whose focused button was disabled: once the
+// program has finished changing the page, the keyboard goes to its default.
+inline constexpr UINT kGiveBackKeyboard = WM_APP + 7;
+
 class Win32Control : public IControl {
  public:
   // box: the picture box behind a picture control.

@@ -49,6 +49,7 @@ Win32ErrorDialog::Win32ErrorDialog(HWND owner, IResources& resources)
 
 Win32ErrorDialog::~Win32ErrorDialog() {
   SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+  RemovePropW(hwnd_, kKeyboardOwner);
   controls_ = {};
   image_.reset();
   DestroyWindow(hwnd_);

@@ -48,11 +48,10 @@ Win32MainWindow::Win32MainWindow() : pxPerTwip_(PixelsPerTwip()) {
 
 Win32MainWindow::~Win32MainWindow() {
   SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+  RemovePropW(hwnd_, kKeyboardOwner);
   controls_ = {};
   boxes_ = {};
   DestroyWindow(hwnd_);
-  for (HICON icon : icons_)
-    if (icon) DestroyIcon(icon);
 }
 
 void Win32MainWindow::MakeControls() {
@@ -124,10 +123,9 @@ void Win32MainWindow::SetCaption(const std::string& caption) { SetWindowTextW(hw
 void Win32MainWindow::SetIcon(const std::string& resourceName) {
   const int metrics[2] = {SM_CXICON, SM_CXSMICON};
   for (int i = 0; i < 2; ++i) {
-    if (const HICON icon = ResourceIcon(resourceName, metrics[i])) {
-      SendMessageW(hwnd_, WM_SETICON, i == 0 ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-      if (icons_[i]) DestroyIcon(icons_[i]);
-      icons_[i] = icon;
+    if (UniqueIcon icon(ResourceIcon(resourceName, metrics[i])); icon.Valid()) {
+      SendMessageW(hwnd_, WM_SETICON, i == 0 ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(icon.Get()));
+      icons_[i] = std::move(icon);  // the one it replaces is no longer the window's
     }
   }
 }
@@ -155,6 +153,16 @@ void Win32MainWindow::Show() {
 }
 
 void Win32MainWindow::Unload() { Close(false); }
+
+void Win32MainWindow::GiveBackKeyboard() {
+  const auto usable = [this](HWND h) { return h && IsChild(hwnd_, h) && IsWindowEnabled(h) && IsWindowVisible(h); };
+  HWND owner = static_cast<HWND>(GetPropW(hwnd_, kKeyboardOwner));
+  // A button disabled meanwhile (Stop once the download has stopped) hands
+  // it on to the page's default: Retry, Stop, Next, Back, then Cancel.
+  for (const Ctl id : {Ctl::cmdLoad1, Ctl::cmdLoad0, Ctl::Cmd1, Ctl::Cmd0, Ctl::Cmd2})
+    if (!usable(owner)) owner = HandleOf(id);
+  if (usable(owner)) ::SetFocus(owner);
+}
 
 void Win32MainWindow::Close(bool byUser) {
   if (unloaded_) return;
@@ -226,6 +234,23 @@ LRESULT Win32MainWindow::Message(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_CLOSE:
       Close(true);
+      return 0;
+    case WM_ACTIVATE:
+      // The system would give the keyboard to the frame, where Enter and the
+      // access keys reach no button: the control that had it keeps it
+      // across a message box, the error dialog and a switch to another
+      // program.
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        if (const HWND focus = GetFocus(); focus && IsChild(hwnd_, focus)) SetPropW(hwnd_, kKeyboardOwner, focus);
+      } else if (!HIWORD(wParam)) {
+        GiveBackKeyboard();
+      }
+      return 0;
+    case WM_SETFOCUS:
+      GiveBackKeyboard();
+      return 0;
+    case kGiveBackKeyboard:
+      if (GetActiveWindow() == hwnd_) GiveBackKeyboard();
       return 0;
     case WM_DPICHANGED: {
       // Moved to a monitor of another DPI: the same twips at its pixels, in

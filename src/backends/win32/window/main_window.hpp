@@ -6,6 +6,7 @@
 #include <array>
 #include <memory>
 
+#include "backends/win32/handles.hpp"
 #include "backends/win32/prelude.hpp"
 #include "backends/win32/window/control.hpp"
 #include "backends/win32/window/picture_box.hpp"
@@ -61,11 +62,14 @@ class Win32MainWindow : public IMainWindowView {
   void Clicked(int controlId);
   // Closes the window; asks the form first when the user closes it.
   void Close(bool byUser);
+  // Gives the keyboard back to the control that owns it (kKeyboardOwner),
+  // or to the page's default button when that one cannot take it.
+  void GiveBackKeyboard();
 
   IMainWindowEvents* form_ = nullptr;
   double pxPerTwip_;
   HWND hwnd_ = nullptr;
-  HICON icons_[2] = {};
+  UniqueIcon icons_[2];  // destroyed after the window that shows them
   std::array<std::unique_ptr<Win32PictureBox>, static_cast<std::size_t>(Ctl::Count)> boxes_;
   std::array<std::unique_ptr<Win32Control>, static_cast<std::size_t>(Ctl::Count)> controls_;
   std::unique_ptr<Win32Timer> timers_[2];
