@@ -9,6 +9,7 @@
 
 #include "app/win32_platform.hpp"
 #include "app/win_update_check.hpp"
+#include "backends/win32/handles.hpp"
 #include "backends/win32/wide_text.hpp"
 #include "catalog/built_in_keys.hpp"
 #include "support/app_texts.hpp"
@@ -34,9 +35,9 @@ const char* const kHelp =
 std::vector<std::string> Arguments() {
   int count = 0;
   LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  const UniqueLocalMemory owned(wide);
   std::vector<std::string> arguments;
-  for (int i = 0; i < count; ++i) arguments.push_back(Narrow(wide[i]));
-  LocalFree(wide);
+  for (int i = 0; i < count && wide; ++i) arguments.push_back(Narrow(wide[i]));
   return arguments;
 }
 

@@ -12,6 +12,7 @@
 #include "backends/win32/event_loop.hpp"
 #include "backends/win32/file_system.hpp"
 #include "backends/win32/guid_source.hpp"
+#include "backends/win32/handles.hpp"
 #include "backends/win32/process_control.hpp"
 #include "backends/win32/profile_reader.hpp"
 #include "backends/win32/read_service.hpp"
@@ -151,9 +152,8 @@ int RunWindowsUpdateCheck() {
   {
     // The wizard's own mutex: never beside a wizard of this session, and let
     // go before the wizard may be started from the balloon.
-    const HANDLE lock = CreateMutexW(nullptr, FALSE, L"Local\\LarkspireAutoUpdate");
-    if (lock && GetLastError() == ERROR_ALREADY_EXISTS) {
-      CloseHandle(lock);
+    const UniqueKernelHandle lock(CreateMutexW(nullptr, FALSE, L"Local\\LarkspireAutoUpdate"));
+    if (lock.Valid() && GetLastError() == ERROR_ALREADY_EXISTS) {
       LogFailure(LogArea::Startup, "a wizard or a check of this session is running; this check leaves");
       return ExitStatus::AlreadyRunning;
     }
@@ -164,7 +164,6 @@ int RunWindowsUpdateCheck() {
       TranslateMessage(&message);
       DispatchMessageW(&message);
     }
-    if (lock) CloseHandle(lock);
   }
   if (check->Result == UpdateCheck::UpdateAvailable) {
     LogInfo(LogArea::Startup, "the check found an update");

@@ -32,17 +32,17 @@ std::wstring DownloadFolder() {
   return std::wstring(buffer, n);
 }
 
-DownloadFile::DownloadFile(const std::wstring& folder) : folder_(folder), handle_(INVALID_HANDLE_VALUE) {
+DownloadFile::DownloadFile(const std::wstring& folder) : folder_(folder) {
   // CREATE_NEW never opens an existing file or a link planted under the
   // name; another name is tried when one is taken. Others may read the file
   // and a cancel may remove it while it is written.
-  for (int attempt = 0; attempt < 100 && handle_ == INVALID_HANDLE_VALUE; ++attempt) {
+  for (int attempt = 0; attempt < 100 && !handle_.Valid(); ++attempt) {
     path_ = folder + Widen(kDownloadFilePrefix) + RandomPart() + L".tmp";
-    handle_ = CreateFileW(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                          FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle_ == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
+    handle_.Reset(CreateFileW(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle_.Valid() && GetLastError() != ERROR_FILE_EXISTS) break;
   }
-  if (handle_ == INVALID_HANDLE_VALUE) RaiseFetchFailure(FetchFailed::NoFileIn(::FolderText(folder)));
+  if (!handle_.Valid()) RaiseFetchFailure(FetchFailed::NoFileIn(::FolderText(folder)));
 }
 
 std::string DownloadFile::FolderText() const { return ::FolderText(folder_); }
@@ -53,12 +53,10 @@ DiskSpace DownloadFile::Space() const {
   return {static_cast<std::int64_t>(available.QuadPart), static_cast<std::int64_t>(total.QuadPart)};
 }
 
-DownloadFile::~DownloadFile() { Close(); }
-
 FetchFailure DownloadFile::Write(const char* data, std::uint32_t size, std::int64_t fileLength) {
   for (std::uint32_t done = 0; done < size;) {
     DWORD written = 0;
-    if (!WriteFile(handle_, data + done, size - done, &written, nullptr)) {
+    if (!WriteFile(handle_.Get(), data + done, size - done, &written, nullptr)) {
       const DWORD error = GetLastError();
       if (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL)
         return FetchFailed::DiskFull(FolderText(), fileLength, fileLength > 0 ? Space().free : 0);
@@ -70,8 +68,8 @@ FetchFailure DownloadFile::Write(const char* data, std::uint32_t size, std::int6
 }
 
 bool DownloadFile::Close() {
-  if (handle_ == INVALID_HANDLE_VALUE) return true;
-  const bool closed = CloseHandle(handle_) != FALSE;
-  handle_ = INVALID_HANDLE_VALUE;
-  return closed;
+  // Closed here (not left to the owner) since the close can fail: the
+  // system may complete a cached write only then.
+  if (!handle_.Valid()) return true;
+  return CloseHandle(handle_.Release()) != FALSE;
 }

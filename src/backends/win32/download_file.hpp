@@ -5,6 +5,7 @@
 #include <string>
 
 #include "backends/common/transfer_rules.hpp"
+#include "backends/win32/handles.hpp"
 
 class DownloadFile {
  public:
@@ -12,7 +13,6 @@ class DownloadFile {
   // kDownloadFilePrefix, a random part and ".tmp", never reusing an existing
   // name. Raises RuntimeError when no file can be made there.
   explicit DownloadFile(const std::wstring& folder);
-  ~DownloadFile();
   DownloadFile(const DownloadFile&) = delete;
   DownloadFile& operator=(const DownloadFile&) = delete;
 
@@ -33,7 +33,7 @@ class DownloadFile {
  private:
   std::wstring folder_;
   std::wstring path_;
-  void* handle_;
+  UniqueKernelHandle handle_;
 };
 
 // The temporary folder (GetTempPathW), ending in a backslash. Raises

@@ -4,7 +4,11 @@
 
 #include "backends/win32/prelude.hpp"
 
-bool FetchControl::Hold(void* handle) {
+FetchControl::~FetchControl() {
+  for (auto it = handles_.rbegin(); it != handles_.rend(); ++it) InternetCloseHandle(*it);
+}
+
+bool FetchControl::Hold(HINTERNET handle) {
   const std::lock_guard lock(mutex_);
   if (cancelled_) {
     InternetCloseHandle(handle);
@@ -14,7 +18,7 @@ bool FetchControl::Hold(void* handle) {
   return true;
 }
 
-void FetchControl::Close(void* handle) {
+void FetchControl::Close(HINTERNET handle) {
   const std::lock_guard lock(mutex_);
   const auto it = std::find(handles_.begin(), handles_.end(), handle);
   if (it == handles_.end()) return;  // closed by a cancel

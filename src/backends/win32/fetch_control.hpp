@@ -9,18 +9,22 @@
 #include <string>
 #include <vector>
 
+#include "backends/win32/handles.hpp"
+
 class FetchControl {
  public:
   // The control of the fetch into filePath. Never fails.
   explicit FetchControl(std::wstring filePath) : path_(std::move(filePath)) {}
+  // Closes what the worker still held (it ended without closing them).
+  ~FetchControl();
   FetchControl(const FetchControl&) = delete;
   FetchControl& operator=(const FetchControl&) = delete;
 
   // Worker: keeps an HINTERNET for a cancel to close. Returns false, having
   // closed it, when the fetch is already cancelled.
-  bool Hold(void* handle);
+  bool Hold(HINTERNET handle);
   // Worker: closes a held handle, unless a cancel already has.
-  void Close(void* handle);
+  void Close(HINTERNET handle);
   // Returns whether the fetch was cancelled. Never fails.
   bool Cancelled() const;
   // Service: stops the fetch. Closes its handles (which ends the worker's
@@ -38,6 +42,6 @@ class FetchControl {
   std::condition_variable finishedChanged_;
   bool cancelled_ = false;
   bool finished_ = false;
-  std::vector<void*> handles_;
+  std::vector<HINTERNET> handles_;
   const std::wstring path_;
 };

@@ -6,7 +6,7 @@
 #include <memory>
 #include <utility>
 
-#include "backends/win32/prelude.hpp"
+#include "backends/win32/handles.hpp"
 #include "backends/win32/wide_text.hpp"
 #include "support/runtime_error.hpp"
 
@@ -36,18 +36,17 @@ std::wstring W(const std::string& path) { return Widen(path); }
 
 class Win32Reader : public IFileReader {
  public:
-  Win32Reader(HANDLE h, std::int64_t length) : h_(h), length_(length) {}
-  ~Win32Reader() override { CloseHandle(h_); }
+  Win32Reader(UniqueKernelHandle h, std::int64_t length) : h_(std::move(h)), length_(length) {}
   std::int64_t Length() const override { return length_; }
   std::size_t Read(std::uint8_t* buffer, std::size_t n) override {
     DWORD got = 0;
     const DWORD want = n > 0x40000000 ? 0x40000000 : static_cast<DWORD>(n);
-    if (!ReadFile(h_, buffer, want, &got, nullptr)) RaiseLastError(GetLastError());
+    if (!ReadFile(h_.Get(), buffer, want, &got, nullptr)) RaiseLastError(GetLastError());
     return got;
   }
 
  private:
-  HANDLE h_;
+  UniqueKernelHandle h_;
   std::int64_t length_;
 };
 }  // namespace
@@ -76,7 +75,7 @@ std::string WhyOthersCanChange(const std::wstring& path, bool isFile) {
                                              &dacl, nullptr, &descriptor);
   const std::string name = Narrow(path);
   if (status != ERROR_SUCCESS) return "cannot tell who may change " + name + " (error " + std::to_string(status) + ")";
-  const std::unique_ptr<void, decltype(&LocalFree)> owned(descriptor, &LocalFree);
+  const UniqueLocalMemory owned(descriptor);
   if (!dacl) return name + " has no access list: everyone may change it";
   // Changing a file's bytes, or removing, renaming or re-permitting an entry.
   const ACCESS_MASK risky = (isFile ? FILE_WRITE_DATA | FILE_APPEND_DATA | GENERIC_WRITE : FILE_DELETE_CHILD) | DELETE |
@@ -107,14 +106,13 @@ std::string Win32FileSystem::OthersCanChange(const std::string& path) {
 }
 
 std::string Win32FileSystem::FileIdentity(const std::string& path) {
-  const std::unique_ptr<void, decltype(&::CloseHandle)> h(
-      ::CreateFileW(Widen(path).c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr),
-      &::CloseHandle);
+  const UniqueKernelHandle h(::CreateFileW(Widen(path).c_str(), FILE_READ_ATTRIBUTES,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   BY_HANDLE_FILE_INFORMATION file{};
   FILE_BASIC_INFO basic{};
-  if (h.get() == INVALID_HANDLE_VALUE || !::GetFileInformationByHandle(h.get(), &file) ||
-      !::GetFileInformationByHandleEx(h.get(), FileBasicInfo, &basic, sizeof basic) ||
+  if (!h.Valid() || !::GetFileInformationByHandle(h.Get(), &file) ||
+      !::GetFileInformationByHandleEx(h.Get(), FileBasicInfo, &basic, sizeof basic) ||
       (file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
     return "";
   char text[160];
@@ -144,29 +142,26 @@ std::unique_ptr<IFileReader> Win32FileSystem::OpenRead(const std::string& path) 
   const DWORD attributes = GetFileAttributesW(w.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
     RaiseError(ErrNo::PathFileAccess);
-  HANDLE h = CreateFileW(w.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) RaiseLastError(GetLastError());
+  UniqueKernelHandle h(CreateFileW(w.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!h.Valid()) RaiseLastError(GetLastError());
   LARGE_INTEGER size{};
-  GetFileSizeEx(h, &size);
-  return std::make_unique<Win32Reader>(h, size.QuadPart);
+  GetFileSizeEx(h.Get(), &size);
+  return std::make_unique<Win32Reader>(std::move(h), size.QuadPart);
 }
 
 void Win32FileSystem::WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  HANDLE h = CreateFileW(W(path).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) RaiseLastError(GetLastError());
-  std::size_t done = 0;
-  while (done < bytes.size()) {
+  UniqueKernelHandle h(
+      CreateFileW(W(path).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!h.Valid()) RaiseLastError(GetLastError());
+  for (std::size_t done = 0; done < bytes.size();) {
     DWORD written = 0;
     const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1 << 20));
-    if (!::WriteFile(h, bytes.data() + done, chunk, &written, nullptr)) {
-      const DWORD err = GetLastError();
-      CloseHandle(h);
-      RaiseLastError(err);
-    }
+    if (!::WriteFile(h.Get(), bytes.data() + done, chunk, &written, nullptr)) RaiseLastError(GetLastError());
     done += written;
   }
-  CloseHandle(h);
+  // The close can fail (the system may complete a cached write only then).
+  if (!CloseHandle(h.Release())) RaiseLastError(GetLastError());
 }
 
 std::int32_t Win32FileSystem::GetAttr(const std::string& path) {
@@ -222,8 +217,8 @@ std::vector<std::string> Win32FileSystem::RemoveLeftovers(const std::string& dir
   if (folder.empty()) return removed;
   if (folder.back() != L'\\') folder += L'\\';
   WIN32_FIND_DATAW found = {};
-  const HANDLE search = FindFirstFileW((folder + W(prefix) + L"*.tmp").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return removed;
+  const UniqueFind search(FindFirstFileW((folder + W(prefix) + L"*.tmp").c_str(), &found));
+  if (!search.Valid()) return removed;
   // FILETIME counts 100 ns from 1601; the Unix epoch is 11644473600 s later.
   const std::uint64_t limit = (static_cast<std::uint64_t>(notAfter) + 11644473600ULL) * 10000000ULL;
   do {
@@ -234,8 +229,7 @@ std::vector<std::string> Win32FileSystem::RemoveLeftovers(const std::string& dir
     // The program's own downloads are read-only until they are handed on.
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (DeleteFileW(path.c_str())) removed.push_back(Narrow(path));
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
+  } while (FindNextFileW(search.Get(), &found));
   return removed;
 }
 

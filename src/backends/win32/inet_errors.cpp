@@ -1,6 +1,6 @@
 #include "backends/win32/inet_errors.hpp"
 
-#include "backends/win32/prelude.hpp"
+#include "backends/win32/handles.hpp"
 #include "backends/win32/wide_text.hpp"
 
 std::string InetErrorText(std::uint32_t error) {
@@ -11,8 +11,8 @@ std::string InetErrorText(std::uint32_t error) {
                                      (inet ? FORMAT_MESSAGE_FROM_HMODULE : FORMAT_MESSAGE_FROM_SYSTEM),
                                  inet ? GetModuleHandleW(L"wininet.dll") : nullptr, error, 0,
                                  reinterpret_cast<wchar_t*>(&words), 0, nullptr);
+  const UniqueLocalMemory owned(words);
   std::wstring text(words ? words : L"", n);
-  LocalFree(words);
   while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L'.' || text.back() == L' '))
     text.pop_back();
   return text.empty() ? "error " + std::to_string(error) : Narrow(text);

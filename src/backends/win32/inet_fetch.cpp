@@ -182,7 +182,7 @@ std::optional<FetchFailure> InetFetch::Transfer() {
   }
 }
 
-std::optional<FetchFailure> InetFetch::Answer(void* request, const std::wstring& url, int redirects,
+std::optional<FetchFailure> InetFetch::Answer(HINTERNET request, const std::wstring& url, int redirects,
                                               std::optional<std::wstring>& next) {
   if (control_->Cancelled()) return kCancelled;
   DWORD status = 0, size = sizeof status;
@@ -204,7 +204,7 @@ std::optional<FetchFailure> InetFetch::Answer(void* request, const std::wstring&
   return std::nullopt;
 }
 
-std::optional<FetchFailure> InetFetch::BeginBody(void* request) {
+std::optional<FetchFailure> InetFetch::BeginBody(HINTERNET request) {
   // Chunks are the one transfer coding; WinINet would read any other as the file.
   const std::optional<std::wstring> coding = HeadField(request, HTTP_QUERY_TRANSFER_ENCODING);
   if (coding && _wcsicmp(coding->c_str(), L"chunked") != 0) return FetchFailed::NotUnderstood();
@@ -217,7 +217,7 @@ std::optional<FetchFailure> InetFetch::BeginBody(void* request) {
   return std::nullopt;
 }
 
-std::optional<FetchFailure> InetFetch::ReadBody(void* request) {
+std::optional<FetchFailure> InetFetch::ReadBody(HINTERNET request) {
   std::vector<char> buffer(kReadSize);
   const int stallSeconds = rules_.Settings().stallSeconds, deadline = rules_.DeadlineSeconds();
   const auto stall = std::chrono::seconds(stallSeconds);

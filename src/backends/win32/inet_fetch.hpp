@@ -17,6 +17,7 @@
 #include "backends/common/transfer_rules.hpp"
 #include "backends/win32/download_file.hpp"
 #include "backends/win32/fetch_control.hpp"
+#include "backends/win32/handles.hpp"
 #include "platform/async_read_service.hpp"
 
 // Hands a notification towards the user-interface thread: the property, and
@@ -47,10 +48,10 @@ class InetFetch {
   // it goes on.
   std::optional<FetchFailure> Transfer();
   // Reads the head of the answer to url; next: where it redirects to.
-  std::optional<FetchFailure> Answer(void* request, const std::wstring& url, int redirects,
+  std::optional<FetchFailure> Answer(HINTERNET request, const std::wstring& url, int redirects,
                                      std::optional<std::wstring>& next);
-  std::optional<FetchFailure> BeginBody(void* request);
-  std::optional<FetchFailure> ReadBody(void* request);
+  std::optional<FetchFailure> BeginBody(HINTERNET request);
+  std::optional<FetchFailure> ReadBody(HINTERNET request);
   FetchFailure LastInetFailure() const;
   // What the fetch had seen when a call of WinINet stopped waiting.
   Wait Waited(bool silent) const;

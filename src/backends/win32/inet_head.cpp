@@ -28,7 +28,7 @@ std::wstring ResolveLocation(const std::wstring& base, const std::wstring& locat
   return combined;
 }
 
-std::optional<std::wstring> HeadField(void* request, std::uint32_t query, std::uint32_t index) {
+std::optional<std::wstring> HeadField(HINTERNET request, std::uint32_t query, std::uint32_t index) {
   DWORD size = 0, at = index;
   HttpQueryInfoW(request, query, nullptr, &size, &at);
   if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return std::nullopt;
@@ -40,7 +40,7 @@ std::optional<std::wstring> HeadField(void* request, std::uint32_t query, std::u
   return value;
 }
 
-std::vector<std::wstring> ContentLengths(void* request) {
+std::vector<std::wstring> ContentLengths(HINTERNET request) {
   std::vector<std::wstring> lengths;
   // A bound: the same field named a dozen times is already not understood.
   for (std::uint32_t i = 0; i < 12; ++i) {
@@ -51,7 +51,7 @@ std::vector<std::wstring> ContentLengths(void* request) {
   return lengths;
 }
 
-bool HeadUnderstood(void* request) {
+bool HeadUnderstood(HINTERNET request) {
   const std::optional<std::wstring> version = HeadField(request, HTTP_QUERY_VERSION);
   if (!version || (*version != L"HTTP/1.0" && *version != L"HTTP/1.1")) return false;
   return HeadLinesFit(HeadField(request, HTTP_QUERY_RAW_HEADERS_CRLF).value_or(L""));

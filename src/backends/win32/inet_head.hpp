@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "backends/win32/handles.hpp"
 #include "backends/win32/head_text.hpp"
 
 // The parts of an http:// or https:// address that a request is made of.
@@ -26,10 +27,10 @@ std::wstring ResolveLocation(const std::wstring& base, const std::wstring& locat
 
 // One of the request's head fields (an HTTP_QUERY_ value), its index-th
 // occurrence; nothing when the head has no such field. Never fails.
-std::optional<std::wstring> HeadField(void* request, std::uint32_t query, std::uint32_t index = 0);
+std::optional<std::wstring> HeadField(HINTERNET request, std::uint32_t query, std::uint32_t index = 0);
 // Every value the head gives its Content-Length. Never fails.
-std::vector<std::wstring> ContentLengths(void* request);
+std::vector<std::wstring> ContentLengths(HINTERNET request);
 // Whether the head can be taken as an HTTP/1 answer: its status line names
 // HTTP/1.0 or HTTP/1.1 and none of its lines is longer than a fetch takes.
 // Never fails.
-bool HeadUnderstood(void* request);
+bool HeadUnderstood(HINTERNET request);

@@ -77,7 +77,7 @@ Win32AsyncReadService::~Win32AsyncReadService() {
     mailbox_->window = nullptr;
     mailbox_->notes.clear();
   }
-  DestroyWindow(static_cast<HWND>(window_));
+  DestroyWindow(window_);
   for (auto& [key, running] : fetches_) running.control->Cancel();
   const auto deadline = std::chrono::steady_clock::now() + kStopWait;
   for (auto& [key, running] : fetches_) running.control->WaitFinished(deadline);

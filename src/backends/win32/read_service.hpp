@@ -19,6 +19,7 @@
 #include <string>
 
 #include "backends/win32/inet_fetch.hpp"
+#include "backends/win32/prelude.hpp"
 #include "platform/async_read_service.hpp"
 
 class Win32AsyncReadService : public IAsyncReadService {
@@ -67,7 +68,7 @@ class Win32AsyncReadService : public IAsyncReadService {
 
   IAsyncReadHandler* handler_ = nullptr;
   TransferSettings settings_;
-  void* window_ = nullptr;
+  HWND window_ = nullptr;
   std::shared_ptr<Mailbox> mailbox_;
   std::map<std::string, Running> fetches_;
   std::deque<Note> arrived_;  // taken from the mailbox, not handed over yet

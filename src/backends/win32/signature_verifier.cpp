@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "backends/win32/handles.hpp"
 #include "backends/win32/prelude.hpp"
 #include "support/runtime_error.hpp"
 // After windows.h, whose types it uses.
@@ -80,11 +81,10 @@ bool Win32SignatureVerifier::VerifyP256(std::span<const std::uint8_t> message, s
   if (!ecdsa.get() || !BCRYPT_SUCCESS(BCryptImportKeyPair(ecdsa.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, &key,
                                                           blob.data(), static_cast<ULONG>(blob.size()), 0)))
     return false;
-  const NTSTATUS status =
-      BCryptVerifySignature(key, nullptr, digest.data(), static_cast<ULONG>(digest.size()),
-                            const_cast<PUCHAR>(signature.data()), static_cast<ULONG>(signature.size()), 0);
-  BCryptDestroyKey(key);
-  return BCRYPT_SUCCESS(status);
+  const UniqueHandle<BCRYPT_KEY_HANDLE, &::BCryptDestroyKey> owned(key);
+  return BCRYPT_SUCCESS(BCryptVerifySignature(key, nullptr, digest.data(), static_cast<ULONG>(digest.size()),
+                                              const_cast<PUCHAR>(signature.data()),
+                                              static_cast<ULONG>(signature.size()), 0));
 }
 
 std::unique_ptr<ISha256> Win32SignatureVerifier::NewSha256() { return std::make_unique<CngSha256>(); }

@@ -4,6 +4,7 @@
 #include <map>
 #include <utility>
 
+#include "backends/win32/handles.hpp"
 #include "backends/win32/wide_text.hpp"
 
 const wchar_t* const kMainWindowClass = L"LarkspireAutoUpdate";
@@ -17,9 +18,8 @@ int dpiNow = 0;
 
 int ScreenDpi() {
   if (!dpiNow) {
-    HDC screen = GetDC(nullptr);
-    dpiNow = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
-    if (screen) ReleaseDC(nullptr, screen);
+    const WindowDc screen(nullptr);
+    dpiNow = screen.Get() ? GetDeviceCaps(screen.Get(), LOGPIXELSX) : 96;
     if (dpiNow <= 0) dpiNow = 96;
   }
   return dpiNow;
@@ -52,13 +52,11 @@ HFONT DialogFontOfSize(int points) {
 HFONT DialogFont() { return DialogFontOfSize(8); }
 
 double TextPixels(HFONT font, const std::wstring& text) {
-  HDC dc = GetDC(nullptr);
-  if (!dc) return 0;
-  const HGDIOBJ old = SelectObject(dc, font);
+  const WindowDc dc(nullptr);
+  if (!dc.Get()) return 0;
+  const SelectedObject selected(dc.Get(), font);
   SIZE size{};
-  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-  SelectObject(dc, old);
-  ReleaseDC(nullptr, dc);
+  GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &size);
   return size.cx;
 }
 

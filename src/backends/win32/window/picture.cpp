@@ -57,30 +57,24 @@ std::shared_ptr<Win32Picture> DecodePicture(const std::vector<std::uint8_t>& byt
   if (FAILED(converter->GetSize(&width, &height)) || !width || !height || width > 16384 || height > 16384)
     return nullptr;
   void* bits = nullptr;
-  const HBITMAP dib = NewDib(static_cast<int>(width), static_cast<int>(height), &bits);
-  if (!dib) return nullptr;
+  UniqueBitmap dib(NewDib(static_cast<int>(width), static_cast<int>(height), &bits));
+  if (!dib.Valid()) return nullptr;
   const UINT stride = width * 4;
-  if (FAILED(converter->CopyPixels(nullptr, stride, stride * height, static_cast<BYTE*>(bits)))) {
-    DeleteObject(dib);
-    return nullptr;
-  }
-  return std::make_shared<Win32Picture>(dib, static_cast<int>(width), static_cast<int>(height));
+  if (FAILED(converter->CopyPixels(nullptr, stride, stride * height, static_cast<BYTE*>(bits)))) return nullptr;
+  return std::make_shared<Win32Picture>(std::move(dib), static_cast<int>(width), static_cast<int>(height));
 }
 
 std::shared_ptr<Picture> Win32PictureService::LoadPicture(const std::string& path) {
-  const HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  const UniqueKernelHandle file(CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
   std::vector<std::uint8_t> bytes;
-  if (file != INVALID_HANDLE_VALUE) {
-    LARGE_INTEGER size{};
-    // A picture of the program's is small; a file of hundreds of mebibytes is none.
-    if (GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart < (64 << 20)) {
-      bytes.resize(static_cast<std::size_t>(size.QuadPart));
-      DWORD got = 0;
-      if (!ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) || got != bytes.size())
-        bytes.clear();
-    }
-    CloseHandle(file);
+  LARGE_INTEGER size{};
+  // A picture of the program's is small; a file of hundreds of mebibytes is none.
+  if (file.Valid() && GetFileSizeEx(file.Get(), &size) && size.QuadPart > 0 && size.QuadPart < (64 << 20)) {
+    bytes.resize(static_cast<std::size_t>(size.QuadPart));
+    DWORD got = 0;
+    if (!ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) || got != bytes.size())
+      bytes.clear();
   }
   auto picture = DecodePicture(bytes);
   if (!picture) throw RuntimeError(481, "Invalid picture");

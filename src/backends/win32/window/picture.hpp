@@ -6,21 +6,19 @@
 #include <string>
 #include <vector>
 
-#include "backends/win32/prelude.hpp"
+#include "backends/win32/handles.hpp"
 #include "platform/picture_service.hpp"
 
 class Win32Picture : public Picture {
  public:
-  Win32Picture(HBITMAP bitmap, int width, int height) : bitmap_(bitmap), width_(width), height_(height) {}
-  ~Win32Picture() override { DeleteObject(bitmap_); }
-  Win32Picture(const Win32Picture&) = delete;
-  Win32Picture& operator=(const Win32Picture&) = delete;
+  Win32Picture(UniqueBitmap bitmap, int width, int height)
+      : bitmap_(std::move(bitmap)), width_(width), height_(height) {}
   int Width() const override { return width_; }
   int Height() const override { return height_; }
-  HBITMAP Bitmap() const { return bitmap_; }
+  HBITMAP Bitmap() const { return bitmap_.Get(); }
 
  private:
-  HBITMAP bitmap_;
+  UniqueBitmap bitmap_;
   int width_, height_;
 };
 

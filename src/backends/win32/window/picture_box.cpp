@@ -11,18 +11,15 @@ Win32PictureBox::Win32PictureBox(HWND parent, int id, bool scaleInTwips) : scale
   hwnd_ = CreateWindowExW(0, kPictureClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0, 1, 1, parent,
                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
   SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  HDC screen = GetDC(hwnd_);
-  memory_ = CreateCompatibleDC(screen);
-  ReleaseDC(hwnd_, screen);
+  memory_.Reset(CreateCompatibleDC(WindowDc(hwnd_).Get()));
   font_ = DialogFontOfSize(8);
   EnsureBitmap();
 }
 
 Win32PictureBox::~Win32PictureBox() {
   SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-  if (firstBitmap_) SelectObject(memory_, firstBitmap_);
-  DeleteObject(bitmap_);
-  DeleteDC(memory_);
+  // A bitmap still selected into a context cannot be deleted.
+  if (firstBitmap_) SelectObject(memory_.Get(), firstBitmap_);
 }
 
 LRESULT CALLBACK Win32PictureBox::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -33,7 +30,7 @@ LRESULT CALLBACK Win32PictureBox::WindowProc(HWND hwnd, UINT message, WPARAM wPa
     case WM_PAINT: {
       PAINTSTRUCT ps;
       HDC dc = BeginPaint(hwnd, &ps);
-      if (box) ::BitBlt(dc, 0, 0, box->bitmapW_, box->bitmapH_, box->memory_, 0, 0, SRCCOPY);
+      if (box) ::BitBlt(dc, 0, 0, box->bitmapW_, box->bitmapH_, box->memory_.Get(), 0, 0, SRCCOPY);
       EndPaint(hwnd, &ps);
       return 0;
     }
@@ -66,21 +63,21 @@ void Win32PictureBox::Placed(double scaleWidthTwips, double scaleHeightTwips) {
 
 void Win32PictureBox::EnsureBitmap() {
   const int w = PixelWidth(), h = PixelHeight();
-  if (bitmap_ && w == bitmapW_ && h == bitmapH_) return;
-  HDC screen = GetDC(hwnd_);
-  const HBITMAP fresh = CreateCompatibleBitmap(screen, w, h);
-  ReleaseDC(hwnd_, screen);
-  HDC scratch = CreateCompatibleDC(memory_);
-  const HGDIOBJ old = SelectObject(scratch, fresh);
-  RECT all{0, 0, w, h};
-  FillRect(scratch, &all, GetSysColorBrush(COLOR_BTNFACE));
-  if (bitmap_) ::BitBlt(scratch, 0, 0, std::min(w, bitmapW_), std::min(h, bitmapH_), memory_, 0, 0, SRCCOPY);
-  SelectObject(scratch, old);
-  DeleteDC(scratch);
-  const HGDIOBJ previous = SelectObject(memory_, fresh);
+  if (bitmap_.Valid() && w == bitmapW_ && h == bitmapH_) return;
+  UniqueBitmap fresh(CreateCompatibleBitmap(WindowDc(hwnd_).Get(), w, h));
+  {
+    // The new bitmap starts as what the old one showed, on the face colour.
+    const UniqueMemoryDc scratch(CreateCompatibleDC(memory_.Get()));
+    const SelectedObject painted(scratch.Get(), fresh.Get());
+    RECT all{0, 0, w, h};
+    FillRect(scratch.Get(), &all, GetSysColorBrush(COLOR_BTNFACE));
+    if (bitmap_.Valid())
+      ::BitBlt(scratch.Get(), 0, 0, std::min(w, bitmapW_), std::min(h, bitmapH_), memory_.Get(), 0, 0, SRCCOPY);
+  }
+  const HGDIOBJ previous = SelectObject(memory_.Get(), fresh.Get());
   if (!firstBitmap_) firstBitmap_ = previous;
-  if (bitmap_) DeleteObject(bitmap_);
-  bitmap_ = fresh, bitmapW_ = w, bitmapH_ = h;
+  bitmap_ = std::move(fresh);  // the old one, no longer selected, is deleted
+  bitmapW_ = w, bitmapH_ = h;
 }
 
 void Win32PictureBox::Changed() {
@@ -91,7 +88,7 @@ void Win32PictureBox::Changed() {
 void Win32PictureBox::Cls() {
   EnsureBitmap();
   RECT all{0, 0, bitmapW_, bitmapH_};
-  FillRect(memory_, &all, GetSysColorBrush(COLOR_BTNFACE));
+  FillRect(memory_.Get(), &all, GetSysColorBrush(COLOR_BTNFACE));
   currentX_ = currentY_ = 0;
   printed_.clear();
   Changed();
@@ -105,24 +102,24 @@ void Win32PictureBox::SetFontSize(int points) {
 double Win32PictureBox::TextWidth(const std::string& text) { return TextPixels(font_, Widen(text)) / FactorX(); }
 
 double Win32PictureBox::TextHeight(const std::string&) {
-  const HGDIOBJ old = SelectObject(memory_, font_);
+  const SelectedObject font(memory_.Get(), font_);
   TEXTMETRICW metrics{};
-  GetTextMetricsW(memory_, &metrics);
-  SelectObject(memory_, old);
+  GetTextMetricsW(memory_.Get(), &metrics);
   return metrics.tmHeight / FactorY();
 }
 
 void Win32PictureBox::Print(const std::string& text) {
   EnsureBitmap();
   const std::wstring wide = Widen(text);
-  const HGDIOBJ old = SelectObject(memory_, font_);
-  SetBkMode(memory_, TRANSPARENT);
-  // The program's colours are blue, green, red from the top byte down, as
-  // the system's own.
-  SetTextColor(memory_, static_cast<COLORREF>(fore_));
-  TextOutW(memory_, static_cast<int>(std::lround(currentX_ * FactorX())),
-           static_cast<int>(std::lround(currentY_ * FactorY())), wide.c_str(), static_cast<int>(wide.size()));
-  SelectObject(memory_, old);
+  {
+    const SelectedObject font(memory_.Get(), font_);
+    SetBkMode(memory_.Get(), TRANSPARENT);
+    // The program's colours are blue, green, red from the top byte down, as
+    // the system's own.
+    SetTextColor(memory_.Get(), static_cast<COLORREF>(fore_));
+    TextOutW(memory_.Get(), static_cast<int>(std::lround(currentX_ * FactorX())),
+             static_cast<int>(std::lround(currentY_ * FactorY())), wide.c_str(), static_cast<int>(wide.size()));
+  }
   if (!printed_.empty()) printed_ += L' ';
   printed_ += wide;
   Changed();
@@ -133,9 +130,8 @@ void Win32PictureBox::FillBox(double x1, double y1, double x2, double y2, std::u
   const auto px = [](double v, double f) { return static_cast<int>(std::lround(v * f)); };
   RECT box{px(std::min(x1, x2), FactorX()), px(std::min(y1, y2), FactorY()), px(std::max(x1, x2), FactorX()),
            px(std::max(y1, y2), FactorY())};
-  const HBRUSH brush = CreateSolidBrush(static_cast<COLORREF>(bgr));
-  FillRect(memory_, &box, brush);
-  DeleteObject(brush);
+  const UniqueBrush brush(CreateSolidBrush(static_cast<COLORREF>(bgr)));
+  FillRect(memory_.Get(), &box, brush.Get());
   Changed();
 }
 
@@ -145,11 +141,11 @@ void Win32PictureBox::SetPicture(std::shared_ptr<Picture> picture) {
   // The holder takes the picture's size, and the picture is its bitmap.
   SetWindowPos(hwnd_, nullptr, 0, 0, win32->Width(), win32->Height(), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   EnsureBitmap();
-  HDC scratch = CreateCompatibleDC(memory_);
-  const HGDIOBJ old = SelectObject(scratch, win32->Bitmap());
-  ::BitBlt(memory_, 0, 0, win32->Width(), win32->Height(), scratch, 0, 0, SRCCOPY);
-  SelectObject(scratch, old);
-  DeleteDC(scratch);
+  {
+    const UniqueMemoryDc scratch(CreateCompatibleDC(memory_.Get()));
+    const SelectedObject picture(scratch.Get(), win32->Bitmap());
+    ::BitBlt(memory_.Get(), 0, 0, win32->Width(), win32->Height(), scratch.Get(), 0, 0, SRCCOPY);
+  }
   Changed();
 }
 
@@ -158,8 +154,8 @@ bool Win32PictureBox::BitBlt(int x, int y, int w, int h, ISurface& src, int sx, 
   if (!from || w <= 0 || h <= 0) return false;
   EnsureBitmap();
   const auto px = [](double v, double f) { return static_cast<int>(std::lround(v * f)); };
-  const bool done = StretchBlt(memory_, px(x, FactorX()), px(y, FactorY()), px(w, FactorX()), px(h, FactorY()),
-                               from->memory_, sx, sy, w, h, rop);
+  const bool done = StretchBlt(memory_.Get(), px(x, FactorX()), px(y, FactorY()), px(w, FactorX()), px(h, FactorY()),
+                               from->memory_.Get(), sx, sy, w, h, rop);
   Changed();
   return done;
 }

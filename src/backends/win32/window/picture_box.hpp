@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "backends/win32/handles.hpp"
 #include "backends/win32/prelude.hpp"
 #include "backends/win32/window/design.hpp"
 #include "platform/surface.hpp"
@@ -55,9 +56,9 @@ class Win32PictureBox : public ISurface {
   HWND hwnd_;
   bool scaleInTwips_;
   double scaleW_ = 0, scaleH_ = 0;
-  HDC memory_ = nullptr;
-  HBITMAP bitmap_ = nullptr;
-  HGDIOBJ firstBitmap_ = nullptr;
+  UniqueMemoryDc memory_;
+  UniqueBitmap bitmap_;            // selected into memory_
+  HGDIOBJ firstBitmap_ = nullptr;  // what memory_ held when it was made: selected again at the end
   int bitmapW_ = 0, bitmapH_ = 0;
   HFONT font_ = nullptr;  // one of the dialog fonts, kept for the program's life
   int fontPoints_ = 8;
