@@ -81,10 +81,14 @@ int ReadOptions(const std::vector<std::string>& arguments) {
              TrustPolicyText(UpdateInfoUrlOf(LARKSPIRE_UPDATE_HOST)));
       return ExitStatus::Success;
     } else {
-      LogFailure(LogArea::Startup,
-                 (a.starts_with("-") ? "Unknown option '" + a + "'."
-                                     : "Unexpected argument '" + a + "': the wizard takes no file or address.") +
-                     " (larkspire-autoupdate.exe --help lists the options)");
+      const std::string reason =
+          a.starts_with("-") ? "Unknown option '" + a + "'."
+                             : "Unexpected argument '" + a + "': the wizard takes no file or address.";
+      LogFailure(LogArea::Startup, reason + " (larkspire-autoupdate.exe --help lists the options)");
+      // Started from a shortcut or Explorer nobody sees the log: the reason
+      // and the usage are shown in a box.
+      if (!GetStdHandle(STD_ERROR_HANDLE))
+        MessageBoxW(nullptr, Widen(reason + "\n\n" + kHelp).c_str(), Widen(AppTitle).c_str(), MB_OK | MB_ICONERROR);
       return ExitStatus::BadCommandLine;
     }
   }
