@@ -55,6 +55,7 @@ int main(int argc, char** argv) {
     return ExitStatus::BadCommandLine;
   }
   if (line.outcome == CommandLine::Outcome::Inform) AnswerWithoutWindow(argc, argv);
+  if (!line.logFile.empty()) OpenLogFile(line.logFile, line.verbose);
   if (line.check) return RunUpdateCheck(argc, argv, line.verbose);
   // Without a display that answers Qt would abort: say which, and leave.
   const DisplayChoice display = ChooseDisplay(PlatformGiven(argc, argv));

@@ -46,6 +46,9 @@ void Describe(QCommandLineParser& parser) {
   parser.addHelpOption();
   parser.addVersionOption();
   parser.addOption({"verbose", "Also log what the wizard does, not only what fails."});
+  parser.addOption({"log-file",
+                    "Also append the log to <file> (a wizard started from the desktop has no terminal to show it).",
+                    "file"});
   parser.addOption({"check",
                     "Check for an update without a window (as the daily timer does): tell the desktop when one is "
                     "waiting, and exit with 0 (up to date), 10 (update available), 2 (not installed), 8 (failed) or "
@@ -87,6 +90,7 @@ CommandLine ReadCommandLine(const std::vector<std::string>& arguments) {
   }
   line.verbose = parser.isSet("verbose");
   line.check = parser.isSet("check");
+  line.logFile = parser.value("log-file").toStdString();
   return line;
 }
 

@@ -18,7 +18,8 @@ struct CommandLine {
   };
   Outcome outcome = Outcome::Run;
   bool verbose = false;
-  bool check = false;  // --check: the quiet check, no window
+  bool check = false;   // --check: the quiet check, no window
+  std::string logFile;  // --log-file: where the log is also appended ("" nowhere)
   std::string refusal;  // why it was refused, for the log
 };
 
@@ -29,7 +30,6 @@ CommandLine ReadCommandLine(const std::vector<std::string>& arguments);
 // Prints the help or the version that the arguments ask for (Inform) and
 // ends the program with status 0. Needs no display.
 [[noreturn]] void AnswerWithoutWindow(int argc, char** argv);
-
 
 // True when another wizard holds the lock: the user has been told (an
 // information box) and the log says which lock, and this wizard is to leave.

@@ -21,11 +21,12 @@
 
 namespace {
 const char* const kHelp =
-    "Usage: larkspire-autoupdate.exe [--verbose]\n"
+    "Usage: larkspire-autoupdate.exe [--verbose] [--log-file <file>]\n"
     "Checks the Larkspire update server for a newer version, downloads and verifies the update, and hands it to "
     "the installer.\n\n"
     "Options:\n"
     "  --verbose   Also log what the wizard does, not only what fails.\n"
+    "  --log-file <file>  Also append the log to <file> (a wizard started from a shortcut has no console).\n"
     "  --check     Check for an update without a window (as the daily task does) and tell the user when one\n"
     "              is waiting; exit status 0 up to date, 10 update available, 2 not installed, 8 failed,\n"
     "              6 a wizard is open.\n"
@@ -43,13 +44,20 @@ std::vector<std::string> Arguments() {
 
 // Each line of the log goes to the standard error (when there is one) and
 // to the system's debug output, where a debugger or DebugView shows it.
+// With --log-file, every line is also appended to that file: a window
+// program started from a shortcut has no console.
 bool verbose = false;
+FILE* logFile = nullptr;
 void LogLine(LogArea area, LogLevel level, std::string_view line) {
   if (level != LogLevel::Failure && !verbose) return;
   const std::string text = FormatLogLine(LogAreaName(area), LogPriority(level), line) + "\n";
   std::fputs(text.c_str(), stderr);
   std::fflush(stderr);
   OutputDebugStringW(Widen(text).c_str());
+  if (logFile) {
+    std::fputs(text.c_str(), logFile);
+    std::fflush(logFile);
+  }
 }
 
 // A text for the user at the command line; a box when the program has no
@@ -71,6 +79,10 @@ int ReadOptions(const std::vector<std::string>& arguments) {
     const std::string& a = arguments[i];
     if (a == "--verbose") {
       verbose = true;
+    } else if ((a == "--log-file" && i + 1 < arguments.size()) || a.starts_with("--log-file=")) {
+      const std::string file = a == "--log-file" ? arguments[++i] : a.substr(11);
+      logFile = _wfopen(Widen(file).c_str(), L"ab");
+      if (!logFile) LogFailure(LogArea::Startup, "cannot write the log to " + file + "; it goes to stderr only");
     } else if (a == "--check") {
       check = true;
     } else if (a == "-h" || a == "--help" || a == "/?") {
@@ -81,9 +93,9 @@ int ReadOptions(const std::vector<std::string>& arguments) {
              TrustPolicyText(UpdateInfoUrlOf(LARKSPIRE_UPDATE_HOST)));
       return ExitStatus::Success;
     } else {
-      const std::string reason =
-          a.starts_with("-") ? "Unknown option '" + a + "'."
-                             : "Unexpected argument '" + a + "': the wizard takes no file or address.";
+      const std::string reason = a.starts_with("-")
+                                     ? "Unknown option '" + a + "'."
+                                     : "Unexpected argument '" + a + "': the wizard takes no file or address.";
       LogFailure(LogArea::Startup, reason + " (larkspire-autoupdate.exe --help lists the options)");
       // Started from a shortcut or Explorer nobody sees the log: the reason
       // and the usage are shown in a box.

@@ -1,7 +1,11 @@
 # Runs PROGRAM with ARGS ('|' between them) in a session without a display
 # (or with the NAME=VALUE settings of SETTINGS, '|' between them), and fails
 # unless it ends with STATUS and its output matches TEXT.
+# With LOG, the text must be in that file too (removed first).
 string(REPLACE "|" ";" arguments "${ARGS}")
+if(DEFINED LOG)
+  file(REMOVE ${LOG})
+endif()
 string(REPLACE "|" ";" settings "${SETTINGS}")
 execute_process(COMMAND env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ${settings} ${PROGRAM} ${arguments}
                 RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 60)
@@ -10,4 +14,10 @@ if(NOT status STREQUAL STATUS)
 endif()
 if(NOT "${out}${err}" MATCHES "${TEXT}")
   message(FATAL_ERROR "the output does not say \"${TEXT}\":\n${out}${err}")
+endif()
+if(DEFINED LOG)
+  file(READ ${LOG} logged)
+  if(NOT logged MATCHES "${TEXT}")
+    message(FATAL_ERROR "the log file ${LOG} does not say \"${TEXT}\":\n${logged}")
+  endif()
 endif()

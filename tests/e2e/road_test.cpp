@@ -561,9 +561,13 @@ TEST_F(RoadTest, WindowsRoadQuietCheck) {
   const Situation upToDate{.name = "check", .components = "--component larkspire=3.02.0012"};
   EXPECT_EQ(RunWindows(upToDate), "page 5 Congratulations! | exit 0");
   const std::string exe = WindowsPath(std::string(kWin32Build) + "/src/app/larkspire-autoupdate.exe");
-  const auto [said, status] = RunCommand("wine '" + exe + "' --check --verbose 2>&1");
+  // With its log also in a file, as a task started without a console would keep it.
+  const std::string log = sandbox.File("check.log");
+  const auto [said, status] =
+      RunCommand("wine '" + exe + "' --check --verbose --log-file '" + WindowsPath(log) + "' 2>&1");
   EXPECT_EQ(WEXITSTATUS(status), 0) << said;
   EXPECT_NE(said.find("the check found Larkspire up to date"), std::string::npos) << said;
+  EXPECT_NE(ReadFileBytes(log).find("the check found Larkspire up to date"), std::string::npos) << ReadFileBytes(log);
 }
 
 }  // namespace

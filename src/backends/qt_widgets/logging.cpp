@@ -1,10 +1,12 @@
 #include "backends/qt_widgets/logging.hpp"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QLoggingCategory>
 #include <QString>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -47,6 +49,11 @@ void QtSink(LogArea area, LogLevel level, std::string_view line) {
     qCInfo(CategoryOf(area)).noquote() << text;
 }
 
+// The file --log-file named, open for the program's life, and whether it
+// keeps the informational lines too.
+FILE* logFile = nullptr;
+bool logVerbose = false;
+
 // Every line, the program's and Qt's own, with its level (a failure of
 // ours is an error, Qt's warnings stay warnings) and its category, so a
 // journal tells a failure from a stage that went right and the subsystems
@@ -73,6 +80,10 @@ void WriteLine(QtMsgType type, const QMessageLogContext& context, const QString&
   const std::string line = FormatLogLine(category, priority, message.toStdString()) + "\n";
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);
+  if (logFile) {
+    std::fputs(line.c_str(), logFile);
+    std::fflush(logFile);
+  }
 }
 }  // namespace
 
@@ -90,4 +101,24 @@ void InstallQtLogging(bool verbose) {
   qInstallMessageHandler(WriteLine);
   if (verbose) QLoggingCategory::setFilterRules("larkspire.*=true");
   SetLogSink(QtSink);
+}
+
+void OpenLogFile(const std::string& file, bool verbose) {
+  const int fd = open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600);
+  logFile = fd >= 0 ? fdopen(fd, "a") : nullptr;
+  if (!logFile) {
+    const std::string why = std::strerror(errno);
+    if (fd >= 0) close(fd);
+    LogFailure(LogArea::Startup, "cannot write the log to " + file + ": " + why + "; it goes to stderr only");
+    return;
+  }
+  // Until Qt's logging takes over, the lines are written here as it writes them.
+  logVerbose = verbose;
+  SetLogSink([](LogArea area, LogLevel level, std::string_view line) {
+    if (level != LogLevel::Failure && !logVerbose) return;
+    const std::string text = FormatLogLine(LogAreaName(area), LogPriority(level), line) + "\n";
+    std::fputs(text.c_str(), stderr);
+    std::fputs(text.c_str(), logFile);
+    std::fflush(logFile);
+  });
 }
