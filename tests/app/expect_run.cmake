@@ -1,5 +1,6 @@
-# Runs PROGRAM with ARGS ('|' between them) in a session without a display
-# (or with the NAME=VALUE settings of SETTINGS, '|' between them), and fails
+# Runs PROGRAM (through RUN, when given) with ARGS ('|' between them) in a
+# session without a display (or with the NAME=VALUE settings of SETTINGS,
+# '|' between them), and fails
 # unless it ends with STATUS and its output matches TEXT.
 # With LOG, the text must be in that file too (removed first).
 string(REPLACE "|" ";" arguments "${ARGS}")
@@ -7,7 +8,7 @@ if(DEFINED LOG)
   file(REMOVE ${LOG})
 endif()
 string(REPLACE "|" ";" settings "${SETTINGS}")
-execute_process(COMMAND env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ${settings} ${PROGRAM} ${arguments}
+execute_process(COMMAND env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ${settings} ${RUN} ${PROGRAM} ${arguments}
                 RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 60)
 if(NOT status STREQUAL STATUS)
   message(FATAL_ERROR "exit status ${status}, not ${STATUS}\n${out}${err}")

@@ -1,15 +1,25 @@
 // Any arguments (NUL-separated, the program's name first): the wizard
-// refuses exactly when it says why, and a --verbose put first changes
-// nothing but the verbosity.
-#include "app/start_up.hpp"
+// refuses exactly when it says why and informs exactly when it has an
+// answer; a --verbose put first changes nothing but the verbosity; and a
+// line the Windows program takes, the Linux one (which only adds Qt's
+// options) reads the same.
+#include "app/command_line.hpp"
 #include "fuzz_input.hpp"
 
 void Fuzz(const std::uint8_t*, std::size_t, std::string_view text) {
+  static const ProgramDescription windows{.name = "w", .command = "w", .version = "1", .updateHost = "h"};
+  static const ProgramDescription linux = WithQtOptions(windows);
   std::vector<std::string> args(1);
   for (const char c : text) c ? args.back() += c : args.emplace_back();
-  const CommandLine line = ReadCommandLine(args);
+  using Outcome = CommandLine::Outcome;
+  const CommandLine line = ReadCommandLine(args, linux);
+  const CommandLine plain = ReadCommandLine(args, windows);
   args.insert(args.begin() + 1, "--verbose");
-  const CommandLine verbose = ReadCommandLine(args);
-  Check((line.outcome == CommandLine::Outcome::Refuse) != line.refusal.empty() && verbose.outcome == line.outcome &&
-        verbose.check == line.check && (verbose.outcome == CommandLine::Outcome::Refuse || verbose.verbose));
+  const CommandLine verbose = ReadCommandLine(args, linux);
+  Check((line.outcome == Outcome::Refuse) != line.refusal.empty() &&
+        (line.outcome == Outcome::Inform) != line.answer.empty() && verbose.outcome == line.outcome &&
+        verbose.check == line.check && verbose.logFile == line.logFile &&
+        (verbose.outcome == Outcome::Refuse || verbose.verbose));
+  Check(plain.outcome == Outcome::Refuse ||
+        (line.outcome == plain.outcome && line.check == plain.check && line.logFile == plain.logFile));
 }

@@ -1,13 +1,12 @@
 #pragma once
-// One wizard at a time for each user: the first one started holds an
-// advisory lock on a file of the user's own for as long as it runs, and a
-// second one finds it taken. Two wizards would otherwise both download the
-// package and both start the installer.
+// The Linux claim of the user's only wizard: an advisory lock on a file of
+// the user's own, held for as long as the wizard runs.
 #include <string>
 
 #include "backends/posix/unique_fd.hpp"
+#include "platform/single_instance.hpp"
 
-class WizardLock {
+class WizardLock : public ISingleInstance {
  public:
   enum class State {
     Held,           // this wizard is the only one
@@ -22,6 +21,8 @@ class WizardLock {
 
   State Status() const { return state_; }
   const std::string& Path() const { return path_; }
+  bool HeldElsewhere() const override { return state_ == State::HeldElsewhere; }
+  std::string Describe() const override { return "the lock " + path_; }
 
   // $XDG_RUNTIME_DIR/larkspire-autoupdate.lock, the user's own folder for
   // such files; without it, beside the registry file when its folder

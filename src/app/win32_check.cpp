@@ -1,23 +1,10 @@
-#include "app/win_update_check.hpp"
+#include "app/win32_check.hpp"
 
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <string>
 
-#include "backends/common/log_message_box.hpp"
-#include "backends/win32/clock.hpp"
-#include "backends/win32/connection_state.hpp"
-#include "backends/win32/environment.hpp"
-#include "backends/win32/event_loop.hpp"
-#include "backends/win32/file_system.hpp"
-#include "backends/win32/guid_source.hpp"
 #include "backends/win32/handles.hpp"
-#include "backends/win32/process_control.hpp"
-#include "backends/win32/profile_reader.hpp"
-#include "backends/win32/read_service.hpp"
-#include "backends/win32/registry_api.hpp"
-#include "backends/win32/signature_verifier.hpp"
 #include "backends/win32/wide_text.hpp"
 #include "support/diagnostics.hpp"
 #include "wizard/update_check.hpp"
@@ -31,33 +18,6 @@ namespace {
 constexpr UINT kActionWaitMs = 8 * 3600 * 1000;
 constexpr UINT kIconMessage = WM_APP + 1;
 constexpr UINT_PTR kGiveUpTimer = 1;
-
-struct CheckPlatform {
-  Win32RegistryApi registry;
-  Win32Environment environment;
-  Win32FileSystem files;
-  Win32GuidSource guid;
-  LogMessageBox messageBox;
-  Win32ProcessControl process;
-  Win32ProfileReader profiles;
-  Win32EventLoop events;
-  Win32ConnectionService connection;
-  Win32AsyncReadService reader;
-  Win32Clock clock;
-  Win32SignatureVerifier verifier;
-  Platform services{.registry = &registry,
-                    .environment = &environment,
-                    .files = &files,
-                    .guid = &guid,
-                    .messageBox = &messageBox,
-                    .process = &process,
-                    .profiles = &profiles,
-                    .events = &events,
-                    .connection = &connection,
-                    .reader = &reader,
-                    .clock = &clock,
-                    .verifier = &verifier};
-};
 
 std::wstring AnnouncedFile() {
   PWSTR folder = nullptr;
@@ -91,8 +51,9 @@ void CopyInto(wchar_t* field, std::size_t size, const std::wstring& text) {
   lstrcpynW(field, text.c_str(), static_cast<int>(size));
 }
 
-// Tells the user, once for this catalog; starts the wizard on a click.
-void Announce(const UpdateCheck& check) {
+}  // namespace
+
+void AnnounceInNotificationArea(const UpdateCheck& check) {
   const std::wstring file = AnnouncedFile();
   std::string announced;
   if (!file.empty()) std::getline(std::ifstream(std::filesystem::path(file)), announced);
@@ -143,35 +104,4 @@ void Announce(const UpdateCheck& check) {
     LogInfo(LogArea::Startup, "started the wizard");
   else
     LogFailure(LogArea::Startup, "cannot start the wizard " + Narrow(self));
-}
-}  // namespace
-
-int RunWindowsUpdateCheck() {
-  CheckPlatform platform;
-  std::optional<UpdateCheck> check;
-  {
-    // The wizard's own mutex: never beside a wizard of this session, and let
-    // go before the wizard may be started from the balloon.
-    const UniqueKernelHandle lock(CreateMutexW(nullptr, FALSE, L"Local\\LarkspireAutoUpdate"));
-    if (lock.Valid() && GetLastError() == ERROR_ALREADY_EXISTS) {
-      LogFailure(LogArea::Startup, "a wizard or a check of this session is running; this check leaves");
-      return ExitStatus::AlreadyRunning;
-    }
-    check.emplace(platform.services, LARKSPIRE_UPDATE_HOST);
-    bool finished = false;
-    check->Start([&] { finished = true; });
-    for (MSG message; !finished && GetMessageW(&message, nullptr, 0, 0) > 0;) {
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
-    }
-  }
-  if (check->Result == UpdateCheck::UpdateAvailable) {
-    LogInfo(LogArea::Startup, "the check found an update");
-    Announce(*check);
-  } else if (check->Result == UpdateCheck::UpToDate) {
-    LogInfo(LogArea::Startup, "the check found Larkspire up to date");
-  } else {
-    LogFailure(LogArea::Startup, "the check failed; the next scheduled check tries again");
-  }
-  return check->Result;
 }
