@@ -4,7 +4,7 @@
 // (run under Wine) the system's own registry with HKEY_CURRENT_USER and
 // HKEY_LOCAL_MACHINE mapped onto fresh scratch keys. Each case gets a
 // registry of its own that starts empty. The helpers come along, and the
-// system's environment, whose texts are in the code page of its registry.
+// system's environment, whose texts are UTF-8 as the registry's are.
 #include <memory>
 #include <string>
 
@@ -17,9 +17,10 @@
 #include "backends/win32/environment.hpp"
 #include "backends/win32/prelude.hpp"
 #include "backends/win32/registry_api.hpp"
+#include "backends/win32/wide_text.hpp"
 using SystemEnvironment = Win32Environment;
 inline void SetVar(const char* name, const std::string& utf8) {
-  SetEnvironmentVariableA(name, Utf8ToAnsi(utf8).c_str());
+  SetEnvironmentVariableW(Widen(name).c_str(), Widen(utf8).c_str());
 }
 #else
 #include <unistd.h>
