@@ -546,11 +546,11 @@ TEST_F(RoadTest, WindowsRoadStopThenRetry) {
   if (!kWin32Build) GTEST_SKIP() << "LARKSPIRE_WIN32_BUILD names no Windows build";
   WriteFileBytes(server.File(".slow"), "");
   // With the keyboard: No keeps the download, and the keyboard on Stop, where Enter asks again; once stopped,
-  // Enter presses Retry.
+  // and after a switch to another program and back, Enter presses Retry.
   const std::string question = " | box Are you sure you want to stop this download? | keyboard on ";
   EXPECT_EQ(RunWindows({.name = "stop"}, " --stop-retry --keyboard --answers NY", 1 << 20),
             "page 7" + question + "Stop" + question +
-                "Retry | Download stopped | opened "
+                "Retry | Download stopped | keyboard on Retry after a switch | opened "
                 "@sandbox/product/larkspire-setup.cmd | exit 0");
 }
 

@@ -8,7 +8,8 @@
 // --seed empties HKEY_CURRENT_USER\Software\Tessarine, and each --set then
 // writes a text value below it. Questions are answered from --answers in
 // order, then No. --keyboard presses Next with Enter and Cancel with Escape,
-// says after each box and dialog which button has the keyboard, and with
+// says after each box and dialog (and after a switch to another program
+// and back, once stopped) which button has the keyboard, and with
 // --stop-retry presses Stop again and Retry with Enter.
 // --shots saves the window at every page as a bitmap. --trust adds a
 // certificate authority of the test's own to the user's trusted roots.
@@ -173,6 +174,17 @@ struct Wizard {
       if (Control(id) == info.hwndFocus) return name;
     return info.hwndFocus == Main() ? "the frame" : "another control";
   }
+  // Another program's window takes the foreground, then the wizard's again,
+  // as a user switching programs does; says where the keyboard is then.
+  void SwitchAwayAndBack() {
+    const HWND other = CreateWindowExW(0, L"STATIC", L"another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                                       200, 100, nullptr, nullptr, nullptr, nullptr);
+    SetForegroundWindow(other), Settle();
+    const bool away = GetForegroundWindow() == other;
+    SetForegroundWindow(Main()), Settle();
+    DestroyWindow(other);
+    ends += std::string(" | ") + (away ? "" : "(no switch) ") + "keyboard on " + Focused() + " after a switch";
+  }
   void Press(WPARAM key) {
     PostMessageW(Main(), WM_KEYDOWN, key, 1), PostMessageW(Main(), WM_KEYUP, key, 0xC0000001);
     Settle();
@@ -313,7 +325,7 @@ int main() {
           w.WaitWhile([&] { return w.Caption(Ctl::Label1_3) != "Download stopped"; });
           w.ends += " | " + w.Caption(Ctl::Label1_3);
           if (w.keyboard)
-            w.Press(VK_RETURN);  // on Retry, once Stop can no longer take it
+            w.SwitchAwayAndBack(), w.Press(VK_RETURN);  // on Retry, once Stop can no longer take it
           else
             w.Click(Ctl::cmdLoad1);
         }
