@@ -43,18 +43,7 @@ struct LinuxCheckPlatform {
   PosixClock clock;
   OpenSslSignatureVerifier verifier;
   ProfileFileReader profiles{files};
-  Platform services{.registry = &registry,
-                    .environment = &environment,
-                    .files = &files,
-                    .guid = &guid,
-                    .messageBox = &messageBox,
-                    .process = &process,
-                    .profiles = &profiles,
-                    .events = &events,
-                    .connection = &connection,
-                    .reader = &reader,
-                    .clock = &clock,
-                    .verifier = &verifier};
+  Platform services = WindowlessServicesOf(*this);
 };
 
 // Tells the desktop about the update the check found, once for its

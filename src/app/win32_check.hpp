@@ -40,18 +40,7 @@ struct Win32CheckPlatform {
   Win32AsyncReadService reader;
   Win32Clock clock;
   Win32SignatureVerifier verifier;
-  Platform services{.registry = &registry,
-                    .environment = &environment,
-                    .files = &files,
-                    .guid = &guid,
-                    .messageBox = &messageBox,
-                    .process = &process,
-                    .profiles = &profiles,
-                    .events = &events,
-                    .connection = &connection,
-                    .reader = &reader,
-                    .clock = &clock,
-                    .verifier = &verifier};
+  Platform services = WindowlessServicesOf(*this);
 };
 
 // Tells the user about the update the check found, once for its catalog;

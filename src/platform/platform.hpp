@@ -74,3 +74,21 @@ Platform ServicesOf(Root& root) {
           .clock = at(root.clock),
           .verifier = at(root.verifier)};
 }
+
+// The platform of a root without a window, dialogs, pictures, broadcast or
+// opener (the quiet check's), its services named as above.
+template <class Root>
+Platform WindowlessServicesOf(Root& root) {
+  return {.registry = &root.registry,
+          .environment = &root.environment,
+          .files = &root.files,
+          .guid = &root.guid,
+          .messageBox = &root.messageBox,
+          .process = &root.process,
+          .profiles = &root.profiles,
+          .events = &root.events,
+          .connection = &root.connection,
+          .reader = &root.reader,
+          .clock = &root.clock,
+          .verifier = &root.verifier};
+}

@@ -13,8 +13,8 @@ if(LARKSPIRE_UPDATE_KEY_FINGERPRINTS)
 endif()
 set(log ${CMAKE_CURRENT_BINARY_DIR}/wizard.log)
 set(larkspire_command_lines
-  "unknown_option_is_refused^both^--bogus^1^larkspire.startup: Unknown option '--bogus'"
-  "argument_is_refused^both^--verbose|update.msi^1^Unexpected argument 'update.msi'"
+  "unknown_option_is_refused^both^--verbose|--bogus^1^larkspire.startup: Unknown option '--bogus'"
+  "argument_is_refused_even_with_help^both^--help|update.msi^1^Unexpected argument 'update.msi'"
   "help_needs_no_display^both^--help^0^--verbose +Also log what the wizard does"
   "a_windows_user_s_help_is_help^both^/?^0^Usage: larkspire-autoupdate(.exe)? \\[options\\]"
   "help_all_lists_the_toolkit_options^linux^--help-all^0^-platform <name"
