@@ -21,11 +21,10 @@ constexpr UINT_PTR kGiveUpTimer = 1;
 
 std::wstring AnnouncedFile() {
   PWSTR folder = nullptr;
-  std::wstring path;
-  if (SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_CREATE, nullptr, &folder) == S_OK)
-    path = std::wstring(folder) + L"\\Larkspire";
-  CoTaskMemFree(folder);
-  if (path.empty()) return path;
+  const HRESULT found = SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_CREATE, nullptr, &folder);
+  const UniqueTaskMemory owned(folder);
+  if (found != S_OK) return L"";
+  const std::wstring path = std::wstring(folder) + L"\\Larkspire";
   CreateDirectoryW(path.c_str(), nullptr);
   return path + L"\\announced";
 }
@@ -67,8 +66,9 @@ void AnnounceInNotificationArea(const UpdateCheck& check) {
   cls.hInstance = GetModuleHandleW(nullptr);
   cls.lpszClassName = L"LarkspireAutoUpdateCheck";
   RegisterClassExW(&cls);
-  const HWND window = CreateWindowExW(0, cls.lpszClassName, L"Larkspire AutoUpdate", WS_POPUP, 0, 0, 0, 0, nullptr,
-                                      nullptr, cls.hInstance, nullptr);
+  const UniqueWindow owned(CreateWindowExW(0, cls.lpszClassName, L"Larkspire AutoUpdate", WS_POPUP, 0, 0, 0, 0, nullptr,
+                                           nullptr, cls.hInstance, nullptr));
+  const HWND window = owned.Get();
   NOTIFYICONDATAW icon{};
   icon.cbSize = sizeof icon;
   icon.hWnd = window;
@@ -85,7 +85,6 @@ void AnnounceInNotificationArea(const UpdateCheck& check) {
   if (!window || !Shell_NotifyIconW(NIM_ADD, &icon)) {
     LogFailure(LogArea::Startup, "an update is available, but the notification area cannot show it (error " +
                                      std::to_string(GetLastError()) + ")");
-    if (window) DestroyWindow(window);
     return;
   }
   LogInfo(LogArea::Startup, "told the user in the notification area that an update is available");
@@ -96,7 +95,6 @@ void AnnounceInNotificationArea(const UpdateCheck& check) {
     DispatchMessageW(&message);
   }
   Shell_NotifyIconW(NIM_DELETE, &icon);
-  DestroyWindow(window);
   if (!clicked) return;
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);

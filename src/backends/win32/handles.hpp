@@ -1,7 +1,8 @@
 #pragma once
 // The Win32 backends' handles, each owned by one object that releases it the
 // one way the system asks for (CloseHandle, InternetCloseHandle, DeleteObject,
-// DeleteDC, ReleaseDC, LocalFree, FindClose), however the scope is left: a
+// DeleteDC, ReleaseDC, LocalFree, CoTaskMemFree, FindClose, DestroyWindow),
+// however the scope is left: a
 // throw between a handle's making and its release leaks nothing. Move-only;
 // an empty owner (a failed call's null or INVALID_HANDLE_VALUE) releases
 // nothing. SelectedObject puts back what a device context held before.
@@ -55,6 +56,8 @@ using UniqueMemoryDc = UniqueHandle<HDC, &::DeleteDC>;
 using UniqueIcon = UniqueHandle<HICON, &::DestroyIcon>;
 using UniqueFind = UniqueHandle<HANDLE, &::FindClose>;
 using UniqueLocalMemory = UniqueHandle<HLOCAL, &::LocalFree>;
+using UniqueTaskMemory = UniqueHandle<PWSTR, &::CoTaskMemFree>;
+using UniqueWindow = UniqueHandle<HWND, &::DestroyWindow>;
 
 // A window's device context, from GetDC to ReleaseDC.
 class WindowDc {
