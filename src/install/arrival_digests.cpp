@@ -1,6 +1,5 @@
 #include "install/arrival_digests.hpp"
 
-#include <system_error>
 
 ArrivalDigests::ArrivalDigests(ISignatureVerifier& verifier)
     : sha_(verifier.NewSha256()), reg_(crc_.InitCrcTable(kCrc32Polynomial, -1)) {}

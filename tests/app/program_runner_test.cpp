@@ -14,6 +14,7 @@
 #include "fakes/fake_platform.hpp"
 #include "fakes/scoped_env.hpp"
 #include "support/app_texts.hpp"
+#include "support/c_registry.hpp"
 #include "support/diagnostics.hpp"
 
 namespace {
@@ -91,6 +92,7 @@ TEST(ProgramRunner, EachKindOfLineTakesItsSteps) {
     bool heldElsewhere;
     int status;
     std::string steps;
+    bool installed = false;  // Larkspire installed, the desktop without an opener
   } rows[] = {
       {{"--bogus"}, "", false, ExitStatus::BadCommandLine, " refusal:Unknown option '--bogus'."},
       {{"-h", "--check", "-v"}, "", false, ExitStatus::Success, " answer:w 1.2"},  // the version wins
@@ -99,12 +101,19 @@ TEST(ProgramRunner, EachKindOfLineTakesItsSteps) {
       {{"--check"}, "", false, ExitStatus::NotInstalled, " log: check claim let go ended"},
       {{}, "no display", false, ExitStatus::NoDisplay, " log: display"},
       {{}, "", true, ExitStatus::AlreadyRunning, " log: display claim let go"},
-      // Nothing installed: the wizard says so while loading and ends, never shown.
-      {{}, "", false, ExitStatus::NotInstalled, " log: display claim attach let go ended"},
+      // No opener: the wizard's status, not the event loop's, once its window is closed.
+      {{}, "", false, ExitStatus::InstallerMissing, " log: display claim attach run let go", true},
   };
   for (Row& row : rows) {
     row.args.insert(row.args.begin(), "w.exe");
     RecordingHost host(row.display, row.heldElsewhere);
+    if (row.installed) {
+      cRegistry reg(host.platform.registry, host.platform.environment);
+      reg.RootKey("Software\\Tessarine\\LarkspireBrowser");
+      reg.RegWrite("\\Main", "App Version", std::string("3.02.0012"));
+      reg.RegWrite("\\Main", "App Path", host.platform.home.Path());
+      host.platform.shell.installerPresent = false;
+    }
     SCOPED_TRACE(row.steps);
     int status = -1;
     try {
