@@ -15,7 +15,7 @@ struct Option {
 // The wizard's own options, in the order the help lists them.
 const std::vector<Option>& Options() {
   static const std::vector<Option> options{
-      {{"help", "h", "?"}, "", "Displays help on commandline options."},
+      {{"help", "h", "?"}, "", "Displays help on the command-line options."},
       {{"help-all"}, "", "Displays help, including the window system's options."},
       {{"version", "v"}, "", "Displays version information."},
       {{"verbose"}, "", "Also log what the wizard does, not only what fails."},
@@ -25,13 +25,17 @@ const std::vector<Option>& Options() {
       {{"check"},
        "",
        "Check for an update without a window (as the daily check does): tell the user when one is waiting, and "
-       "exit with 0 (up to date), 10 (update available), 2 (not installed), 8 (failed) or 6 (a wizard is open)."}};
+       "exit with 0 (up to date), 10 (update available), 2 (not installed), 8 (failed) or 6 (a wizard or "
+       "another check is running)."}};
   return options;
 }
 
-const Option* Find(std::string_view name) {
+// The program's own option of that name; --help-all only where there are
+// window-system options for it to add.
+const Option* Find(std::string_view name, const ProgramDescription& program) {
   for (const Option& option : Options())
-    if (std::ranges::find(option.names, name) != option.names.end()) return &option;
+    if (std::ranges::find(option.names, name) != option.names.end())
+      return option.names.front() == "help-all" && program.toolkitHelp.empty() ? nullptr : &option;
   return nullptr;
 }
 
@@ -43,7 +47,6 @@ bool Lists(const std::vector<std::string>& names, std::string_view name) {
 std::string Synopsis(const Option& option) {
   std::string text;
   for (std::size_t i = option.names.size(); i-- > 0;) {
-    if (option.names[i] == "?") continue;  // the same as -h, one form is enough
     if (!text.empty()) text += ", ";
     text += (option.names[i].size() == 1 ? "-" : "--") + std::string(option.names[i]);
   }
@@ -69,6 +72,22 @@ std::string Wrapped(std::string_view text, std::size_t column, std::size_t inden
   return out;
 }
 
+// An argument as a refusal shows it: control characters (a line break that
+// would start a forged line of the log) as \xNN.
+std::string Shown(std::string_view argument) {
+  std::string shown;
+  for (const char c : argument) {
+    const auto code = static_cast<unsigned char>(c);
+    if (code >= 0x20 && code != 0x7f) {
+      shown += c;
+    } else {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      shown += {'\\', 'x', kHex[code >> 4], kHex[code & 15]};
+    }
+  }
+  return shown;
+}
+
 void Refuse(CommandLine& line, std::string why) {
   line.outcome = CommandLine::Outcome::Refuse;
   line.refusal = std::move(why);
@@ -89,32 +108,37 @@ CommandLine ReadCommandLine(const std::vector<std::string>& arguments, const Pro
       continue;
     }
     if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
-      Refuse(line, "Unexpected argument '" + argument + "': the wizard takes no file or address.");
+      Refuse(line, "Unexpected argument '" + Shown(argument) + "': the wizard takes no file or address.");
       break;
     }
     const std::string_view written = argument;
     const std::size_t equals = written.find('=');
     const std::string_view typed = written.substr(0, equals);  // as the user wrote it, dashes and all
     const std::string_view name = typed.substr(typed.starts_with("--") ? 2 : 1);
-    const Option* option = Find(name);
+    const Option* option = Find(name, program);
     const bool takesValue = option ? !option->value.empty() : Lists(program.toolkitValueOptions, name);
+    const std::string value = !takesValue                        ? ""
+                              : equals != std::string_view::npos ? argument.substr(equals + 1)
+                              : i + 1 < arguments.size()         ? arguments[++i]
+                                                                 : "";
     if (!option && !takesValue && !Lists(program.toolkitFlags, name)) {
-      Refuse(line, "Unknown option '" + std::string(typed) + "'.");
+      Refuse(line, "Unknown option '" + Shown(typed) + "'.");
     } else if (!takesValue && equals != std::string_view::npos) {
-      Refuse(line, "Unexpected value after '" + std::string(typed) + "'.");
-    } else if (takesValue && equals == std::string_view::npos && i + 1 == arguments.size()) {
-      Refuse(line, "Missing value after '" + std::string(typed) + "'.");
+      Refuse(line, "Unexpected value after '" + Shown(typed) + "'.");
+    } else if (takesValue && value.empty()) {
+      Refuse(line, "Missing value after '" + Shown(typed) + "'.");
     } else if (option) {
       const std::string_view id = option->names.front();
-      if (id == "log-file")
-        line.logFile = equals == std::string_view::npos ? arguments[++i] : argument.substr(equals + 1);
+      if (id == "log-file") line.logFile = value;
       help |= id == "help";
       helpAll |= id == "help-all";
       version |= id == "version";
       line.verbose |= id == "verbose";
       line.check |= id == "check";
-    } else if (takesValue && equals == std::string_view::npos) {
-      ++i;  // the window system's option and its value: its own to read
+    } else {
+      // The window system's own, handed on as it reads them.
+      line.toolkitArguments.push_back("-" + std::string(name));
+      if (takesValue) line.toolkitArguments.push_back(value);
     }
   }
   if (line.outcome == CommandLine::Outcome::Refuse) return line;
@@ -136,7 +160,7 @@ std::string HelpText(const ProgramDescription& program, bool all) {
                      "\n\nOptions:\n";
   constexpr std::size_t kColumn = 22;
   for (const Option& option : Options()) {
-    if (option.names.front() == "help-all" && program.toolkitHelp.empty()) continue;
+    if (!Find(option.names.front(), program)) continue;
     std::string entry = "  " + Synopsis(option);
     entry += entry.size() < kColumn ? std::string(kColumn - entry.size(), ' ') : "\n" + std::string(kColumn, ' ');
     text += entry + Wrapped(option.help, kColumn, kColumn) + "\n";

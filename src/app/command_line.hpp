@@ -5,8 +5,8 @@
 // with a display or without.
 //
 // An option is written with one dash or two ("-verbose", "--verbose"), a
-// value after '=' or as the next argument; "-h", "-?", "/?" and "-v" are
-// the short forms. The window system's own options (Qt's "-platform
+// value after '=' or as the next argument (never empty); "-h", "-?", "/?"
+// and "-v" are the short forms. The window system's own options (Qt's "-platform
 // offscreen", on Linux) are let through for it. The wizard opens no file or
 // address of the user's, so any other argument is refused: an argument it
 // silently ignored would be a mistake the user never hears of.
@@ -37,11 +37,16 @@ struct CommandLine {
   bool verbose = false;
   bool check = false;   // --check: the quiet check, no window
   std::string logFile;  // --log-file: where the log is also appended ("" nowhere)
+  // The window system's options given, as it reads them: each one with a
+  // single dash, its value as the next argument ("-platform", "offscreen").
+  std::vector<std::string> toolkitArguments;
   std::string refusal;  // why it was refused, for the user and the log
   std::string answer;   // the help or the version asked for
 };
 
-// Reads the arguments (the program's name first). Never raises.
+// Reads the arguments (the program's name first). A refusal names the
+// argument with its control characters escaped, so that it cannot pass for
+// a line of the log. Never raises.
 CommandLine ReadCommandLine(const std::vector<std::string>& arguments, const ProgramDescription& program);
 
 // The help text of the program (with all, also the window system's options).

@@ -1,5 +1,6 @@
 #include "app/linux_program_host.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -10,19 +11,26 @@
 #include "support/diagnostics.hpp"
 
 namespace {
-// Whether the user chose Qt's platform on the command line.
-bool PlatformGiven(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view a = argv[i];
-    if (a == "-platform" || a == "--platform" || a.starts_with("-platform=") || a.starts_with("--platform="))
-      return true;
-  }
-  return false;
+// The value of the window system's option name, "" when it was not given.
+std::string ToolkitValue(const CommandLine& line, const std::string& name) {
+  const auto& given = line.toolkitArguments;
+  const auto at = std::find(given.begin(), given.end(), "-" + name);
+  return at != given.end() && at + 1 != given.end() ? *(at + 1) : "";
 }
 }  // namespace
 
-LinuxProgramHost::LinuxProgramHost(int& argc, char** argv) : argc_(argc), argv_(argv) {
+LinuxProgramHost::LinuxProgramHost(const char* program) : qtArguments_{program} {
   QCoreApplication::setApplicationName("larkspire-autoupdate");
+}
+
+void LinuxProgramHost::StartQt(const CommandLine& line, bool window) {
+  qtArguments_.insert(qtArguments_.end(), line.toolkitArguments.begin(), line.toolkitArguments.end());
+  for (std::string& argument : qtArguments_) qtArgv_.push_back(argument.data());
+  qtArgv_.push_back(nullptr);
+  qtArgc_ = static_cast<int>(qtArguments_.size());
+  app_ = window ? std::make_unique<QApplication>(qtArgc_, qtArgv_.data())
+                : std::make_unique<QCoreApplication>(qtArgc_, qtArgv_.data());
+  InstallQtLogging(verbose_);
 }
 
 LinuxProgramHost::~LinuxProgramHost() = default;
@@ -44,9 +52,8 @@ void LinuxProgramHost::StartLog(const CommandLine& line) {
   if (!line.logFile.empty()) OpenLogFile(line.logFile, line.verbose);
 }
 
-Platform& LinuxProgramHost::StartCheck() {
-  app_ = std::make_unique<QCoreApplication>(argc_, argv_);
-  InstallQtLogging(verbose_);
+Platform& LinuxProgramHost::StartCheck(const CommandLine& line) {
+  StartQt(line, false);
   check_ = std::make_unique<LinuxCheckPlatform>();
   return check_->services;
 }
@@ -62,14 +69,17 @@ void LinuxProgramHost::StopEvents() {
   if (events_) events_->quit();
 }
 
-std::string LinuxProgramHost::StartWindowSystem() {
+std::string LinuxProgramHost::StartWindowSystem(const CommandLine& line) {
+  // The X11 display the user named is the one looked at (and, for the
+  // programs the wizard starts, the one they open on too).
+  if (const std::string display = ToolkitValue(line, "display"); !display.empty())
+    setenv("DISPLAY", display.c_str(), 1);
   // Without a display that answers Qt would abort: say which, and leave.
-  const DisplayChoice display = ChooseDisplay(PlatformGiven(argc_, argv_));
+  const DisplayChoice display = ChooseDisplay(!ToolkitValue(line, "platform").empty());
   if (!display.problem.empty()) return display.problem;
   if (!display.platform.empty()) setenv("QT_QPA_PLATFORM", display.platform.c_str(), 1);
-  app_ = std::make_unique<QApplication>(argc_, argv_);
+  StartQt(line, true);
   QApplication::setDesktopFileName("larkspire-autoupdate");
-  InstallQtLogging(verbose_);
   platform_ = std::make_unique<LinuxPlatform>();
   return "";
 }

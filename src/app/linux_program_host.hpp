@@ -15,8 +15,8 @@
 
 class LinuxProgramHost : public ProgramHost {
  public:
-  // argc and argv must outlive the host (Qt keeps them).
-  LinuxProgramHost(int& argc, char** argv);
+  // argv[0]: the program as it was started.
+  explicit LinuxProgramHost(const char* program);
   ~LinuxProgramHost() override;
 
   // The program's command line: Qt's own options are let through.
@@ -27,21 +27,26 @@ class LinuxProgramHost : public ProgramHost {
   void Answer(const std::string& text) override;
   void ShowRefusal(const std::string&) override {}
   void StartLog(const CommandLine& line) override;
-  Platform& StartCheck() override;
+  Platform& StartCheck(const CommandLine& line) override;
   void RunEvents() override;
   void StopEvents() override;
   void Announce(const UpdateCheck& check) override { AnnounceOnDesktop(check); }
-  std::string StartWindowSystem() override;
+  std::string StartWindowSystem(const CommandLine& line) override;
   Platform& Services() override { return platform_->services; }
   std::unique_ptr<ISingleInstance> ClaimSingleInstance() override;
   void BeforeWizard() override;
   void Attach(IMainWindowEvents& wizard) override;
+  void Detach() override { platform_->window->Detach(); }
   bool Unloaded() const override { return platform_->window->Unloaded(); }
   int ShowAndRun() override;
 
  private:
-  int& argc_;
-  char** argv_;
+  // Qt's own arguments: the program, then the window system's options as
+  // it reads them (never the wizard's own). Qt keeps them for its life.
+  void StartQt(const CommandLine& line, bool window);
+  std::vector<std::string> qtArguments_;
+  std::vector<char*> qtArgv_;
+  int qtArgc_ = 0;
   bool verbose_ = false;
   std::function<void(QWidget&)> beforeShow_;
   // Made in this order and gone in the reverse: the services need Qt.

@@ -13,7 +13,7 @@
 
 int main(int argc, char** argv) {
   SetLogToJournal(StderrIsTheJournal());
-  LinuxProgramHost host(argc, argv);
+  LinuxProgramHost host(argc > 0 ? argv[0] : "larkspire-autoupdate");
 #ifdef LARKSPIRE_FIRST_PAINT_PROBE
   std::unique_ptr<ExitAtFirstPaint> probe;
   host.BeforeShow([&](QWidget& window) { probe = std::make_unique<ExitAtFirstPaint>(window); });

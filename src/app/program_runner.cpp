@@ -19,8 +19,8 @@ bool TellWhenAlreadyRunning(const ISingleInstance& claim, IMessageBox& box) {
   return true;
 }
 
-int RunCheck(const std::string& updateHost, ProgramHost& host) {
-  Platform& services = host.StartCheck();
+int RunCheck(const CommandLine& line, const std::string& updateHost, ProgramHost& host) {
+  Platform& services = host.StartCheck(line);
   std::optional<UpdateCheck> check;
   {
     const std::unique_ptr<ISingleInstance> claim = host.ClaimSingleInstance();
@@ -52,8 +52,8 @@ int RunCheck(const std::string& updateHost, ProgramHost& host) {
   return check->Result;
 }
 
-int RunWizard(const std::string& updateHost, ProgramHost& host) {
-  if (const std::string problem = host.StartWindowSystem(); !problem.empty()) {
+int RunWizard(const CommandLine& line, const std::string& updateHost, ProgramHost& host) {
+  if (const std::string problem = host.StartWindowSystem(line); !problem.empty()) {
     LogFailure(LogArea::Startup, problem);
     return ExitStatus::NoDisplay;
   }
@@ -63,6 +63,10 @@ int RunWizard(const std::string& updateHost, ProgramHost& host) {
   host.BeforeWizard();
   frmMain form(services, updateHost);
   host.Attach(form);
+  const struct Detach {
+    ProgramHost& host;
+    ~Detach() { host.Detach(); }
+  } detach{host};
   form.Form_Load();
   // A wizard that ended while loading (nothing installed, the user said no)
   // never shows its window.
@@ -73,8 +77,8 @@ int RunWizard(const std::string& updateHost, ProgramHost& host) {
 }  // namespace
 
 int RunProgram(const std::vector<std::string>& arguments, const ProgramDescription& program, ProgramHost& host) {
+  const CommandLine line = ReadCommandLine(arguments, program);
   try {
-    const CommandLine line = ReadCommandLine(arguments, program);
     switch (line.outcome) {
       case CommandLine::Outcome::Refuse:
         LogFailure(LogArea::Startup, line.refusal + " (" + program.command + " --help lists the options)");
@@ -87,10 +91,11 @@ int RunProgram(const std::vector<std::string>& arguments, const ProgramDescripti
         break;
     }
     host.StartLog(line);
-    return line.check ? RunCheck(program.updateHost, host) : RunWizard(program.updateHost, host);
+    return line.check ? RunCheck(line, program.updateHost, host) : RunWizard(line, program.updateHost, host);
   } catch (const std::exception& e) {
-    // Nothing below lets an error out on purpose: this is the last word.
+    // Nothing below lets an error out on purpose: this is the last word,
+    // in the statuses the mode has (a check that failed is tried again).
     LogFailure(LogArea::Startup, std::string("the wizard failed unexpectedly: ") + e.what());
-    return ExitStatus::ErrorQuit;
+    return line.check ? UpdateCheck::Failed : ExitStatus::ErrorQuit;
   }
 }

@@ -39,7 +39,7 @@ class ProgramHost {
   virtual void StartLog(const CommandLine& line) = 0;
   // Brings up the services the quiet check uses: no window, dialogs,
   // pictures or opener; a box it would show goes to the log.
-  virtual Platform& StartCheck() = 0;
+  virtual Platform& StartCheck(const CommandLine& line) = 0;
   // Runs the events until StopEvents is called (from one of them).
   virtual void RunEvents() = 0;
   virtual void StopEvents() = 0;
@@ -48,7 +48,7 @@ class ProgramHost {
   virtual void Announce(const UpdateCheck& check) = 0;
   // Brings the window system and every service up: "" when the window can
   // be opened, else why not (naming each display tried). Never raises.
-  virtual std::string StartWindowSystem() = 0;
+  virtual std::string StartWindowSystem(const CommandLine& line) = 0;
   // The services, once the window system is up.
   virtual Platform& Services() = 0;
   // Claims the user's only wizard; the claim is held while the result lives.
@@ -56,7 +56,9 @@ class ProgramHost {
   // Anything to say before the wizard looks at the registry.
   virtual void BeforeWizard() {}
   // Hands the window's events to the wizard; unloading it ends the events.
+  // Detach takes them back, before the wizard goes.
   virtual void Attach(IMainWindowEvents& wizard) = 0;
+  virtual void Detach() = 0;
   virtual bool Unloaded() const = 0;
   // Shows the window and runs its events until it is unloaded; returns the
   // event loop's status.

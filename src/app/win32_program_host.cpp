@@ -1,6 +1,8 @@
 #include "app/win32_program_host.hpp"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "backends/win32/handles.hpp"
@@ -8,6 +10,7 @@
 #include "backends/win32/wide_text.hpp"
 #include "support/app_texts.hpp"
 #include "support/diagnostics.hpp"
+#include "support/runtime_error.hpp"
 
 // After the system's headers, which it needs.
 #include <commctrl.h>
@@ -82,10 +85,12 @@ void Win32ProgramHost::StartLog(const CommandLine& line) {
   verbose = line.verbose;
   if (line.logFile.empty()) return;
   logFile = _wfopen(Widen(line.logFile).c_str(), L"ab");
-  if (!logFile) LogFailure(LogArea::Startup, "cannot write the log to " + line.logFile + "; it goes to stderr only");
+  if (!logFile)
+    LogFailure(LogArea::Startup,
+               "cannot write the log to " + line.logFile + ": " + std::strerror(errno) + "; it goes to stderr only");
 }
 
-Platform& Win32ProgramHost::StartCheck() {
+Platform& Win32ProgramHost::StartCheck(const CommandLine&) {
   StartCom();
   check_ = std::make_unique<Win32CheckPlatform>();
   return check_->services;
@@ -95,15 +100,17 @@ void Win32ProgramHost::RunEvents() {
   for (MSG message; !stopped_ && GetMessageW(&message, nullptr, 0, 0) > 0;) DispatchWindowMessage(message);
 }
 
-std::string Win32ProgramHost::StartWindowSystem() {
+std::string Win32ProgramHost::StartWindowSystem(const CommandLine&) {
   StartCom();
   const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
   try {
     platform_ = std::make_unique<Win32Platform>();
-  } catch (const std::exception& e) {
-    // No desktop to open the window on (a service's session, Wine without a display).
-    return std::string("no display to open the window on: ") + e.what();
+  } catch (const RuntimeError& e) {
+    // No desktop to open the window on (a service's session); anything
+    // else is no display problem, and goes on as the error it is.
+    if (e.Number() != Win32MainWindow::kNotMade) throw;
+    return "no display to open the window on: " + e.Description();
   }
   return "";
 }

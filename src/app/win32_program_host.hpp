@@ -24,14 +24,15 @@ class Win32ProgramHost : public ProgramHost {
   void Answer(const std::string& text) override;
   void ShowRefusal(const std::string& reasonAndUsage) override;
   void StartLog(const CommandLine& line) override;
-  Platform& StartCheck() override;
+  Platform& StartCheck(const CommandLine& line) override;
   void RunEvents() override;
   void StopEvents() override { stopped_ = true; }
   void Announce(const UpdateCheck& check) override { AnnounceInNotificationArea(check); }
-  std::string StartWindowSystem() override;
+  std::string StartWindowSystem(const CommandLine& line) override;
   Platform& Services() override { return platform_->services; }
   std::unique_ptr<ISingleInstance> ClaimSingleInstance() override;
   void Attach(IMainWindowEvents& wizard) override;
+  void Detach() override { platform_->window->Attach(nullptr); }
   bool Unloaded() const override { return platform_->window->Unloaded(); }
   int ShowAndRun() override;
 

@@ -28,9 +28,9 @@ void SetLogSink(LogSink sink) { currentSink = sink ? sink : StderrSink; }
 void SetLogToJournal(bool journal) { toJournal = journal; }
 bool LogToJournal() { return toJournal; }
 
-std::string FormatLogLine(std::string_view category, int priority, std::string_view text) {
+std::string FormatLogLine(std::string_view category, int priority, std::string_view text, bool forJournal) {
   const std::string tail = std::string(category) + ": " + std::string(text);
-  if (toJournal) return "<" + std::to_string(priority) + ">" + tail;
+  if (forJournal) return "<" + std::to_string(priority) + ">" + tail;
   static constexpr const char* kWords[] = {"critical", "critical", "critical", "error",
                                            "warning",  "warning",  "info",     "debug"};
   const char* word = kWords[priority < 0 || priority > 7 ? 3 : priority];

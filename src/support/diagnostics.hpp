@@ -28,8 +28,10 @@ bool LogToJournal();
 // A line of the log as it is written, without its line break: for the
 // journal "<3>category: text" (the syslog priority: 2 critical, 3 error,
 // 4 warning, 6 info, 7 debug), else "2026-12-07T20:42:17.123 error
-// category: text" with the local time. Never raises.
-std::string FormatLogLine(std::string_view category, int priority, std::string_view text);
+// category: text" with the local time (forJournal false: always this one,
+// as a log file needs). Never raises.
+std::string FormatLogLine(std::string_view category, int priority, std::string_view text,
+                          bool forJournal = LogToJournal());
 // The syslog priority of a level of the program's own lines.
 constexpr int LogPriority(LogLevel level) { return level == LogLevel::Failure ? 3 : 6; }
 

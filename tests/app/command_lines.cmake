@@ -20,7 +20,7 @@ set(larkspire_command_lines
   "help_all_lists_the_toolkit_options^linux^--help-all^0^-platform <name"
   "version_says_whom_it_trusts^both^-v^0^larkspire-autoupdate ${PROJECT_VERSION}\nupdate information: http://${LARKSPIRE_UPDATE_HOST}/browser/updchk.ndf\ntrust: ${trust}"
   "a_run_without_a_display_says_so^linux^--verbose|--log-file|${log}^7^larkspire.startup: no display to open the window on"
-  "a_stale_x11_display_is_named^linux^^7^the X11 display :77 cannot be reached^DISPLAY=:77"
+  "a_stale_x11_display_is_named^linux^--display=:77^7^the X11 display :77 cannot be reached"
   "a_stale_wayland_display_is_named^linux^^7^the Wayland display wayland-9 cannot be reached^WAYLAND_DISPLAY=wayland-9|XDG_RUNTIME_DIR=/tmp")
 
 # A test for each row the program of this build runs: PROGRAM, started

@@ -37,6 +37,9 @@ TEST(CommandLine, OneGrammarForBothPrograms) {
       {{"-platform"}, true, Outcome::Refuse, "Missing value after '-platform'.", 0, 0},
       {{"--check=yes"}, true, Outcome::Refuse, "Unexpected value after '--check'.", 0, 0},
       {{"--", "--verbose"}, false, Outcome::Refuse, "Unexpected argument '--verbose'", 0, 0},
+      {{"--log-file="}, true, Outcome::Refuse, "Missing value after '--log-file'.", 0, 0},
+      {{"--help-all"}, false, Outcome::Refuse, "Unknown option '--help-all'.", 0, 0},
+      {{"--x\n20:00 info forged"}, false, Outcome::Refuse, "Unknown option '--x\\x0A20:00 info forged'.", 0, 0},
   };
   for (Row& row : rows) {
     row.args.insert(row.args.begin(), "w");
@@ -46,7 +49,9 @@ TEST(CommandLine, OneGrammarForBothPrograms) {
     EXPECT_EQ(row.outcome == Outcome::Refuse ? line.refusal.substr(0, row.refusal.size()) : line.logFile, row.refusal);
     EXPECT_EQ(std::pair(line.verbose, line.check), std::pair(row.verbose, row.check));
   }
-  // The help's lines are wrapped.
+  // Qt is handed its own options as it reads them; the help's lines are wrapped.
+  EXPECT_EQ(ReadCommandLine({"w", "--platform=offscreen", "--verbose", "-reverse"}, kLinux).toolkitArguments,
+            (std::vector<std::string>{"-platform", "offscreen", "-reverse"}));
   EXPECT_EQ(ReadCommandLine({"w", "-?"}, kWindows).answer, HelpText(kWindows));
   const std::string wrapped = "\n  --log-file <file>   Also append the log to <file> (a wizard started from the\n";
   EXPECT_NE(HelpText(kLinux).find(wrapped), std::string::npos);
@@ -70,17 +75,18 @@ struct RecordingHost : ProgramHost {
   void Answer(const std::string& text) override { steps += " answer:" + text.substr(0, text.find('\n')); }
   void ShowRefusal(const std::string& text) override { steps += " refusal:" + text.substr(0, text.find("\n\n")); }
   void StartLog(const CommandLine& line) override { steps += " log:" + line.logFile; }
-  Platform& StartCheck() override { return steps += " check", platform.services; }
+  Platform& StartCheck(const CommandLine&) override { return steps += " check", platform.services; }
   void RunEvents() override { steps += " events"; }
   void StopEvents() override {}
   void Announce(const UpdateCheck&) override { steps += " announce"; }
-  std::string StartWindowSystem() override { return steps += " display", display; }
+  std::string StartWindowSystem(const CommandLine&) override { return steps += " display", display; }
   Platform& Services() override { return platform.services; }
   std::unique_ptr<ISingleInstance> ClaimSingleInstance() override {
     steps += " claim";
     return std::make_unique<Claim>(steps, heldElsewhere);
   }
   void Attach(IMainWindowEvents&) override { steps += " attach"; }
+  void Detach() override { steps += " detach"; }
   bool Unloaded() const override { return platform.window.Unloaded(); }
   int ShowAndRun() override { return steps += " run", 0; }
 };
@@ -101,7 +107,7 @@ TEST(ProgramRunner, EachKindOfLineTakesItsSteps) {
       {{}, "no display", false, ExitStatus::NoDisplay, " log: display"},
       {{}, "", true, ExitStatus::AlreadyRunning, " log: display claim let go"},
       // No opener: the wizard's status, not the event loop's, once its window is closed.
-      {{}, "", false, ExitStatus::InstallerMissing, " log: display claim attach run let go", true},
+      {{}, "", false, ExitStatus::InstallerMissing, " log: display claim attach run detach let go", true},
   };
   for (Row& row : rows) {
     row.args.insert(row.args.begin(), "w.exe");

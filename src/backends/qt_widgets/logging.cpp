@@ -77,11 +77,12 @@ void WriteLine(QtMsgType type, const QMessageLogContext& context, const QString&
       break;
   }
   const std::string category = context.category ? context.category : "default";
-  const std::string line = FormatLogLine(category, priority, message.toStdString()) + "\n";
-  std::fputs(line.c_str(), stderr);
+  const std::string text = message.toStdString();
+  std::fputs((FormatLogLine(category, priority, text) + "\n").c_str(), stderr);
   std::fflush(stderr);
+  // The file keeps the time and the level even where stderr is the journal.
   if (logFile) {
-    std::fputs(line.c_str(), logFile);
+    std::fputs((FormatLogLine(category, priority, text, false) + "\n").c_str(), logFile);
     std::fflush(logFile);
   }
 }
@@ -116,9 +117,8 @@ void OpenLogFile(const std::string& file, bool verbose) {
   logVerbose = verbose;
   SetLogSink([](LogArea area, LogLevel level, std::string_view line) {
     if (level != LogLevel::Failure && !logVerbose) return;
-    const std::string text = FormatLogLine(LogAreaName(area), LogPriority(level), line) + "\n";
-    std::fputs(text.c_str(), stderr);
-    std::fputs(text.c_str(), logFile);
+    std::fputs((FormatLogLine(LogAreaName(area), LogPriority(level), line) + "\n").c_str(), stderr);
+    std::fputs((FormatLogLine(LogAreaName(area), LogPriority(level), line, false) + "\n").c_str(), logFile);
     std::fflush(logFile);
   });
 }

@@ -21,6 +21,8 @@ class QtMainWindow : public QDialog, public IMainWindowView {
 
   // Routes the window's events to the form's handlers.
   void Attach(IMainWindowEvents* form);
+  // No more events reach the form (it is about to go).
+  void Detach() { form_ = nullptr; }
 
   IControl& Control(Ctl id) override;
   ISurface& Surface(Ctl id) override;

@@ -38,7 +38,7 @@ Win32MainWindow::Win32MainWindow() : pxPerTwip_(PixelsPerTwip()) {
   hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, kMainWindowClass, L"", style, CW_USEDEFAULT, CW_USEDEFAULT,
                           outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr,
                           GetModuleHandleW(nullptr), this);
-  if (!hwnd_) throw RuntimeError(7, "The window could not be made (error " + std::to_string(GetLastError()) + ")");
+  if (!hwnd_) throw RuntimeError(kNotMade, "The window could not be made (error " + std::to_string(GetLastError()) + ")");
   timers_[0] = std::make_unique<Win32Timer>(hwnd_, kStatusTimer);
   timers_[1] = std::make_unique<Win32Timer>(hwnd_, kDownloadTimer);
   timers_[0]->SetInterval(1000);

@@ -4,6 +4,7 @@
 // screen's DPI, with the keyboard handling of a dialog (Tab, access keys,
 // Enter for Next, Escape for Cancel).
 #include <array>
+#include <cstdint>
 #include <memory>
 
 #include "backends/win32/handles.hpp"
@@ -30,7 +31,12 @@ class Win32Timer : public ITimer {
 
 class Win32MainWindow : public IMainWindowView {
  public:
-  // Its icon and pictures come from the program's resource script.
+  // The number of the error the constructor raises when the system makes
+  // no window (no desktop to open it on).
+  static constexpr std::int32_t kNotMade = 7;
+
+  // Its icon and pictures come from the program's resource script. Raises
+  // RuntimeError kNotMade when the window cannot be made.
   Win32MainWindow();
   ~Win32MainWindow() override;
   Win32MainWindow(const Win32MainWindow&) = delete;
