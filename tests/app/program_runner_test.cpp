@@ -104,7 +104,6 @@ TEST(ProgramRunner, EachKindOfLineTakesItsSteps) {
       {{"-h", "--check", "-v"}, "", false, ExitStatus::Success, " answer:w 1.2"},  // the version wins
       // The quiet check takes the wizard's claim and leaves when it is taken.
       {{"--check", "--log-file=f"}, "", true, ExitStatus::AlreadyRunning, " log:f check claim let go"},
-      {{}, "no display", false, ExitStatus::NoDisplay, " log: display"},
       {{}, "", true, ExitStatus::AlreadyRunning, " log: display claim let go"},
       // No opener: the wizard's status, not the event loop's, once its window is closed.
       {{}, "", false, ExitStatus::InstallerMissing, " log: display claim attach run detach let go", true},

@@ -11,15 +11,14 @@ void Fuzz(const std::uint8_t*, std::size_t, std::string_view text) {
   static const ProgramDescription linux = WithQtOptions(windows);
   std::vector<std::string> args(1);
   for (const char c : text) c ? args.back() += c : args.emplace_back();
-  using Outcome = CommandLine::Outcome;
   const CommandLine line = ReadCommandLine(args, linux);
   const CommandLine plain = ReadCommandLine(args, windows);
   args.insert(args.begin() + 1, "--verbose");
   const CommandLine verbose = ReadCommandLine(args, linux);
-  Check((line.outcome == Outcome::Refuse) != line.refusal.empty() &&
-        (line.outcome == Outcome::Inform) != line.answer.empty() && verbose.outcome == line.outcome &&
-        verbose.check == line.check && verbose.logFile == line.logFile &&
-        (verbose.outcome == Outcome::Refuse || verbose.verbose));
-  Check(plain.outcome == Outcome::Refuse ||
+  const auto refused = [](const CommandLine& l) { return l.outcome == CommandLine::Outcome::Refuse; };
+  Check(refused(line) != line.refusal.empty() &&
+        (line.outcome == CommandLine::Outcome::Inform) != line.answer.empty() && verbose.outcome == line.outcome &&
+        verbose.check == line.check && verbose.logFile == line.logFile && (refused(verbose) || verbose.verbose));
+  Check(refused(plain) ||
         (line.outcome == plain.outcome && line.check == plain.check && line.logFile == plain.logFile));
 }
