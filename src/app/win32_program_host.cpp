@@ -21,16 +21,14 @@ namespace {
 // with --log-file, to that file too.
 bool verbose = false;
 FILE* logFile = nullptr;
+std::string logPath;
 void LogLine(LogArea area, LogLevel level, std::string_view line) {
   if (level != LogLevel::Failure && !verbose) return;
   const std::string text = FormatLogLine(LogAreaName(area), LogPriority(level), line) + "\n";
   std::fputs(text.c_str(), stderr);
   std::fflush(stderr);
   OutputDebugStringW(Widen(text).c_str());
-  if (logFile) {
-    std::fputs(text.c_str(), logFile);
-    std::fflush(logFile);
-  }
+  AppendToLogFile(logFile, logPath, std::string_view(text).substr(0, text.size() - 1));
 }
 
 // Whether the program was started with somewhere to print to.
@@ -84,6 +82,7 @@ void Win32ProgramHost::ShowRefusal(const std::string& reasonAndUsage) {
 void Win32ProgramHost::StartLog(const CommandLine& line) {
   verbose = line.verbose;
   if (line.logFile.empty()) return;
+  logPath = line.logFile;
   logFile = _wfopen(Widen(line.logFile).c_str(), L"ab");
   if (!logFile)
     LogFailure(LogArea::Startup,

@@ -1,7 +1,9 @@
 #include "support/diagnostics.hpp"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <string>
 
@@ -24,6 +26,17 @@ void Write(LogArea area, LogLevel level, std::string_view line) {
 }  // namespace
 
 void SetLogSink(LogSink sink) { currentSink = sink ? sink : StderrSink; }
+
+void AppendToLogFile(std::FILE*& file, const std::string& path, std::string_view line) {
+  if (!file) return;
+  if (std::fwrite(line.data(), 1, line.size(), file) == line.size() && std::fputc('\n', file) != EOF &&
+      std::fflush(file) == 0)
+    return;
+  const std::string why = std::strerror(errno);
+  file = nullptr;
+  std::fputs(("cannot append to the log file " + path + ": " + why + "; the log goes on on stderr only\n").c_str(),
+             stderr);
+}
 
 void SetLogToJournal(bool journal) { toJournal = journal; }
 bool LogToJournal() { return toJournal; }

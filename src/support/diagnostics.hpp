@@ -3,6 +3,7 @@
 // reason and the path, address or line involved, so a user (or a desktop
 // session's journal) can tell why the wizard stopped. The front end routes
 // the lines to its logging categories; without one they go to stderr.
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,12 @@ bool LogToJournal();
 // as a log file needs). Never raises.
 std::string FormatLogLine(std::string_view category, int priority, std::string_view text,
                           bool forJournal = LogToJournal());
+// Appends line and a line break to the log file (--log-file) at path and
+// flushes it. When that fails (a full disk), says once on stderr why and
+// sets file to nullptr: the log goes on on stderr only. The stream is left
+// open for whichever thread still holds it; it is closed with the program.
+void AppendToLogFile(std::FILE*& file, const std::string& path, std::string_view line);
+
 // The syslog priority of a level of the program's own lines.
 constexpr int LogPriority(LogLevel level) { return level == LogLevel::Failure ? 3 : 6; }
 

@@ -52,6 +52,7 @@ void QtSink(LogArea area, LogLevel level, std::string_view line) {
 // The file --log-file named, open for the program's life, and whether it
 // keeps the informational lines too.
 FILE* logFile = nullptr;
+std::string logPath;
 bool logVerbose = false;
 
 // Every line, the program's and Qt's own, with its level (a failure of
@@ -81,10 +82,7 @@ void WriteLine(QtMsgType type, const QMessageLogContext& context, const QString&
   std::fputs((FormatLogLine(category, priority, text) + "\n").c_str(), stderr);
   std::fflush(stderr);
   // The file keeps the time and the level even where stderr is the journal.
-  if (logFile) {
-    std::fputs((FormatLogLine(category, priority, text, false) + "\n").c_str(), logFile);
-    std::fflush(logFile);
-  }
+  AppendToLogFile(logFile, logPath, FormatLogLine(category, priority, text, false));
 }
 }  // namespace
 
@@ -114,11 +112,11 @@ void OpenLogFile(const std::string& file, bool verbose) {
     return;
   }
   // Until Qt's logging takes over, the lines are written here as it writes them.
+  logPath = file;
   logVerbose = verbose;
   SetLogSink([](LogArea area, LogLevel level, std::string_view line) {
     if (level != LogLevel::Failure && !logVerbose) return;
     std::fputs((FormatLogLine(LogAreaName(area), LogPriority(level), line) + "\n").c_str(), stderr);
-    std::fputs((FormatLogLine(LogAreaName(area), LogPriority(level), line, false) + "\n").c_str(), logFile);
-    std::fflush(logFile);
+    AppendToLogFile(logFile, logPath, FormatLogLine(LogAreaName(area), LogPriority(level), line, false));
   });
 }
