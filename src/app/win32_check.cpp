@@ -29,6 +29,20 @@ std::wstring AnnouncedFile() {
   return path + L"\\announced";
 }
 
+// Remembers the catalog announced, replacing the file whole: a check that
+// ends half-way leaves the last one remembered, never a part of a line.
+void RememberAnnounced(const std::wstring& file, const std::string& identity) {
+  const std::wstring partial = file + L".new";
+  bool written = false;
+  {
+    std::ofstream out(std::filesystem::path(partial), std::ios::trunc);
+    written = static_cast<bool>(out << identity << "\n" << std::flush);
+  }
+  if (written && MoveFileExW(partial.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return;
+  LogFailure(LogArea::Startup, "cannot remember the announced update in " + Narrow(file) + " (error " +
+                                   std::to_string(GetLastError()) + "); the next check announces it again");
+}
+
 // How the balloon ended: clicked, closed or not clicked in time.
 bool clicked = false;
 bool ended = false;
@@ -88,7 +102,7 @@ void AnnounceInNotificationArea(const UpdateCheck& check) {
     return;
   }
   LogInfo(LogArea::Startup, "told the user in the notification area that an update is available");
-  if (!file.empty()) std::ofstream(std::filesystem::path(file), std::ios::trunc) << check.CatalogIdentity << "\n";
+  if (!file.empty()) RememberAnnounced(file, check.CatalogIdentity);
   SetTimer(window, kGiveUpTimer, kActionWaitMs, nullptr);
   for (MSG message; !ended && GetMessageW(&message, nullptr, 0, 0) > 0;) {
     TranslateMessage(&message);
