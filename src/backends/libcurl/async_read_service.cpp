@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QTimer>
 
+#include "backends/libcurl/curl_on_demand.hpp"
 #include "backends/libcurl/fetch_errors.hpp"
 #include "backends/posix/file_system.hpp"
 #include "support/runtime_error.hpp"
@@ -32,6 +33,11 @@ void QtAsyncReadService::AsyncRead(const std::string& target, std::int32_t, cons
   const QUrl url(QString::fromStdString(target), QUrl::StrictMode);
   if (!url.isValid() || SchemeOf(target) == Scheme::Other || url.host().isEmpty())
     RaiseFetchFailure(FetchFailed::NotHttp(target));
+  if (!driver_) {
+    if (const std::string& failure = CurlLoadFailure(); !failure.empty())
+      RaiseFetchFailure(FetchFailed::Other("libcurl, which makes every download, could not be loaded: " + failure));
+    driver_ = std::make_unique<CurlQtDriver>([this](CURL* easy, CURLcode result) { Ended(easy, result); });
+  }
   // A new fetch under a key replaces the old one, delivered or not.
   Forget([&propertyName](const Pending& p) { return p.prop.PropertyName == propertyName; });
   Drop(propertyName, true);
@@ -43,7 +49,7 @@ void QtAsyncReadService::AsyncRead(const std::string& target, std::int32_t, cons
   Fetch& f = *fetch;
   fetches_[propertyName] = std::move(fetch);
   Progress(f, AsyncStatus::FindingResource);
-  driver_.Add(f.Easy());
+  driver_->Add(f.Easy());
 }
 
 void QtAsyncReadService::Ended(CURL* easy, CURLcode result) {
@@ -58,9 +64,9 @@ void QtAsyncReadService::Ended(CURL* easy, CURLcode result) {
     return Fail(f, DescribeFetchError(end, f.rules));
   }
   if (!f.rules.DataBegun() && !f.location.empty()) {  // a redirect: the next step, if the rules allow it
-    driver_.Remove(easy);
+    driver_->Remove(easy);
     if (std::optional<FetchFailure> refused = f.Follow()) return Fail(f, *refused);
-    return driver_.Add(easy);
+    return driver_->Add(easy);
   }
   // An answer that is neither the file nor a redirect to follow.
   if (!f.rules.DataBegun()) return Fail(f, FetchFailed::Status(f.status, f.reason));
@@ -148,7 +154,7 @@ void QtAsyncReadService::Drop(const std::string& key, bool removeFile) {
   if (it == fetches_.end()) return;
   std::unique_ptr<Fetch> f = std::move(it->second);
   fetches_.erase(it);
-  driver_.Remove(f->Easy());
+  driver_->Remove(f->Easy());
   f->file->close();
   if (removeFile) f->file->remove();
 }

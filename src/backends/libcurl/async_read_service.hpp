@@ -64,5 +64,6 @@ class QtAsyncReadService : public QObject, public IAsyncReadService {
   std::map<std::string, std::unique_ptr<Fetch>> fetches_;
   std::deque<Pending> queue_;
   bool deliveryScheduled_ = false;
-  CurlQtDriver driver_{[this](CURL* easy, CURLcode result) { Ended(easy, result); }};
+  // Made for the first fetch, when libcurl is loaded (curl_on_demand.hpp).
+  std::unique_ptr<CurlQtDriver> driver_;
 };
