@@ -1,8 +1,9 @@
 # Script mode: makes the Debian package of the build in BUILD with cpack,
 # unpacks it into a folder of its own, and fails unless the programs in it
 # are stripped and hardened (PIE, BIND_NOW, stack protector, fortified
-# calls), the package carries the licence, the metainfo and every icon
-# size, and the unpacked wizard runs.
+# calls), the package depends on the libcurl the wizard loads and carries
+# the licence, the metainfo and every icon size, and the unpacked wizard
+# runs.
 set(out ${BUILD}/package-check)
 file(REMOVE_RECURSE ${out})
 execute_process(COMMAND cpack -G DEB -B ${out} WORKING_DIRECTORY ${BUILD} RESULT_VARIABLE status OUTPUT_QUIET)
@@ -19,6 +20,12 @@ if(LINTIAN)
   if(NOT status EQUAL 0 OR said MATCHES "[EWIP]: " OR NOT complained STREQUAL "")
     message(FATAL_ERROR "lintian finds fault with the package:\n${said}${complained}")
   endif()
+endif()
+# The library the wizard loads when it first downloads is one the package
+# depends on by name: no scan of the programs' links finds it.
+execute_process(COMMAND dpkg-deb -f ${deb} Depends OUTPUT_VARIABLE depends)
+if(NOT depends MATCHES "libcurl4 \\(>= 7\\.83\\)")
+  message(FATAL_ERROR "the package does not depend on libcurl4 (>= 7.83): ${depends}")
 endif()
 execute_process(COMMAND dpkg-deb -x ${deb} ${out}/root RESULT_VARIABLE status)
 set(share ${out}/root/usr/share)
