@@ -1,9 +1,10 @@
 #include "backends/libcurl/curl_on_demand.hpp"
 
 #include <curl/curl.h>
-#include <dlfcn.h>
 
 #include <cstdarg>
+
+#include "backends/posix/library_on_demand.hpp"
 
 namespace {
 // libcurl's soname since 7.16 (2006): the interface the headers this
@@ -11,12 +12,14 @@ namespace {
 constexpr char kLibrary[] = "libcurl.so.4";
 
 // Every entry point of libcurl the read service calls.
-#define LARKSPIRE_CURL_ENTRY_POINTS(X)                                                                             \
-  X(curl_global_init)                                                                                              \
-  X(curl_easy_init)                                                                                                \
-  X(curl_easy_setopt) X(curl_easy_getinfo) X(curl_easy_header) X(curl_easy_strerror) X(curl_easy_cleanup)          \
-      X(curl_slist_append) X(curl_slist_free_all) X(curl_multi_init) X(curl_multi_setopt) X(curl_multi_add_handle) \
-          X(curl_multi_remove_handle) X(curl_multi_socket_action) X(curl_multi_info_read) X(curl_multi_cleanup)
+// clang-format off
+#define LARKSPIRE_CURL_ENTRY_POINTS(X)                                                               \
+  X(curl_global_init)                                                                                \
+  X(curl_easy_init) X(curl_easy_setopt) X(curl_easy_getinfo) X(curl_easy_header)                    \
+  X(curl_easy_strerror) X(curl_easy_cleanup) X(curl_slist_append) X(curl_slist_free_all)            \
+  X(curl_multi_init) X(curl_multi_setopt) X(curl_multi_add_handle) X(curl_multi_remove_handle)       \
+  X(curl_multi_socket_action) X(curl_multi_info_read) X(curl_multi_cleanup)
+// clang-format on
 
 // The loaded library's entry points: all of them, or none and the reason.
 struct Library {
@@ -29,26 +32,12 @@ struct Library {
 
 Library Load() {
   Library library;
-  // RTLD_NOW: every symbol is bound here, where a failure can still be said.
-  void* handle = dlopen(kLibrary, RTLD_NOW | RTLD_LOCAL);
-  if (!handle) {
-    const char* why = dlerror();
-    library.failure = why ? why : std::string(kLibrary) + " could not be loaded";
-    return library;
-  }
-  std::string missing;
-#define LARKSPIRE_BIND(name)                                                     \
-  library.name = reinterpret_cast<decltype(library.name)>(dlsym(handle, #name)); \
-  if (!library.name && missing.empty()) missing = #name;
-  LARKSPIRE_CURL_ENTRY_POINTS(LARKSPIRE_BIND)
-#undef LARKSPIRE_BIND
-  if (!missing.empty()) {
-    dlclose(handle);
-    return {.failure = std::string(kLibrary) + " has no " + missing + " (libcurl 7.83 or later is needed)"};
-  }
-  // The handle stays open for the rest of the run: libcurl keeps global
-  // state (its TLS library's, among others) that must not be unmapped.
-  library.loaded = true;
+  LibraryOnDemand curl(kLibrary);
+#define LARKSPIRE_FIND(name) curl.Find(#name, library.name);
+  LARKSPIRE_CURL_ENTRY_POINTS(LARKSPIRE_FIND)
+#undef LARKSPIRE_FIND
+  library.failure = curl.Failure();
+  library.loaded = library.failure.empty();
   return library;
 }
 

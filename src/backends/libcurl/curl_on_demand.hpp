@@ -7,11 +7,9 @@
 //
 // The program is not linked against libcurl. The entry points the read
 // service calls are defined in curl_on_demand.cpp under libcurl's own names
-// and prototypes, and each passes its call on to the library opened with
-// dlopen: by its soname (the system's libcurl, as the linker would have
-// found it), its symbols kept local (nothing else in the program binds to
-// them), and every symbol bound at once (a missing one is a failure to
-// load, not a crash in the middle of a fetch).
+// and prototypes, and each passes its call on to the library opened on
+// demand (library_on_demand.hpp). Its calls keep their names, and the
+// header's types are checked at each of them as before.
 //
 // Until the library is loaded, and for good when it cannot be, every entry
 // point answers as libcurl does when it cannot work: a null handle, an

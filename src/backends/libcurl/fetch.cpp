@@ -1,6 +1,5 @@
 #include "backends/libcurl/fetch.hpp"
 
-#include <openssl/x509.h>
 #include <strings.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "backends/libcurl/fetch_errors.hpp"
+#include "backends/openssl/crypto_on_demand.hpp"
 #include "backends/posix/proxy_env.hpp"
 #include "platform/async_read_service.hpp"
 #include "support/runtime_error.hpp"
@@ -82,10 +82,13 @@ Fetch::Fetch(std::string fetchKey, const QUrl& url, const QString& folder, curl_
   curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
   curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-  curl_easy_setopt(easy, CURLOPT_CAINFO,
-                   TrustStore(X509_get_default_cert_file_env(), X509_get_default_cert_file()).c_str());
-  curl_easy_setopt(easy, CURLOPT_CAPATH,
-                   TrustStore(X509_get_default_cert_dir_env(), X509_get_default_cert_dir()).c_str());
+  // (libcurl's own libcrypto is loaded by now: it is the one asked.)
+  if (const CryptoLibrary& c = Crypto(); c.failure.empty()) {
+    curl_easy_setopt(easy, CURLOPT_CAINFO,
+                     TrustStore(c.X509_get_default_cert_file_env(), c.X509_get_default_cert_file()).c_str());
+    curl_easy_setopt(easy, CURLOPT_CAPATH,
+                     TrustStore(c.X509_get_default_cert_dir_env(), c.X509_get_default_cert_dir()).c_str());
+  }
   curl_easy_setopt(easy, CURLOPT_USERAGENT, "Larkspire AutoUpdate");
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers_.get());
   // The file itself is asked for; a coding the server applies anyway is undone.
