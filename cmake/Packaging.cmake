@@ -40,10 +40,11 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://larkspire.example/)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The desktop opener stands in for the installer; the session bus carries
-# the broadcast; the system's trust store checks https:// servers; libcurl
-# makes every download, loaded at the first one (so the library scan above
-# cannot see it), and 7.83 is the first to read an answer's fields for it.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "xdg-utils, ca-certificates, libcurl4 (>= 7.83)")
+# the broadcast; the system's trust store checks https:// servers. libcurl
+# (every download; 7.83 is the first to read an answer's fields for it) and
+# libcrypto (signatures and digests) are loaded when first needed, so the
+# library scan above cannot see them.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "xdg-utils, ca-certificates, libcurl4 (>= 7.83), libssl3 | libssl3t64")
 # The window on a Wayland desktop needs Qt's Wayland plugin (without it the
 # wizard says so and uses X11 where there is one).
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "dbus-user-session | dbus-x11, qt6-wayland")

@@ -1,7 +1,7 @@
 # Script mode: makes the Debian package of the build in BUILD with cpack,
 # unpacks it into a folder of its own, and fails unless the programs in it
 # are stripped and hardened (PIE, BIND_NOW, stack protector, fortified
-# calls), the package depends on the libcurl the wizard loads and carries
+# calls), the package depends on the libraries the wizard loads and carries
 # the licence, the metainfo and every icon size, and the unpacked wizard
 # runs.
 set(out ${BUILD}/package-check)
@@ -21,12 +21,14 @@ if(LINTIAN)
     message(FATAL_ERROR "lintian finds fault with the package:\n${said}${complained}")
   endif()
 endif()
-# The library the wizard loads when it first downloads is one the package
-# depends on by name: no scan of the programs' links finds it.
+# The libraries the wizard loads when it first needs them are ones the
+# package depends on by name: no scan of the programs' links finds them.
 execute_process(COMMAND dpkg-deb -f ${deb} Depends OUTPUT_VARIABLE depends)
-if(NOT depends MATCHES "libcurl4 \\(>= 7\\.83\\)")
-  message(FATAL_ERROR "the package does not depend on libcurl4 (>= 7.83): ${depends}")
-endif()
+foreach(library "libcurl4 \\(>= 7\\.83\\)" "libssl3 \\| libssl3t64")
+  if(NOT depends MATCHES "${library}")
+    message(FATAL_ERROR "the package does not depend on ${library}: ${depends}")
+  endif()
+endforeach()
 execute_process(COMMAND dpkg-deb -x ${deb} ${out}/root RESULT_VARIABLE status)
 set(share ${out}/root/usr/share)
 foreach(file doc/larkspire-autoupdate/copyright metainfo/larkspire-autoupdate.metainfo.xml
