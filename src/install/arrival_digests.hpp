@@ -32,11 +32,12 @@
 
 class ArrivalDigests final : public IStoredBytes {
  public:
-  // Two of the Linux read service's 512 KiB writes: the hashing of one runs
-  // beside the arrival of the next, which is all the overlap there is to
-  // have (a longer queue only held more memory, 3 MB more at the peak of a
-  // 1 GiB download, for the same rate).
-  static constexpr std::size_t kQueuedBytes = 1 << 20;
+  // Four of the Linux read service's 512 KiB writes. On two busy cores the
+  // hashing falls behind now and then, and the queue lets the transfer run
+  // on meanwhile: two blocks cost a seventh of the rate of a 1 GiB
+  // download on loopback, eight only held 2 MB more at its peak than four
+  // for the same rate (paired runs of bench_transfer).
+  static constexpr std::size_t kQueuedBytes = 2 << 20;
 
   // Raises RuntimeError when the system gives no SHA-256.
   explicit ArrivalDigests(ISignatureVerifier& verifier);
