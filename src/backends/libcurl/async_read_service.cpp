@@ -34,7 +34,7 @@ void QtAsyncReadService::AsyncRead(const std::string& target, std::int32_t, cons
   if (!url.isValid() || SchemeOf(target) == Scheme::Other || url.host().isEmpty())
     RaiseFetchFailure(FetchFailed::NotHttp(target));
   if (!driver_) {
-    if (const std::string& failure = CurlLoadFailure(); !failure.empty())
+    if (const std::string& failure = Curl().failure; !failure.empty())
       RaiseFetchFailure(FetchFailed::Other("libcurl, which makes every download, could not be loaded: " + failure));
     driver_ = std::make_unique<CurlQtDriver>([this](CURL* easy, CURLcode result) { Ended(easy, result); });
   }
@@ -54,13 +54,13 @@ void QtAsyncReadService::AsyncRead(const std::string& target, std::int32_t, cons
 
 void QtAsyncReadService::Ended(CURL* easy, CURLcode result) {
   Fetch* found = nullptr;
-  curl_easy_getinfo(easy, CURLINFO_PRIVATE, &found);
+  Curl().easy_getinfo(easy, CURLINFO_PRIVATE, &found);
   Fetch& f = *found;
   if (!f.failure.empty()) return Fail(f, {f.failNumber, f.failure});
   if (result != CURLE_OK) {
     FetchEnd end{.result = result, .wait = f.Waited(), .host = f.host, .detail = f.error};
-    curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &end.osError);
-    curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &end.verifyResult);
+    Curl().easy_getinfo(easy, CURLINFO_OS_ERRNO, &end.osError);
+    Curl().easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &end.verifyResult);
     return Fail(f, DescribeFetchError(end, f.rules));
   }
   if (!f.rules.DataBegun() && !f.location.empty()) {  // a redirect: the next step, if the rules allow it

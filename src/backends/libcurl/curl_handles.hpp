@@ -1,17 +1,17 @@
 #pragma once
 // libcurl's handles, each owned by one holder and released with it.
-#include <curl/curl.h>
-
 #include <memory>
 
+#include "backends/libcurl/curl_on_demand.hpp"
+
 struct CurlEasyCleanup {
-  void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
+  void operator()(CURL* easy) const { Curl().easy_cleanup(easy); }
 };
 struct CurlMultiCleanup {
-  void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+  void operator()(CURLM* multi) const { Curl().multi_cleanup(multi); }
 };
 struct CurlListFree {
-  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+  void operator()(curl_slist* list) const { Curl().slist_free_all(list); }
 };
 
 using CurlEasy = std::unique_ptr<CURL, CurlEasyCleanup>;

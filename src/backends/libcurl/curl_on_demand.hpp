@@ -1,25 +1,38 @@
 #pragma once
-// libcurl is loaded the first time a fetch needs it, not when the program
-// starts. With the libraries it brings (TLS, SSH, LDAP, Kerberos, IDN,
-// HTTP/2 and their own) it was two thirds of the dynamic loader's work
-// before the first window was on the screen, for a check that begins only
-// when the user asks for it.
+// libcurl, loaded the first time a fetch needs it, not when the program
+// starts (library_on_demand.hpp). With the libraries it brings (TLS, SSH,
+// LDAP, Kerberos, IDN, HTTP/2 and their own) it was two thirds of the
+// dynamic loader's work before the first window was on the screen, for a
+// check that begins only when the user asks for it.
 //
-// The program is not linked against libcurl. The entry points the read
-// service calls are defined in curl_on_demand.cpp under libcurl's own names
-// and prototypes, and each passes its call on to the library opened on
-// demand (library_on_demand.hpp). Its calls keep their names, and the
-// header's types are checked at each of them as before.
-//
-// Until the library is loaded, and for good when it cannot be, every entry
-// point answers as libcurl does when it cannot work: a null handle, an
-// initialisation failure, nothing freed. The read service asks
-// CurlLoadFailure() before its first fetch, so a user without a usable
-// libcurl gets a failed fetch that says why, never a program that cannot
-// start.
+// The program is not linked against libcurl; the read service calls the
+// entry points it uses through Curl(), each by its name without the curl_
+// prefix and with the header's own type (Curl().easy_setopt for
+// curl_easy_setopt). The service asks Curl().failure before its first
+// fetch, so a user without a usable libcurl gets a failed fetch that says
+// why, never a program that cannot start; nothing else calls libcurl before
+// that.
+#include <curl/curl.h>
+
 #include <string>
 
-// Loads libcurl if that has not been tried yet: "" once it is loaded, else
-// why it could not be (the dynamic loader's words). Tried once per run;
-// safe from any thread.
-const std::string& CurlLoadFailure();
+// clang-format off
+#define LARKSPIRE_CURL_ENTRY_POINTS(X)                                                               \
+  X(global_init) X(easy_init) X(easy_setopt) X(easy_getinfo) X(easy_header) X(easy_strerror)         \
+  X(easy_cleanup) X(slist_append) X(slist_free_all) X(multi_init) X(multi_setopt)                    \
+  X(multi_add_handle) X(multi_remove_handle) X(multi_socket_action) X(multi_info_read)               \
+  X(multi_cleanup)
+// clang-format on
+
+// libcurl's entry points the read service uses: all of them once it is
+// loaded; none, and the reason, when it cannot be.
+struct CurlLibrary {
+#define LARKSPIRE_DECLARE(name) decltype(&::curl_##name) name = nullptr;
+  LARKSPIRE_CURL_ENTRY_POINTS(LARKSPIRE_DECLARE)
+#undef LARKSPIRE_DECLARE
+  std::string failure;  // "" once loaded
+};
+
+// The library, loaded on the first call: tried once per run, safe from any
+// thread.
+const CurlLibrary& Curl();

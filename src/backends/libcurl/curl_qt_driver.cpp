@@ -11,19 +11,19 @@ void CurlQtDriver::DeleteLater::operator()(QSocketNotifier* notifier) const {
 
 CurlQtDriver::CurlQtDriver(Done onDone) : onDone_(std::move(onDone)) {
   static std::once_flag global;
-  std::call_once(global, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-  multi_.reset(curl_multi_init());
-  curl_multi_setopt(multi_.get(), CURLMOPT_SOCKETFUNCTION, &CurlQtDriver::OnSocket);
-  curl_multi_setopt(multi_.get(), CURLMOPT_SOCKETDATA, this);
-  curl_multi_setopt(multi_.get(), CURLMOPT_TIMERFUNCTION, &CurlQtDriver::OnTimer);
-  curl_multi_setopt(multi_.get(), CURLMOPT_TIMERDATA, this);
+  std::call_once(global, [] { Curl().global_init(CURL_GLOBAL_DEFAULT); });
+  multi_.reset(Curl().multi_init());
+  Curl().multi_setopt(multi_.get(), CURLMOPT_SOCKETFUNCTION, &CurlQtDriver::OnSocket);
+  Curl().multi_setopt(multi_.get(), CURLMOPT_SOCKETDATA, this);
+  Curl().multi_setopt(multi_.get(), CURLMOPT_TIMERFUNCTION, &CurlQtDriver::OnTimer);
+  Curl().multi_setopt(multi_.get(), CURLMOPT_TIMERDATA, this);
   timer_.setSingleShot(true);
   connect(&timer_, &QTimer::timeout, this, [this] { Act(CURL_SOCKET_TIMEOUT, 0); });
 }
 
 CurlQtDriver::~CurlQtDriver() {
-  curl_multi_setopt(multi_.get(), CURLMOPT_SOCKETFUNCTION, nullptr);
-  curl_multi_setopt(multi_.get(), CURLMOPT_TIMERFUNCTION, nullptr);
+  Curl().multi_setopt(multi_.get(), CURLMOPT_SOCKETFUNCTION, nullptr);
+  Curl().multi_setopt(multi_.get(), CURLMOPT_TIMERFUNCTION, nullptr);
   // No signal of theirs can run any more: they go at once.
   for (auto& [socket, watch] : watches_) {
     delete watch.read.release();
@@ -31,9 +31,9 @@ CurlQtDriver::~CurlQtDriver() {
   }
 }
 
-void CurlQtDriver::Add(CURL* easy) { curl_multi_add_handle(multi_.get(), easy); }
+void CurlQtDriver::Add(CURL* easy) { Curl().multi_add_handle(multi_.get(), easy); }
 
-void CurlQtDriver::Remove(CURL* easy) { curl_multi_remove_handle(multi_.get(), easy); }
+void CurlQtDriver::Remove(CURL* easy) { Curl().multi_remove_handle(multi_.get(), easy); }
 
 int CurlQtDriver::OnSocket(CURL*, curl_socket_t socket, int what, void* driver, void*) {
   static_cast<CurlQtDriver*>(driver)->WatchSocket(socket, what);
@@ -66,8 +66,8 @@ int CurlQtDriver::OnTimer(CURLM*, long milliseconds, void* driver) {
 
 void CurlQtDriver::Act(curl_socket_t socket, int events) {
   int running = 0;
-  curl_multi_socket_action(multi_.get(), socket, events, &running);
+  Curl().multi_socket_action(multi_.get(), socket, events, &running);
   int left = 0;
-  while (CURLMsg* message = curl_multi_info_read(multi_.get(), &left))
+  while (CURLMsg* message = Curl().multi_info_read(multi_.get(), &left))
     if (message->msg == CURLMSG_DONE) onDone_(message->easy_handle, message->data.result);
 }

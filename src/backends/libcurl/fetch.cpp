@@ -32,7 +32,7 @@ std::string Trim(const std::string& s) {
 std::vector<std::string> FieldValues(CURL* easy, const char* name) {
   std::vector<std::string> values;
   curl_header* field = nullptr;
-  for (std::size_t i = 0; curl_easy_header(easy, name, i, CURLH_HEADER, -1, &field) == CURLHE_OK; ++i)
+  for (std::size_t i = 0; Curl().easy_header(easy, name, i, CURLH_HEADER, -1, &field) == CURLHE_OK; ++i)
     values.emplace_back(field->value);
   return values;
 }
@@ -61,7 +61,7 @@ Fetch::Fetch(std::string fetchKey, const QUrl& url, const QString& folder, curl_
       folder_(folder.toStdString()),
       onStage_(std::move(onStage)),
       watcher_(std::move(watcher)),
-      easy_(curl_easy_init()) {
+      easy_(Curl().easy_init()) {
   // Created exclusively, and on Linux without a name until it is complete:
   // an existing name or a planted link is never used.
   file = std::make_unique<QTemporaryFile>(folder + QLatin1String("/") + QLatin1String(kDownloadFilePrefix) +
@@ -71,42 +71,42 @@ Fetch::Fetch(std::string fetchKey, const QUrl& url, const QString& folder, curl_
   fd_ = file->handle();
 
   pending_.reserve(kWriteBlock + kReceiveBuffer);
-  curl_slist* headers = curl_slist_append(nullptr, "Cache-Control: no-cache");
-  headers_.reset(curl_slist_append(headers, "Pragma: no-cache"));
+  curl_slist* headers = Curl().slist_append(nullptr, "Cache-Control: no-cache");
+  headers_.reset(Curl().slist_append(headers, "Pragma: no-cache"));
   CURL* easy = easy_.get();
   Aim(url);
-  curl_easy_setopt(easy, CURLOPT_PRIVATE, this);
-  curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, error);
-  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+  Curl().easy_setopt(easy, CURLOPT_PRIVATE, this);
+  Curl().easy_setopt(easy, CURLOPT_ERRORBUFFER, error);
+  Curl().easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
   // Each redirect is checked and followed by the fetch (Follow).
-  curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
-  curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+  Curl().easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+  Curl().easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+  Curl().easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
   // (libcurl's own libcrypto is loaded by now: it is the one asked.)
   if (const CryptoLibrary& c = Crypto(); c.failure.empty()) {
-    curl_easy_setopt(easy, CURLOPT_CAINFO,
-                     TrustStore(c.X509_get_default_cert_file_env(), c.X509_get_default_cert_file()).c_str());
-    curl_easy_setopt(easy, CURLOPT_CAPATH,
-                     TrustStore(c.X509_get_default_cert_dir_env(), c.X509_get_default_cert_dir()).c_str());
+    Curl().easy_setopt(easy, CURLOPT_CAINFO,
+                       TrustStore(c.X509_get_default_cert_file_env(), c.X509_get_default_cert_file()).c_str());
+    Curl().easy_setopt(easy, CURLOPT_CAPATH,
+                       TrustStore(c.X509_get_default_cert_dir_env(), c.X509_get_default_cert_dir()).c_str());
   }
-  curl_easy_setopt(easy, CURLOPT_USERAGENT, "Larkspire AutoUpdate");
-  curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers_.get());
+  Curl().easy_setopt(easy, CURLOPT_USERAGENT, "Larkspire AutoUpdate");
+  Curl().easy_setopt(easy, CURLOPT_HTTPHEADER, headers_.get());
   // The file itself is asked for; a coding the server applies anyway is undone.
-  curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "identity");
-  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, static_cast<long>(rules.Settings().stallSeconds));
-  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, kStallBytesPerSecond);
-  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(rules.Settings().stallSeconds));
-  curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBuffer);
+  Curl().easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "identity");
+  Curl().easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, static_cast<long>(rules.Settings().stallSeconds));
+  Curl().easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, kStallBytesPerSecond);
+  Curl().easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(rules.Settings().stallSeconds));
+  Curl().easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBuffer);
   // One fetch at a time: no idle connection is kept open afterwards.
-  curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
-  curl_easy_setopt(easy, CURLOPT_SOCKOPTFUNCTION, &Fetch::OnSocketOpened);
-  curl_easy_setopt(easy, CURLOPT_SOCKOPTDATA, this);
-  curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &Fetch::OnRequestReady);
-  curl_easy_setopt(easy, CURLOPT_PREREQDATA, this);
-  curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Fetch::OnHeader);
-  curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
-  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Fetch::OnBody);
-  curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+  Curl().easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
+  Curl().easy_setopt(easy, CURLOPT_SOCKOPTFUNCTION, &Fetch::OnSocketOpened);
+  Curl().easy_setopt(easy, CURLOPT_SOCKOPTDATA, this);
+  Curl().easy_setopt(easy, CURLOPT_PREREQFUNCTION, &Fetch::OnRequestReady);
+  Curl().easy_setopt(easy, CURLOPT_PREREQDATA, this);
+  Curl().easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Fetch::OnHeader);
+  Curl().easy_setopt(easy, CURLOPT_HEADERDATA, this);
+  Curl().easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Fetch::OnBody);
+  Curl().easy_setopt(easy, CURLOPT_WRITEDATA, this);
   sinceStart.start();
   sinceProgress.start();
   sinceArrival.start();
@@ -119,12 +119,12 @@ void Fetch::Aim(const QUrl& url) {
   // The proxy the connection report speaks of, for this address; libcurl's
   // own reading of the environment is replaced by it.
   proxy = ProxyFor(host, SchemeOf(address) == Scheme::Https);
-  curl_easy_setopt(easy, CURLOPT_URL, address.c_str());
-  curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str());
+  Curl().easy_setopt(easy, CURLOPT_URL, address.c_str());
+  Curl().easy_setopt(easy, CURLOPT_PROXY, proxy.c_str());
   // What is left of the whole fetch's deadline, for this step.
   if (const int deadline = rules.DeadlineSeconds(); deadline > 0) {
     const qint64 left = deadline * 1000LL - (sinceStart.isValid() ? sinceStart.elapsed() : 0);
-    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(std::max<qint64>(left, 1)));
+    Curl().easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(std::max<qint64>(left, 1)));
   }
 }
 
@@ -132,7 +132,7 @@ std::optional<FetchFailure> Fetch::Follow() {
   if (redirects == TransferSettings::kMaxRedirects) return FetchFailed::TooManyRedirects();
   // The address libcurl resolved the field to, known once the answer ended.
   const char* resolved = nullptr;
-  curl_easy_getinfo(easy_.get(), CURLINFO_REDIRECT_URL, &resolved);
+  Curl().easy_getinfo(easy_.get(), CURLINFO_REDIRECT_URL, &resolved);
   if (resolved) location = resolved;
   const QUrl next(QString::fromStdString(location), QUrl::StrictMode);
   if (!RedirectAllowed(address, location) || !next.isValid() || next.host().isEmpty())
@@ -146,7 +146,7 @@ std::optional<FetchFailure> Fetch::Follow() {
 
 Wait Fetch::Waited() const {
   curl_off_t connected = 0;
-  curl_easy_getinfo(easy_.get(), CURLINFO_CONNECT_TIME_T, &connected);
+  Curl().easy_getinfo(easy_.get(), CURLINFO_CONNECT_TIME_T, &connected);
   return {.connected = connected != 0,
           .headBegun = headBegun,
           .headDone = headDone,
@@ -156,7 +156,7 @@ Wait Fetch::Waited() const {
 
 curl_off_t Fetch::Received() const {
   curl_off_t received = rules.Written();
-  if (coded) curl_easy_getinfo(easy_.get(), CURLINFO_SIZE_DOWNLOAD_T, &received);
+  if (coded) Curl().easy_getinfo(easy_.get(), CURLINFO_SIZE_DOWNLOAD_T, &received);
   return received;
 }
 
@@ -206,7 +206,7 @@ bool Fetch::Head(const std::string& line) {
 
 bool Fetch::EndOfHead() {
   CURL* easy = easy_.get();
-  curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+  Curl().easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
   if (status < 200) return true;  // an interim answer; the real one follows
   headDone = true;
   if (status >= 400) return Failed(FetchFailed::Status(status, reason));

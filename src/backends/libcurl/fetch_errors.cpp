@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "backends/libcurl/curl_on_demand.hpp"
+
 namespace {
 std::string SystemText(long error) { return std::strerror(static_cast<int>(error)); }
 
@@ -68,8 +70,8 @@ FetchFailure DescribeFetchError(const FetchEnd& e, const TransferRules& rules) {
       // Before 8.6 libcurl ends a head past its limit this way: it is the
       // answer that is at fault, not the memory.
       if (e.wait.connected) return FetchFailed::NotUnderstood();
-      return FetchFailed::Other(curl_easy_strerror(e.result));
+      return FetchFailed::Other(Curl().easy_strerror(e.result));
     default:
-      return FetchFailed::Other(e.detail.empty() ? std::string(curl_easy_strerror(e.result)) : e.detail);
+      return FetchFailed::Other(e.detail.empty() ? std::string(Curl().easy_strerror(e.result)) : e.detail);
   }
 }
