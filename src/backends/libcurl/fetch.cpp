@@ -71,42 +71,43 @@ Fetch::Fetch(std::string fetchKey, const QUrl& url, const QString& folder, curl_
   fd_ = file->handle();
 
   pending_.reserve(kWriteBlock + kReceiveBuffer);
-  curl_slist* headers = Curl().slist_append(nullptr, "Cache-Control: no-cache");
-  headers_.reset(Curl().slist_append(headers, "Pragma: no-cache"));
+  const CurlLibrary& curl = Curl();
+  curl_slist* headers = curl.slist_append(nullptr, "Cache-Control: no-cache");
+  headers_.reset(curl.slist_append(headers, "Pragma: no-cache"));
   CURL* easy = easy_.get();
   Aim(url);
-  Curl().easy_setopt(easy, CURLOPT_PRIVATE, this);
-  Curl().easy_setopt(easy, CURLOPT_ERRORBUFFER, error);
-  Curl().easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+  curl.easy_setopt(easy, CURLOPT_PRIVATE, this);
+  curl.easy_setopt(easy, CURLOPT_ERRORBUFFER, error);
+  curl.easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
   // Each redirect is checked and followed by the fetch (Follow).
-  Curl().easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-  Curl().easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
-  Curl().easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+  curl.easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl.easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+  curl.easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
   // (libcurl's own libcrypto is loaded by now: it is the one asked.)
   if (const CryptoLibrary& c = Crypto(); c.failure.empty()) {
-    Curl().easy_setopt(easy, CURLOPT_CAINFO,
-                       TrustStore(c.X509_get_default_cert_file_env(), c.X509_get_default_cert_file()).c_str());
-    Curl().easy_setopt(easy, CURLOPT_CAPATH,
-                       TrustStore(c.X509_get_default_cert_dir_env(), c.X509_get_default_cert_dir()).c_str());
+    curl.easy_setopt(easy, CURLOPT_CAINFO,
+                     TrustStore(c.X509_get_default_cert_file_env(), c.X509_get_default_cert_file()).c_str());
+    curl.easy_setopt(easy, CURLOPT_CAPATH,
+                     TrustStore(c.X509_get_default_cert_dir_env(), c.X509_get_default_cert_dir()).c_str());
   }
-  Curl().easy_setopt(easy, CURLOPT_USERAGENT, "Larkspire AutoUpdate");
-  Curl().easy_setopt(easy, CURLOPT_HTTPHEADER, headers_.get());
+  curl.easy_setopt(easy, CURLOPT_USERAGENT, "Larkspire AutoUpdate");
+  curl.easy_setopt(easy, CURLOPT_HTTPHEADER, headers_.get());
   // The file itself is asked for; a coding the server applies anyway is undone.
-  Curl().easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "identity");
-  Curl().easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, static_cast<long>(rules.Settings().stallSeconds));
-  Curl().easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, kStallBytesPerSecond);
-  Curl().easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(rules.Settings().stallSeconds));
-  Curl().easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBuffer);
+  curl.easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "identity");
+  curl.easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, static_cast<long>(rules.Settings().stallSeconds));
+  curl.easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, kStallBytesPerSecond);
+  curl.easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(rules.Settings().stallSeconds));
+  curl.easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBuffer);
   // One fetch at a time: no idle connection is kept open afterwards.
-  Curl().easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
-  Curl().easy_setopt(easy, CURLOPT_SOCKOPTFUNCTION, &Fetch::OnSocketOpened);
-  Curl().easy_setopt(easy, CURLOPT_SOCKOPTDATA, this);
-  Curl().easy_setopt(easy, CURLOPT_PREREQFUNCTION, &Fetch::OnRequestReady);
-  Curl().easy_setopt(easy, CURLOPT_PREREQDATA, this);
-  Curl().easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Fetch::OnHeader);
-  Curl().easy_setopt(easy, CURLOPT_HEADERDATA, this);
-  Curl().easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Fetch::OnBody);
-  Curl().easy_setopt(easy, CURLOPT_WRITEDATA, this);
+  curl.easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
+  curl.easy_setopt(easy, CURLOPT_SOCKOPTFUNCTION, &Fetch::OnSocketOpened);
+  curl.easy_setopt(easy, CURLOPT_SOCKOPTDATA, this);
+  curl.easy_setopt(easy, CURLOPT_PREREQFUNCTION, &Fetch::OnRequestReady);
+  curl.easy_setopt(easy, CURLOPT_PREREQDATA, this);
+  curl.easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Fetch::OnHeader);
+  curl.easy_setopt(easy, CURLOPT_HEADERDATA, this);
+  curl.easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Fetch::OnBody);
+  curl.easy_setopt(easy, CURLOPT_WRITEDATA, this);
   sinceStart.start();
   sinceProgress.start();
   sinceArrival.start();
