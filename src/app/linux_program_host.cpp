@@ -1,7 +1,6 @@
 #include "app/linux_program_host.hpp"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
@@ -42,10 +41,7 @@ ProgramDescription LinuxProgramHost::Describe(const std::string& version, const 
                         .updateHost = updateHost});
 }
 
-void LinuxProgramHost::Answer(const std::string& text) {
-  std::fputs(text.c_str(), stdout);
-  std::fflush(stdout);
-}
+bool LinuxProgramHost::Answer(const std::string& text) { return WriteAnswer(text); }
 
 void LinuxProgramHost::StartLog(const CommandLine& line) {
   verbose_ = line.verbose;

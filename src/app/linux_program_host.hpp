@@ -24,7 +24,7 @@ class LinuxProgramHost : public ProgramHost {
   // Called with the window just before it is first shown.
   void BeforeShow(std::function<void(QWidget&)> call) { beforeShow_ = std::move(call); }
 
-  void Answer(const std::string& text) override;
+  bool Answer(const std::string& text) override;
   void ShowRefusal(const std::string&) override {}
   void StartLog(const CommandLine& line) override;
   Platform& StartCheck(const CommandLine& line) override;

@@ -1,5 +1,8 @@
 #include "app/program_runner.hpp"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <exception>
 #include <optional>
 
@@ -85,8 +88,7 @@ int RunProgram(const std::vector<std::string>& arguments, const ProgramDescripti
         host.ShowRefusal(line.refusal + "\n\n" + HelpText(program));
         return ExitStatus::BadCommandLine;
       case CommandLine::Outcome::Inform:
-        host.Answer(line.answer);
-        return ExitStatus::Success;
+        return host.Answer(line.answer) ? ExitStatus::Success : ExitStatus::ErrorQuit;
       case CommandLine::Outcome::Run:
         break;
     }
@@ -98,4 +100,13 @@ int RunProgram(const std::vector<std::string>& arguments, const ProgramDescripti
     LogFailure(LogArea::Startup, std::string("the wizard failed unexpectedly: ") + e.what());
     return line.check ? UpdateCheck::Failed : ExitStatus::ErrorQuit;
   }
+}
+
+bool WriteAnswer(const std::string& text) {
+  errno = 0;
+  if (std::fputs(text.c_str(), stdout) >= 0 && std::fflush(stdout) == 0) return true;
+  const int error = errno;
+  LogFailure(LogArea::Startup, std::string("cannot write the answer to standard output: ") +
+                                   (error ? std::strerror(error) : "the write failed"));
+  return false;
 }

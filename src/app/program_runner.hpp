@@ -30,8 +30,9 @@ class ProgramHost {
  public:
   virtual ~ProgramHost() = default;
   // Shows what the user asked for (help, version) where the user sees it:
-  // the terminal, or a box when the program has none.
-  virtual void Answer(const std::string& text) = 0;
+  // the terminal, or a box when the program has none. False when it could
+  // not be shown (a full disk, a closed terminal): the reason is in the log.
+  virtual bool Answer(const std::string& text) = 0;
   // Shows why the command line was refused, with the usage, where the user
   // sees it; the log has the reason already.
   virtual void ShowRefusal(const std::string& reasonAndUsage) = 0;
@@ -68,3 +69,7 @@ class ProgramHost {
 // Runs the program (arguments: the program's name first) and returns the
 // exit status. Never raises.
 int RunProgram(const std::vector<std::string>& arguments, const ProgramDescription& program, ProgramHost& host);
+
+// Writes an answer to standard output, whole; false, with the reason in the
+// log, when it cannot be (a full disk, a closed file).
+bool WriteAnswer(const std::string& text);

@@ -64,13 +64,10 @@ std::vector<std::string> Win32ProgramHost::Arguments() {
   return arguments;
 }
 
-void Win32ProgramHost::Answer(const std::string& text) {
-  if (HasConsole(STD_OUTPUT_HANDLE)) {
-    std::fputs(text.c_str(), stdout);
-    std::fflush(stdout);
-  } else {
-    MessageBoxW(nullptr, Widen(text).c_str(), Widen(AppTitle).c_str(), MB_OK | MB_ICONINFORMATION);
-  }
+bool Win32ProgramHost::Answer(const std::string& text) {
+  if (HasConsole(STD_OUTPUT_HANDLE)) return WriteAnswer(text);
+  MessageBoxW(nullptr, Widen(text).c_str(), Widen(AppTitle).c_str(), MB_OK | MB_ICONINFORMATION);
+  return true;
 }
 
 void Win32ProgramHost::ShowRefusal(const std::string& reasonAndUsage) {

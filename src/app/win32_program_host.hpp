@@ -21,7 +21,7 @@ class Win32ProgramHost : public ProgramHost {
   // The program's arguments, from the system's UTF-16 command line.
   static std::vector<std::string> Arguments();
 
-  void Answer(const std::string& text) override;
+  bool Answer(const std::string& text) override;
   void ShowRefusal(const std::string& reasonAndUsage) override;
   void StartLog(const CommandLine& line) override;
   Platform& StartCheck(const CommandLine& line) override;

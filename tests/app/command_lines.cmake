@@ -3,6 +3,7 @@
 # under Wine. A row is
 #   name ^ programs (both, or linux) ^ arguments ('|' between them) ^ exit status
 #        ^ what the output says (a regular expression) ^ NAME=VALUE settings ('|' between them)
+#        ^ a file standard output goes to
 # and where the arguments name a --log-file, that file must say it too. (Wine
 # opens windows without a display, so the Windows program has no such row;
 # its quiet-check road reads its --log-file.)
@@ -20,6 +21,7 @@ set(larkspire_command_lines
   "help_all_lists_the_toolkit_options^linux^--help-all^0^-platform <name"
   "version_says_whom_it_trusts^both^-v^0^larkspire-autoupdate ${PROJECT_VERSION}\nupdate information: http://${LARKSPIRE_UPDATE_HOST}/browser/updchk.ndf\ntrust: ${trust}"
   "a_run_without_a_display_says_so^linux^--verbose|--log-file|${log}^7^larkspire.startup: no display to open the window on"
+  "help_on_a_full_disk_is_a_failure^linux^--help^3^cannot write the answer to standard output: No space left on device^^/dev/full"
   "a_log_file_on_a_full_disk_says_so^linux^--log-file|/dev/full^7^cannot append to the log file /dev/full: No space left on device"
   "a_stale_x11_display_is_named^linux^--display=:77^7^the X11 display :77 cannot be reached"
   "a_stale_wayland_display_is_named^linux^^7^the Wayland display wayland-9 cannot be reached^WAYLAND_DISPLAY=wayland-9|XDG_RUNTIME_DIR=/tmp"
@@ -39,9 +41,14 @@ function(larkspire_command_line_tests program run linux)
       continue()
     endif()
     set(settings "")
+    set(stdout "")
     list(LENGTH fields count)
     if(count GREATER 5)
       list(GET fields 5 settings)
+    endif()
+    if(count GREATER 6)
+      list(GET fields 6 stdout)
+      set(stdout "-DSTDOUT=${stdout}")
     endif()
     # Only the rows' own file is read back (never a device such as /dev/full).
     set(read_log "")
@@ -50,7 +57,7 @@ function(larkspire_command_line_tests program run linux)
     endif()
     add_test(NAME command_line_${name}
              COMMAND ${CMAKE_COMMAND} -DPROGRAM=${program} "-DRUN=${run}" "-DARGS=${arguments}"
-                     "-DSETTINGS=${settings}" ${read_log} -DSTATUS=${status} "-DTEXT=${text}"
+                     "-DSETTINGS=${settings}" ${read_log} ${stdout} -DSTATUS=${status} "-DTEXT=${text}"
                      -P ${CMAKE_SOURCE_DIR}/tests/app/expect_run.cmake)
   endforeach()
 endfunction()

@@ -72,7 +72,7 @@ struct RecordingHost : ProgramHost {
     bool HeldElsewhere() const override { return held; }
     std::string Describe() const override { return "a test's claim"; }
   };
-  void Answer(const std::string& text) override { steps += " answer:" + text.substr(0, text.find('\n')); }
+  bool Answer(const std::string& text) override { return steps += " answer:" + text.substr(0, text.find('\n')), true; }
   void ShowRefusal(const std::string& text) override { steps += " refusal:" + text.substr(0, text.find("\n\n")); }
   void StartLog(const CommandLine& line) override { steps += " log:" + line.logFile; }
   Platform& StartCheck(const CommandLine&) override { return steps += " check", platform.services; }
