@@ -41,10 +41,11 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://larkspire.example/)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The desktop opener stands in for the installer; the session bus carries
 # the broadcast; the system's trust store checks https:// servers. libcurl
-# (every download; 7.83 is the first to read an answer's fields for it) and
-# libcrypto (signatures and digests) are loaded when first needed, so the
-# library scan above cannot see them.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "xdg-utils, ca-certificates, libcurl4 (>= 7.83), libssl3 | libssl3t64")
+# (every download; 7.85 is the first with every option the wizard sets, and
+# libcurl4t64 its name where time is 64-bit) and libcrypto (signatures,
+# digests, the trust store's path) are loaded by the wizard when first
+# needed, so the library scan above does not see the wizard need them.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "xdg-utils, ca-certificates, libcurl4 (>= 7.85) | libcurl4t64, libssl3 | libssl3t64")
 # The window on a Wayland desktop needs Qt's Wayland plugin (without it the
 # wizard says so and uses X11 where there is one).
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "dbus-user-session | dbus-x11, qt6-wayland")

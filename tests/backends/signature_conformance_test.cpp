@@ -60,3 +60,22 @@ TEST(SignatureVerifier, Sha256InPiecesIsTheDigestOfTheWhole) {
     EXPECT_EQ(FormatSha256(sha->Finish()), row.digest) << row.data.size() << " bytes in pieces of " << row.piece;
   }
 }
+
+#ifndef _WIN32
+// Without a libcrypto that loads, even the good signature is refused (nothing
+// signed is trusted unchecked) and no digest is made, the reason given.
+TEST(SignatureVerifier, RefusesEverythingWithoutItsLibrary) {
+  const CryptoLibrary missing{.failure = "libcrypto.so.3: cannot open shared object file"};
+  Verifier verifier(&missing);
+  const std::string text(kSignedText);
+  const std::span message(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+  EXPECT_FALSE(verifier.VerifyP256(message, FromHex(std::string(kR) + std::string(kS)), FromHex(std::string(kKey1))));
+  std::string said;
+  try {
+    verifier.NewSha256();
+  } catch (const std::exception& e) {
+    said = e.what();
+  }
+  EXPECT_NE(said.find("libcrypto.so.3: cannot open"), std::string::npos) << said;
+}
+#endif

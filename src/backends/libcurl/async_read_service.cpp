@@ -7,6 +7,7 @@
 
 #include "backends/libcurl/curl_on_demand.hpp"
 #include "backends/libcurl/fetch_errors.hpp"
+#include "backends/openssl/crypto_on_demand.hpp"
 #include "backends/posix/file_system.hpp"
 #include "support/runtime_error.hpp"
 
@@ -34,8 +35,11 @@ void QtAsyncReadService::AsyncRead(const std::string& target, std::int32_t, cons
   if (!url.isValid() || SchemeOf(target) == Scheme::Other || url.host().isEmpty())
     RaiseFetchFailure(FetchFailed::NotHttp(target));
   if (!driver_) {
-    if (const std::string& failure = Curl().failure; !failure.empty())
-      RaiseFetchFailure(FetchFailed::Other("libcurl, which makes every download, could not be loaded: " + failure));
+    // libcurl makes every download; libcrypto names the trust store each one
+    // checks certificates against (an http:// address may lead to https://).
+    const std::string& failure = !Curl().failure.empty() ? Curl().failure : Crypto().failure;
+    if (!failure.empty())
+      RaiseFetchFailure(FetchFailed::Other("a library every download needs could not be loaded: " + failure));
     driver_ = std::make_unique<CurlQtDriver>([this](CURL* easy, CURLcode result) { Ended(easy, result); });
   }
   // A new fetch under a key replaces the old one, delivered or not.

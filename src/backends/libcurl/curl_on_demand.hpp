@@ -8,10 +8,11 @@
 // The program is not linked against libcurl; the read service calls the
 // entry points it uses through Curl(), each by its name without the curl_
 // prefix and with the header's own type (Curl().easy_setopt for
-// curl_easy_setopt). The service asks Curl().failure before its first
-// fetch, so a user without a usable libcurl gets a failed fetch that says
-// why, never a program that cannot start; nothing else calls libcurl before
-// that.
+// curl_easy_setopt). A libcurl older than 7.85, the first with every option
+// the fetches set, counts as one that could not be loaded. The service asks
+// Curl().failure before its first fetch, so a user without a usable libcurl
+// gets a failed fetch that says why, never a program that cannot start;
+// nothing else calls libcurl before that.
 #include <curl/curl.h>
 
 #include <string>
@@ -21,7 +22,7 @@
   X(global_init) X(easy_init) X(easy_setopt) X(easy_getinfo) X(easy_header) X(easy_strerror)         \
   X(easy_cleanup) X(slist_append) X(slist_free_all) X(multi_init) X(multi_setopt)                    \
   X(multi_add_handle) X(multi_remove_handle) X(multi_socket_action) X(multi_info_read)               \
-  X(multi_cleanup)
+  X(multi_cleanup) X(version_info)
 // clang-format on
 
 // libcurl's entry points the read service uses: all of them once it is

@@ -83,13 +83,11 @@ Fetch::Fetch(std::string fetchKey, const QUrl& url, const QString& folder, curl_
   curl.easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
   curl.easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
   curl.easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-  // (libcurl's own libcrypto is loaded by now: it is the one asked.)
-  if (const CryptoLibrary& c = Crypto(); c.failure.empty()) {
-    curl.easy_setopt(easy, CURLOPT_CAINFO,
-                     TrustStore(c.X509_get_default_cert_file_env(), c.X509_get_default_cert_file()).c_str());
-    curl.easy_setopt(easy, CURLOPT_CAPATH,
-                     TrustStore(c.X509_get_default_cert_dir_env(), c.X509_get_default_cert_dir()).c_str());
-  }
+  const CryptoLibrary& crypto = Crypto();  // loaded: the service made sure before its first fetch
+  curl.easy_setopt(easy, CURLOPT_CAINFO,
+                   TrustStore(crypto.X509_get_default_cert_file_env(), crypto.X509_get_default_cert_file()).c_str());
+  curl.easy_setopt(easy, CURLOPT_CAPATH,
+                   TrustStore(crypto.X509_get_default_cert_dir_env(), crypto.X509_get_default_cert_dir()).c_str());
   curl.easy_setopt(easy, CURLOPT_USERAGENT, "Larkspire AutoUpdate");
   curl.easy_setopt(easy, CURLOPT_HTTPHEADER, headers_.get());
   // The file itself is asked for; a coding the server applies anyway is undone.

@@ -57,7 +57,7 @@ std::vector<unsigned char> DerSignature(const CryptoLibrary& c, std::span<const 
 
 class OpenSslSha256 : public ISha256 {
  public:
-  OpenSslSha256() {
+  explicit OpenSslSha256(const CryptoLibrary& library) : c(library) {
     if (!c.failure.empty()) throw RuntimeError(ErrNo::InvalidArgument, "OpenSSL cannot compute SHA-256: " + c.failure);
     ctx_.reset(c.EVP_MD_CTX_new());
     if (!ctx_ || c.EVP_DigestInit_ex(ctx_.get(), c.EVP_sha256(), nullptr) != 1)
@@ -73,7 +73,7 @@ class OpenSslSha256 : public ISha256 {
   }
 
  private:
-  const CryptoLibrary& c = Crypto();
+  const CryptoLibrary& c;
   MdCtx ctx_;
 };
 }  // namespace
@@ -82,7 +82,7 @@ bool OpenSslSignatureVerifier::VerifyP256(std::span<const std::uint8_t> message,
                                           std::span<const std::uint8_t> signature,
                                           std::span<const std::uint8_t> publicKey) {
   if (signature.size() != kSignatureSize) return false;
-  const CryptoLibrary& c = Crypto();
+  const CryptoLibrary& c = Library();
   if (!c.failure.empty()) {
     // Nothing signed can be trusted without it: a refusal, with the reason.
     LogFailure(LogArea::Catalog, "the maker's signature cannot be checked: " + c.failure);
@@ -100,4 +100,4 @@ bool OpenSslSignatureVerifier::VerifyP256(std::span<const std::uint8_t> message,
   return good;
 }
 
-std::unique_ptr<ISha256> OpenSslSignatureVerifier::NewSha256() { return std::make_unique<OpenSslSha256>(); }
+std::unique_ptr<ISha256> OpenSslSignatureVerifier::NewSha256() { return std::make_unique<OpenSslSha256>(Library()); }

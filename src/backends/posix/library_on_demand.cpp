@@ -9,10 +9,6 @@ LibraryOnDemand::LibraryOnDemand(const char* soname) : soname_(soname) {
   failure_ = why ? why : soname_ + " could not be loaded";
 }
 
-LibraryOnDemand::~LibraryOnDemand() {
-  if (handle_ && !failure_.empty()) dlclose(handle_);
-}
-
 void* LibraryOnDemand::Symbol(const char* name) {
   if (!handle_ || !failure_.empty()) return nullptr;
   void* entry = dlsym(handle_, name);

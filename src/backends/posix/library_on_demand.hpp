@@ -4,14 +4,15 @@
 // show the window (libcurl with its tree, libcrypto) are most of the
 // loader's work at start-up otherwise.
 //
-// Opened by its soname (the system's copy, as the linker would have found
-// it), with its symbols kept local (nothing else in the program binds to
-// them) and every symbol bound at once (a missing one is a failure to open,
-// not a crash in the middle of a download). The entry points are found by
-// name into typed pointers; either all of them are found and the library
-// stays loaded for the rest of the run (libraries such as these keep global
-// state that must not be unmapped), or it is closed again and Failure says
-// why.
+// Opened by its soname, from the system's library path (the program
+// carries no run path of its own for it), with its symbols kept local
+// (nothing else in the program binds to them) and every symbol bound at
+// once (a missing one is a failure to open, not a crash in the middle of a
+// download). The entry points are found by name into typed pointers: the
+// caller uses them when all were found, and none of them when Failure says
+// why not. The library is never closed again, not even then: libraries such
+// as these start global state of their own (their dependencies' too) that
+// must not be unmapped.
 //
 // Not thread-safe by itself: the callers open each library once, from a
 // function-local static.
@@ -20,19 +21,15 @@
 class LibraryOnDemand {
  public:
   explicit LibraryOnDemand(const char* soname);
-  ~LibraryOnDemand();
-  LibraryOnDemand(const LibraryOnDemand&) = delete;
-  LibraryOnDemand& operator=(const LibraryOnDemand&) = delete;
 
   // Points entry at the entry point called name; null when the library did
-  // not open or has no such entry point (Failure then says which).
+  // not open, has no such entry point, or lacked an earlier one.
   template <typename Entry>
   void Find(const char* name, Entry& entry) {
     entry = reinterpret_cast<Entry>(Symbol(name));
   }
-  // "" when the library opened and every entry point asked for was found:
-  // it then stays loaded. Else why not (the dynamic loader's words), and it
-  // is closed when this goes.
+  // "" when the library opened and every entry point asked for was found,
+  // else why not (the dynamic loader's words, or the first name missing).
   const std::string& Failure() const { return failure_; }
 
  private:
