@@ -1,10 +1,18 @@
 #pragma once
 // Picture decoding with Qt's image readers.
+#include <QIODevice>
 #include <QImage>
 #include <memory>
 #include <string>
 
 #include "platform/picture_service.hpp"
+
+// The picture the device holds, a null image when it holds none. Its first
+// bytes name the reader: asked to find one itself, Qt loads every image
+// plug-in installed (a score of libraries on a desktop with the extra and
+// KDE formats) to ask each whether the bytes are its own. A format not named
+// by its first bytes here is still found that way.
+QImage ReadPicture(QIODevice& device);
 
 class QtPicture : public Picture {
  public:

@@ -3,11 +3,16 @@
 // temporary file behind.
 #include "backends/qt_widgets/picture_service.hpp"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <QBuffer>
+#include <QImage>
+#include <QLibraryInfo>
 #include <filesystem>
 
 #include "backends/common/embedded_resources.hpp"
+#include "backends/qt_widgets/window/design.hpp"
 #include "fakes/fake_platform.hpp"
 #include "fakes/registry_test_helpers.hpp"
 #include "support/runtime_error.hpp"
@@ -40,5 +45,28 @@ TEST(QtPictureTest, TheHeaderDecodesAndABrokenPictureGivesNothing) {
   WriteFileBytes(temp.File("text.jpg"), "just text");
   for (const std::string& path : {temp.Path() + "text.jpg", temp.Path() + "missing.jpg", std::string("C:\\a.jpg")})
     EXPECT_EQ(ErrorOf([&] { pictures.LoadPicture(path); }), 481) << path;
+  // A format its first bytes do not name is still found.
+  ASSERT_TRUE(QImage(3, 2, QImage::Format_RGB32).save(QString::fromStdString(temp.Native() + "/a.tmp"), "PPM"));
+  EXPECT_EQ(pictures.LoadPicture(temp.Path() + "a.tmp")->Height(), 2);
+}
+
+// The icon and the header picture are read by their own format's reader:
+// asking every image plug-in would load each (run in a process of its own,
+// where no picture was read before).
+TEST(QtPictureTest, APictureWhoseBytesNameItsFormatLoadsNoOtherPlugin) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        EmbeddedResources resources;
+        auto bytes = *resources.LoadResource("rid_bitmap", "CUSTOM");
+        QByteArray header(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+        QBuffer device(&header);
+        device.open(QIODevice::ReadOnly);
+        const bool read = !ResourcePixmap(resources, "rid_icon", "ICON").isNull() && !ReadPicture(device).isNull();
+        const std::string gif =
+            QLibraryInfo::path(QLibraryInfo::PluginsPath).toStdString() + "/imageformats/libqgif.so";
+        std::exit(read && !dlopen(gif.c_str(), RTLD_NOW | RTLD_NOLOAD) ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
 }
 }  // namespace

@@ -1,8 +1,11 @@
 #include "backends/qt_widgets/window/design.hpp"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QGuiApplication>
 #include <QScreen>
+
+#include "backends/qt_widgets/picture_service.hpp"
 
 double PixelsPerTwip() {
   const QScreen* screen = QGuiApplication::primaryScreen();
@@ -27,8 +30,11 @@ QFont DesignFont() {
 QColor FromBgr(std::uint32_t bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
 
 QPixmap ResourcePixmap(IResources& resources, const std::string& name, const std::string& type) {
-  QPixmap pixmap;
-  if (auto bytes = resources.LoadResource(name, type))
-    pixmap.loadFromData(bytes->data(), static_cast<uint>(bytes->size()));
-  return pixmap;
+  const auto bytes = resources.LoadResource(name, type);
+  if (!bytes) return {};
+  QByteArray data =
+      QByteArray::fromRawData(reinterpret_cast<const char*>(bytes->data()), static_cast<qsizetype>(bytes->size()));
+  QBuffer buffer(&data);
+  buffer.open(QIODevice::ReadOnly);
+  return QPixmap::fromImage(ReadPicture(buffer));
 }
