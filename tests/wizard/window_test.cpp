@@ -102,6 +102,10 @@ TEST_F(WindowTest, WhatIsPaintedIsRightAndReadable) {
   EXPECT_GT(qBlue(band.pixel(5, 5)), qRed(band.pixel(5, 5)) + 20);
 
   form->ShowPage(3);
+  // A one-line caption given while its page was hidden is fitted as the page shows.
+  const auto* percent = static_cast<QLabel*>(W(Ctl::Label2_3));
+  EXPECT_LT(percent->font().pointSizeF(), 8) << "this font is wider than the design's";
+  EXPECT_LE(QFontMetrics(percent->font()).horizontalAdvance(percent->text()), percent->width());
   const QSize bar = window.PictureOf(Ctl::picLoad)->size();
   const int yields = events.doEvents;
   // Beyond its range the bar is full or empty; every showing lets the window work.

@@ -1,6 +1,5 @@
 #include "backends/qt_widgets/window/control.hpp"
 
-#include <QLabel>
 #include <QPushButton>
 #include <cmath>
 
@@ -10,18 +9,28 @@
 #include "design/layout.hpp"
 #include "support/runtime_error.hpp"
 
-namespace {
-// A label one line high keeps its text on that line: where this font is
-// wider than the one the layout was drawn for, the label's font shrinks a
-// little instead of wrapping the rest out of sight.
-void FitOneLine(QLabel& label) {
-  if (label.wordWrap() && label.height() > QFontMetrics(label.font()).lineSpacing() * 3 / 2) return;
-  QFont f = label.parentWidget() ? label.parentWidget()->font() : label.font();
-  const QString text = label.text();
-  while (f.pointSizeF() > 6 && QFontMetrics(f).horizontalAdvance(text) > label.width())
-    f.setPointSizeF(f.pointSizeF() - 0.5);
-  label.setFont(f);
+void DesignLabel::SetCaptionText(const QString& text) {
+  setText(text);
+  fitted_ = false;
+  if (isVisible()) FitOneLine();
 }
+
+// Before the first paint of the label, and of every page it is on.
+void DesignLabel::showEvent(QShowEvent* event) {
+  if (!fitted_) FitOneLine();
+  QLabel::showEvent(event);
+}
+
+void DesignLabel::FitOneLine() {
+  fitted_ = true;
+  if (wordWrap() && height() > QFontMetrics(font()).lineSpacing() * 3 / 2) return;
+  QFont f = parentWidget() ? parentWidget()->font() : font();
+  const QString line = text();
+  while (f.pointSizeF() > 6 && QFontMetrics(f).horizontalAdvance(line) > width()) f.setPointSizeF(f.pointSizeF() - 0.5);
+  setFont(f);
+}
+
+namespace {
 
 // A button whose caption names no access key ("Stop", "Retry", "Install",
 // "Finished") gets its first letter as one, so that Alt and that letter
@@ -37,13 +46,12 @@ QString ButtonText(const std::string& caption) {
 
 void QtControl::SetCaption(const std::string& caption) {
   caption_ = caption;
-  if (auto* label = dynamic_cast<QLabel*>(widget_)) {
+  if (auto* label = dynamic_cast<DesignLabel*>(widget_))
     // An address keeps "scheme://" with what follows (word joiners, which
     // show nothing): a long one breaks after its host or at a "/" of its
     // path, not after "http://".
-    label->setText(ToDisplay(caption).replace(QStringLiteral("://"), QStringLiteral(":\u2060/\u2060/\u2060")));
-    FitOneLine(*label);
-  } else if (auto* button = dynamic_cast<QPushButton*>(widget_))
+    label->SetCaptionText(ToDisplay(caption).replace(QStringLiteral("://"), QStringLiteral(":\u2060/\u2060/\u2060")));
+  else if (auto* button = dynamic_cast<QPushButton*>(widget_))
     button->setText(ButtonText(caption));
   else if (auto* divider = dynamic_cast<DividerCaption*>(widget_))
     divider->SetText(ToDisplay(caption));

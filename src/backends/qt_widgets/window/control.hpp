@@ -1,9 +1,28 @@
 #pragma once
+#include <QLabel>
 #include <QWidget>
 #include <string>
 
 #include "design/layout.hpp"
 #include "platform/control.hpp"
+
+// A label of the design. One a line high keeps its text on that line: where
+// this font is wider than the one the layout was drawn for, its font shrinks
+// a little instead of wrapping the rest out of sight. Measuring loads the
+// font's glyphs, so it waits until the label is about to be seen: the
+// captions of the pages not on screen cost nothing until their page shows.
+class DesignLabel : public QLabel {
+ public:
+  explicit DesignLabel(QWidget* parent) : QLabel(parent) {}
+  void SetCaptionText(const QString& text);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void FitOneLine();
+  bool fitted_ = true;
+};
 
 // A widget seen as a control of the design.
 class QtControl : public IControl {

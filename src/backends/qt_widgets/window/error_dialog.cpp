@@ -24,7 +24,7 @@ QtErrorDialog::QtErrorDialog(QWidget* parent, IResources& resources)
       connect(ok, &QPushButton::clicked, this, [this] { Unload(); });
       w = ok;
     } else {
-      auto* label = new QLabel(this);
+      auto* label = new DesignLabel(this);
       label->setTextFormat(Qt::PlainText);
       label->setWordWrap(true);
       label->setAlignment(Qt::AlignLeft | Qt::AlignTop);

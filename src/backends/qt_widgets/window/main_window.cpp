@@ -44,7 +44,7 @@ QtMainWindow::QtMainWindow(IResources& resources) : resources_(resources), pxPer
         break;
       }
       case CtlKind::Label: {
-        auto* label = new QLabel(parent);
+        auto* label = new DesignLabel(parent);
         label->setTextFormat(Qt::PlainText);
         label->setWordWrap(d.id != Ctl::lblLoad);
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
