@@ -6,6 +6,7 @@
 
 #include "app/display_check.hpp"
 #include "backends/posix/wizard_lock.hpp"
+#include "backends/qt_widgets/font_warm_up.hpp"
 #include "backends/qt_widgets/logging.hpp"
 #include "support/diagnostics.hpp"
 
@@ -32,7 +33,8 @@ void LinuxProgramHost::StartQt(const CommandLine& line, bool window) {
   InstallQtLogging(verbose_);
 }
 
-LinuxProgramHost::~LinuxProgramHost() = default;
+// Fontconfig is not left starting while the program ends.
+LinuxProgramHost::~LinuxProgramHost() { WaitForFonts(); }
 
 ProgramDescription LinuxProgramHost::Describe(const std::string& version, const std::string& updateHost) {
   return WithQtOptions({.name = "larkspire-autoupdate",
@@ -74,6 +76,7 @@ std::string LinuxProgramHost::StartWindowSystem(const CommandLine& line) {
   const DisplayChoice display = ChooseDisplay(!ToolkitValue(line, "platform").empty());
   if (!display.problem.empty()) return display.problem;
   if (!display.platform.empty()) setenv("QT_QPA_PLATFORM", display.platform.c_str(), 1);
+  StartFontsOnSecondCpu();
   StartQt(line, true);
   QApplication::setDesktopFileName("larkspire-autoupdate");
   platform_ = std::make_unique<LinuxPlatform>();
@@ -105,6 +108,7 @@ int LinuxProgramHost::ShowAndRun() {
   QtMainWindow& window = *platform_->window;
   window.CentreOnScreen();
   if (beforeShow_) beforeShow_(window);
+  WaitForFonts();
   window.show();
   return QCoreApplication::exec();
 }
