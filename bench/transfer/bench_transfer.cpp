@@ -4,8 +4,10 @@
 // Prints the bytes, the seconds from the request to the completion, the
 // throughput and the processor time (user and system, all threads) spent
 // in between (the hashing of the bytes as they arrive included: the time
-// ends when the digests are made too), and the peak resident memory. Usage: bench_transfer URL FOLDER (the file is
-// stored in FOLDER and removed at the end).
+// ends when the digests are made too), the peak resident memory, and the
+// peak when the window had been painted, before the download started.
+// Usage: bench_transfer URL FOLDER (the file is stored in FOLDER and removed
+// at the end).
 #include <sys/resource.h>
 
 #include <QApplication>
@@ -13,6 +15,8 @@
 #include <QTimer>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
+#include <utility>
 
 #include "app/linux_platform.hpp"
 #include "backends/libcurl/async_read_service.hpp"
@@ -25,6 +29,33 @@
 #include "wizard/frm_main.hpp"
 
 namespace {
+// Peak resident memory so far, in KiB.
+long PeakResidentKib() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return u.ru_maxrss;
+}
+
+// Calls once, after the widget's first paint.
+class AfterFirstPaint : public QObject {
+ public:
+  AfterFirstPaint(QWidget& widget, std::function<void()> call) : call_(std::move(call)) {
+    widget.installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint && call_) {
+      watched->removeEventFilter(this);
+      QTimer::singleShot(0, std::exchange(call_, nullptr));
+    }
+    return false;
+  }
+
+ private:
+  std::function<void()> call_;
+};
+
 // Processor seconds this process has used so far.
 double CpuSeconds() {
   rusage u{};
@@ -103,7 +134,6 @@ int main(int argc, char** argv) {
 
   frmMain form(platform, "benchmark");
   window.Attach(&form);
-  window.show();
   form.ComponentTable.assign(1, UpdateComponent{});
   form.ComponentTable[0].sSourceUrl = url;
   form.ComponentTable[0].sFileName = url.substr(url.rfind('/') + 1);
@@ -111,7 +141,12 @@ int main(int argc, char** argv) {
   form.Transfer.ShowTransferStatus();
   // Failures would show the modal download-error dialog: close it at once.
   dialogs.onShown = [](QtErrorDialog& d) { d.Unload(); };
-  QTimer::singleShot(0, [&] { form.Transfer.Start(0, 0, form.Installer.WatchArrival()); });
+  long windowKib = 0;
+  const AfterFirstPaint start(window, [&] {
+    windowKib = PeakResidentKib();
+    form.Transfer.Start(0, 0, form.Installer.WatchArrival());
+  });
+  window.show();
   app.exec();
 
   if (reader.last.Failed || reader.nanoseconds < 0) {
@@ -127,10 +162,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   const double seconds = reader.nanoseconds / 1e9;
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  std::printf("bytes %llu seconds %.3f MBps %.1f cpu %.3f progress %d rss %ld shown \"%s\"\n",
+  std::printf("bytes %llu seconds %.3f MBps %.1f cpu %.3f progress %d rss %ld shown \"%s\" window-rss %ld\n",
               static_cast<unsigned long long>(bytes), seconds, bytes / seconds / 1e6, reader.cpu, reader.progress,
-              usage.ru_maxrss, window.Control(Ctl::lblLoad).Caption().c_str());
+              PeakResidentKib(), window.Control(Ctl::lblLoad).Caption().c_str(), windowKib);
   return 0;
 }
