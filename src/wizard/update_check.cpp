@@ -34,8 +34,10 @@ void UpdateCheck::Start(std::function<void()> done) {
 }
 
 void UpdateCheck::htp_HTTPError(const std::string& sKey, const std::string& sError) {
+  // The failure's own sentence goes on in this line: its full stop would stand before the ";".
+  const std::string reason = sError.ends_with('.') ? sError.substr(0, sError.size() - 1) : sError;
   LogFailure(LogArea::Transfer,
-             (sKey.empty() ? updateInfoUrl_ : sKey) + ": " + sError + "; the next scheduled check tries again");
+             (sKey.empty() ? updateInfoUrl_ : sKey) + ": " + reason + "; the next scheduled check tries again");
   Finish(Failed);
 }
 
