@@ -8,10 +8,10 @@
 # test folders' configuration zlib), nginx to serve the update, and a virtual
 # display with a session bus for screenshots. The build takes Unicode's case
 # folding from unicode-data, and checks the maker's key with the openssl
-# command. The window starts fontconfig itself, ahead of Qt.
+# command.
 LARKSPIRE_DEMO_PACKAGES=(
   g++ cmake ninja-build pkg-config unicode-data openssl
-  qt6-base-dev qt6-base-dev-tools libgl-dev libfontconfig-dev libcurl4-openssl-dev libssl-dev libgtest-dev zlib1g-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libcurl4-openssl-dev libssl-dev libgtest-dev zlib1g-dev
   nginx-light xvfb xauth dbus dbus-x11 fonts-dejavu-core fonts-liberation2
 )
 

@@ -76,8 +76,8 @@ std::string LinuxProgramHost::StartWindowSystem(const CommandLine& line) {
   const DisplayChoice display = ChooseDisplay(!ToolkitValue(line, "platform").empty());
   if (!display.problem.empty()) return display.problem;
   if (!display.platform.empty()) setenv("QT_QPA_PLATFORM", display.platform.c_str(), 1);
-  StartFontsOnSecondCpu();
   StartQt(line, true);
+  StartFontsOnSecondCpu();
   QApplication::setDesktopFileName("larkspire-autoupdate");
   platform_ = std::make_unique<LinuxPlatform>();
   return "";

@@ -1,40 +1,51 @@
 #include "backends/qt_widgets/font_warm_up.hpp"
 
-#include <fontconfig/fontconfig.h>
 #include <pthread.h>
 #include <sched.h>
 
+#include <QFontDatabase>
+#include <QStringList>
 #include <optional>
 
 namespace {
-std::optional<pthread_t> warmingUp;
+std::optional<pthread_t> filling;
+bool started = false;
+cpu_set_t allowed;
+
+void* FillFontDatabase(void*) {
+  // Placed away from the window's CPU to start with (see below), then free
+  // to go where the scheduler likes: the window waits for this once it
+  // needs a text, and its CPU is idle from then on.
+  pthread_setaffinity_np(pthread_self(), sizeof allowed, &allowed);
+  QFontDatabase::families();
+  return nullptr;
+}
 }  // namespace
 
 void StartFontsOnSecondCpu() {
-  if (warmingUp) return;
+  if (started) return;
+  started = true;
   cpu_set_t others;
   const int here = sched_getcpu();
-  if (here < 0 || sched_getaffinity(0, sizeof others, &others) != 0) return;
+  if (here < 0 || sched_getaffinity(0, sizeof allowed, &allowed) != 0) return;
+  others = allowed;
   CPU_CLR(here, &others);
   if (CPU_COUNT(&others) == 0) return;
-  // Placed on another CPU from its start: left to the scheduler, a new thread
-  // first shares its creator's CPU, and the window would wait its turn.
+  // Measured here: left to the scheduler, the new thread often began on the
+  // window's CPU, and the window waited its turn.
   pthread_attr_t attributes;
   if (pthread_attr_init(&attributes) != 0) return;
   pthread_t thread;
-  if (pthread_attr_setaffinity_np(&attributes, sizeof others, &others) == 0 && pthread_create(
-                                                                                   &thread, &attributes,
-                                                                                   [](void*) -> void* {
-                                                                                     FcInit();
-                                                                                     return nullptr;
-                                                                                   },
-                                                                                   nullptr) == 0)
-    warmingUp = thread;
+  if (pthread_attr_setaffinity_np(&attributes, sizeof others, &others) == 0 &&
+      pthread_create(&thread, &attributes, FillFontDatabase, nullptr) == 0) {
+    pthread_setname_np(thread, "fonts");
+    filling = thread;
+  }
   pthread_attr_destroy(&attributes);
 }
 
 void WaitForFonts() {
-  if (!warmingUp) return;
-  pthread_join(*warmingUp, nullptr);
-  warmingUp.reset();
+  if (!filling) return;
+  pthread_join(*filling, nullptr);
+  filling.reset();
 }

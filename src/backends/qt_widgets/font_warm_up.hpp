@@ -1,21 +1,30 @@
 #pragma once
-// Fontconfig's start (its configuration files parsed, its font caches
-// opened) takes about 6 ms: most of what the window costs once the
-// libraries are loaded. It needs nothing of the window, so it runs on a
-// second CPU while Qt starts, the window is built, the registry is read and
-// the header picture decoded, and the first code that measures or draws a
-// text waits for it.
+// Qt's font database is filled the first time a text is measured or drawn:
+// fontconfig starts (its configuration files parsed, its font caches opened)
+// and every installed font is listed, about 7 ms on the machine this was
+// measured on, most of what the window costs once the libraries are loaded.
+// None of it needs the window, so it is done on a second CPU while the window
+// is built, the registry read and the header picture decoded.
 //
-// Fontconfig may be started from two threads at once (each then does the
-// whole of it and one result is dropped), so a text measured without waiting
-// is still right, only no sooner. Where the program may use one CPU only,
-// nothing is started: the two would only take turns.
+// Waiting for it needs nothing of the callers: every function of
+// QFontDatabase is thread-safe, the filling holds the database's lock, and a
+// text measured meanwhile waits on that lock (a text measured before the
+// filling began fills the database itself, and the filling then finds it
+// full). The thread starts once Qt's application object is made, as that
+// sets the locale and lets the window system's plug-in take its start-up
+// token out of the environment: fontconfig reads both as it starts, and
+// neither may change under it. Nothing in the program changes them later.
 //
-// Both functions are for the program's main thread.
+// Where the program may use one CPU only, nothing is started: the two would
+// take turns. A limit on CPU time (a cgroup's cpu.max) is not seen; there the
+// filling only moves, it costs no more. Both functions are for the program's
+// main thread.
 
-// Starts fontconfig on another CPU than this one, once.
+// Fills Qt's font database on another CPU than this one, at most once. Qt's
+// application object must exist.
 void StartFontsOnSecondCpu();
 
-// Returns once fontconfig has started, or at once when it was never started
-// here. The program calls it before its first text and before it ends.
+// Returns once the filling has ended, or at once when none was started. The
+// program calls it before its window shows (and so before it starts other
+// programs) and before it ends.
 void WaitForFonts();

@@ -5,8 +5,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "backends/qt_widgets/font_warm_up.hpp"
-
 namespace {
 // A question must be answered: like the system's own Yes/No boxes, Escape
 // and the title bar's close do nothing (a plain QMessageBox takes either as
@@ -34,7 +32,6 @@ class QuestionBox : public QMessageBox {
 }  // namespace
 
 int QtMessageBox::MsgBox(const std::string& prompt, int buttons, const std::string& title) {
-  WaitForFonts();
   const bool question = (buttons & Mb::ButtonsMask) == Mb::YesNo;
   std::unique_ptr<QMessageBox> owned =
       question ? std::make_unique<QuestionBox>(parent_) : std::make_unique<QMessageBox>(parent_);

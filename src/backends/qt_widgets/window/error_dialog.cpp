@@ -6,13 +6,11 @@
 #include <QTimer>
 #include <cmath>
 
-#include "backends/qt_widgets/font_warm_up.hpp"
 #include "backends/qt_widgets/window/design.hpp"
 #include "design/layout.hpp"
 
 QtErrorDialog::QtErrorDialog(QWidget* parent, IResources& resources)
     : QDialog(parent), resources_(resources), pxPerTwip_(PixelsPerTwip()) {
-  WaitForFonts();
   setFont(DesignFont());
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
   setModal(true);

@@ -3,7 +3,6 @@
 #include <QPainter>
 #include <cmath>
 
-#include "backends/qt_widgets/font_warm_up.hpp"
 #include "backends/qt_widgets/picture_service.hpp"
 #include "backends/qt_widgets/window/design.hpp"
 
@@ -69,19 +68,13 @@ void PictureBox::Cls() {
 
 void PictureBox::SetFontSize(int points) { font_.setPointSize(points); }
 
-// A text is measured or drawn with the fonts fontconfig found.
 double PictureBox::TextWidth(const std::string& text) {
-  WaitForFonts();
   return QFontMetricsF(font_, this).horizontalAdvance(QString::fromStdString(text)) / FactorX();
 }
 
-double PictureBox::TextHeight(const std::string&) {
-  WaitForFonts();
-  return QFontMetricsF(font_, this).height() / FactorY();
-}
+double PictureBox::TextHeight(const std::string&) { return QFontMetricsF(font_, this).height() / FactorY(); }
 
 void PictureBox::Print(const std::string& text) {
-  WaitForFonts();
   EnsureImage();
   QPainter p(&image_);
   p.setRenderHint(QPainter::TextAntialiasing);
