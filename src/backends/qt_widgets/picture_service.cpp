@@ -9,14 +9,13 @@
 
 namespace {
 // The reader's name for the format these first bytes announce, "" for one
-// not listed: the formats the program's own pictures come in, and GIF.
+// not listed: the formats the program's own pictures come in, and those a
+// picture file given to LoadPicture is most likely in.
 QByteArray FormatAnnounced(const QByteArray& head) {
   using namespace std::string_view_literals;
-  static constexpr std::pair<std::string_view, const char*> kSignatures[] = {{"\x89PNG\r\n\x1A\n"sv, "png"},
-                                                                             {"\xFF\xD8\xFF"sv, "jpeg"},
-                                                                             {"BM"sv, "bmp"},
-                                                                             {"GIF8"sv, "gif"},
-                                                                             {"\0\0\1\0"sv, "ico"}};
+  static constexpr std::pair<std::string_view, const char*> kSignatures[] = {
+      {"\x89PNG\r\n\x1A\n"sv, "png"}, {"\xFF\xD8\xFF"sv, "jpeg"}, {"BM"sv, "bmp"}, {"GIF8"sv, "gif"},
+      {"\0\0\1\0"sv, "ico"},          {"\0\0\2\0"sv, "cur"}};
   const std::string_view bytes(head.constData(), static_cast<std::size_t>(head.size()));
   for (const auto& [signature, format] : kSignatures)
     if (bytes.starts_with(signature)) return format;
