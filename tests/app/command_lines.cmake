@@ -25,6 +25,7 @@ set(larkspire_command_lines
   "a_log_file_on_a_full_disk_says_so^linux^--log-file|/dev/full^7^cannot append to the log file /dev/full: No space left on device"
   "a_stale_x11_display_is_named^linux^--display=:77^7^the X11 display :77 cannot be reached"
   "a_stale_wayland_display_is_named^linux^^7^the Wayland display wayland-9 cannot be reached^WAYLAND_DISPLAY=wayland-9|XDG_RUNTIME_DIR=/tmp"
+  # (".": the row is a list, which a ";" would split; the line reads "init; the", never "init.; the".)
   "a_libcurl_that_cannot_be_loaded_fails_the_check^linux^--check^8^could not be loaded:[ \n]+libcurl\\.so\\.4[ \n]+has[ \n]+no[ \n]+curl_global_init.[ \n]+the[ \n]+next^LD_LIBRARY_PATH=${not_libcurl}|XDG_CONFIG_HOME=${not_libcurl}|XDG_RUNTIME_DIR=${not_libcurl}")
 
 # A test for each row the program of this build runs: PROGRAM, started

@@ -103,9 +103,9 @@ TEST_F(WindowTest, WhatIsPaintedIsRightAndReadable) {
 
   form->ShowPage(3);
   // A one-line caption given while its page was hidden is fitted as the page shows.
-  const auto* percent = static_cast<QLabel*>(W(Ctl::Label2_3));
-  EXPECT_LT(percent->font().pointSizeF(), 8) << "this font is wider than the design's";
-  EXPECT_LE(QFontMetrics(percent->font()).horizontalAdvance(percent->text()), percent->width());
+  const auto* barCaption = static_cast<QLabel*>(W(Ctl::Label2_3));
+  EXPECT_LT(barCaption->font().pointSizeF(), 8) << "this font is wider than the design's";
+  EXPECT_LE(QFontMetrics(barCaption->font()).horizontalAdvance(barCaption->text()), barCaption->width());
   const QSize bar = window.PictureOf(Ctl::picLoad)->size();
   const int yields = events.doEvents;
   // Beyond its range the bar is full or empty; every showing lets the window work.

@@ -15,7 +15,7 @@ void DesignLabel::SetCaptionText(const QString& text) {
   if (isVisible()) FitOneLine();
 }
 
-// Before the first paint of the label, and of every page it is on.
+// Fitted as it, or the page it is on, is about to be seen.
 void DesignLabel::showEvent(QShowEvent* event) {
   if (!fitted_) FitOneLine();
   QLabel::showEvent(event);

@@ -11,6 +11,9 @@
 // a little instead of wrapping the rest out of sight. Measuring loads the
 // font's glyphs, so it waits until the label is about to be seen: the
 // captions of the pages not on screen cost nothing until their page shows.
+// A caption is fitted to the label's width when it is given (SetCaptionText;
+// setText does not fit) or as the label shows; a label resized afterwards is
+// not fitted again (the design never resizes one).
 class DesignLabel : public QLabel {
  public:
   explicit DesignLabel(QWidget* parent) : QLabel(parent) {}
