@@ -5,7 +5,7 @@
 // throughput and the processor time (user and system, all threads) spent
 // in between (the hashing of the bytes as they arrive included: the time
 // ends when the digests are made too), the peak resident memory, and the
-// peak when the window had been painted, before the download started.
+// resident memory of the painted window as the download started.
 // Usage: bench_transfer URL FOLDER (the file is stored in FOLDER and removed
 // at the end).
 #include <sys/resource.h>
@@ -14,8 +14,11 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <string>
 #include <utility>
 
 #include "app/linux_platform.hpp"
@@ -34,6 +37,14 @@ long PeakResidentKib() {
   rusage u{};
   getrusage(RUSAGE_SELF, &u);
   return u.ru_maxrss;
+}
+
+// Resident memory now, in KiB (0 when it cannot be read).
+long ResidentKib() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.starts_with("VmRSS:")) return std::atol(line.c_str() + 6);
+  return 0;
 }
 
 // Calls once, after the widget's first paint.
@@ -142,12 +153,21 @@ int main(int argc, char** argv) {
   // Failures would show the modal download-error dialog: close it at once.
   dialogs.onShown = [](QtErrorDialog& d) { d.Unload(); };
   long windowKib = 0;
-  const AfterFirstPaint start(window, [&] {
-    windowKib = PeakResidentKib();
+  bool started = false;
+  AfterFirstPaint start(window, [&] {
+    started = true;
+    windowKib = ResidentKib();
     form.Transfer.Start(0, 0, form.Installer.WatchArrival());
   });
+  // A window never painted would never start the download.
+  QTimer::singleShot(30000, [&] {
+    if (!started) {
+      std::fprintf(stderr, "the window was not painted within 30 s\n");
+      QCoreApplication::exit(1);
+    }
+  });
   window.show();
-  app.exec();
+  if (app.exec() != 0) return 1;
 
   if (reader.last.Failed || reader.nanoseconds < 0) {
     std::fprintf(stderr, "the download failed: %s\n", reader.last.ErrorDescription.c_str());
