@@ -33,7 +33,7 @@ void LinuxProgramHost::StartQt(const CommandLine& line, bool window) {
   InstallQtLogging(verbose_);
 }
 
-// Fontconfig is not left starting while the program ends.
+// The font database is not left filling while Qt goes.
 LinuxProgramHost::~LinuxProgramHost() { WaitForFonts(); }
 
 ProgramDescription LinuxProgramHost::Describe(const std::string& version, const std::string& updateHost) {

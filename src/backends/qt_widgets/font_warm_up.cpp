@@ -5,6 +5,7 @@
 
 #include <QFontDatabase>
 #include <QStringList>
+#include <cstdlib>
 #include <optional>
 
 namespace {
@@ -25,10 +26,9 @@ void* FillFontDatabase(void*) {
 void StartFontsOnSecondCpu() {
   if (started) return;
   started = true;
-  cpu_set_t others;
   const int here = sched_getcpu();
   if (here < 0 || sched_getaffinity(0, sizeof allowed, &allowed) != 0) return;
-  others = allowed;
+  cpu_set_t others = allowed;
   CPU_CLR(here, &others);
   if (CPU_COUNT(&others) == 0) return;
   // Measured here: left to the scheduler, the new thread often began on the
@@ -40,6 +40,8 @@ void StartFontsOnSecondCpu() {
       pthread_create(&thread, &attributes, FillFontDatabase, nullptr) == 0) {
     pthread_setname_np(thread, "fonts");
     filling = thread;
+    // A program ended by exit() waits too, before Qt's own statics go.
+    std::atexit(WaitForFonts);
   }
   pthread_attr_destroy(&attributes);
 }

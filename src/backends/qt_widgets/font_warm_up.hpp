@@ -26,5 +26,5 @@ void StartFontsOnSecondCpu();
 
 // Returns once the filling has ended, or at once when none was started. The
 // program calls it before its window shows (and so before it starts other
-// programs) and before it ends.
+// programs) and before Qt's application object goes; exit() calls it too.
 void WaitForFonts();

@@ -31,7 +31,6 @@ void DesignLabel::FitOneLine() {
 }
 
 namespace {
-
 // A button whose caption names no access key ("Stop", "Retry", "Install",
 // "Finished") gets its first letter as one, so that Alt and that letter
 // press it as they press "&Next". The caption itself stays as given. No page
