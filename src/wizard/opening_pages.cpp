@@ -4,11 +4,16 @@
 #include "wizard/frm_main.hpp"
 
 void frmMain::ShowWelcomePage() {
+  // The two checks read only files, so they come before the header: at
+  // start-up its title is the first text, and a text waits for the fonts
+  // that are still being listed on another CPU meanwhile.
+  const bool installerPresent = Installer.CheckWindowsInstaller();
+  const bool connected = installerPresent && ConnectionState();
   C(Ctl::Cmd0).SetEnabled(false);
   C(Ctl::Cmd1).SetEnabled(true);
   C(Ctl::Cmd2).SetEnabled(true);
   DrawHeader(std::string("Welcome to the ") + AppTitle + " Wizard", 14);
-  if (!Installer.CheckWindowsInstaller()) {
+  if (!installerPresent) {
     ShowInstallerWarning();
     CloseWithoutConfirm = true;
     return;
@@ -20,7 +25,7 @@ void frmMain::ShowWelcomePage() {
                 "It is particularly important that you exit all Larkspire programs" +
                 " that are running. If you choose not to do so, " + AppTitle + " will close" +
                 " them and you may loose unsaved information or settings." + CRLF + CRLF;
-  if (!ConnectionState()) {
+  if (!connected) {
     MessageText += std::string(AppTitle) + " requires you to be connected to the Internet." +
                    " If you are not connected, please stop and do so now." + CRLF + CRLF;
   }
