@@ -1,6 +1,5 @@
 #include "install/arrival_digests.hpp"
 
-
 ArrivalDigests::ArrivalDigests(ISignatureVerifier& verifier)
     : sha_(verifier.NewSha256()), reg_(crc_.InitCrcTable(kCrc32Polynomial, -1)) {}
 
@@ -14,13 +13,18 @@ ArrivalDigests::~ArrivalDigests() {
   if (worker_.joinable()) worker_.join();
 }
 
+bool ArrivalDigests::Room(std::unique_lock<std::mutex>& lock) {
+  if (lost_ || ending_) return false;
+  if (!worker_.joinable()) worker_ = std::thread([this] { HashQueued(); });
+  changed_.wait(lock, [this] { return queued_ < kQueuedBytes || ending_; });
+  return !ending_;
+}
+
 void ArrivalDigests::Stored(std::span<const std::uint8_t> block) {
   if (block.empty()) return;
   std::unique_lock lock(mutex_);
-  if (lost_ || ending_) return;
   try {
-    if (!worker_.joinable()) worker_ = std::thread([this] { HashQueued(); });
-    changed_.wait(lock, [this] { return queued_ < kQueuedBytes || ending_; });
+    if (!Room(lock)) return;
     std::vector<std::uint8_t> copy;
     if (!spare_.empty()) copy = std::move(spare_.back()), spare_.pop_back();
     copy.assign(block.begin(), block.end());
@@ -32,6 +36,27 @@ void ArrivalDigests::Stored(std::span<const std::uint8_t> block) {
     lost_ = true;
   }
   changed_.notify_all();
+}
+
+std::vector<std::uint8_t> ArrivalDigests::StoredBlock(std::vector<std::uint8_t> block) {
+  std::vector<std::uint8_t> next;
+  if (block.empty()) return block;
+  std::unique_lock lock(mutex_);
+  try {
+    if (!Room(lock)) {
+      block.clear();  // not to be hashed: the caller fills it again
+      return block;
+    }
+    const std::size_t size = block.size();
+    queue_.push_back(std::move(block));
+    queued_ += size;
+    if (!spare_.empty()) next = std::move(spare_.back()), spare_.pop_back();
+  } catch (const std::exception&) {
+    lost_ = true;  // as in Stored
+  }
+  changed_.notify_all();
+  next.clear();
+  return next;
 }
 
 void ArrivalDigests::HashQueued() {

@@ -6,10 +6,12 @@
 // The read service hands each block it stores to Stored, from whichever
 // thread stores it. The hashing runs on a thread of its own: SHA-256 is
 // slower than a loopback transfer, and the transfer (on the Linux build, the
-// window's own event loop) should not wait for it. Blocks are copied into a
-// short queue of at most kQueuedBytes, so memory stays flat whatever the
-// package's size; when the hashing falls behind by that much, Stored waits
-// for it, for about the time one block takes to hash.
+// window's own event loop) should not wait for it. Blocks wait in a short
+// queue of at most kQueuedBytes, so memory stays flat whatever the package's
+// size; when the hashing falls behind by that much, a block's hand-over waits
+// for it, for about the time one block takes to hash. A block handed over by
+// Stored is copied into the queue; one handed over by StoredBlock is queued
+// itself, and the buffer given back is a hashed block's (or a new one).
 //
 // The digests are of the bytes the service wrote, in the order it wrote
 // them. Whether the file still holds those bytes is the caller's question
@@ -47,12 +49,16 @@ class ArrivalDigests final : public IStoredBytes {
   ArrivalDigests& operator=(const ArrivalDigests&) = delete;
 
   void Stored(std::span<const std::uint8_t> block) override;
+  std::vector<std::uint8_t> StoredBlock(std::vector<std::uint8_t> block) override;
   // The digests of every byte stored, once the last of them is hashed;
   // nothing when no byte was stored or a block could not be queued. Call it
   // after the fetch has ended; the watcher is spent afterwards. Never raises.
   std::optional<PackageDigests> Result();
 
  private:
+  // Starts the hashing with the first block, and waits until the queue has
+  // room; false when the block is not to be queued. Called locked.
+  bool Room(std::unique_lock<std::mutex>& lock);
   void HashQueued();
 
   std::unique_ptr<ISha256> sha_;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 // The service stores each download in the temporary folder under a name
 // that begins with this and ends in ".tmp".
@@ -52,11 +53,20 @@ class IAsyncReadHandler {
 // stored byte once, in the file's order, in calls that never overlap, from
 // whichever thread stores them; the completion is delivered only after the
 // last call has returned. Only the bytes of the answer that carries the file
-// count, decoded as they are stored. Stored never raises.
+// count, decoded as they are stored. Neither call raises.
 class IStoredBytes {
  public:
   virtual ~IStoredBytes() = default;
   virtual void Stored(std::span<const std::uint8_t> block) = 0;
+  // The same for a service whose block is a buffer of its own that it can
+  // give away: the watcher may keep the block itself instead of copying it,
+  // and gives back an empty buffer (one it is done with, or a new one) for
+  // the service to fill next.
+  virtual std::vector<std::uint8_t> StoredBlock(std::vector<std::uint8_t> block) {
+    Stored(block);
+    block.clear();
+    return block;
+  }
 };
 
 namespace AsyncOptions {

@@ -90,6 +90,8 @@ class Fetch {
   CurlHeaderList headers_;
   int fd_ = -1;
   // The body's bytes not written yet: libcurl hands them over in pieces of
-  // 16 KiB, and the file takes them in blocks of kWriteBlock.
-  std::vector<char> pending_;
+  // 16 KiB, and the file takes them in blocks of kWriteBlock. A written
+  // block goes to the watcher whole, and its buffer is replaced by one the
+  // watcher gives back.
+  std::vector<std::uint8_t> pending_;
 };
