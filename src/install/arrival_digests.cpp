@@ -39,24 +39,30 @@ void ArrivalDigests::Stored(std::span<const std::uint8_t> block) {
 }
 
 std::vector<std::uint8_t> ArrivalDigests::StoredBlock(std::vector<std::uint8_t> block) {
-  std::vector<std::uint8_t> next;
   if (block.empty()) return block;
   std::unique_lock lock(mutex_);
   try {
-    if (!Room(lock)) {
-      block.clear();  // not to be hashed: the caller fills it again
-      return block;
+    if (Room(lock)) {
+      // The buffer given back is as large as the block, so that filling it
+      // allocates nothing in the caller (a libcurl callback, say); it is
+      // had before the block is queued, so that a block is kept only when
+      // one is.
+      std::vector<std::uint8_t> next;
+      if (!spare_.empty()) next = std::move(spare_.back()), spare_.pop_back();
+      next.reserve(block.capacity());
+      const std::size_t size = block.size();
+      queue_.push_back(std::move(block));  // leaves the block as it was when it fails
+      queued_ += size;
+      changed_.notify_all();
+      next.clear();
+      return next;
     }
-    const std::size_t size = block.size();
-    queue_.push_back(std::move(block));
-    queued_ += size;
-    if (!spare_.empty()) next = std::move(spare_.back()), spare_.pop_back();
   } catch (const std::exception&) {
     lost_ = true;  // as in Stored
   }
-  changed_.notify_all();
-  next.clear();
-  return next;
+  // Not to be hashed: the caller fills the block again.
+  block.clear();
+  return block;
 }
 
 void ArrivalDigests::HashQueued() {

@@ -11,7 +11,9 @@
 // size; when the hashing falls behind by that much, a block's hand-over waits
 // for it, for about the time one block takes to hash. A block handed over by
 // Stored is copied into the queue; one handed over by StoredBlock is queued
-// itself, and the buffer given back is a hashed block's (or a new one).
+// itself, and the buffer given back, of the block's capacity at least, is a
+// hashed block's or a new one (or, when the block is not queued, the block
+// itself, emptied).
 //
 // The digests are of the bytes the service wrote, in the order it wrote
 // them. Whether the file still holds those bytes is the caller's question

@@ -60,8 +60,8 @@ class IStoredBytes {
   virtual void Stored(std::span<const std::uint8_t> block) = 0;
   // The same for a service whose block is a buffer of its own that it can
   // give away: the watcher may keep the block itself instead of copying it,
-  // and gives back an empty buffer (one it is done with, or a new one) for
-  // the service to fill next.
+  // and gives back an empty buffer of the block's capacity at least (one it
+  // is done with, a new one, or the block) for the service to fill next.
   virtual std::vector<std::uint8_t> StoredBlock(std::vector<std::uint8_t> block) {
     Stored(block);
     block.clear();

@@ -4,7 +4,7 @@
 #include "wizard/frm_main.hpp"
 
 void frmMain::ShowWelcomePage() {
-  // The two checks read only files, so they come before the header: at
+  // The two checks need no fonts, so they come before the header: at
   // start-up its title is the first text, and a text waits for the fonts
   // that are still being listed on another CPU meanwhile.
   const bool installerPresent = Installer.CheckWindowsInstaller();

@@ -263,7 +263,6 @@ std::optional<FetchFailure> Fetch::Flush() {
     // thread, cost about a tenth of the rate of a 1 GiB download on
     // loopback (paired runs of bench_transfer).
     pending_ = watcher_->StoredBlock(std::move(pending_));
-    pending_.reserve(kWriteBlock + kReceiveBuffer);
   }
   pending_.clear();
   return std::nullopt;

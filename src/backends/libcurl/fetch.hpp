@@ -90,8 +90,9 @@ class Fetch {
   CurlHeaderList headers_;
   int fd_ = -1;
   // The body's bytes not written yet: libcurl hands them over in pieces of
-  // 16 KiB, and the file takes them in blocks of kWriteBlock. A written
-  // block goes to the watcher whole, and its buffer is replaced by one the
-  // watcher gives back.
+  // what one read from the socket gave (16 KiB, a TLS record, on https), and
+  // the file takes them in blocks of kWriteBlock. A written block goes to
+  // the watcher whole, and its buffer is replaced by one the watcher gives
+  // back, as large.
   std::vector<std::uint8_t> pending_;
 };
