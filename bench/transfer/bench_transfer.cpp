@@ -4,8 +4,10 @@
 // Prints the bytes, the seconds from the request to the completion, the
 // throughput and the processor time (user and system, all threads) spent
 // in between (the hashing of the bytes as they arrive included: the time
-// ends when the digests are made too), the peak resident memory, and the
-// resident memory of the painted window as the download started.
+// ends when the digests are made too), the peak resident memory, the
+// resident pages of mapped files after the download (the program and its
+// libraries, with the font and locale caches), and the resident memory of
+// the painted window as the download started.
 // Usage: bench_transfer URL FOLDER (the file is stored in FOLDER and removed
 // at the end).
 #include <sys/resource.h>
@@ -184,8 +186,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   const double seconds = reader.nanoseconds / 1e9;
-  // The program's and its libraries' pages still mapped after the download
-  // (Qt, libcurl, libcrypto, ...): the part of the peak no buffer size changes.
+  // The pages of mapped files after the download: the program and its
+  // libraries (Qt, libcurl, libcrypto, ...), with the font and locale
+  // caches; the part of the peak no buffer size changes.
   const long filesKib = StatusKib("RssFile:");
   std::printf(
       "bytes %llu seconds %.3f MBps %.1f cpu %.3f progress %d rss %ld shown \"%s\" library-rss %ld window-rss %ld\n",
